@@ -1,0 +1,97 @@
+#pragma once
+
+#include "modbus/PollTimer.h"
+
+#include <cstdint>
+
+// Result code of every operation of the Modbus stack; 0 is success.
+// General errors are below 64, input/output errors from 64, protocol errors
+// from 128, and an exception reply gives 160 plus the exception code.
+enum MbusError : int {
+    Success = 0,
+    IllegalArgument = 1,
+    IllegalState = 2,
+    NoDataTable = 4,
+    IllegalSlaveAddress = 5,
+    IoErrorClass = 64,
+    IoError = 65,
+    OpenError = 66,
+    PortAlreadyOpen = 67,
+    ConnectionError = 68,
+    ConnectionClosed = 69,
+    SocketLibraryError = 70,
+    PortAlreadyBound = 71,
+    ListenFailed = 72,
+    FileDescriptorsExceeded = 73,
+    PortNoAccess = 74,
+    PortNotAvailable = 75,
+    ProtocolErrorClass = 128,
+    ChecksumError = 129,
+    InvalidFrame = 130,
+    InvalidReply = 131,
+    ReplyTimeout = 132,
+    SendTimeout = 133,
+    ExceptionResponse = 160,
+    IllegalFunctionException = 161,
+    IllegalDataAddressException = 162,
+    IllegalDataValueException = 163,
+    SlaveDeviceFailureException = 164,
+};
+
+// Fixed English text of a result code; "Unknown error" for codes not in the table. Never null.
+const char *errorText(int code);
+
+// Transport-independent part of a Modbus master: settings shared by all
+// transports, the register operations and the custom request. Operations
+// return an MbusError code. Not safe for concurrent use; callers serialise.
+class MbusMasterFunctions
+{
+  public:
+    // Largest request or reply data length (after the function code) that
+    // fits the 268-byte wire buffer of every transport.
+    static constexpr int MaxDataLength = 260;
+
+    MbusMasterFunctions() = default;
+    MbusMasterFunctions(const MbusMasterFunctions &) = delete;
+    MbusMasterFunctions &operator=(const MbusMasterFunctions &) = delete;
+    virtual ~MbusMasterFunctions();
+
+    virtual bool isOpen() const { return false; }
+    virtual void close() {}
+
+    // Settings may change only while closed: 1 for a value out of range
+    // (checked first), 2 while open, else 0.
+    int setTimeout(int ms);   // 1 to 100000 ms, each wait on the wire
+    int setPollDelay(int ms); // 0 to 100000 ms between the starts of two attempts
+    int setRetryCount(int n); // 0 to 10 extra attempts
+    int getTimeout() const { return timeout; }
+    int getPollDelay() const { return pollDelay; }
+    int getRetryCount() const { return retryCount; }
+
+    // Function 3. References are 1-based; slave 1..255, count 1..125.
+    // values[0..count-1] are 0 unless the read succeeds.
+    int readHoldingRegisters(int slaveAddr, int startRef, int16_t values[], int count);
+    // Function 16. Slave 0..255 (0 = broadcast), count 1..100.
+    int writeMultipleRegisters(int slaveAddr, int startRef, const int16_t values[], int count);
+    // Any function code; the reply is exactly replyLen bytes after the function
+    // code. Lengths from 0 to MaxDataLength, else 1. request and reply may overlap.
+    int customRequest(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
+                      uint8_t reply[], int replyLen);
+
+  protected:
+    // Sends functionCode + request to slaveAddr and reads replyLen bytes after
+    // the function code, with the transport's retries. 2 when closed.
+    virtual int transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
+                         uint8_t reply[], int replyLen) = 0;
+
+    // Called by the transports at the start of every attempt, just before sending.
+    void applyPollDelay();
+    // Result of an exception reply carrying this exception code byte.
+    static int exceptionResult(uint8_t code) { return static_cast<int8_t>(code) | 0xA0; }
+
+    int retryCount = 0;
+    int timeout = 1000;
+    int pollDelay = 0;
+    PollTimer pollTimer;
+    uint8_t pduBuffer[260] = {};
+};

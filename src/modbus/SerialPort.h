@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+
+enum class SerialResult : int {
+    Ok = 0,
+    BadParameter = 0x1101, // a line setting out of range, or refused by the driver
+    SystemError = 0x1102,
+    NotFound = 0x1103,
+    AccessDenied = 0x1104, // in use by this or another process
+    NoPermission = 0x1107, // the user may not open the device
+    NotOpen = 0x1105,
+    Incomplete = 0x1106, // fewer bytes than asked within the time-out
+};
+
+// One serial device (a tty, pseudo-terminal or a symlink to one), held
+// exclusively while open. Transfers are timed; the device stays non-blocking.
+class SerialPort
+{
+  public:
+    SerialPort() = default;
+    SerialPort(const SerialPort &) = delete;
+    SerialPort &operator=(const SerialPort &) = delete;
+    ~SerialPort();
+
+    // Opens exclusively, saves the line settings, purges, applies 9600 8N1.
+    SerialResult open(const char *portName);
+    // baudRate must be a standard kernel speed; dataBits 7/8; stopBits 1/2;
+    // parity 0 none, 1 odd, 2 even.
+    SerialResult configure(int baudRate, int dataBits, int stopBits, int parity);
+    // Restores the settings saved at open and releases the device.
+    void close();
+    bool isOpen() const { return portHandle >= 0; }
+
+    // Exactly n bytes within timeoutMs counted from the start of the call.
+    SerialResult write(const uint8_t buffer[], int n, int timeoutMs);
+    SerialResult read(uint8_t buffer[], int n, int timeoutMs);
+    SerialResult purge();
+    SerialResult drain();
+    SerialResult setRts();
+    SerialResult clearRts();
+
+  private:
+    int portHandle = -1;
+    // The struct termios read at open, held as raw storage so that this header
+    // does not spread the termios macros to every user.
+    alignas(8) unsigned char savedSettings[64] = {};
+};
