@@ -2,7 +2,8 @@
 
 #include <array>
 
-namespace {
+namespace
+{
 
 // The two 256-entry tables of the serial-line standard, derived at compile time
 // so that a typo cannot creep into a hand-copied table.

@@ -36,7 +36,7 @@ class MbusTcpMasterProtocol : public MbusMasterFunctions
   private:
     int connectSocket();
     int reconnect();
-    int receive(int &have, int want, bool retryInterrupted);
+    int receive(int &have, int want);
     int flushInput();
 
     uint8_t adu[268] = {};

@@ -1,0 +1,87 @@
+#include "modbus/MbusRtuMasterProtocol.h"
+
+#include "modbus/Crc16.h"
+#include "modbus/FdWait.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace
+{
+
+int replyFailure(SerialResult r)
+{
+    return r == SerialResult::Incomplete ? ReplyTimeout : IoError;
+}
+
+} // namespace
+
+MbusRtuMasterProtocol::~MbusRtuMasterProtocol() = default;
+
+int MbusRtuMasterProtocol::open(const char *portName, int baudRate, int dataBits, int stopBits, int parity)
+{
+    // Four characters of 11 bits, rounded to the nearest ms, at least 1 ms.
+    const double silence = baudRate > 0 ? 11000.0 / baudRate * 4 + 0.5 : 0.0;
+    frameSilence = silence > 1.0 ? static_cast<int>(silence) : 1;
+    if (dataBits != 8)
+        return IllegalArgument;
+    return MbusSerialMasterProtocol::open(portName, baudRate, dataBits, stopBits, parity);
+}
+
+int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const uint8_t request[],
+                                        int requestLen, uint8_t reply[], int replyLen)
+{
+    frame[0] = static_cast<uint8_t>(slaveAddr);
+    frame[1] = static_cast<uint8_t>(functionCode);
+    if (requestLen > 0)
+        std::memmove(frame + 2, request, static_cast<size_t>(requestLen));
+    const uint16_t crc = crc16(frame, requestLen + 2);
+    frame[requestLen + 2] = static_cast<uint8_t>(crc);
+    frame[requestLen + 3] = static_cast<uint8_t>(crc >> 8);
+
+    serialPort.purge();
+    applyPollDelay();
+
+    // Send only after frameSilence ms without a received byte, but give up
+    // once the line has been busy for a whole time-out.
+    const int64_t idleDeadline = steadyMs() + timeout;
+    uint8_t discard;
+    while (serialPort.read(&discard, 1, frameSilence) == SerialResult::Ok) {
+        if (steadyMs() >= idleDeadline)
+            return ReplyTimeout;
+    }
+
+    if (rtsToggle)
+        serialPort.setRts();
+    const SerialResult w = serialPort.write(frame, requestLen + 4, timeout);
+    serialPort.drain();
+    if (rtsToggle) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(rtsDelay));
+        serialPort.clearRts();
+    }
+    if (w != SerialResult::Ok)
+        return w == SerialResult::Incomplete ? SendTimeout : IoError;
+    if (slaveAddr == 0 || replyLen <= 0)
+        return Success;
+
+    // An exception reply is 5 bytes, so the first read stops there.
+    SerialResult r = serialPort.read(frame, 5, timeout);
+    if (r != SerialResult::Ok)
+        return replyFailure(r);
+    int length = 5;
+    if ((frame[1] & 0x80) == 0 && replyLen + 4 > 5) {
+        r = serialPort.read(frame + 5, replyLen - 1, timeout);
+        if (r != SerialResult::Ok)
+            return replyFailure(r);
+        length = replyLen + 4;
+    }
+    if (crc16(frame, length - 2) != (frame[length - 2] | (frame[length - 1] << 8)))
+        return ChecksumError;
+    if ((frame[1] & 0x7F) != functionCode || frame[0] != slaveAddr)
+        return InvalidFrame;
+    if (frame[1] & 0x80)
+        return exceptionResult(frame[2]);
+    std::memcpy(reply, frame + 2, static_cast<size_t>(replyLen));
+    return Success;
+}

@@ -1,0 +1,74 @@
+#include "modbus/MbusSerialMasterProtocol.h"
+
+MbusSerialMasterProtocol::~MbusSerialMasterProtocol()
+{
+    MbusSerialMasterProtocol::close();
+}
+
+bool MbusSerialMasterProtocol::isOpen() const
+{
+    return serialPort.isOpen();
+}
+
+void MbusSerialMasterProtocol::close()
+{
+    serialPort.close();
+}
+
+int MbusSerialMasterProtocol::open(const char *portName, int baudRate, int dataBits, int stopBits, int parity)
+{
+    if (isOpen())
+        return IllegalState;
+    if (dataBits != 7 && dataBits != 8)
+        return IllegalArgument;
+    switch (serialPort.open(portName)) {
+    case SerialResult::Ok:
+        break;
+    case SerialResult::AccessDenied:
+        return PortAlreadyOpen;
+    case SerialResult::NoPermission:
+        return PortNoAccess;
+    default:
+        return OpenError;
+    }
+    if (serialPort.configure(baudRate, dataBits, stopBits, parity) != SerialResult::Ok) {
+        serialPort.close();
+        return IllegalArgument;
+    }
+    if (rtsToggle)
+        serialPort.clearRts();
+    else
+        serialPort.setRts();
+    return Success;
+}
+
+int MbusSerialMasterProtocol::open(const char *portName, int baudRate)
+{
+    return open(portName, baudRate, 8, 1, EvenParity);
+}
+
+int MbusSerialMasterProtocol::setRtsDelay(int ms)
+{
+    if (ms < 0 || ms > 100000)
+        return IllegalArgument;
+    if (isOpen())
+        return IllegalState;
+    rtsDelay = ms;
+    rtsToggle = ms != 0 ? 1 : 0;
+    return Success;
+}
+
+int MbusSerialMasterProtocol::transact(int slaveAddr, int functionCode, const uint8_t request[],
+                                       int requestLen, uint8_t reply[], int replyLen)
+{
+    int retriesLeft = retryCount;
+    if (!isOpen())
+        return IllegalState;
+    for (;;) {
+        const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
+        const bool retryable = r == ChecksumError || r == InvalidFrame || r == ReplyTimeout;
+        if (!retryable || retriesLeft <= 0)
+            return r;
+        --retriesLeft;
+    }
+}

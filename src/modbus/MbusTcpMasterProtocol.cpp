@@ -1,0 +1,202 @@
+#include "modbus/MbusTcpMasterProtocol.h"
+
+#include "modbus/FdWait.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr int kAduSize = 268;
+
+void setOption(int fd, int level, int name, const void *value, socklen_t size)
+{
+    // Tuning only: a refused option leaves a working connection.
+    (void)::setsockopt(fd, level, name, value, size);
+}
+
+} // namespace
+
+MbusTcpMasterProtocol::~MbusTcpMasterProtocol()
+{
+    MbusTcpMasterProtocol::close();
+}
+
+int MbusTcpMasterProtocol::open(const char *hostName)
+{
+    if (isOpen())
+        return IllegalState;
+    if (hostName == nullptr)
+        return IllegalArgument;
+    peerAddress = {};
+    peerAddress.sin_family = AF_INET;
+    peerAddress.sin_port = htons(port);
+    if (::inet_pton(AF_INET, hostName, &peerAddress.sin_addr) != 1) {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo *found = nullptr;
+        if (::getaddrinfo(hostName, nullptr, &hints, &found) != 0 || found == nullptr)
+            return ConnectionError;
+        peerAddress.sin_addr = reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr;
+        ::freeaddrinfo(found);
+    }
+    return connectSocket();
+}
+
+void MbusTcpMasterProtocol::close()
+{
+    if (socketHandle < 0)
+        return;
+    ::shutdown(socketHandle, SHUT_RDWR);
+    ::close(socketHandle);
+    socketHandle = -1;
+}
+
+int MbusTcpMasterProtocol::connectSocket()
+{
+    if (isOpen())
+        close();
+    socketHandle = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (socketHandle < 0)
+        return OpenError;
+
+    if (::connect(socketHandle, reinterpret_cast<const sockaddr *>(&peerAddress), sizeof peerAddress) != 0) {
+        if (errno != EINPROGRESS && errno != EINTR) {
+            close();
+            return ConnectionError;
+        }
+        const int ready = waitForFd(socketHandle, POLLOUT, timeout);
+        if (ready == 0) {
+            close();
+            return ConnectionError;
+        }
+        if (ready < 0) {
+            close();
+            return IoError;
+        }
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(socketHandle, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
+            close();
+            return ConnectionError;
+        }
+    }
+
+    const int on = 1;
+    const int bufferSize = kAduSize;
+    const linger noLinger{0, 0};
+    setOption(socketHandle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    setOption(socketHandle, SOL_SOCKET, SO_SNDBUF, &bufferSize, sizeof bufferSize);
+    setOption(socketHandle, SOL_SOCKET, SO_RCVBUF, &bufferSize, sizeof bufferSize);
+    setOption(socketHandle, SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
+    return Success;
+}
+
+int MbusTcpMasterProtocol::reconnect()
+{
+    close();
+    return connectSocket();
+}
+
+int MbusTcpMasterProtocol::transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
+                                    uint8_t reply[], int replyLen)
+{
+    int retriesLeft = retryCount;
+    if (!isOpen())
+        return IllegalState;
+    for (;;) {
+        const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
+        if (r != InvalidFrame && r != InvalidReply && r != ReplyTimeout)
+            return r;
+        // A late or broken reply may still arrive; a fresh connection keeps it
+        // away from the next request, also after the last attempt.
+        const int e = reconnect();
+        if (e != Success)
+            return e;
+        if (retriesLeft <= 0)
+            return r;
+        --retriesLeft;
+    }
+}
+
+int MbusTcpMasterProtocol::flushInput()
+{
+    const int64_t deadline = steadyMs() + timeout;
+    while (waitForFd(socketHandle, POLLIN, 0) > 0) {
+        const ssize_t r = ::recv(socketHandle, adu, sizeof adu, 0);
+        if (r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR))
+            return ConnectionClosed;
+        if (steadyMs() >= deadline)
+            return ReplyTimeout;
+    }
+    return Success;
+}
+
+int MbusTcpMasterProtocol::receive(int &have, int want)
+{
+    while (have < want) {
+        const int ready = waitForFd(socketHandle, POLLIN, timeout);
+        if (ready == 0)
+            return ReplyTimeout;
+        if (ready < 0)
+            return IoError;
+        const ssize_t r = ::recv(socketHandle, adu + have, static_cast<size_t>(want - have), 0);
+        if (r > 0)
+            have += static_cast<int>(r);
+        else if (r == 0 || (errno != EAGAIN && errno != EINTR))
+            return ConnectionClosed;
+    }
+    return Success;
+}
+
+int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const uint8_t request[],
+                                        int requestLen, uint8_t reply[], int replyLen)
+{
+    int r = flushInput();
+    if (r != Success)
+        return r;
+
+    adu[0] = adu[1] = adu[2] = adu[3] = 0;
+    adu[4] = static_cast<uint8_t>((requestLen + 2) >> 8);
+    adu[5] = static_cast<uint8_t>(requestLen + 2);
+    adu[6] = static_cast<uint8_t>(slaveAddr);
+    adu[7] = static_cast<uint8_t>(functionCode);
+    if (requestLen > 0)
+        std::memmove(adu + 8, request, static_cast<size_t>(requestLen));
+
+    applyPollDelay();
+
+    const int ready = waitForFd(socketHandle, POLLOUT, timeout);
+    if (ready <= 0 || (ready & POLLOUT) == 0)
+        return IoError;
+    const ssize_t sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);
+    if (sent < 0)
+        return ConnectionClosed;
+    if (sent != requestLen + 8)
+        return IoError;
+
+    // The reply is delimited by the length the caller expects, not by its
+    // length field; an exception reply ends after its code byte.
+    int have = 0;
+    r = receive(have, 9);
+    if (r == Success && (adu[7] & 0x80) == 0)
+        r = receive(have, replyLen + 8);
+    if (r != Success)
+        return r;
+
+    if ((adu[7] & 0x7F) != functionCode || (adu[6] != slaveAddr && adu[6] != 0))
+        return InvalidFrame;
+    if (adu[7] & 0x80)
+        return exceptionResult(adu[8]);
+    if (replyLen > 0)
+        std::memcpy(reply, adu + 8, static_cast<size_t>(replyLen));
+    return Success;
+}
