@@ -1,0 +1,65 @@
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+
+// What the download worker needs of the main window. The window implements
+// it and hands it to comThread::setView().
+//
+// Contract:
+//  - post() is called on the worker thread. It queues the job to run once on
+//    the UI thread and returns at once (Qt: QMetaObject::invokeMethod with
+//    Qt::QueuedConnection). The worker itself waits until the job has run, or
+//    until comThread::stop() cancels a job that has not started, so stopping
+//    the worker from the UI thread never deadlocks. A view may also run the
+//    job directly inside post() (tests do).
+//  - Every other function is called only from inside such a job (or from
+//    comThread::setEnergyHeaders(), which the window calls itself), that is on
+//    the UI thread while the worker waits.
+//  - Grid coordinates are (row, column); row 0 is the header row. Cells may be
+//    written beyond the current row or column count: keep or drop them, never
+//    fail.
+//  - The worker makes the technical texts ("Rec.Count: 3", "0A-0001", the
+//    stack's error text, the energy column names); texts of the language
+//    tables stay in the window (writeRecordHeaders, showStatusMessage).
+class WorkerView
+{
+  public:
+    enum class StatusMessage {
+        Reading,   // " Reading Log ..."
+        Completed, // "Selected Log data read completed Succesfully..."
+    };
+
+    virtual ~WorkerView() = default;
+
+    virtual void post(std::function<void()> job) = 0;
+
+    // Result grid.
+    virtual std::string gridCell(int row, int column) const = 0;
+    virtual void setGridCell(int row, int column, const std::string &text) = 0;
+    // Values in the general number form of the grid (15 significant digits,
+    // the locale's decimal separator), starting at firstColumn.
+    virtual void setGridValues(int row, int firstColumn, std::span<const double> values) = 0;
+    // Row 0, columns 0..2: "Record #", "Date", "Time" in the chosen language.
+    virtual void writeRecordHeaders() = 0;
+    virtual int gridColumnCount() const = 0;
+    virtual void setGridColumnCount(int columns) = 0;
+    virtual void setGridRowCount(int rows) = 0;
+    virtual void setGridCurrentRow(int row) = 0;
+
+    // Status bar panels 0..3; the text as given.
+    virtual void setStatusText(int panel, const std::string &text) = 0;
+    // Status bar panel 0, the language's text for the message.
+    virtual void showStatusMessage(StatusMessage message) = 0;
+
+    // The "RX" (iLedRectangle1) and "TX" (iLedRectangle2) lamps.
+    virtual bool rxLampOn() const = 0;
+    virtual void setLamps(bool rxOn, bool txOn) = 0;
+
+    // Sets the download switch iSwitchLed1; its change handler runs as for
+    // an operator's click (switched off it pauses the worker).
+    virtual void setDownloadSwitch(bool on) = 0;
+    // At completion: enables list2, chkSector1..15, chkEnergy, BitBtn1, BitBtn3.
+    virtual void enableDownloadControls() = 0;
+};

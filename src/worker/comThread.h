@@ -1,0 +1,125 @@
+#pragma once
+
+#include "modbus/MbusRtuMasterProtocol.h"
+#include "modbus/MbusTcpMasterProtocol.h"
+#include "model/RegisterTable.h"
+#include "worker/WorkerTypes.h"
+#include "worker/WorkerView.h"
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+inline constexpr int kAreaCount = 16;  // sectors 1..15 are areas 0..14
+inline constexpr int kEnergyArea = 15; // the energy log
+inline constexpr int kRecordReplyLength = 67;
+
+// The one component that talks to the analyzer. The window calls the
+// transactions synchronously on the UI thread; the download runs on the
+// worker's own thread and shows every record through the WorkerView.
+//
+// Threading:
+//  - Transactions, closeLink() and the worker's record requests serialise on
+//    one internal lock, so a transaction or a close started while a record
+//    request is in flight waits for that request (never closes under it).
+//  - The window writes the download fields (sectorSelected, sectorToRead,
+//    totalToRead, readDone) only while the worker is suspended or idle, then
+//    resume(). The fields the two threads share are atomics.
+//  - suspend() takes hold at the next check point: before each area and
+//    before each record request. A request in flight and the display of its
+//    record complete first.
+//  - stop() (also run by the destructor; call it on the UI thread, not from a
+//    view job): requests termination, releases a suspended or idle worker,
+//    cancels a hand-over not yet run, joins the thread and closes both links.
+//    A pass in progress ends at its next check point.
+class comThread
+{
+  public:
+    comThread(); // suspended; no thread runs until the first resume()
+    ~comThread();
+    comThread(const comThread &) = delete;
+    comThread &operator=(const comThread &) = delete;
+
+    // Set once, before the first resume(). Without a view the download still
+    // runs and counts, but shows nothing.
+    void setView(WorkerView *view);
+
+    // Synchronous transactions (UI thread), true on stack result 0.
+    bool isConnected();  // either master open
+    bool connect();      // timings, retry count 5, open of settings.mode
+    bool readDeviceId(); // function 43: 117-byte reply, else 134
+    bool readConfiguration(int16_t modelCode, std::vector<std::string> &names);
+    bool readAreaCounts();
+    bool writeConfiguration();
+    // Closes rtuMaster (mode 1) or tcpMaster (mode 0); use it instead of
+    // calling close() on a master, so no request in flight is cut.
+    void closeLink(int mode);
+
+    // Fills sectorSelected, sectorToRead (from sectorCount) and totalToRead
+    // for the areas chosen. A negative count reads nothing and adds nothing.
+    void selectAreas(const std::array<bool, kAreaCount> &selected);
+
+    // Energy header row (UI thread); returns true.
+    bool setEnergyHeaders();
+
+    // The download switch: a two-state pause; repeated calls change nothing.
+    void resume();
+    void suspend();
+    bool suspended() const;
+    void stop();
+
+    // One record: request with function 20, then parse into parsedLog.
+    // Sets positionText first and lastErrorText on failure.
+    bool readRecord(int area, int index);
+    void parseRecord(const uint8_t reply[kRecordReplyLength]);
+    void parseEnergyRecord(const uint8_t reply[kRecordReplyLength]);
+    // Puts parsedLog on the window; runs on the UI thread as a view job.
+    void showRecord();
+
+    uint16_t ctRatioWord = 0;
+    uint16_t vtRatioWord = 0;
+    std::unique_ptr<DEVICE_REGISTER_TABLE> regTable;
+    COMSETT settings;
+    DEVICE_ID deviceId;
+    LOG_CONFIG logConfig;
+    std::array<int16_t, kAreaCount> sectorCount{};
+    PARSED_LOG parsedLog;
+    std::array<std::atomic<bool>, kAreaCount> sectorSelected{};
+    std::array<std::atomic<int16_t>, kAreaCount> sectorToRead{};
+    // 32 bits: the sum of 16 counts of up to 32767 records each.
+    std::atomic<int32_t> totalToRead{0};
+    std::string positionText;  // "0A-0001": area, record being fetched
+    std::string lastErrorText; // stack text of the last failed request
+    std::array<int16_t, 64> registers{};
+    std::atomic<int32_t> recordCounter{0};
+    std::atomic<bool> readDone{false};
+    std::atomic<bool> energyHeaderSet{false};
+    MbusRtuMasterProtocol rtuMaster;
+    MbusTcpMasterProtocol tcpMaster;
+
+  private:
+    struct HandOver;
+
+    MbusMasterFunctions &master();
+    void clearRegisters();
+    void run();
+    void readPass();
+    bool checkPoint();
+    bool pauseFor(int ms);
+    bool handOver(bool withEnergyHeaders);
+
+    WorkerView *view = nullptr;
+    std::mutex linkMutex;
+    mutable std::mutex stateMutex;
+    std::condition_variable stateChanged;
+    bool pauseRequested = true;
+    bool stopRequested = false;
+    std::shared_ptr<HandOver> pendingHandOver;
+    std::thread thread;
+};
