@@ -1,0 +1,127 @@
+#include "worker/comThread.h"
+
+#include "model/RecordDecoding.h"
+
+#include <cstdio>
+#include <span>
+
+namespace
+{
+
+constexpr int kReadFileRecordFunction = 20;
+constexpr int kRetryPauseMs = 1000;
+constexpr int kFirstWordByte = 11;
+
+// Decimal, "0" in front up to two characters; a negative byte keeps its sign.
+std::string zeroPad(int value)
+{
+    std::string text = std::to_string(value);
+    return text.size() < 2 ? "0" + text : text;
+}
+
+std::string joinBytes(const uint8_t *bytes, const char *separator)
+{
+    return zeroPad(static_cast<int8_t>(bytes[0])) + separator + zeroPad(static_cast<int8_t>(bytes[1])) +
+           separator + zeroPad(static_cast<int8_t>(bytes[2]));
+}
+
+int16_t bigEndianWord(const uint8_t *bytes)
+{
+    return static_cast<int16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+// Record number, date, time and the 28 words a reply carries.
+void parseReply(const uint8_t *reply, PARSED_LOG &log)
+{
+    log.recordNoText = std::to_string(bigEndianWord(reply + 3));
+    log.dateText = joinBytes(reply + 5, "/");
+    log.timeText = joinBytes(reply + 8, ":");
+    for (int k = 0; k < kLogSlots; ++k)
+        log.rawWords[k] = bigEndianWord(reply + kFirstWordByte + 2 * k);
+}
+
+} // namespace
+
+void comThread::readPass()
+{
+    recordCounter = 0;
+    for (int area = 0; area < kAreaCount; ++area) {
+        if (!checkPoint() || readDone)
+            return;
+        if (!sectorSelected[area])
+            continue;
+        for (int index = 0;; ++index) {
+            // A completed download ends the pass, so the next one starts afresh.
+            if (!checkPoint() || readDone)
+                return;
+            if (index >= sectorToRead[area])
+                break;
+            bool read = readRecord(area, index);
+            if (!read) {
+                if (!pauseFor(kRetryPauseMs) || !checkPoint())
+                    return;
+                read = readRecord(area, index);
+            }
+            if (!read)
+                continue; // skipped in this pass; the next pass tries again
+            ++recordCounter;
+            if (!handOver(area == kEnergyArea && !energyHeaderSet))
+                return;
+        }
+    }
+}
+
+bool comThread::readRecord(int area, int index)
+{
+    char position[16];
+    std::snprintf(position, sizeof position, "%02X-%04X", static_cast<unsigned>(area & 0xFF),
+                  static_cast<unsigned>(index & 0xFFFF));
+    positionText = position;
+
+    const uint8_t request[] = {0x07,
+                               0x06,
+                               0x00,
+                               static_cast<uint8_t>(area),
+                               static_cast<uint8_t>(index >> 8),
+                               static_cast<uint8_t>(index & 0xFF),
+                               0x00,
+                               0x01};
+    uint8_t reply[kRecordReplyLength] = {};
+    std::lock_guard lock(linkMutex);
+    const int result = master().customRequest(settings.slaveAddress, kReadFileRecordFunction, request,
+                                              sizeof request, reply, kRecordReplyLength);
+    if (result != Success) {
+        lastErrorText = errorText(result);
+        return false;
+    }
+    if (area == kEnergyArea)
+        parseEnergyRecord(reply);
+    else
+        parseRecord(reply);
+    return true;
+}
+
+void comThread::parseRecord(const uint8_t reply[kRecordReplyLength])
+{
+    parseReply(reply, parsedLog);
+    const std::span<double, kDecodedValues> values(parsedLog.decodedValues);
+    if (!regTable) {
+        std::fill_n(values.begin(), kLogSlots, 0.0);
+        return;
+    }
+    DecodeLogRecord(*regTable, std::span<const int16_t, kLogSlots>(parsedLog.rawWords.data(), kLogSlots),
+                    logConfig.paramCodes, values);
+}
+
+void comThread::parseEnergyRecord(const uint8_t reply[kRecordReplyLength])
+{
+    parseReply(reply, parsedLog);
+    parsedLog.rawWords[kLogSlots] = 0; // the 29th word lies beyond the 67-byte reply
+    if (!regTable) {
+        parsedLog.decodedValues.fill(0.0);
+        return;
+    }
+    DecodeEnergyRecord(*regTable,
+                       std::span<const int16_t, kEnergyWords>(parsedLog.rawWords.data(), kEnergyWords),
+                       parsedLog.decodedValues);
+}

@@ -1,0 +1,116 @@
+#include "worker/comThread.h"
+
+#include "model/RecordDecoding.h"
+
+namespace
+{
+
+constexpr int kReadDeviceIdFunction = 43;
+constexpr int kShortIdReply = 117;
+constexpr int kLongIdReply = 134;
+constexpr int kFirstLengthByte = 7; // after MEI type, code, conformity, more, next id, count, first id
+
+constexpr int kRatioRef = 75;
+constexpr int kConfigRef = 306;
+constexpr int kConfigWords = 31;
+constexpr int kCountsRef = 1025;
+constexpr int kCountsWords = 17;
+
+int16_t low16(int32_t value)
+{
+    return static_cast<int16_t>(value & 0xFFFF);
+}
+
+// Objects by position, ids ignored: 1 vendor, 2 model, 3 version, 6 serial.
+// Stops at the first object that would run past the reply.
+DEVICE_ID parseIdentity(const uint8_t *reply, int length)
+{
+    DEVICE_ID id;
+    std::string *const fields[] = {&id.vendor, &id.model, &id.version, nullptr, nullptr, &id.serial};
+    int lengthPos = kFirstLengthByte;
+    for (std::string *field : fields) {
+        if (lengthPos >= length)
+            break;
+        const int valuePos = lengthPos + 1;
+        const int valueLength = reply[lengthPos];
+        if (valuePos + valueLength > length)
+            break;
+        if (field)
+            field->assign(reinterpret_cast<const char *>(reply + valuePos), valueLength);
+        lengthPos = valuePos + valueLength + 1; // skip the next object's id
+    }
+    return id;
+}
+
+} // namespace
+
+bool comThread::readDeviceId()
+{
+    std::lock_guard lock(linkMutex);
+    clearRegisters();
+    const uint8_t request[] = {0x0E, 0x01, 0x00};
+    uint8_t reply[kLongIdReply];
+    int length = kShortIdReply;
+    int result = master().customRequest(settings.slaveAddress, kReadDeviceIdFunction, request, sizeof request,
+                                        reply, length);
+    if (result != Success) {
+        // Some analyzers answer with 17 bytes more; a serial frame read for 117 fails its checksum.
+        length = kLongIdReply;
+        result = master().customRequest(settings.slaveAddress, kReadDeviceIdFunction, request, sizeof request,
+                                        reply, length);
+    }
+    if (result != Success) {
+        lastErrorText = errorText(result);
+        return false;
+    }
+    deviceId = parseIdentity(reply, length);
+    return true;
+}
+
+bool comThread::readConfiguration(int16_t modelCode, std::vector<std::string> &names)
+{
+    std::lock_guard lock(linkMutex);
+    clearRegisters();
+    int16_t ratios[2] = {};
+    const int ratioResult = master().readHoldingRegisters(settings.slaveAddress, kRatioRef, ratios, 2);
+    const int configResult =
+        master().readHoldingRegisters(settings.slaveAddress, kConfigRef, registers.data(), kConfigWords);
+    if (ratioResult != Success || configResult != Success)
+        return false;
+
+    ctRatioWord = static_cast<uint16_t>(ratios[0]);
+    vtRatioWord = static_cast<uint16_t>(ratios[1]);
+    logConfig.logPeriod = registers[0];
+    logConfig.eventLogging = registers[1];
+    logConfig.thirdWord = registers[2];
+    for (int k = 0; k < kLogSlots; ++k)
+        logConfig.paramCodes[k] = registers[3 + k];
+    regTable = std::make_unique<DEVICE_REGISTER_TABLE>(ctRatioWord, vtRatioWord * 0.1);
+    BuildParameterList(*regTable, modelCode, names);
+    return true;
+}
+
+bool comThread::readAreaCounts()
+{
+    std::lock_guard lock(linkMutex);
+    clearRegisters();
+    if (master().readHoldingRegisters(settings.slaveAddress, kCountsRef, registers.data(), kCountsWords) !=
+        Success)
+        return false;
+    // Register 1025 precedes the counts and means nothing to us.
+    for (int k = 0; k < kAreaCount; ++k)
+        sectorCount[k] = registers[1 + k];
+    return true;
+}
+
+bool comThread::writeConfiguration()
+{
+    std::lock_guard lock(linkMutex);
+    int16_t words[kConfigWords];
+    words[0] = low16(logConfig.logPeriod);
+    words[1] = low16(logConfig.eventLogging);
+    words[2] = low16(logConfig.thirdWord);
+    for (int k = 0; k < kLogSlots; ++k)
+        words[3 + k] = logConfig.paramCodes[k];
+    return master().writeMultipleRegisters(settings.slaveAddress, kConfigRef, words, kConfigWords) == Success;
+}
