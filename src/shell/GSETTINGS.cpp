@@ -1,0 +1,65 @@
+#include "shell/GSETTINGS.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace
+{
+const QString one = QStringLiteral("1");
+const QString ipList = QStringLiteral("IPLIST");
+} // namespace
+
+GSETTINGS::GSETTINGS() : iniFile(settingsPath())
+{
+}
+
+void GSETTINGS::load()
+{
+    const fields defaults;
+    values.lang = iniFile.readInteger(QStringLiteral("LANG"), one, defaults.lang);
+    values.mode = iniFile.readInteger(QStringLiteral("MODE"), one, defaults.mode);
+    values.ip = iniFile.readString(QStringLiteral("IP"), one, QString::fromLatin1(defaultHost));
+    // The 16-bit members keep the low half of what was read.
+    values.com = qint16(iniFile.readInteger(QStringLiteral("COM"), one, defaults.com));
+    values.modbusId = qint16(iniFile.readInteger(QStringLiteral("MODBUSID"), one, defaults.modbusId));
+    values.pollDelay = iniFile.readInteger(QStringLiteral("POLLDELAY"), one, defaults.pollDelay);
+    values.timeout = iniFile.readInteger(QStringLiteral("TIMEOUT"), one, defaults.timeout);
+}
+
+void GSETTINGS::save()
+{
+    iniFile.writeInteger(QStringLiteral("LANG"), one, values.lang);
+    iniFile.writeInteger(QStringLiteral("MODE"), one, values.mode);
+    iniFile.writeString(QStringLiteral("IP"), one, values.ip);
+    iniFile.writeInteger(QStringLiteral("COM"), one, values.com);
+    iniFile.writeInteger(QStringLiteral("MODBUSID"), one, values.modbusId);
+    iniFile.writeInteger(QStringLiteral("POLLDELAY"), one, values.pollDelay);
+    iniFile.writeInteger(QStringLiteral("TIMEOUT"), one, values.timeout);
+}
+
+void GSETTINGS::loadIpList(QString *list, int n)
+{
+    for (int i = 0; i < n; ++i)
+        list[i] = iniFile.readString(ipList, QString::number(i), QString());
+}
+
+void GSETTINGS::saveIpList(const QString *list, int n)
+{
+    for (int i = 0; i < n; ++i)
+        iniFile.writeString(ipList, QString::number(i), list[i]);
+}
+
+QString GSETTINGS::settingsPath()
+{
+    return settingsPathFor(QCoreApplication::applicationFilePath());
+}
+
+QString GSETTINGS::settingsPathFor(const QString &programFile)
+{
+    const QFileInfo info(programFile);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString stem = dot < 0 ? name : name.left(dot);
+    const QString dir = programFile.left(programFile.size() - name.size());
+    return dir + stem + QStringLiteral("_gsett.ini");
+}

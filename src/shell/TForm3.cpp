@@ -1,0 +1,63 @@
+#include "shell/TForm3.h"
+
+#include "shell/Errors.h"
+#include "shell/TLabeledEdit.h"
+#include "worker/WorkerTypes.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+TForm3::TForm3(COMSETT &settings, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      settings(settings)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Timings"));
+    setFixedSize(263, 142);
+
+    auto *bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameShape(QFrame::StyledPanel);
+    bevel->setFrameShadow(QFrame::Sunken);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 6);
+    outer->addWidget(bevel);
+
+    LabeledEdit1 = new TLabeledEdit(QStringLiteral("LabeledEdit1"), QStringLiteral("TimeOut(ms)"), bevel);
+    LabeledEdit2 = new TLabeledEdit(QStringLiteral("LabeledEdit2"), QStringLiteral("Poll Delay"), bevel);
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), bevel);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setDefault(true);
+    connect(BitBtn1, &QPushButton::clicked, this, guarded(this, [this] { BitBtn1Click(); }));
+
+    auto *grid = new QGridLayout(bevel);
+    grid->setContentsMargins(10, 6, 10, 6);
+    grid->setVerticalSpacing(4);
+    grid->addWidget(LabeledEdit1, 0, 0);
+    grid->addWidget(LabeledEdit2, 1, 0);
+    grid->addWidget(BitBtn1, 1, 1, Qt::AlignBottom);
+    grid->setColumnStretch(0, 1);
+}
+
+void TForm3::FormShow()
+{
+    LabeledEdit1->setText(QString::number(settings.timeout));
+    LabeledEdit2->setText(QString::number(settings.pollDelay));
+}
+
+void TForm3::BitBtn1Click()
+{
+    settings.pollDelay = qint32(quint32(quint64(StrToInt64(LabeledEdit2->text()))));
+    settings.timeout = qint32(quint32(quint64(StrToInt64(LabeledEdit1->text()))));
+    close();
+}
+
+void TForm3::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        FormShow();
+    QWidget::showEvent(event);
+}
