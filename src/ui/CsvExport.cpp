@@ -1,0 +1,79 @@
+#include "ui/CsvExport.h"
+
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+
+namespace
+{
+
+// Unicode of the bytes 0x80 to 0xFF in code page 1254. Bytes below 0x80 are ASCII; the few bytes the code
+// page leaves undefined stand for the C1 controls of the same number, so that every byte survives a round
+// trip, as the usual converters do.
+constexpr std::array<char16_t, 128> upperHalf = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, // 0x80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x008E, 0x008F, // 0x88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 0x90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x009E, 0x0178, // 0x98
+    0x00A0, 0x00A1, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x00A6, 0x00A7, // 0xA0
+    0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00AF, // 0xA8
+    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7, // 0xB0
+    0x00B8, 0x00B9, 0x00BA, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00BF, // 0xB8
+    0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5, 0x00C6, 0x00C7, // 0xC0
+    0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF, // 0xC8
+    0x011E, 0x00D1, 0x00D2, 0x00D3, 0x00D4, 0x00D5, 0x00D6, 0x00D7, // 0xD0
+    0x00D8, 0x00D9, 0x00DA, 0x00DB, 0x00DC, 0x0130, 0x015E, 0x00DF, // 0xD8
+    0x00E0, 0x00E1, 0x00E2, 0x00E3, 0x00E4, 0x00E5, 0x00E6, 0x00E7, // 0xE0
+    0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF, // 0xE8
+    0x011F, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7, // 0xF0
+    0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x0131, 0x015F, 0x00FF, // 0xF8
+};
+
+char toByte(char32_t c)
+{
+    if (c < 0x80) {
+        return static_cast<char>(c);
+    }
+    const auto found = std::find(upperHalf.begin(), upperHalf.end(), c);
+    if (found == upperHalf.end()) {
+        return '?';
+    }
+    return static_cast<char>(0x80 + (found - upperHalf.begin()));
+}
+
+} // namespace
+
+QByteArray toCodePage1254(QStringView text)
+{
+    // By code point, so that a character outside the BMP becomes one "?", not two.
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        bytes += toByte(c);
+    }
+    return bytes;
+}
+
+QByteArray gridToCsv(int rows, int columns, const std::function<QString(int, int)> &cell)
+{
+    QString text;
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            text += cell(row, column);
+            text += QLatin1Char(';');
+        }
+        text += QLatin1Char('\n');
+    }
+    return toCodePage1254(text);
+}
+
+bool saveCsv(const QString &path, const QByteArray &bytes, QString *errorText)
+{
+    QSaveFile file(path);
+    const bool saved = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (!saved && errorText != nullptr) {
+        *errorText = file.errorString();
+    }
+    return saved;
+}
