@@ -2,16 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringView>
 
 #include <functional>
 
-// Text in the single-byte Turkish code page 1254 the saved files use; a character that the code page
-// lacks becomes "?".
-QByteArray toCodePage1254(QStringView text);
-
 // The grid as the CSV file holds it: every cell followed by ";", a line feed after each row, no quoting,
-// code page 1254. cell(row, column) gives the text of a cell.
+// in code page 1254 with "?" for characters the code page lacks. cell(row, column) gives a cell's text.
 QByteArray gridToCsv(int rows, int columns, const std::function<QString(int, int)> &cell);
 
 // Replaces the file at path with bytes. Nothing is left half written: on failure the old file, if any,
