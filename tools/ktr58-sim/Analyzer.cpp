@@ -1,0 +1,186 @@
+#include "Analyzer.h"
+
+#include "Identity.h"
+
+#include <algorithm>
+
+namespace
+{
+
+enum Function : uint8_t {
+    ReadHoldingRegisters = 3,
+    WriteMultipleRegisters = 16,
+    ReadFileRecord = 20,
+    EncapsulatedInterface = 43,
+};
+
+enum Exception : uint8_t { IllegalFunction = 1, IllegalDataAddress = 2, IllegalDataValue = 3 };
+
+// Protocol addresses (reference - 1) of the register blocks.
+constexpr int ratioAddress = 74;   // 75..76
+constexpr int configAddress = 305; // 306..336
+constexpr int configWords = 31;
+constexpr int countsAddress = 1024; // 1025..1041
+constexpr int countsWords = 17;
+
+constexpr uint8_t meiDeviceIdentification = 0x0E;
+constexpr uint8_t emptySlot = 255;
+
+std::vector<uint8_t> exception(uint8_t function, uint8_t code)
+{
+    return {static_cast<uint8_t>(function | 0x80), code};
+}
+
+int be16(const uint8_t *p)
+{
+    return p[0] << 8 | p[1];
+}
+
+std::array<uint16_t, 31> defaultLogConfig(const std::string &model)
+{
+    // Voltages, currents, power factors, line voltages, frequency, total
+    // powers and the import energy counter; the basic model lacks the
+    // counters, so it logs total current and average voltage instead.
+    static const std::vector<uint16_t> full = {0,  1,  2,  3,  4,  5,  16, 17, 18,
+                                               22, 23, 24, 27, 28, 29, 30, 60, 61};
+    static const std::vector<uint16_t> basic = {0,  1,  2,  3,  4,  5,  6,  16, 17,
+                                                18, 22, 23, 24, 25, 27, 28, 29, 30};
+    const std::vector<uint16_t> &codes = model.ends_with("167") ? basic : full;
+    std::array<uint16_t, 31> c{};
+    c[0] = 900; // period in seconds
+    c[1] = 1;   // event logging on
+    c[2] = 0;
+    std::fill(c.begin() + 3, c.end(), emptySlot);
+    std::copy(codes.begin(), codes.end(), c.begin() + 3);
+    return c;
+}
+
+} // namespace
+
+Analyzer::Analyzer(const SimOptions &options)
+    : options(options), settings{100, 10, defaultLogConfig(options.model)}
+{
+}
+
+std::vector<uint8_t> Analyzer::handle(const uint8_t *pdu, size_t length)
+{
+    if (length == 0)
+        return {};
+    const uint8_t *data = pdu + 1;
+    size_t dataLength = length - 1;
+    switch (pdu[0]) {
+    case ReadHoldingRegisters:
+        return readRegisters(data, dataLength);
+    case WriteMultipleRegisters:
+        return writeRegisters(data, dataLength);
+    case ReadFileRecord:
+        return readFileRecord(data, dataLength);
+    case EncapsulatedInterface:
+        return identify(data, dataLength);
+    default:
+        return exception(pdu[0], IllegalFunction);
+    }
+}
+
+std::optional<uint16_t> Analyzer::registerAt(int address) const
+{
+    if (address >= ratioAddress && address < ratioAddress + 2)
+        return address == ratioAddress ? settings.ctRatio : settings.vtTenths;
+    if (address >= configAddress && address < configAddress + configWords)
+        return settings.logConfig[address - configAddress];
+    if (address == countsAddress) {
+        // The last sector that holds records, counting from 1.
+        uint16_t active = 0;
+        for (int area = 0; area < energyArea; ++area)
+            if (options.records[area] > 0)
+                active = static_cast<uint16_t>(area + 1);
+        return active;
+    }
+    if (address > countsAddress && address < countsAddress + countsWords)
+        return options.records[address - countsAddress - 1];
+    return std::nullopt;
+}
+
+std::vector<uint8_t> Analyzer::readRegisters(const uint8_t *data, size_t length) const
+{
+    if (length != 4)
+        return exception(ReadHoldingRegisters, IllegalDataValue);
+    int start = be16(data), count = be16(data + 2);
+    if (count < 1 || count > 125)
+        return exception(ReadHoldingRegisters, IllegalDataValue);
+    // A read may not run from one block into the next.
+    auto block = [](int address) {
+        if (address >= ratioAddress && address < ratioAddress + 2)
+            return 1;
+        if (address >= configAddress && address < configAddress + configWords)
+            return 2;
+        if (address >= countsAddress && address < countsAddress + countsWords)
+            return 3;
+        return 0;
+    };
+    if (block(start) == 0 || block(start) != block(start + count - 1))
+        return exception(ReadHoldingRegisters, IllegalDataAddress);
+    std::vector<uint8_t> reply{ReadHoldingRegisters, static_cast<uint8_t>(2 * count)};
+    for (int a = start; a < start + count; ++a) {
+        uint16_t v = *registerAt(a);
+        reply.push_back(static_cast<uint8_t>(v >> 8));
+        reply.push_back(static_cast<uint8_t>(v));
+    }
+    return reply;
+}
+
+std::vector<uint8_t> Analyzer::writeRegisters(const uint8_t *data, size_t length)
+{
+    if (length < 5)
+        return exception(WriteMultipleRegisters, IllegalDataValue);
+    int start = be16(data), count = be16(data + 2);
+    if (count < 1 || count > 123 || data[4] != 2 * count || length != 5 + 2 * static_cast<size_t>(count))
+        return exception(WriteMultipleRegisters, IllegalDataValue);
+    if (start < configAddress || start + count > configAddress + configWords)
+        return exception(WriteMultipleRegisters, IllegalDataAddress);
+    for (int i = 0; i < count; ++i)
+        settings.logConfig[start - configAddress + i] = static_cast<uint16_t>(be16(data + 5 + 2 * i));
+    return {WriteMultipleRegisters, data[0], data[1], data[2], data[3]};
+}
+
+std::optional<std::array<uint8_t, recordReplyLength>> Analyzer::record(int area, int index) const
+{
+    if (area < 0 || area > energyArea || index < 0 || index >= options.records[area] ||
+        options.missing.contains({area, index}))
+        return std::nullopt;
+    return recordReply(options.seed, settings, area, index);
+}
+
+std::vector<uint8_t> Analyzer::readFileRecord(const uint8_t *data, size_t length) const
+{
+    // One sub-request of 7 bytes: reference type, file, record number, record length.
+    if (length < 1 || data[0] < 7 || data[0] > 0xF5 || data[0] % 7 != 0 || length != 1u + data[0])
+        return exception(ReadFileRecord, IllegalDataValue);
+    if (data[0] != 7 || data[1] != 6 || be16(data + 6) != 1)
+        return exception(ReadFileRecord, IllegalDataAddress);
+    auto r = record(be16(data + 2), be16(data + 4));
+    if (!r)
+        return exception(ReadFileRecord, IllegalDataAddress);
+    std::vector<uint8_t> reply{ReadFileRecord};
+    reply.insert(reply.end(), r->begin(), r->end());
+    return reply;
+}
+
+std::vector<uint8_t> Analyzer::identify(const uint8_t *data, size_t length) const
+{
+    if (length < 1 || data[0] != meiDeviceIdentification)
+        return exception(EncapsulatedInterface, IllegalFunction);
+    if (length != 3 || data[1] < 1 || data[1] > 4)
+        return exception(EncapsulatedInterface, IllegalDataValue);
+    std::vector<uint8_t> reply{EncapsulatedInterface};
+    if (data[1] == 4) {
+        auto object = identificationObject(options, data[2]);
+        if (!object)
+            return exception(EncapsulatedInterface, IllegalDataAddress);
+        reply.insert(reply.end(), object->begin(), object->end());
+    } else {
+        std::vector<uint8_t> objects = identificationReply(options, data[1]);
+        reply.insert(reply.end(), objects.begin(), objects.end());
+    }
+    return reply;
+}

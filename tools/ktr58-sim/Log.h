@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// With -v the simulator writes one line per request and per reply to stderr.
+void setVerbose(bool on);
+bool verbose();
+// "ktr58-sim: <what>: <bytes in hex>"
+void logFrame(const std::string &what, const uint8_t *data, size_t length);
+void logLine(const std::string &text);

@@ -1,0 +1,224 @@
+#include "Options.h"
+
+#include "Identity.h"
+
+#include <arpa/inet.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+const char *const usageText =
+    "usage: ktr58-sim [--tcp HOST:PORT [--any-address]] [--rtu DEVICE] [--pty LINK] [--baud N] [--unit N] "
+    "[--model TEXT] [--id-length N] [--records N0,...,N15] [--seed S] [--drop P] [--corrupt P] "
+    "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--close-every N] "
+    "[--print-record AREA INDEX] [-v]";
+
+namespace
+{
+
+bool parseInteger(std::string_view text, long long min, long long max, long long &value)
+{
+    if (text.empty() || text.size() > 20)
+        return false;
+    std::string copy(text);
+    char *end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(copy.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < min || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+bool parseProbability(std::string_view text, double &value)
+{
+    std::string copy(text);
+    char *end = nullptr;
+    errno = 0;
+    double v = std::strtod(copy.c_str(), &end);
+    if (copy.empty() || errno != 0 || *end != '\0' || !(v >= 0.0 && v <= 1.0))
+        return false;
+    value = v;
+    return true;
+}
+
+bool isLoopback(const std::string &host)
+{
+    in_addr addr{};
+    if (::inet_pton(AF_INET, host.c_str(), &addr) != 1)
+        return false;
+    return (ntohl(addr.s_addr) >> 24) == 127;
+}
+
+bool isStandardBaud(long long baud)
+{
+    for (long long b : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
+        if (b == baud)
+            return true;
+    return false;
+}
+
+bool parseTcp(const std::string &text, SimOptions &o)
+{
+    size_t colon = text.rfind(':');
+    if (colon == std::string::npos)
+        return false;
+    std::string host = text.substr(0, colon);
+    if (host == "localhost")
+        host = "127.0.0.1";
+    in_addr addr{};
+    long long port = 0;
+    if (::inet_pton(AF_INET, host.c_str(), &addr) != 1 ||
+        !parseInteger(text.substr(colon + 1), 0, 65535, port))
+        return false;
+    o.tcpHost = host;
+    o.tcpPort = static_cast<int>(port);
+    return true;
+}
+
+bool parseRecords(const std::string &text, SimOptions &o)
+{
+    std::array<uint16_t, 16> counts{};
+    size_t start = 0;
+    for (size_t k = 0; k < counts.size(); ++k) {
+        size_t comma = text.find(',', start);
+        bool last = k + 1 == counts.size();
+        if (last != (comma == std::string::npos))
+            return false;
+        long long n = 0;
+        if (!parseInteger(std::string_view(text).substr(start, comma - start), 0, 65535, n))
+            return false;
+        counts[k] = static_cast<uint16_t>(n);
+        start = comma + 1;
+    }
+    o.records = counts;
+    return true;
+}
+
+bool parseMissing(const std::string &text, SimOptions &o)
+{
+    size_t colon = text.find(':');
+    long long area = 0, index = 0;
+    if (colon == std::string::npos || !parseInteger(std::string_view(text).substr(0, colon), 0, 15, area) ||
+        !parseInteger(std::string_view(text).substr(colon + 1), 0, 65535, index))
+        return false;
+    o.missing.insert({static_cast<int>(area), static_cast<int>(index)});
+    return true;
+}
+
+bool isValueOption(const std::string &opt)
+{
+    for (const char *known :
+         {"--tcp", "--rtu", "--pty", "--baud", "--unit", "--model", "--id-length", "--records", "--seed",
+          "--drop", "--corrupt", "--delay", "--wrong-unit", "--missing", "--close-every"})
+        if (opt == known)
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::string parseOptions(int argc, char **argv, SimOptions &o)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    int transports = 0;
+    bool tcpGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &opt = args[i];
+        auto value = [&](std::string &out) {
+            if (i + 1 >= args.size())
+                return false;
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        long long n = 0;
+        auto bad = [&]() { return "bad value for " + opt + ": '" + v + "'"; };
+
+        if (opt == "-v") {
+            o.verbose = true;
+        } else if (opt == "-h" || opt == "--help") {
+            o.help = true;
+        } else if (opt == "--any-address") {
+            o.anyAddress = true;
+        } else if (opt == "--print-record") {
+            std::string area, index;
+            if (!value(area) || !value(index))
+                return "--print-record needs AREA and INDEX";
+            long long a = 0, r = 0;
+            if (!parseInteger(area, 0, 15, a) || !parseInteger(index, 0, 65535, r))
+                return "bad record for --print-record: '" + area + " " + index + "'";
+            o.printRecord = true;
+            o.printArea = static_cast<int>(a);
+            o.printIndex = static_cast<int>(r);
+        } else if (isValueOption(opt)) {
+            if (!value(v))
+                return "missing value for " + opt;
+            if (opt == "--tcp") {
+                if (!parseTcp(v, o))
+                    return bad();
+                tcpGiven = true;
+                ++transports;
+            } else if (opt == "--rtu" || opt == "--pty") {
+                if (v.empty())
+                    return bad();
+                o.transport = opt == "--rtu" ? SimOptions::Transport::Rtu : SimOptions::Transport::Pty;
+                o.serialPath = v;
+                ++transports;
+            } else if (opt == "--baud") {
+                if (!parseInteger(v, 1, 4000000, n) || !isStandardBaud(n))
+                    return bad();
+                o.baud = static_cast<int>(n);
+            } else if (opt == "--unit") {
+                if (!parseInteger(v, 1, 247, n))
+                    return bad();
+                o.unit = static_cast<int>(n);
+            } else if (opt == "--model") {
+                if (v.empty() || v.size() > 64)
+                    return bad();
+                o.model = v;
+            } else if (opt == "--id-length") {
+                if (!parseInteger(v, 0, maximumIdLength, n))
+                    return bad();
+                o.idLength = static_cast<int>(n);
+            } else if (opt == "--records") {
+                if (!parseRecords(v, o))
+                    return bad();
+            } else if (opt == "--seed") {
+                if (!parseInteger(v, 0, INT64_MAX, n))
+                    return bad();
+                o.seed = static_cast<uint64_t>(n);
+            } else if (opt == "--drop" || opt == "--corrupt" || opt == "--wrong-unit") {
+                double &p = opt == "--drop" ? o.drop : opt == "--corrupt" ? o.corrupt : o.wrongUnit;
+                if (!parseProbability(v, p))
+                    return bad();
+            } else if (opt == "--delay") {
+                if (!parseInteger(v, 0, 600000, n))
+                    return bad();
+                o.delayMs = static_cast<int>(n);
+            } else if (opt == "--missing") {
+                if (!parseMissing(v, o))
+                    return bad();
+            } else if (opt == "--close-every") {
+                if (!parseInteger(v, 1, 1000000, n))
+                    return bad();
+                o.closeEvery = static_cast<int>(n);
+            }
+        } else if (opt.starts_with("-")) {
+            return "unknown option " + opt;
+        } else {
+            return "unexpected argument '" + opt + "'";
+        }
+    }
+
+    if (transports > 1)
+        return "give only one of --tcp, --rtu and --pty";
+    if (tcpGiven && !o.anyAddress && !isLoopback(o.tcpHost))
+        return "--tcp " + o.tcpHost + " is not a loopback address; add --any-address to serve it";
+    if (o.idLength < minimumIdLength(o))
+        return "--id-length " + std::to_string(o.idLength) +
+               " is too short for the identity texts (at least " + std::to_string(minimumIdLength(o)) + ")";
+    return {};
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+
+// Everything the command line sets, with the analyzer's factory defaults.
+struct SimOptions {
+    enum class Transport { Tcp, Rtu, Pty };
+
+    Transport transport = Transport::Tcp;
+    std::string tcpHost = "127.0.0.1";
+    int tcpPort = 1502;
+    bool anyAddress = false;
+    std::string serialPath; // the device (--rtu) or the link to create (--pty)
+    int baud = 9600;
+    int unit = 1;
+
+    std::string model = "KTR-58-168";
+    int idLength = 117;
+    std::array<uint16_t, 16> records = {120, 1000, 37, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40};
+    uint64_t seed = 1;
+
+    double drop = 0;
+    double corrupt = 0;
+    double wrongUnit = 0;
+    int delayMs = 0;
+    std::set<std::pair<int, int>> missing; // (area, index)
+    int closeEvery = 0;                    // 0: never
+
+    bool printRecord = false;
+    int printArea = 0;
+    int printIndex = 0;
+    bool verbose = false;
+    bool help = false;
+};
+
+// The one-line synopsis printed with --help and after a usage error.
+extern const char *const usageText;
+
+// Parses argv into options. Returns an empty string on success, otherwise a
+// one-line description of the first bad argument.
+std::string parseOptions(int argc, char **argv, SimOptions &options);
