@@ -117,7 +117,8 @@ SerialResult SerialPort::configure(int baudRate, int dataBits, int stopBits, int
         return SerialResult::BadParameter;
 
     // Raw binary line: no echo, no signals, no translation, no software or
-    // hardware flow control; reads never block in the driver (we poll).
+    // hardware flow control. VMIN 1 makes an empty non-blocking read fail with
+    // EAGAIN, so that a read of 0 bytes means a hang-up.
     t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
                                         IXOFF | IXANY | INPCK | IGNPAR);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
@@ -132,7 +133,7 @@ SerialResult SerialPort::configure(int baudRate, int dataBits, int stopBits, int
         if (parity == 1)
             t.c_cflag |= PARODD;
     }
-    t.c_cc[VMIN] = 0;
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0 ||
         ::tcsetattr(portHandle, TCSANOW, &t) != 0)
