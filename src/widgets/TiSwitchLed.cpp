@@ -4,7 +4,9 @@
 
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <algorithm>
 
 namespace
 {
