@@ -18,7 +18,6 @@ namespace
 struct Document {
     QStringList lines;
     bool crlf = false;
-    bool finalNewline = true;
 };
 
 struct Place {
@@ -63,19 +62,17 @@ Document parse(const QString &content)
     if (content.isEmpty())
         return d;
     d.lines = content.split(u'\n');
-    d.finalNewline = content.endsWith(u'\n');
-    if (d.finalNewline)
+    d.crlf = d.lines.first().endsWith(u'\r');
+    if (content.endsWith(u'\n'))
         d.lines.removeLast();
-    d.crlf = !d.lines.isEmpty() && d.lines.first().endsWith(u'\r');
+    else if (d.crlf) // the last line gets the line end it lacked when the file is written
+        d.lines.last() += u'\r';
     return d;
 }
 
 QString join(const Document &d)
 {
-    QString s = d.lines.join(u'\n');
-    if (!d.lines.isEmpty() && d.finalNewline)
-        s += u'\n';
-    return s;
+    return d.lines.isEmpty() ? QString() : d.lines.join(u'\n') + u'\n';
 }
 
 // The first section of that name counts, as with the Windows profile functions.
@@ -161,7 +158,6 @@ void TIniFile::writeString(const QString &section, const QString &key, const QSt
     } else {
         d.lines << u'[' + section + u']' + eol << keyLine;
     }
-    d.finalNewline = true;
 
     QSaveFile file(path);
     file.setDirectWriteFallback(true);

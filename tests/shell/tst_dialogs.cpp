@@ -1,0 +1,222 @@
+#include "ModalHelper.h"
+#include "SettingsFile.h"
+
+#include "shell/TForm2.h"
+#include "shell/TForm3.h"
+#include "shell/TLabeledEdit.h"
+#include "worker/WorkerTypes.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+// The language and timings dialogs, driven as the operator does, under a plain QApplication.
+class DialogsTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init() { settingsfile::remove(); }
+    void cleanup() { settingsfile::remove(); }
+
+    void languageDialogLayout();
+    void hoveringAFlagChooses();
+    void okWritesTheChosenLanguage_data();
+    void okWritesTheChosenLanguage();
+    void refusedWriteKeepsTheDialog();
+    void timingsShowTheWorkerValues();
+    void timingsStoreInOrder();
+    void timingsCloseBoxStoresNothing();
+    void closingTheLanguageDialogEndsTheProgram(); // last: it runs the application's loop
+};
+
+namespace
+{
+
+void showAndWait(QWidget &w)
+{
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+}
+
+void type(TLabeledEdit *edit, const QString &text)
+{
+    edit->edit()->selectAll();
+    QTest::keyClicks(edit->edit(), text);
+}
+
+} // namespace
+
+void DialogsTest::languageDialogLayout()
+{
+    TForm2 form;
+    QCOMPARE(form.size(), QSize(340, 192));
+    QVERIFY(form.windowFlags() & Qt::Tool);
+    QVERIFY(form.windowTitle().isEmpty());
+    for (QLabel *image : {form.Image1, form.Image2}) {
+        QCOMPARE(image->size(), QSize(129, 89));
+        QCOMPARE(image->cursor().shape(), Qt::PointingHandCursor);
+    }
+    QVERIFY(form.Image1->x() < form.Image2->x());
+    QCOMPARE(form.RadioButton1->text(), QString("TUR"));
+    QCOMPARE(form.RadioButton2->text(), QString("ENG"));
+    QVERIFY(form.RadioButton1->font().bold());
+    QVERIFY(!form.RadioButton1->isChecked() && !form.RadioButton2->isChecked());
+    QCOMPARE(form.BitBtn1->text(), QString("OK"));
+    QCOMPARE(form.findChild<QPushButton *>("BitBtn1"), form.BitBtn1);
+}
+
+void DialogsTest::hoveringAFlagChooses()
+{
+    TForm2 form;
+    showAndWait(form);
+    QTest::mouseMove(form.Image1, QPoint(60, 40));
+    QTRY_VERIFY(form.RadioButton1->isChecked());
+    QTest::mouseMove(form.Image2, QPoint(60, 40));
+    QTRY_VERIFY(form.RadioButton2->isChecked());
+    QVERIFY(!form.RadioButton1->isChecked());
+    QTest::mouseClick(form.RadioButton1, Qt::LeftButton);
+    QVERIFY(form.RadioButton1->isChecked() && !form.RadioButton2->isChecked());
+}
+
+void DialogsTest::okWritesTheChosenLanguage_data()
+{
+    QTest::addColumn<int>("choice"); // 0 none, 1 TUR, 2 ENG
+    QTest::addColumn<int>("lang");
+    QTest::newRow("no choice") << 0 << 1;
+    QTest::newRow("TUR") << 1 << 0;
+    QTest::newRow("ENG") << 2 << 1;
+}
+
+void DialogsTest::okWritesTheChosenLanguage()
+{
+    QFETCH(int, choice);
+    QFETCH(int, lang);
+    QWidget mainWindow;
+    TForm2 form;
+    form.setMainWindow(&mainWindow);
+    showAndWait(form);
+    if (choice)
+        QTest::mouseClick(choice == 1 ? form.RadioButton1 : form.RadioButton2, Qt::LeftButton);
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    QCOMPARE(settingsfile::read(), settingsfile::firstRun(lang));
+    QVERIFY(mainWindow.isVisible());
+    QVERIFY(form.isHidden());
+}
+
+void DialogsTest::refusedWriteKeepsTheDialog()
+{
+    QVERIFY(settingsfile::block());
+    QWidget mainWindow;
+    TForm2 form;
+    form.setMainWindow(&mainWindow);
+    showAndWait(form);
+    ModalAnswer answer;
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    QVERIFY(answer.wait());
+    QCOMPARE(answer.text(), "Unable to write to " + settingsfile::path());
+    ModalAnswer noSecondBox(QMessageBox::Ok, 200);
+    QVERIFY(!noSecondBox.wait());
+    QVERIFY(form.isVisible());
+    QVERIFY(!mainWindow.isVisible());
+}
+
+void DialogsTest::timingsShowTheWorkerValues()
+{
+    COMSETT settings;
+    settings.timeout = 1000;
+    settings.pollDelay = 100;
+    TForm3 form(settings);
+    QCOMPARE(form.windowTitle(), QString("Timings"));
+    QCOMPARE(form.size(), QSize(263, 142));
+    QVERIFY(form.windowFlags() & Qt::Tool);
+    QCOMPARE(form.LabeledEdit1->label()->text(), QString("TimeOut(ms)"));
+    QCOMPARE(form.LabeledEdit2->label()->text(), QString("Poll Delay"));
+    QCOMPARE(form.findChild<QLineEdit *>("LabeledEdit1"), form.LabeledEdit1->edit());
+    QCOMPARE(form.BitBtn1->text(), QString("OK"));
+
+    showAndWait(form);
+    QCOMPARE(form.LabeledEdit1->text(), QString("1000"));
+    QCOMPARE(form.LabeledEdit2->text(), QString("100"));
+
+    // Each showing reads the worker's values again.
+    form.hide();
+    settings.timeout = 0;
+    settings.pollDelay = -5;
+    showAndWait(form);
+    QCOMPARE(form.LabeledEdit1->text(), QString("0"));
+    QCOMPARE(form.LabeledEdit2->text(), QString("-5"));
+}
+
+void DialogsTest::timingsStoreInOrder()
+{
+    COMSETT settings;
+    TForm3 form(settings);
+    showAndWait(form);
+    type(form.LabeledEdit1, "2000");
+    type(form.LabeledEdit2, "50");
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    QCOMPARE(settings.timeout, 2000);
+    QCOMPARE(settings.pollDelay, 50);
+    QVERIFY(form.isHidden());
+
+    // Only the low 32 bits of a larger number are kept.
+    showAndWait(form);
+    type(form.LabeledEdit2, "4294967297");
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    QCOMPARE(settings.pollDelay, 1);
+
+    // A bad time-out: the poll delay is already stored, the dialog stays open.
+    showAndWait(form);
+    type(form.LabeledEdit2, "75");
+    type(form.LabeledEdit1, "abc");
+    ModalAnswer answer;
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    QVERIFY(answer.wait());
+    QCOMPARE(answer.text(), QString("'abc' is not a valid integer value"));
+    QCOMPARE(settings.pollDelay, 75);
+    QCOMPARE(settings.timeout, 2000);
+    QVERIFY(form.isVisible());
+
+    // A bad poll delay stores nothing.
+    type(form.LabeledEdit1, "300");
+    type(form.LabeledEdit2, "1,5");
+    ModalAnswer second;
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    QVERIFY(second.wait());
+    QCOMPARE(second.text(), QString("'1,5' is not a valid integer value"));
+    QCOMPARE(settings.timeout, 2000);
+    QCOMPARE(settings.pollDelay, 75);
+}
+
+void DialogsTest::timingsCloseBoxStoresNothing()
+{
+    COMSETT settings;
+    settings.timeout = 1000;
+    TForm3 form(settings);
+    showAndWait(form);
+    type(form.LabeledEdit1, "5");
+    QVERIFY(form.close());
+    QCOMPARE(settings.timeout, 1000);
+}
+
+void DialogsTest::closingTheLanguageDialogEndsTheProgram()
+{
+    TForm2 form;
+    showAndWait(form);
+    QSignalSpy quitting(QCoreApplication::instance(), &QCoreApplication::aboutToQuit);
+    QTimer::singleShot(0, &form, &QWidget::close);
+    QTimer bound;
+    bound.setSingleShot(true);
+    connect(&bound, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    bound.start(5000);
+    QCOMPARE(QApplication::exec(), 0);
+    QCOMPARE(quitting.count(), 1);
+    QVERIFY(!QFileInfo::exists(settingsfile::path()));
+}
+
+QTEST_MAIN(DialogsTest)
+#include "tst_dialogs.moc"
