@@ -22,19 +22,6 @@ TEST(ErrorText, GivesTheFixedTextOfEveryCodeAndUnknownOtherwise)
         EXPECT_STREQ(errorText(code), "Unknown error") << code;
 }
 
-TEST(PollTimer, CountsInHundredNanosecondUnitsAndWaitsOutTheRest)
-{
-    PollTimer timer;
-    EXPECT_EQ(timer.remaining(), 0);
-    timer.arm(50);
-    EXPECT_GT(timer.remaining(), 0);
-    EXPECT_LE(timer.remaining(), 500000);
-    const auto start = steady_clock::now();
-    timer.wait();
-    EXPECT_GE(steady_clock::now() - start, microseconds(49500));
-    EXPECT_EQ(timer.remaining(), 0);
-}
-
 // A master connected to a slave that answers every request with the bytes the test sets.
 class RegisterOperations : public ::testing::Test
 {
