@@ -15,6 +15,7 @@ TLabeledEdit::TLabeledEdit(const QString &objectName, const QString &caption, QW
     layout->addWidget(labelWidget);
     layout->addWidget(editWidget);
     setFocusProxy(editWidget);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
 QString TLabeledEdit::text() const

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
 #include <QTest>
 
 // The language and timings dialogs, driven as the operator does, under a plain QApplication.
@@ -30,7 +29,6 @@ class DialogsTest : public QObject
     void timingsShowTheWorkerValues();
     void timingsStoreInOrder();
     void timingsCloseBoxStoresNothing();
-    void closingTheLanguageDialogEndsTheProgram(); // last: it runs the application's loop
 };
 
 namespace
@@ -201,21 +199,6 @@ void DialogsTest::timingsCloseBoxStoresNothing()
     type(form.LabeledEdit1, "5");
     QVERIFY(form.close());
     QCOMPARE(settings.timeout, 1000);
-}
-
-void DialogsTest::closingTheLanguageDialogEndsTheProgram()
-{
-    TForm2 form;
-    showAndWait(form);
-    QSignalSpy quitting(QCoreApplication::instance(), &QCoreApplication::aboutToQuit);
-    QTimer::singleShot(0, &form, &QWidget::close);
-    QTimer bound;
-    bound.setSingleShot(true);
-    connect(&bound, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    bound.start(5000);
-    QCOMPARE(QApplication::exec(), 0);
-    QCOMPARE(quitting.count(), 1);
-    QVERIFY(!QFileInfo::exists(settingsfile::path()));
 }
 
 QTEST_MAIN(DialogsTest)

@@ -1,0 +1,121 @@
+#include "SettingsFile.h"
+
+#include "shell/Startup.h"
+#include "shell/TForm2.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+namespace
+{
+
+// Stands in for the main window: its close ends the program, as the real one's does.
+class MainWindow : public QWidget
+{
+  public:
+    explicit MainWindow(int &shown) : shown(shown) {}
+
+  protected:
+    void showEvent(QShowEvent *) override { ++shown; }
+
+  private:
+    int &shown;
+    void closeEvent(QCloseEvent *) override { QCoreApplication::quit(); }
+};
+
+TForm2 *visibleLanguageDialog()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<TForm2 *>(w); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+} // namespace
+
+// The program's start as a whole, each run through the real message loop.
+class StartupTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void init() { settingsfile::remove(); }
+    void cleanup() { settingsfile::remove(); }
+
+    void firstRunAsksForTheLanguage();
+    void closingTheLanguageDialogWritesNothing();
+    void normalRunShowsTheMainWindow();
+
+  private:
+    // Runs the program; step runs once the loop is going. A run that does not end within the bound
+    // returns 1.
+    int run(const std::function<void()> &step)
+    {
+        QTimer::singleShot(0, step);
+        QTimer bound;
+        bound.setSingleShot(true);
+        connect(&bound, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        bound.start(10000);
+        return runApplication([this] {
+            mainShown = 0;
+            auto window = std::make_unique<MainWindow>(mainShown);
+            mainWindow = window.get();
+            return window;
+        });
+    }
+
+    MainWindow *mainWindow = nullptr; // while run() runs
+    int mainShown = 0;
+};
+
+void StartupTest::firstRunAsksForTheLanguage()
+{
+    bool dialogFirst = false;
+    bool mainShownByOk = false;
+    const int result = run([&] {
+        TForm2 *dialog = visibleLanguageDialog();
+        dialogFirst = dialog && mainWindow && !mainWindow->isVisible();
+        if (!dialog)
+            return;
+        QTest::mouseClick(dialog->RadioButton1, Qt::LeftButton);
+        QTest::mouseClick(dialog->BitBtn1, Qt::LeftButton);
+        mainShownByOk = mainWindow->isVisible() && !dialog->isVisible();
+        mainWindow->close();
+    });
+    QCOMPARE(result, 0);
+    QVERIFY(dialogFirst);
+    QVERIFY(mainShownByOk);
+    QCOMPARE(settingsfile::read(), settingsfile::firstRun(0));
+    QCOMPARE(QApplication::applicationDisplayName(),
+             QString::fromUtf8("KTR-58 serisi analizör Log Okuma Programı"));
+}
+
+void StartupTest::closingTheLanguageDialogWritesNothing()
+{
+    const int result = run([] {
+        if (TForm2 *dialog = visibleLanguageDialog())
+            dialog->close();
+    });
+    QCOMPARE(result, 0);
+    QCOMPARE(mainShown, 0);
+    QVERIFY(!QFileInfo::exists(settingsfile::path()));
+}
+
+void StartupTest::normalRunShowsTheMainWindow()
+{
+    QVERIFY(settingsfile::write("")); // an empty file is a normal run too
+    bool noDialog = false;
+    const int result = run([&] {
+        noDialog = !visibleLanguageDialog() && mainWindow->isVisible();
+        mainWindow->close();
+    });
+    QCOMPARE(result, 0);
+    QVERIFY(noDialog);
+    QCOMPARE(settingsfile::read(), QByteArray());
+}
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"
