@@ -1,0 +1,207 @@
+#include "LoopbackPeers.h"
+#include "RecordingView.h"
+#include "SimProcess.h"
+#include "WorkerHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+namespace
+{
+
+// Positions of the records shown, in order.
+std::vector<std::string> positions(const RecordingView &view)
+{
+    std::vector<std::string> out;
+    for (const auto &record : view.shown())
+        out.push_back(record.positionText);
+    return out;
+}
+
+std::vector<std::string> sectorPositions(int area, int count)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(positionOf(area, i));
+    return out;
+}
+
+TEST(Faults, DroppedAndCorruptRepliesStillDeliverEveryRecordOnce)
+{
+    for (const bool rtu : {false, true}) {
+        SCOPED_TRACE(rtu ? "RTU" : "TCP");
+        const std::vector<std::string> args = {"--records", recordCounts({25}),   "--seed",
+                                               "3",         "--corrupt",          "0.15",
+                                               "--drop",    rtu ? "0.02" : "0.15"};
+        SimProcess sim;
+        comThread worker;
+        RecordingView view(worker);
+        ASSERT_TRUE(rtu ? sim.startPty(args) : sim.startTcp(args)) << sim.error();
+        if (rtu)
+            useRtu(worker, sim.ptyPath(), 100);
+        else
+            useTcp(worker, sim.tcpPort(), 100);
+        ASSERT_TRUE(connectAndConfigure(worker));
+        worker.setView(&view);
+        startDownload(worker, {0});
+        ASSERT_TRUE(waitCompleted(view, worker, 1, 30s));
+        // Should a record fail all attempts, its pass ends short and a new one starts at row 1.
+        auto shown = view.shown();
+        const size_t lastPass = shown.size() - 25;
+        for (size_t i = 0; i < 25; ++i) {
+            EXPECT_EQ(shown[lastPass + i].row, static_cast<int>(i + 1));
+            EXPECT_EQ(shown[lastPass + i].positionText, positionOf(0, static_cast<int>(i)));
+            EXPECT_EQ(shown[lastPass + i].recordNo,
+                      predictRecord(worker, 0, static_cast<int>(i), args).recordNo);
+        }
+    }
+}
+
+TEST(Faults, MissingRecordRepeatsPassesUntilPaused)
+{
+    SimProcess sim;
+    comThread worker;
+    RecordingView view(worker);
+    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({3}), "--missing", "0:1"})) << sim.error();
+    useTcp(worker, sim.tcpPort(), 100);
+    ASSERT_TRUE(connectAndConfigure(worker));
+    worker.setView(&view);
+    startDownload(worker, {0});
+
+    // Two passes: record 1 is skipped each time, so the counter never reaches 3.
+    ASSERT_TRUE(view.waitForShown(4, 10s));
+    worker.suspend();
+    const auto shown = view.shown();
+    EXPECT_EQ(shown[0].positionText, "00-0000");
+    EXPECT_EQ(shown[1].positionText, "00-0002");
+    EXPECT_EQ(shown[1].row, 2);
+    EXPECT_EQ(shown[1].errorText, "Illegal Data Address exception response");
+    EXPECT_EQ(shown[2].positionText, "00-0000");
+    EXPECT_EQ(shown[2].row, 1);
+    EXPECT_EQ(view.completions(), 0);
+    EXPECT_FALSE(worker.readDone);
+    EXPECT_EQ(worker.lastErrorText, "Illegal Data Address exception response");
+}
+
+TEST(Faults, PauseBetweenRecordsLosesAndRepeatsNothing)
+{
+    SimProcess sim;
+    comThread worker;
+    RecordingView view(worker);
+    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({8})})) << sim.error();
+    useTcp(worker, sim.tcpPort());
+    ASSERT_TRUE(connectAndConfigure(worker));
+    worker.setView(&view);
+    view.setAfterShow([&](const RecordingView::Shown &record) {
+        if (record.row == 3)
+            worker.suspend(); // the operator switches off while record 3 is on screen
+    });
+    startDownload(worker, {0});
+    ASSERT_TRUE(view.waitForShown(3, 10s));
+    EXPECT_FALSE(view.waitForShown(4, 300ms)); // nothing goes out while paused
+    EXPECT_TRUE(worker.suspended());
+    EXPECT_EQ(worker.recordCounter, 3);
+
+    view.setAfterShow(nullptr);
+    view.runOnUi([&] { worker.resume(); });
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    EXPECT_EQ(positions(view), sectorPositions(0, 8));
+}
+
+TEST(Faults, PauseDuringARequestLetsThatRecordFinish)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({6})})) << sim.error();
+    GatedProxy proxy(sim.tcpPort());
+    comThread worker;
+    RecordingView view(worker);
+    useTcp(worker, proxy.port(), 1000);
+    ASSERT_TRUE(connectAndConfigure(worker)); // requests 1 to 3
+    worker.setView(&view);
+    proxy.holdRequest(3 + 3); // record 2 of sector 1
+
+    startDownload(worker, {0});
+    ASSERT_TRUE(proxy.waitHeld(10s));
+    worker.suspend();
+    proxy.release();
+    ASSERT_TRUE(view.waitForShown(3, 10s));
+    EXPECT_FALSE(view.waitForShown(4, 300ms));
+    EXPECT_EQ(positions(view), sectorPositions(0, 3));
+
+    worker.resume();
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    EXPECT_EQ(positions(view), sectorPositions(0, 6));
+}
+
+TEST(Faults, RepeatedPauseOrResumeChangesNothing)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({4})})) << sim.error();
+    comThread worker;
+    RecordingView view(worker);
+    useTcp(worker, sim.tcpPort());
+    ASSERT_TRUE(connectAndConfigure(worker));
+    worker.setView(&view);
+    EXPECT_TRUE(worker.suspended());
+    worker.suspend();
+    startDownload(worker, {0});
+    worker.resume();
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    worker.suspend();
+    worker.suspend();
+    EXPECT_TRUE(worker.suspended());
+    EXPECT_EQ(positions(view), sectorPositions(0, 4));
+}
+
+TEST(Shutdown, StopReleasesAWorkerWaitingForTheUi)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({5})})) << sim.error();
+    auto worker = std::make_unique<comThread>();
+    RecordingView view(*worker);
+    useTcp(*worker, sim.tcpPort());
+    ASSERT_TRUE(connectAndConfigure(*worker));
+    worker->setView(&view);
+
+    // The UI thread is busy; the first record's hand-over queues behind it.
+    std::mutex busy;
+    std::unique_lock hold(busy);
+    std::promise<void> busyRunning;
+    view.post([&] {
+        busyRunning.set_value();
+        std::lock_guard wait(busy);
+    });
+    ASSERT_EQ(busyRunning.get_future().wait_for(10s), std::future_status::ready);
+    startDownload(*worker, {0});
+    ASSERT_TRUE(view.waitFor([&] { return view.queuedJobs() == 1; }, 10s));
+    worker->stop();
+    EXPECT_FALSE(worker->isConnected());
+    worker.reset();
+    hold.unlock(); // the queued hand-over now runs and must do nothing
+    view.runOnUi([] {});
+    EXPECT_TRUE(view.shown().empty());
+}
+
+TEST(Shutdown, DestructorStopsASuspendedDownload)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({50})})) << sim.error();
+    comThread worker;
+    RecordingView view(worker, RecordingView::Jobs::Inline);
+    useTcp(worker, sim.tcpPort());
+    ASSERT_TRUE(connectAndConfigure(worker));
+    worker.setView(&view);
+    view.setAfterShow([&](const RecordingView::Shown &record) {
+        if (record.row == 2)
+            worker.suspend();
+    });
+    startDownload(worker, {0});
+    ASSERT_TRUE(view.waitForShown(2, 10s));
+    worker.stop();
+    EXPECT_EQ(view.shown().size(), 2u);
+    worker.resume(); // a stopped worker stays stopped
+    EXPECT_EQ(view.shown().size(), 2u);
+}
+
+} // namespace

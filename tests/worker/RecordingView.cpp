@@ -1,0 +1,313 @@
+#include "RecordingView.h"
+
+#include "worker/comThread.h"
+
+RecordingView::RecordingView(comThread &worker, Jobs jobs) : worker(worker), jobs(jobs)
+{
+    if (jobs == Jobs::UiThread)
+        uiThread = std::thread(&RecordingView::uiLoop, this);
+}
+
+RecordingView::~RecordingView()
+{
+    {
+        std::lock_guard lock(mutex);
+        quitting = true;
+    }
+    changed.notify_all();
+    if (uiThread.joinable())
+        uiThread.join();
+}
+
+void RecordingView::uiLoop()
+{
+    std::unique_lock lock(mutex);
+    for (;;) {
+        changed.wait(lock, [this] { return quitting || !queue.empty(); });
+        if (queue.empty())
+            return;
+        auto job = std::move(queue.front());
+        queue.pop_front();
+        lock.unlock();
+        job();
+        lock.lock();
+        ++generation;
+        changed.notify_all();
+    }
+}
+
+void RecordingView::post(std::function<void()> job)
+{
+    if (jobs == Jobs::Inline) {
+        job();
+        return;
+    }
+    {
+        std::lock_guard lock(mutex);
+        queue.push_back(std::move(job));
+        ++generation;
+    }
+    changed.notify_all();
+}
+
+void RecordingView::runOnUi(const std::function<void()> &job)
+{
+    if (jobs == Jobs::Inline) {
+        job();
+        return;
+    }
+    bool done = false;
+    post([&] {
+        job();
+        std::lock_guard lock(mutex);
+        done = true;
+    }); // uiLoop counts the change once the job has run
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return done; });
+}
+
+void RecordingView::setAfterShow(std::function<void(const Shown &)> hook)
+{
+    std::lock_guard lock(mutex);
+    afterShow = std::move(hook);
+}
+
+void RecordingView::changedNow()
+{
+    {
+        std::lock_guard lock(mutex);
+        ++generation;
+    }
+    changed.notify_all();
+}
+
+bool RecordingView::waitFor(const std::function<bool()> &pred, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::unique_lock lock(mutex);
+    for (;;) {
+        const uint64_t seen = generation;
+        lock.unlock();
+        if (pred())
+            return true;
+        lock.lock();
+        if (generation == seen && !changed.wait_until(lock, deadline, [&] { return generation != seen; })) {
+            lock.unlock();
+            return pred();
+        }
+    }
+}
+
+bool RecordingView::waitForShown(size_t count, std::chrono::milliseconds timeout)
+{
+    return waitFor([&] { return shownCount() >= count; }, timeout);
+}
+
+size_t RecordingView::shownCount() const
+{
+    std::lock_guard lock(mutex);
+    return records.size();
+}
+
+std::vector<RecordingView::Shown> RecordingView::shown() const
+{
+    std::lock_guard lock(mutex);
+    return records;
+}
+
+std::string RecordingView::cell(int row, int column) const
+{
+    std::lock_guard lock(mutex);
+    const bool present = row < static_cast<int>(cells.size()) && column < static_cast<int>(cells[row].size());
+    return present ? cells[row][column] : std::string();
+}
+
+std::string &RecordingView::cellAt(int row, int column)
+{
+    if (row >= static_cast<int>(cells.size()))
+        cells.resize(row + 1);
+    if (column >= static_cast<int>(cells[row].size()))
+        cells[row].resize(column + 1);
+    return cells[row][column];
+}
+
+double &RecordingView::valueAt(int row, int column)
+{
+    if (row >= static_cast<int>(values.size()))
+        values.resize(row + 1);
+    if (column >= static_cast<int>(values[row].size()))
+        values[row].resize(column + 1);
+    return values[row][column];
+}
+
+size_t RecordingView::queuedJobs() const
+{
+    std::lock_guard lock(mutex);
+    return queue.size();
+}
+
+std::string RecordingView::status(int panel) const
+{
+    std::lock_guard lock(mutex);
+    return panels[panel];
+}
+
+int RecordingView::completions() const
+{
+    std::lock_guard lock(mutex);
+    return completed;
+}
+
+bool RecordingView::switchOn() const
+{
+    std::lock_guard lock(mutex);
+    return downloadSwitch;
+}
+
+int RecordingView::enableCalls() const
+{
+    std::lock_guard lock(mutex);
+    return enabled;
+}
+
+bool RecordingView::rxLamp() const
+{
+    std::lock_guard lock(mutex);
+    return rx;
+}
+
+bool RecordingView::txLamp() const
+{
+    std::lock_guard lock(mutex);
+    return tx;
+}
+
+int RecordingView::rowCount() const
+{
+    std::lock_guard lock(mutex);
+    return rows;
+}
+
+int RecordingView::currentRow() const
+{
+    std::lock_guard lock(mutex);
+    return current;
+}
+
+std::string RecordingView::gridCell(int row, int column) const
+{
+    return cell(row, column);
+}
+
+void RecordingView::setGridCell(int row, int column, const std::string &text)
+{
+    std::lock_guard lock(mutex);
+    cellAt(row, column) = text;
+}
+
+void RecordingView::setGridValues(int row, int firstColumn, std::span<const double> newValues)
+{
+    std::lock_guard lock(mutex);
+    for (size_t i = 0; i < newValues.size(); ++i)
+        valueAt(row, firstColumn + static_cast<int>(i)) = newValues[i];
+}
+
+void RecordingView::writeRecordHeaders()
+{
+    std::lock_guard lock(mutex);
+    cellAt(0, 0) = "Record #";
+    cellAt(0, 1) = "Date";
+    cellAt(0, 2) = "Time";
+}
+
+int RecordingView::gridColumnCount() const
+{
+    std::lock_guard lock(mutex);
+    return columns;
+}
+
+void RecordingView::setGridColumnCount(int count)
+{
+    std::lock_guard lock(mutex);
+    columns = count;
+}
+
+void RecordingView::setGridRowCount(int count)
+{
+    std::lock_guard lock(mutex);
+    rows = count;
+}
+
+void RecordingView::setGridCurrentRow(int row)
+{
+    std::function<void(const Shown &)> hook;
+    Shown record;
+    {
+        std::lock_guard lock(mutex);
+        current = row;
+        record.row = row;
+        record.recordNo = cellAt(row, 0);
+        record.date = cellAt(row, 1);
+        record.time = cellAt(row, 2);
+        for (int c = 3; c < 34; ++c)
+            record.values.push_back(valueAt(row, c));
+        record.counterText = panels[1];
+        record.positionText = panels[2];
+        record.errorText = panels[3];
+        record.columnCount = columns;
+        records.push_back(record);
+        hook = afterShow;
+    }
+    if (hook)
+        hook(record);
+    changedNow();
+}
+
+void RecordingView::setStatusText(int panel, const std::string &text)
+{
+    std::lock_guard lock(mutex);
+    panels[panel] = text;
+}
+
+void RecordingView::showStatusMessage(StatusMessage message)
+{
+    std::lock_guard lock(mutex);
+    if (message == StatusMessage::Completed) {
+        panels[0] = "Selected Log data read completed Succesfully...";
+        ++completed;
+    } else {
+        panels[0] = " Reading Log ...";
+    }
+}
+
+void RecordingView::setLamps(bool rxOn, bool txOn)
+{
+    std::lock_guard lock(mutex);
+    rx = rxOn;
+    tx = txOn;
+}
+
+bool RecordingView::rxLampOn() const
+{
+    return rxLamp();
+}
+
+void RecordingView::setDownloadSwitch(bool on)
+{
+    {
+        std::lock_guard lock(mutex);
+        downloadSwitch = on;
+    }
+    // The window's switch handler: switched off, it pauses the worker.
+    if (!on) {
+        worker.suspend();
+        if (worker.recordCounter == worker.totalToRead)
+            worker.readDone = true;
+    }
+}
+
+void RecordingView::enableDownloadControls()
+{
+    std::lock_guard lock(mutex);
+    ++enabled;
+}
