@@ -1,5 +1,7 @@
 #include "SimProcess.h"
 
+#include "ChildProcess.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -23,67 +25,6 @@ constexpr int startLimitMs = 10000;
 constexpr int stopLimitMs = 5000;
 
 using Clock = std::chrono::steady_clock;
-
-int msLeft(Clock::time_point deadline)
-{
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-// fork/exec of the simulator with stdout on a pipe; stdin from /dev/null,
-// stderr inherited so that the test log shows what the simulator says.
-pid_t spawn(const std::vector<std::string> &args, int &readFd, std::string &error)
-{
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        error = std::string("pipe: ") + std::strerror(errno);
-        return -1;
-    }
-    std::string path = SimProcess::binary();
-    std::vector<char *> argv;
-    argv.push_back(path.data());
-    for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        error = std::string("fork: ") + std::strerror(errno);
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return -1;
-    }
-    if (pid == 0) {
-        // Only async-signal-safe calls from here on.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM); // never outlive a crashed test
-        int devNull = ::open("/dev/null", O_RDONLY);
-        if (devNull >= 0)
-            ::dup2(devNull, 0);
-        ::dup2(fds[1], 1);
-        ::close_range(3, ~0U, 0);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    readFd = fds[0];
-    return pid;
-}
-
-// Waits for pid with a bound; false if it is still running afterwards.
-bool waitExit(pid_t pid, int limitMs, int &status)
-{
-    int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (pidFd >= 0) {
-        pollfd p{pidFd, POLLIN, 0};
-        while (::poll(&p, 1, limitMs) < 0 && errno == EINTR) {
-        }
-        ::close(pidFd);
-    }
-    pid_t r;
-    while ((r = ::waitpid(pid, &status, pidFd >= 0 ? WNOHANG : 0)) < 0 && errno == EINTR) {
-    }
-    return r == pid;
-}
 
 std::string describeStatus(int status)
 {
@@ -158,7 +99,7 @@ bool SimProcess::restart()
 bool SimProcess::launch(const std::vector<std::string> &args)
 {
     lastError.clear();
-    child = spawn(args, stdoutFd, lastError);
+    child = spawnProcess(binary(), args, stdoutFd, nullptr, lastError);
     if (child < 0)
         return false;
     if (awaitReadiness())
@@ -224,9 +165,9 @@ int SimProcess::reap(int signal)
     return status;
 }
 
-int SimProcess::stop()
+int SimProcess::stop(int signal)
 {
-    return reap(SIGTERM);
+    return reap(signal);
 }
 
 void SimProcess::kill()
@@ -234,45 +175,21 @@ void SimProcess::kill()
     reap(SIGKILL);
 }
 
+ProgramRun SimProcess::run(const std::vector<std::string> &args)
+{
+    return runProgram(binary(), args, startLimitMs);
+}
+
 std::vector<uint8_t> SimProcess::printRecord(int area, int index, const std::vector<std::string> &extraArgs)
 {
     std::vector<std::string> args = extraArgs;
     args.insert(args.end(), {"--print-record", std::to_string(area), std::to_string(index)});
-    int fd = -1;
-    std::string error;
-    pid_t pid = spawn(args, fd, error);
-    if (pid < 0)
-        return {};
-
-    std::string out;
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(startLimitMs);
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        int n = ::poll(&p, 1, msLeft(deadline));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        char buf[512];
-        ssize_t got = ::read(fd, buf, sizeof buf);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        out.append(buf, static_cast<size_t>(got));
-    }
-    ::close(fd);
-    int status = 0;
-    if (!waitExit(pid, stopLimitMs, status)) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        return {};
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    ProgramRun r = run(args);
+    if (r.exitCode != 0)
         return {};
 
     std::vector<uint8_t> bytes;
-    std::istringstream in(out);
+    std::istringstream in(r.out);
     std::string token;
     while (in >> token) {
         char *end = nullptr;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ChildProcess.h"
+
+#include <signal.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -35,9 +38,9 @@ class SimProcess
     // on the same link path (a new pseudo-terminal behind it).
     bool restart();
 
-    // SIGTERM and wait (SIGKILL after 5 s). Returns the exit status as
-    // waitpid reports it, or -1 when nothing was running.
-    int stop();
+    // Sends `signal` and waits (SIGKILL after 5 s). Returns the exit status
+    // as waitpid reports it, or -1 when nothing was running.
+    int stop(int signal = SIGTERM);
     // SIGKILL and wait: an analyzer that vanishes without closing anything.
     void kill();
 
@@ -54,6 +57,10 @@ class SimProcess
     // when the simulator has no such record or fails.
     static std::vector<uint8_t> printRecord(int area, int index,
                                             const std::vector<std::string> &extraArgs = {});
+
+    // Runs ktr58-sim to completion (at most 10 s) for options that do not
+    // serve, such as --print-record, --help or a bad argument.
+    static ProgramRun run(const std::vector<std::string> &args);
 
   private:
     bool launch(const std::vector<std::string> &args);

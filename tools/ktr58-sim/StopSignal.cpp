@@ -55,7 +55,7 @@ bool StopSignal::sleep(int ms) const
     using Clock = std::chrono::steady_clock;
     const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
     while (!requested()) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
         if (left <= 0)
             return true;
         pollfd p{fd(), POLLIN, 0};

@@ -1,0 +1,166 @@
+// Record content: a plausible 230/400 V, 50 Hz network, deterministic for a
+// seed, following the logging configuration.
+#include "RawClient.h"
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+
+struct Record {
+    int number = 0;
+    int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+    std::vector<int> words; // 28, signed
+
+    // Seconds since 2000-01-01 of the record's date and time.
+    long long instant() const
+    {
+        static const int before[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+        long long days =
+            365LL * year + (year + 3) / 4 + before[month - 1] + (month > 2 && year % 4 == 0) + day - 1;
+        return days * 86400 + hour * 3600 + minute * 60 + second;
+    }
+};
+
+Record decode(const std::vector<uint8_t> &data)
+{
+    Record r;
+    if (data.size() != 67) {
+        ADD_FAILURE() << "record of " << data.size() << " bytes";
+        return r;
+    }
+    r.number = wordAt(data, 3);
+    r.day = data[5], r.month = data[6], r.year = data[7];
+    r.hour = data[8], r.minute = data[9], r.second = data[10];
+    for (int k = 0; k < 28; ++k)
+        r.words.push_back(static_cast<int16_t>(wordAt(data, 11 + 2 * k)));
+    return r;
+}
+
+Record record(int area, int index, const std::vector<std::string> &args = {})
+{
+    return decode(SimProcess::printRecord(area, index, args));
+}
+
+// Default slots: VLN1-3, ILN1-3, PF1-3, VLL1-3, Hz, W, VAr, VA, kWh low, kWh high.
+TEST(SimRecords, LookLikeAThreePhaseNetwork)
+{
+    const Record first = record(1, 0);
+    for (int index = 1; index < 1000; index += 37) {
+        Record r = record(1, index);
+        EXPECT_EQ(r.number, index + 1);
+        EXPECT_GE(r.day, 1);
+        EXPECT_LE(r.day, 31);
+        EXPECT_GE(r.month, 1);
+        EXPECT_LE(r.month, 12);
+        EXPECT_LT(r.hour, 24);
+        for (int p = 0; p < 3; ++p) {
+            EXPECT_NEAR(r.words[p], 2300, 100) << "VLN in 0.1 V";
+            EXPECT_GT(r.words[3 + p], 0) << "current";
+            EXPECT_GE(r.words[6 + p], 850) << "power factor";
+            EXPECT_LE(r.words[6 + p], 1000) << "power factor";
+            EXPECT_NEAR(r.words[9 + p], 4000, 150) << "VLL in 0.1 V";
+        }
+        EXPECT_NEAR(r.words[12], 5000, 20) << "frequency in 0.01 Hz";
+        EXPECT_GT(r.words[13], 0) << "total power";
+        EXPECT_LT(r.words[13], r.words[15]) << "W below VA";
+        EXPECT_GE(r.words[14], 0);
+        EXPECT_GE(r.words[16], 0);
+        EXPECT_LT(r.words[16], 10000) << "counter low word";
+        EXPECT_EQ(r.instant() - first.instant(), 900LL * index) << "records advance by the log period";
+    }
+}
+
+TEST(SimRecords, DriftSmoothlyAndCountEnergyUpwards)
+{
+    long long lastEnergy = -1;
+    Record previous = record(0, 0);
+    for (int index = 0; index < 120; index += 3) {
+        Record r = record(0, index);
+        long long energy = r.words[16] + 10000LL * r.words[17];
+        EXPECT_GE(energy, lastEnergy) << "kWh at record " << index;
+        lastEnergy = energy;
+        EXPECT_LE(std::abs(r.words[0] - previous.words[0]), 30) << "VLN1 jumps at record " << index;
+        EXPECT_LE(std::abs(r.words[12] - previous.words[12]), 10) << "frequency jumps at record " << index;
+        previous = r;
+    }
+
+    // The energy log: four counters as low/high pairs, each only growing.
+    std::vector<long long> last(4, -1);
+    for (int index = 0; index < 40; ++index) {
+        Record r = record(15, index);
+        for (int c = 0; c < 4; ++c) {
+            long long value = r.words[2 * c] + 10000LL * r.words[2 * c + 1];
+            EXPECT_GE(value, last[c]) << "counter " << c << " at record " << index;
+            last[c] = value;
+        }
+        EXPECT_NEAR(r.words[20], 5000, 20) << "frequency";
+        EXPECT_EQ(r.words[22], 100) << "CT ratio";
+        EXPECT_EQ(r.words[23], 10) << "VT ratio";
+    }
+}
+
+TEST(SimRecords, DependOnTheSeedOnly)
+{
+    auto first = SimProcess::printRecord(2, 17, {"--seed", "5"});
+    EXPECT_EQ(first, SimProcess::printRecord(2, 17, {"--seed", "5", "--drop", "0.5", "--delay", "10"}));
+    EXPECT_NE(first, SimProcess::printRecord(2, 17, {"--seed", "6"}));
+    EXPECT_TRUE(SimProcess::printRecord(2, 37).empty()) << "sector 3 holds 37 records";
+    EXPECT_EQ(SimProcess::printRecord(4, 0, {"--records", "0,0,0,0,9,0,0,0,0,0,0,0,0,0,0,0"}).size(), 67u);
+    EXPECT_TRUE(SimProcess::printRecord(0, 1, {"--missing", "0:1"}).empty());
+}
+
+TEST(SimRecords, TheBasicModelLogsOnlyWhatItOffers)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--model", "KTR-58-167"})) << sim.error();
+    RawTcpClient client(sim.tcpPort());
+    std::optional<Answer> a = client.ask(1, {3, 1, 0x31, 0, 31});
+    ASSERT_TRUE(a.has_value());
+    int used = 0;
+    for (int k = 3; k < 31; ++k) {
+        int code = wordAt(a->pdu, 2 + 2 * k);
+        EXPECT_TRUE(code <= 38 || code == 255) << code;
+        used += code != 255;
+    }
+    EXPECT_GE(used, 15);
+}
+
+TEST(SimRecords, FollowAWrittenConfiguration)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--seed", "9"})) << sim.error();
+    RawTcpClient client(sim.tcpPort());
+    std::vector<uint8_t> before = SimProcess::printRecord(1, 10, {"--seed", "9"});
+
+    // Period 60 s; slots: frequency, hour, minute, CT, VT, then empty.
+    std::vector<uint8_t> write{16, 1, 0x31, 0, 31, 62};
+    for (int w : {60, 1, 0, 27, 68, 69, 74, 75})
+        putWord(write, w);
+    for (int k = 5; k < 28; ++k)
+        putWord(write, 255);
+    ASSERT_TRUE(client.ask(1, write).has_value());
+
+    auto fetch = [&](int index) {
+        std::vector<uint8_t> pdu{20, 7, 6, 0, 1};
+        putWord(pdu, index);
+        putWord(pdu, 1);
+        std::optional<Answer> a = client.ask(1, pdu);
+        return a ? decode(std::vector<uint8_t>(a->pdu.begin() + 1, a->pdu.end())) : Record{};
+    };
+    Record r10 = fetch(10), r11 = fetch(11);
+    EXPECT_NEAR(r10.words[0], 5000, 20);
+    EXPECT_EQ(r10.words[1], r10.hour);
+    EXPECT_EQ(r10.words[2], r10.minute);
+    EXPECT_EQ(r10.words[3], 100);
+    EXPECT_EQ(r10.words[4], 10);
+    for (int k = 5; k < 28; ++k)
+        EXPECT_EQ(r10.words[k], 0) << "empty slot " << k;
+    EXPECT_EQ(r11.instant() - r10.instant(), 60);
+    EXPECT_NE(decode(before).words, r10.words);
+}
+
+} // namespace
