@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QVector>
+
+#include <vector>
+
+// The result grid: a string grid whose row 0 is the header row. Cells are
+// kept independently of the column count, so narrowing the grid and widening
+// it again shows the old texts again; rows beyond the row count are dropped.
+class GridModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+  public:
+    explicit GridModel(int rows, int columns, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Horizontal header section c is cell (0, c), so a view can show row 0 frozen.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    QString cell(int row, int column) const;
+    void setCell(int row, int column, const QString &text);
+    // Writes cells (row, first), (row, first + 1), ... in one change notification.
+    void setCells(int row, int first, const QVector<QString> &texts);
+
+    void setRowCount(int rows);
+    void setColumnCount(int columns);
+    // Empties every cell of every row; the counts stay.
+    void clearCells();
+
+  private:
+    void notifyChanged(int row, int first, int last);
+
+    std::vector<QVector<QString>> rows;
+    int columns;
+};

@@ -1,0 +1,214 @@
+#include "ui/TForm1.h"
+
+#include "ui/GridModel.h"
+
+#include "model/InitialLabels.h"
+#include "shell/Errors.h"
+#include "shell/TForm3.h"
+#include "shell/TLabeledEdit.h"
+#include "widgets/TiLedRectangle.h"
+#include "widgets/TiSwitchLed.h"
+#include "worker/comThread.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QTableView>
+
+namespace
+{
+const QString kVersion = QStringLiteral("v1.8.4.3");
+} // namespace
+
+TForm1::TForm1() : worker(std::make_unique<comThread>())
+{
+    setObjectName(QStringLiteral("Form1"));
+    buildLayout();
+    for (std::string_view label : kInitialParameterLabels) {
+        auto *item = new QListWidgetItem(QString::fromLatin1(label.data(), qsizetype(label.size())), list1);
+        item->setCheckState(Qt::Unchecked);
+    }
+    connectHandlers();
+    Form3 = new TForm3(worker->settings, this);
+    worker->setView(this);
+}
+
+TForm1::~TForm1()
+{
+    // The worker may be waiting for a record job of this window: stop it while the window still exists.
+    worker->stop();
+}
+
+void TForm1::connectHandlers()
+{
+    connect(RadioButton1, &QRadioButton::toggled, this, guarded<bool>(this, [this](bool checked) {
+                if (checked)
+                    RadioButton1Click();
+            }));
+    connect(RadioButton2, &QRadioButton::toggled, this, guarded<bool>(this, [this](bool checked) {
+                if (checked)
+                    RadioButton2Click();
+            }));
+    connect(BitBtn1, &QPushButton::clicked, this, guarded(this, [this] { BitBtn1Click(); }));
+    connect(N1, &QAction::triggered, this, guarded(this, [this] { N1Click(); }));
+    connect(GroupBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { timingMenu->popup(GroupBox1->mapToGlobal(pos)); });
+    connect(LabeledEdit1->edit(), &QWidget::customContextMenuRequested, this, &TForm1::iPopPopup);
+
+    connect(list1, &QListWidget::itemChanged, this, guarded(this, [this] { list1ClickCheck(); }));
+    connect(BitBtn3, &QPushButton::clicked, this, guarded(this, [this] { BitBtn3Click(); }));
+
+    void (TForm1::*const sectorHandlers[kSectorBoxes])() = {
+        &TForm1::chkSector1Click,  &TForm1::chkSector2Click,  &TForm1::chkSector3Click,
+        &TForm1::chkSector4Click,  &TForm1::chkSector5Click,  &TForm1::chkSector6Click,
+        &TForm1::chkSector7Click,  &TForm1::chkSector8Click,  &TForm1::chkSector9Click,
+        &TForm1::chkSector10Click, &TForm1::chkSector11Click, &TForm1::chkSector12Click,
+        &TForm1::chkSector13Click, &TForm1::chkSector14Click, &TForm1::chkSector15Click};
+    for (int i = 0; i < kSectorBoxes; ++i) {
+        auto handler = sectorHandlers[i];
+        // Like the operator's click, a change made by the program runs the handler too.
+        connect(chkSector[size_t(i)], &QCheckBox::toggled, this,
+                guarded(this, [this, handler] { (this->*handler)(); }));
+    }
+    connect(chkEnergy, &QCheckBox::toggled, this, guarded(this, [this] { chkEnergyClick(); }));
+    connect(d1, &QAction::triggered, this, guarded(this, [this] { d1Click(); }));
+    connect(d2, &QAction::triggered, this, guarded(this, [this] { d2Click(); }));
+    for (QWidget *w : {static_cast<QWidget *>(GroupBox3), static_cast<QWidget *>(list2),
+                       static_cast<QWidget *>(chkEnergy)})
+        connect(w, &QWidget::customContextMenuRequested, this,
+                [this, w](const QPoint &pos) { PopupMenu1->popup(w->mapToGlobal(pos)); });
+    for (QCheckBox *box : chkSector)
+        connect(box, &QWidget::customContextMenuRequested, this,
+                [this, box](const QPoint &pos) { PopupMenu1->popup(box->mapToGlobal(pos)); });
+    connect(iSwitchLed1, &TiSwitchLed::changed, this, guarded(this, [this] { iSwitchLed1Change(); }));
+
+    connect(grid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu2->popup(grid->viewport()->mapToGlobal(pos)); });
+    connect(S1, &QAction::triggered, this, guarded(this, [this] { S1Click(); }));
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!shown && !event->spontaneous()) {
+        shown = true;
+        runGuarded(this, [this] { FormShow(); });
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (runGuarded(this, [this] { FormClose(); }))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::FormShow()
+{
+    gsettings = std::make_unique<GSETTINGS>();
+    fillSerialPortList();
+    if (!QDir(QStringLiteral("DATA")).exists())
+        QDir().mkdir(QStringLiteral("DATA"));
+    gsettings->load();
+    gsettings->loadIpList(ipList, kHistorySize);
+
+    const GSETTINGS::fields &values = gsettings->values;
+    if (values.mode == 0) {
+        commMode = 0;
+        LabeledEdit3->setText(QString::number(values.modbusId));
+        LabeledEdit1->setText(values.ip);
+        worker->settings.timeout = values.timeout;
+        worker->settings.pollDelay = values.pollDelay;
+        RadioButton2->setChecked(true);
+    } else {
+        // Serial, also for a MODE that names no mode (a hand-edited file): the panel shows serial.
+        commMode = 1;
+        Adres_edit->setText(QString::number(values.modbusId));
+        Com_Combo->setCurrentIndex(values.com >= 0 && values.com < Com_Combo->count() ? values.com : -1);
+        RadioButton1->setChecked(true);
+    }
+    ApplyLanguage(qint16(values.lang));
+}
+
+void TForm1::FormClose()
+{
+    GSETTINGS::fields &values = gsettings->values;
+    values.mode = commMode;
+    if (commMode == 0) {
+        values.modbusId = qint16(StrToInt(LabeledEdit3->text()));
+        values.ip = LabeledEdit1->text();
+        values.pollDelay = worker->settings.pollDelay;
+        values.timeout = worker->settings.timeout;
+    } else {
+        values.modbusId = qint16(StrToInt(Adres_edit->text()));
+        // A typed device path is no entry of the list: no index to keep.
+        const int index = Com_Combo->currentIndex();
+        values.com = qint16(index >= 0 && Com_Combo->itemText(index) == Com_Combo->currentText()
+                                ? index
+                                : Com_Combo->findText(Com_Combo->currentText(), Qt::MatchExactly));
+    }
+    gsettings->save();
+    gsettings->saveIpList(ipList, kHistorySize);
+    QCoreApplication::quit();
+}
+
+void TForm1::ApplyLanguage(qint16 lang)
+{
+    fillLanguageTexts(texts, lang);
+    const auto &c = texts.captions;
+    Bevel1->setToolTip(c[45]);
+    GroupBox1->setToolTip(c[46]);
+    Label5->setText(c[47]);
+    Panel2->setToolTip(c[48]);
+    GroupBox3->setToolTip(c[49]);
+    RadioButton1->setText(c[0]);
+    RadioButton2->setText(c[1]);
+    grid->setToolTip(c[41]);
+    CheckBox1->setText(c[25]);
+    LabeledEdit3->label()->setText(c[4]);
+    BitBtn1->setText(c[14]);
+    Label1->setText(c[15]);
+    BitBtn2->setText(c[16]);
+    iSwitchLed1->setCaption(c[16]);
+    Label2->setText(c[8]);
+    LabeledEdit4->label()->setText(c[9]);
+    BitBtn3->setText(c[10]);
+    Label3->setText(c[11]);
+    Label4->setText(c[17]);
+    BitBtn4->setText(c[12]);
+    setWindowTitle(c[13] + kVersion);
+    Adres_Label->setText(c[20]);
+    Baud_Label->setText(c[19]);
+    Com_Label->setText(c[18]);
+    d1->setText(c[27]);
+    d2->setText(c[28]);
+    d1->setEnabled(false);
+    d2->setEnabled(false);
+    S1->setText(c[38]);
+    S1->setEnabled(false);
+    N1->setText(c[42]);
+}
+
+void TForm1::showMessage(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TForm1::setStatus(int panel, const QString &text)
+{
+    statusPanel[size_t(panel)]->setText(text);
+}

@@ -1,0 +1,199 @@
+#pragma once
+
+#include "shell/GSETTINGS.h"
+#include "shell/Language.h"
+#include "worker/WorkerView.h"
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class GridModel;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTableView;
+class TForm3;
+class TLabeledEdit;
+class TiLedRectangle;
+class TiSwitchLed;
+class comThread;
+
+// The main window: connection panel (left), logging configuration (middle),
+// log selection and the download switch (right), the result grid below and
+// the status bar. It is the worker's view: every record the worker downloads
+// is put on the grid by a job that runs here, on the UI thread.
+class TForm1 : public QWidget, public WorkerView
+{
+    Q_OBJECT
+
+  public:
+    using LANGUAGE = ::LANGUAGE;
+    static constexpr int kSectorBoxes = 15;
+    static constexpr int kHistorySize = 10;
+
+    TForm1();
+    ~TForm1() override;
+
+    // Non-control members.
+    LANGUAGE texts;
+    std::unique_ptr<comThread> worker;
+    qint32 checkedCount = 0;
+    qint16 commMode = 0;
+    qint16 modelCode = 0;
+    std::unique_ptr<GSETTINGS> gsettings;
+    QString ipList[kHistorySize];
+
+    // Connection panel.
+    QFrame *Panel1;
+    QFrame *Bevel1;
+    QRadioButton *RadioButton1; // serial
+    QRadioButton *RadioButton2; // Ethernet
+    QGroupBox *GroupBox2;       // serial settings
+    QLabel *Com_Label;
+    QComboBox *Com_Combo;
+    QLabel *Baud_Label;
+    QComboBox *Baud_Combo;
+    QLabel *Adres_Label;
+    QLineEdit *Adres_edit;
+    QGroupBox *GroupBox1;       // Ethernet settings
+    TLabeledEdit *LabeledEdit1; // host
+    TLabeledEdit *LabeledEdit2; // TCP port
+    TLabeledEdit *LabeledEdit3; // Modbus address
+    QMenu *iPop;                // host history
+    QMenu *timingMenu;
+    QAction *N1;
+    QLabel *Label5;
+    QPlainTextEdit *Memo1;
+    QPushButton *BitBtn1; // Connect
+
+    // Logging configuration panel.
+    QFrame *Panel2;
+    QLabel *Label2;
+    QListWidget *list1;
+    TLabeledEdit *LabeledEdit4; // log period
+    QCheckBox *CheckBox1;       // event log
+    QPushButton *BitBtn3;       // Apply
+    QLabel *Label3;             // never shown
+    QLabel *Label4;             // never shown
+    QPushButton *BitBtn4;       // never shown
+
+    // Log selection.
+    QGroupBox *GroupBox3;
+    QLabel *Label1;
+    std::array<QCheckBox *, kSectorBoxes> chkSector;
+    QCheckBox *chkEnergy;
+    QListWidget *list2; // never shown: the selection as the download sees it
+    QMenu *PopupMenu1;
+    QAction *d1;
+    QAction *d2;
+    TiSwitchLed *iSwitchLed1;
+    QPushButton *BitBtn2; // never shown
+
+    // Result grid.
+    QFrame *Panel3;
+    GridModel *gridModel;
+    QTableView *grid;
+    QMenu *PopupMenu2;
+    QAction *S1;
+    QFileDialog *sDialog;
+
+    QStatusBar *StatusBar1;
+    std::array<QLabel *, 4> statusPanel;
+    TiLedRectangle *iLedRectangle1; // RX
+    TiLedRectangle *iLedRectangle2; // TX
+
+    TForm3 *Form3;
+
+    // Slot of the host history that records host; 11 when it is there already.
+    int FindIpSlot(const QString &host) const;
+    void ApplyLanguage(qint16 lang);
+    void RebuildParameterView();
+
+    // WorkerView: runs on the UI thread while the worker waits.
+    void post(std::function<void()> job) override;
+    std::string gridCell(int row, int column) const override;
+    void setGridCell(int row, int column, const std::string &text) override;
+    void setGridValues(int row, int firstColumn, std::span<const double> values) override;
+    void writeRecordHeaders() override;
+    int gridColumnCount() const override;
+    void setGridColumnCount(int columns) override;
+    void setGridRowCount(int rows) override;
+    void setGridCurrentRow(int row) override;
+    void setStatusText(int panel, const std::string &text) override;
+    void showStatusMessage(StatusMessage message) override;
+    bool rxLampOn() const override;
+    void setLamps(bool rxOn, bool txOn) override;
+    void setDownloadSwitch(bool on) override;
+    void enableDownloadControls() override;
+
+    // Handlers. Those that convert operator input throw EPullrecError; their
+    // signal connections run them guarded.
+  public slots:
+    void FormShow();
+    void FormClose();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void BitBtn1Click();
+    void N1Click();
+    void iPopPopup(const QPoint &pos);
+    void list1ClickCheck();
+    void BitBtn3Click();
+    void chkSector1Click();
+    void chkSector2Click();
+    void chkSector3Click();
+    void chkSector4Click();
+    void chkSector5Click();
+    void chkSector6Click();
+    void chkSector7Click();
+    void chkSector8Click();
+    void chkSector9Click();
+    void chkSector10Click();
+    void chkSector11Click();
+    void chkSector12Click();
+    void chkSector13Click();
+    void chkSector14Click();
+    void chkSector15Click();
+    void chkEnergyClick();
+    void d1Click();
+    void d2Click();
+    void iSwitchLed1Change();
+    void S1Click();
+
+  protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+  private:
+    void buildLayout();
+    void buildConnectionPanel();
+    void buildConfigurationPanel();
+    void buildSectorPanel();
+    void buildGrid();
+    void buildStatusBar();
+    void connectHandlers();
+
+    void fillSerialPortList();
+    void showMessage(const QString &text);
+    void setStatus(int panel, const QString &text);
+    void showSectorCaptions();
+    void unlockAfterConnect();
+    void sectorClicked(int box);
+    void setSectorBoxesEnabled(bool enabled);
+    void setDownloadLocks(bool locked);
+
+    bool shown = false;
+};

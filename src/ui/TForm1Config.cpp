@@ -1,0 +1,92 @@
+#include "ui/DeviceText.h"
+#include "ui/GridModel.h"
+#include "ui/TForm1.h"
+
+#include "model/RecordDecoding.h"
+#include "shell/Errors.h"
+#include "shell/TLabeledEdit.h"
+#include "worker/comThread.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QMessageBox>
+
+namespace
+{
+constexpr int kGridColumns = 31;
+constexpr int kFirstValueColumn = 3;
+} // namespace
+
+void TForm1::list1ClickCheck()
+{
+    int count = 0;
+    for (int i = 0; i < list1->count(); ++i)
+        count += list1->item(i)->checkState() == Qt::Checked;
+    checkedCount = count;
+    QPalette palette = list1->palette();
+    palette.setColor(QPalette::Base, count > kLogSlots ? QColor(255, 0, 0) : QColor(255, 255, 255));
+    list1->setPalette(palette);
+}
+
+void TForm1::BitBtn3Click()
+{
+    const auto answer = QMessageBox::warning(this, QApplication::applicationDisplayName(), texts.messages[4],
+                                             QMessageBox::Ok | QMessageBox::Cancel);
+    if (answer != QMessageBox::Ok)
+        return;
+
+    LOG_CONFIG &config = worker->logConfig;
+    config.logPeriod = StrToInt(LabeledEdit4->text());
+    config.eventLogging = CheckBox1->isChecked() ? 1 : 0;
+    config.paramCodes.fill(kEmptySlot);
+    if (checkedCount > kLogSlots) {
+        showMessage(texts.messages[3]);
+        return;
+    }
+    // Chosen codes in ascending order; the slots after them stay empty.
+    size_t slot = 0;
+    for (int k = 0; k < list1->count() && slot < config.paramCodes.size(); ++k) {
+        if (list1->item(k)->checkState() == Qt::Checked)
+            config.paramCodes[slot++] = int16_t(k);
+    }
+
+    if (worker->writeConfiguration()) {
+        setStatus(0, texts.captions[30]);
+        showMessage(texts.messages[5]);
+    } else {
+        setStatus(0, texts.captions[32]);
+        showMessage(texts.captions[32]);
+    }
+}
+
+void TForm1::RebuildParameterView()
+{
+    const LOG_CONFIG &config = worker->logConfig;
+    LabeledEdit4->setText(QString::number(config.logPeriod));
+    CheckBox1->setChecked(config.eventLogging != 0);
+
+    // The program's own checks are no operator's clicks.
+    const QSignalBlocker blocker(list1);
+    list1->clear();
+    std::vector<std::string> labels(kParameterCount);
+    if (worker->regTable)
+        BuildParameterList(*worker->regTable, modelCode, labels);
+    for (size_t i = 0; i < labels.size() && i < size_t(kParameterCount) && !labels[i].empty(); ++i)
+        (new QListWidgetItem(fromDevice(labels[i]), list1))->setCheckState(Qt::Unchecked);
+
+    gridModel->setColumnCount(1);
+    gridModel->setColumnCount(kGridColumns);
+
+    checkedCount = 0;
+    const int limit = modelCode == kShortModelCode ? 39 : kParameterCount;
+    for (int16_t code : config.paramCodes) {
+        if (code < 0 || code >= limit || code >= list1->count())
+            continue;
+        ++checkedCount;
+        QListWidgetItem *item = list1->item(code);
+        item->setCheckState(Qt::Checked);
+        gridModel->setCell(0, checkedCount + kFirstValueColumn - 1, item->text());
+    }
+    writeRecordHeaders();
+}

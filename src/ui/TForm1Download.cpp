@@ -1,0 +1,172 @@
+#include "ui/GridModel.h"
+#include "ui/TForm1.h"
+
+#include "widgets/TiSwitchLed.h"
+#include "worker/comThread.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace
+{
+constexpr int kEnergyColumns = 19;
+} // namespace
+
+void TForm1::sectorClicked(int box)
+{
+    if (chkSector[size_t(box)]->isChecked())
+        chkEnergy->setChecked(false);
+}
+
+void TForm1::chkSector1Click()
+{
+    sectorClicked(0);
+}
+void TForm1::chkSector2Click()
+{
+    sectorClicked(1);
+}
+void TForm1::chkSector3Click()
+{
+    sectorClicked(2);
+}
+void TForm1::chkSector4Click()
+{
+    sectorClicked(3);
+}
+void TForm1::chkSector5Click()
+{
+    sectorClicked(4);
+}
+void TForm1::chkSector6Click()
+{
+    sectorClicked(5);
+}
+void TForm1::chkSector7Click()
+{
+    sectorClicked(6);
+}
+void TForm1::chkSector8Click()
+{
+    sectorClicked(7);
+}
+void TForm1::chkSector9Click()
+{
+    sectorClicked(8);
+}
+void TForm1::chkSector10Click()
+{
+    sectorClicked(9);
+}
+void TForm1::chkSector11Click()
+{
+    sectorClicked(10);
+}
+void TForm1::chkSector12Click()
+{
+    sectorClicked(11);
+}
+void TForm1::chkSector13Click()
+{
+    sectorClicked(12);
+}
+void TForm1::chkSector14Click()
+{
+    sectorClicked(13);
+}
+void TForm1::chkSector15Click()
+{
+    sectorClicked(14);
+}
+
+void TForm1::chkEnergyClick()
+{
+    if (!chkEnergy->isChecked())
+        return;
+    for (QCheckBox *box : chkSector)
+        box->setChecked(false);
+}
+
+void TForm1::d1Click()
+{
+    if (list2->count() == 0)
+        return;
+    for (QCheckBox *box : chkSector)
+        box->setChecked(true);
+}
+
+void TForm1::d2Click()
+{
+    if (list2->count() == 0)
+        return;
+    for (QCheckBox *box : chkSector)
+        box->setChecked(false);
+}
+
+void TForm1::setSectorBoxesEnabled(bool enabled)
+{
+    for (QCheckBox *box : chkSector)
+        box->setEnabled(enabled);
+    chkEnergy->setEnabled(enabled);
+}
+
+// While a download runs or is paused nothing may use the link but the worker:
+// no Connect, no Apply, no change of mode (which would close the link under it).
+void TForm1::setDownloadLocks(bool locked)
+{
+    setSectorBoxesEnabled(!locked);
+    BitBtn1->setEnabled(!locked);
+    BitBtn3->setEnabled(!locked);
+    RadioButton1->setEnabled(!locked);
+    RadioButton2->setEnabled(!locked);
+}
+
+void TForm1::iSwitchLed1Change()
+{
+    bool anySelected = false;
+    for (int k = 0; k < list2->count(); ++k) {
+        const bool checked = k < kSectorBoxes ? chkSector[size_t(k)]->isChecked() : chkEnergy->isChecked();
+        list2->item(k)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+        anySelected = anySelected || checked;
+    }
+    if (!anySelected) {
+        iSwitchLed1->setActive(false);
+        // Switched off to pause after "Unselect All": the pause must still hold.
+        worker->suspend();
+        return;
+    }
+    if (chkSector[0]->isEnabled())
+        setDownloadLocks(true);
+
+    if (iSwitchLed1->isActive()) {
+        if (worker->readDone)
+            gridModel->clearCells();
+        S1->setEnabled(true);
+        std::array<bool, kAreaCount> selected{};
+        for (int k = 0; k < kAreaCount && k < list2->count(); ++k)
+            selected[size_t(k)] = list2->item(k)->checkState() == Qt::Checked;
+        worker->selectAreas(selected);
+        if (worker->totalToRead == 0) {
+            iSwitchLed1->setActive(false);
+            setDownloadLocks(false);
+            return;
+        }
+        worker->readDone = false;
+        list2->setEnabled(false);
+        if (selected[kEnergyArea]) {
+            worker->setEnergyHeaders();
+            gridModel->setColumnCount(kEnergyColumns);
+        } else {
+            setStatus(0, texts.captions[29]);
+            RebuildParameterView();
+        }
+        worker->resume();
+    } else {
+        worker->suspend();
+        if (worker->recordCounter == worker->totalToRead)
+            worker->readDone = true;
+    }
+}
