@@ -131,27 +131,6 @@ TEST_P(SimStack, ReadsRecordsOfEveryArea)
     }
 }
 
-TEST_P(SimStack, SeesEachFaultAsItsError)
-{
-    std::vector<uint8_t> reply;
-    start({"--drop", "1"});
-    EXPECT_EQ(readRecord(0, 0, reply), ReplyTimeout);
-    sim.stop();
-
-    start({"--corrupt", "1"});
-    EXPECT_EQ(readRecord(0, 0, reply), tcp() ? InvalidFrame : ChecksumError);
-    sim.stop();
-
-    start({"--wrong-unit", "1"});
-    EXPECT_EQ(readRecord(0, 0, reply), InvalidFrame);
-    sim.stop();
-
-    start({"--missing", "0:1"});
-    EXPECT_EQ(readRecord(0, 0, reply), 0);
-    EXPECT_EQ(readRecord(0, 1, reply), IllegalDataAddressException);
-    EXPECT_EQ(readRecord(0, 2, reply), 0);
-}
-
 TEST_P(SimStack, RecoversFromOccasionalFaultsWithRetries)
 {
     // The worker's five retries ride out a lossy line.

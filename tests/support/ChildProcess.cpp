@@ -51,6 +51,9 @@ pid_t spawnProcess(const std::string &program, const std::vector<std::string> &a
     if (pid == 0) {
         // Only async-signal-safe calls from here on.
         ::prctl(PR_SET_PDEATHSIG, SIGTERM); // never outlive a crashed test
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr); // a test thread may block SIGTERM
         int devNull = ::open("/dev/null", O_RDONLY);
         if (devNull >= 0)
             ::dup2(devNull, 0);

@@ -14,7 +14,9 @@ int msLeft(std::chrono::steady_clock::time_point deadline);
 // fork/exec of program (a path, or a name looked up in PATH) with stdout on a pipe (outFd) and stdin from
 // /dev/null. stderr goes to a second pipe when errFd is given, else it is
 // inherited so that the test log shows what the child says. The child gets
-// no other descriptors and SIGTERM when the test process dies.
+// no other descriptors, no blocked signals, and SIGTERM when the calling
+// thread ends: spawn from a thread that outlives the child, such as the
+// test's main thread.
 pid_t spawnProcess(const std::string &program, const std::vector<std::string> &args, int &outFd, int *errFd,
                    std::string &error);
 

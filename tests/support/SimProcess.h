@@ -11,6 +11,8 @@
 
 // A ktr58-sim child process for tests. start() returns once the simulator
 // has announced that it serves (or failed); the destructor stops it.
+// Start it from the test's main thread: the simulator gets SIGTERM when the
+// thread that started it ends.
 //
 //     SimProcess sim;
 //     ASSERT_TRUE(sim.startTcp({"--records", "3,0,0,0,0,0,0,0,0,0,0,0,0,0,0,2"})) << sim.error();
