@@ -6,7 +6,6 @@
 #include "shell/TLabeledEdit.h"
 #include "worker/WorkerTypes.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,7 +20,6 @@ class DialogsTest : public QObject
     void init() { settingsfile::remove(); }
     void cleanup() { settingsfile::remove(); }
 
-    void languageDialogLayout();
     void hoveringAFlagChooses();
     void okWritesTheChosenLanguage_data();
     void okWritesTheChosenLanguage();
@@ -48,29 +46,11 @@ void type(TLabeledEdit *edit, const QString &text)
 
 } // namespace
 
-void DialogsTest::languageDialogLayout()
-{
-    TForm2 form;
-    QCOMPARE(form.size(), QSize(340, 192));
-    QVERIFY(form.windowFlags() & Qt::Tool);
-    QVERIFY(form.windowTitle().isEmpty());
-    for (QLabel *image : {form.Image1, form.Image2}) {
-        QCOMPARE(image->size(), QSize(129, 89));
-        QCOMPARE(image->cursor().shape(), Qt::PointingHandCursor);
-    }
-    QVERIFY(form.Image1->x() < form.Image2->x());
-    QCOMPARE(form.RadioButton1->text(), QString("TUR"));
-    QCOMPARE(form.RadioButton2->text(), QString("ENG"));
-    QVERIFY(form.RadioButton1->font().bold());
-    QVERIFY(!form.RadioButton1->isChecked() && !form.RadioButton2->isChecked());
-    QCOMPARE(form.BitBtn1->text(), QString("OK"));
-    QCOMPARE(form.findChild<QPushButton *>("BitBtn1"), form.BitBtn1);
-}
-
 void DialogsTest::hoveringAFlagChooses()
 {
     TForm2 form;
     showAndWait(form);
+    QVERIFY(!form.RadioButton1->isChecked() && !form.RadioButton2->isChecked());
     QTest::mouseMove(form.Image1, QPoint(60, 40));
     QTRY_VERIFY(form.RadioButton1->isChecked());
     QTest::mouseMove(form.Image2, QPoint(60, 40));
@@ -128,13 +108,7 @@ void DialogsTest::timingsShowTheWorkerValues()
     settings.timeout = 1000;
     settings.pollDelay = 100;
     TForm3 form(settings);
-    QCOMPARE(form.windowTitle(), QString("Timings"));
-    QCOMPARE(form.size(), QSize(263, 142));
-    QVERIFY(form.windowFlags() & Qt::Tool);
-    QCOMPARE(form.LabeledEdit1->label()->text(), QString("TimeOut(ms)"));
-    QCOMPARE(form.LabeledEdit2->label()->text(), QString("Poll Delay"));
     QCOMPARE(form.findChild<QLineEdit *>("LabeledEdit1"), form.LabeledEdit1->edit());
-    QCOMPARE(form.BitBtn1->text(), QString("OK"));
 
     showAndWait(form);
     QCOMPARE(form.LabeledEdit1->text(), QString("1000"));
