@@ -6,6 +6,7 @@
 #include "shell/TLabeledEdit.h"
 #include "worker/WorkerTypes.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
