@@ -1,0 +1,64 @@
+#include "WorkerLink.h"
+
+#include "FuzzCheck.h"
+
+WorkerLink::WorkerLink()
+{
+    worker.settings.mode = 0;
+    open();
+}
+
+void WorkerLink::open()
+{
+    worker.closeLink(0);
+    MbusTcpMasterProtocol &master = worker.tcpMaster;
+    master.setTimeout(kFuzzTimeoutMs);
+    master.setRetryCount(0);
+    master.setPollDelay(0);
+    master.setPort(peer.port());
+    FUZZ_CHECK(master.open("127.0.0.1") == Success);
+}
+
+void WorkerLink::reset(int slaveAddress)
+{
+    comThread &w = worker;
+    w.settings.slaveAddress = slaveAddress;
+    w.ctRatioWord = w.vtRatioWord = 0;
+    w.regTable.reset();
+    w.deviceId = {};
+    w.logConfig = {};
+    w.sectorCount.fill(0);
+    w.parsedLog = {};
+    w.positionText.clear();
+    w.lastErrorText.clear();
+    w.recordCounter = 0;
+    w.totalToRead = 0;
+    w.readDone = false;
+    w.energyHeaderSet = false;
+    if (!w.tcpMaster.isOpen())
+        open();
+}
+
+std::vector<FuzzPeer::Exchange> WorkerLink::call(std::vector<PeerReply> replies,
+                                                 const std::function<void()> &work)
+{
+    peer.script(std::move(replies));
+    work();
+    std::vector<FuzzPeer::Exchange> exchanges = peer.settle();
+    for (const FuzzPeer::Exchange &x : exchanges) {
+        if (x.hungUp) {
+            open();
+            break;
+        }
+    }
+    if (!worker.tcpMaster.isOpen())
+        open();
+    return exchanges;
+}
+
+int16_t replyWord(const FuzzPeer::Exchange &exchange, int index)
+{
+    const size_t at = 9 + 2 * static_cast<size_t>(index); // MBAP, unit, function, byte count
+    FUZZ_CHECK(exchange.reply.size() >= at + 2);
+    return static_cast<int16_t>(exchange.reply[at] << 8 | exchange.reply[at + 1]);
+}

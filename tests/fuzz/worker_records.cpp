@@ -1,0 +1,106 @@
+// Log and energy records read, parsed, decoded and shown by the worker, with
+// a configuration (transformer ratios, parameter codes) and record replies the
+// slave makes up.
+
+#include "DirectView.h"
+#include "FuzzCheck.h"
+#include "FuzzInput.h"
+#include "WorkerLink.h"
+
+#include <cmath>
+#include <cstdio>
+#include <regex>
+#include <string>
+
+namespace
+{
+
+constexpr int kConfigReplies[] = {1 + 2 * 2, 1 + 2 * 31};
+
+struct Harness {
+    WorkerLink link;
+    DirectView view;
+    Harness() { link.worker.setView(&view); }
+};
+
+std::string position(int area, int index)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X-%04X", area, index);
+    return text;
+}
+
+// Date and time parts are the reply's bytes as signed numbers, at least two characters.
+bool byteTriple(const std::string &text, char separator)
+{
+    const std::string part = "([0-9]{2,3}|-[0-9]{1,3})";
+    return std::regex_match(text, std::regex(part + separator + part + separator + part));
+}
+
+void checkRecord(const comThread &w, int area, const FuzzPeer::Exchange &x)
+{
+    const PARSED_LOG &log = w.parsedLog;
+    FUZZ_CHECK(log.recordNoText == std::to_string(static_cast<int16_t>(x.reply[11] << 8 | x.reply[12])));
+    FUZZ_CHECK(byteTriple(log.dateText, '/') && byteTriple(log.timeText, ':'));
+    for (double v : log.decodedValues)
+        FUZZ_CHECK(std::isfinite(v));
+    if (area == kEnergyArea) {
+        for (int i = 20; i < kDecodedValues; ++i)
+            FUZZ_CHECK(log.decodedValues[i] == 0);
+        return;
+    }
+    for (int i = 0; i < kLogSlots; ++i) {
+        const int code = w.logConfig.paramCodes[i];
+        if (!w.regTable || code < 0 || code >= kParameterCount)
+            FUZZ_CHECK(log.decodedValues[i] == 0);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static Harness h;
+    comThread &w = h.link.worker;
+    FuzzInput in(data, size);
+    h.link.reset(1 + in.byte() % 247);
+    h.view.reset(in.byte());
+
+    if (in.flag()) {
+        std::vector<std::string> names;
+        const int16_t modelCode = static_cast<int16_t>(in.word());
+        const PeerReply ratios = PeerReply::read(in, kConfigReplies[0]);
+        const PeerReply config = PeerReply::read(in, kConfigReplies[1]);
+        h.link.call({ratios, config}, [&] { w.readConfiguration(modelCode, names); });
+    }
+
+    const int records = 1 + in.byte() % 4;
+    w.totalToRead = records;
+    int shown = 0;
+    for (int k = 0; k < records; ++k) {
+        const int area = in.byte() % kAreaCount;
+        const int index = in.word();
+        bool ok = false;
+        const auto x =
+            h.link.call({PeerReply::read(in, kRecordReplyLength)}, [&] { ok = w.readRecord(area, index); });
+        FUZZ_CHECK(w.positionText == position(area, index));
+        if (!ok) {
+            FUZZ_CHECK(!w.lastErrorText.empty());
+            continue;
+        }
+        FUZZ_CHECK(x.size() == 1);
+        checkRecord(w, area, x[0]);
+
+        // As the download hands the record to the window.
+        w.recordCounter = ++shown;
+        if (area == kEnergyArea && !w.energyHeaderSet) {
+            w.energyHeaderSet = w.setEnergyHeaders();
+            h.view.setGridColumnCount(19);
+        }
+        w.showRecord();
+        FUZZ_CHECK(h.view.valuesShown == shown);
+        FUZZ_CHECK(w.readDone == (shown == records));
+        FUZZ_CHECK(h.view.downloadSwitch == !w.readDone);
+    }
+    return 0;
+}
