@@ -10,9 +10,10 @@
 #include <thread>
 #include <vector>
 
-// Time-out of the masters under test: short, because every reply that comes
-// up short costs it.
-inline constexpr int kFuzzTimeoutMs = 20;
+// Time-out of the masters under test. Fuzzing keeps it short, because every
+// reply that comes up short costs it; the replay tests make it long enough
+// that a busy machine does not turn a complete reply into a late one.
+inline constexpr int kFuzzTimeoutMs = FUZZ_TIMEOUT_MS;
 
 // The slave end of a link, played by a thread of its own: the far side of a
 // pseudo-terminal (RTU) or a loopback TCP listener on 127.0.0.1 (TCP). Every
