@@ -2,7 +2,6 @@
 
 #include "model/RecordDecoding.h"
 
-#include <cstdio>
 #include <span>
 
 namespace
@@ -28,6 +27,15 @@ std::string joinBytes(const uint8_t *bytes, const char *separator)
 int16_t bigEndianWord(const uint8_t *bytes)
 {
     return static_cast<int16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+// "0A-0001": the area in two upper-case hex digits, the record in four.
+std::string positionOf(int area, int index)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    return {digits[area >> 4 & 0xF],   digits[area & 0xF],       '-',
+            digits[index >> 12 & 0xF], digits[index >> 8 & 0xF], digits[index >> 4 & 0xF],
+            digits[index & 0xF]};
 }
 
 // Record number, date, time and the 28 words a reply carries.
@@ -73,10 +81,7 @@ void comThread::readPass()
 
 bool comThread::readRecord(int area, int index)
 {
-    char position[16];
-    std::snprintf(position, sizeof position, "%02X-%04X", static_cast<unsigned>(area & 0xFF),
-                  static_cast<unsigned>(index & 0xFFFF));
-    positionText = position;
+    positionText = positionOf(area, index);
 
     const uint8_t request[] = {0x07,
                                0x06,

@@ -113,6 +113,52 @@ TEST_P(Download, NextDownloadStartsAfresh)
 INSTANTIATE_TEST_SUITE_P(Link, Download, testing::Values(false, true),
                          [](const auto &info) { return info.param ? "Rtu" : "Tcp"; });
 
+TEST(RecordParsing, TextsAndWordsOfAReply)
+{
+    comThread worker;
+    worker.regTable = std::make_unique<DEVICE_REGISTER_TABLE>(100, 1.0);
+    worker.logConfig.paramCodes.fill(kEmptySlot);
+    worker.logConfig.paramCodes[0] = 0;
+    worker.logConfig.paramCodes[27] = 75;
+    uint8_t reply[kRecordReplyLength] = {0x21, 0x20, 0x06, 0xFF, 0xFF, 31, 12, 9, 8, 0, 30};
+    reply[11] = 0x08; // 2300: 230.0 V
+    reply[12] = 0xFC;
+    reply[65] = 0xFF; // VT word 0xFFFF, unsigned
+    reply[66] = 0xFF;
+    worker.parseRecord(reply);
+    EXPECT_EQ(worker.parsedLog.recordNoText, "-1"); // the reply's number, signed
+    EXPECT_EQ(worker.parsedLog.dateText, "31/12/09");
+    EXPECT_EQ(worker.parsedLog.timeText, "08:00:30");
+    EXPECT_EQ(worker.parsedLog.rawWords[0], 2300);
+    EXPECT_DOUBLE_EQ(worker.parsedLog.decodedValues[0], 230.0);
+    EXPECT_DOUBLE_EQ(worker.parsedLog.decodedValues[27], 6553.5);
+
+    reply[5] = 5;
+    reply[6] = 255; // a byte of 128 or more keeps its minus sign
+    reply[7] = 0;
+    reply[13] = 0xFF; // high word -4
+    reply[14] = 0xFC;
+    worker.parseEnergyRecord(reply);
+    EXPECT_EQ(worker.parsedLog.dateText, "05/-1/00");
+    EXPECT_EQ(worker.parsedLog.rawWords[28], 0);
+    EXPECT_DOUBLE_EQ(worker.parsedLog.decodedValues[0], 2300.0 - 4 * 10000.0); // 2300 + (-4) x 10000
+}
+
+TEST(RecordParsing, FailedRequestKeepsTheLastRecord)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp(kSimArgs)) << sim.error();
+    comThread worker;
+    useTcp(worker, sim.tcpPort());
+    ASSERT_TRUE(connectAndConfigure(worker));
+    ASSERT_TRUE(worker.readRecord(1, 1));
+    const std::string recordNo = worker.parsedLog.recordNoText;
+    EXPECT_FALSE(worker.readRecord(10, 1)); // sector 11 holds nothing
+    EXPECT_EQ(worker.positionText, "0A-0001");
+    EXPECT_EQ(worker.lastErrorText, "Illegal Data Address exception response");
+    EXPECT_EQ(worker.parsedLog.recordNoText, recordNo);
+}
+
 TEST(DownloadCounts, NegativeCountsReadNothing)
 {
     comThread worker;

@@ -2,6 +2,8 @@
 
 #include "worker/comThread.h"
 
+#include <algorithm>
+
 RecordingView::RecordingView(comThread &worker, Jobs jobs) : worker(worker), jobs(jobs)
 {
     if (jobs == Jobs::UiThread)
@@ -208,8 +210,8 @@ void RecordingView::setGridCell(int row, int column, const std::string &text)
 void RecordingView::setGridValues(int row, int firstColumn, std::span<const double> newValues)
 {
     std::lock_guard lock(mutex);
-    for (size_t i = 0; i < newValues.size(); ++i)
-        valueAt(row, firstColumn + static_cast<int>(i)) = newValues[i];
+    valueAt(row, firstColumn + static_cast<int>(newValues.size()) - 1); // grows the row once
+    std::copy(newValues.begin(), newValues.end(), values[row].begin() + firstColumn);
 }
 
 void RecordingView::writeRecordHeaders()
