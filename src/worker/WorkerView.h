@@ -17,6 +17,8 @@
 //  - Every other function is called only from inside such a job (or from
 //    comThread::setEnergyHeaders(), which the window calls itself), that is on
 //    the UI thread while the worker waits.
+//  - The view must outlive the worker's thread: the window calls
+//    comThread::stop() before anything the view uses is destroyed.
 //  - Grid coordinates are (row, column); row 0 is the header row. Cells may be
 //    written beyond the current row or column count: keep or drop them, never
 //    fail.

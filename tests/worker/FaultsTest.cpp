@@ -158,11 +158,11 @@ TEST(Shutdown, StopReleasesAWorkerWaitingForTheUi)
 {
     SimProcess sim;
     ASSERT_TRUE(sim.startTcp({"--records", recordCounts({5})})) << sim.error();
-    auto worker = std::make_unique<comThread>();
-    RecordingView view(*worker);
-    useTcp(*worker, sim.tcpPort());
-    ASSERT_TRUE(connectAndConfigure(*worker));
-    worker->setView(&view);
+    comThread worker;
+    RecordingView view(worker);
+    useTcp(worker, sim.tcpPort());
+    ASSERT_TRUE(connectAndConfigure(worker));
+    worker.setView(&view);
 
     // The UI thread is busy; the first record's hand-over queues behind it.
     std::mutex busy;
@@ -173,11 +173,10 @@ TEST(Shutdown, StopReleasesAWorkerWaitingForTheUi)
         std::lock_guard wait(busy);
     });
     ASSERT_EQ(busyRunning.get_future().wait_for(10s), std::future_status::ready);
-    startDownload(*worker, {0});
+    startDownload(worker, {0});
     ASSERT_TRUE(view.waitFor([&] { return view.queuedJobs() == 1; }, 10s));
-    worker->stop();
-    EXPECT_FALSE(worker->isConnected());
-    worker.reset();
+    worker.stop();
+    EXPECT_FALSE(worker.isConnected());
     hold.unlock(); // the queued hand-over now runs and must do nothing
     view.runOnUi([] {});
     EXPECT_TRUE(view.shown().empty());

@@ -12,6 +12,7 @@ RecordingView::RecordingView(comThread &worker, Jobs jobs) : worker(worker), job
 
 RecordingView::~RecordingView()
 {
+    worker.stop(); // as the window does: the worker must not outlive its view
     {
         std::lock_guard lock(mutex);
         quitting = true;

@@ -16,8 +16,8 @@ class comThread;
 
 // A WorkerView that records what the worker shows, behaving as the window
 // does: its download switch handler suspends the worker and marks a complete
-// download. Jobs run on a thread of its own (a stand-in UI thread) or, with
-// Inline, directly inside post().
+// download, and it stops the worker before it goes away. Jobs run on a thread of its own (a stand-in UI
+// thread) or, with Inline, directly inside post().
 class RecordingView : public WorkerView
 {
   public:
