@@ -182,7 +182,7 @@ TEST(Shutdown, StopReleasesAWorkerWaitingForTheUi)
     EXPECT_TRUE(view.shown().empty());
 }
 
-TEST(Shutdown, DestructorStopsASuspendedDownload)
+TEST(Shutdown, StopEndsASuspendedDownloadForGood)
 {
     SimProcess sim;
     ASSERT_TRUE(sim.startTcp({"--records", recordCounts({50})})) << sim.error();

@@ -187,4 +187,19 @@ TEST(TransactionsTcp, AnalyzerWithoutRatioRegistersBuildsNoTable)
     EXPECT_TRUE(worker.writeConfiguration());
 }
 
+TEST(TransactionsTcp, RefusedWriteChangesNothing)
+{
+    LibmodbusSlave slave(75, {100, 10}); // ratios only: the configuration write is refused
+    comThread worker;
+    useTcp(worker, slave.port());
+    ASSERT_TRUE(worker.connect());
+    worker.logConfig.logPeriod = 60;
+    worker.logConfig.paramCodes.fill(kEmptySlot);
+    EXPECT_FALSE(worker.writeConfiguration());
+    EXPECT_EQ(worker.logConfig.logPeriod, 60);
+    std::vector<std::string> names(kParameterCount);
+    EXPECT_FALSE(worker.readConfiguration(168, names));
+    EXPECT_EQ(worker.regTable, nullptr);
+}
+
 } // namespace
