@@ -22,24 +22,25 @@ int16_t low16(int32_t value)
 }
 
 // Objects by position, ids ignored: 1 vendor, 2 model, 3 version, 6 serial.
-// Stops at the first object that would run past the reply.
-DEVICE_ID parseIdentity(const uint8_t *reply, int length)
+// Stops at the first object that would run past the reply; returns whether all
+// six objects fitted.
+bool parseIdentity(const uint8_t *reply, int length, DEVICE_ID &id)
 {
-    DEVICE_ID id;
+    id = DEVICE_ID{};
     std::string *const fields[] = {&id.vendor, &id.model, &id.version, nullptr, nullptr, &id.serial};
     int lengthPos = kFirstLengthByte;
     for (std::string *field : fields) {
         if (lengthPos >= length)
-            break;
+            return false;
         const int valuePos = lengthPos + 1;
         const int valueLength = reply[lengthPos];
         if (valuePos + valueLength > length)
-            break;
+            return false;
         if (field)
             field->assign(reinterpret_cast<const char *>(reply + valuePos), valueLength);
         lengthPos = valuePos + valueLength + 1; // skip the next object's id
     }
-    return id;
+    return true;
 }
 
 } // namespace
@@ -63,7 +64,15 @@ bool comThread::readDeviceId()
         lastErrorText = errorText(result);
         return false;
     }
-    deviceId = parseIdentity(reply, length);
+    if (!parseIdentity(reply, length, deviceId) && length == kShortIdReply) {
+        // Over TCP a 117-byte read of the longer reply succeeds but cuts off the
+        // serial number; ask again for the whole reply and keep the short one
+        // only if that fails.
+        uint8_t longReply[kLongIdReply];
+        if (master().customRequest(settings.slaveAddress, kReadDeviceIdFunction, request, sizeof request,
+                                   longReply, kLongIdReply) == Success)
+            parseIdentity(longReply, kLongIdReply, deviceId);
+    }
     return true;
 }
 
