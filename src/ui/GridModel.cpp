@@ -1,5 +1,7 @@
 #include "ui/GridModel.h"
 
+#include "ui/NumberFormat.h"
+
 #include <algorithm>
 
 GridModel::GridModel(int rowCount, int columnCount, QObject *parent)
@@ -53,25 +55,49 @@ QString GridModel::cell(int row, int column) const
 {
     if (row < 0 || column < 0 || row >= static_cast<int>(rows.size()))
         return {};
-    const QVector<QString> &r = rows[static_cast<size_t>(row)];
-    return column < r.size() ? r[column] : QString();
+    const Row &r = rows[static_cast<size_t>(row)];
+    if (column >= r.size())
+        return {};
+    if (const double *value = std::get_if<double>(&r[column]))
+        return formatGeneral(*value);
+    return std::get<QString>(r[column]);
 }
 
 void GridModel::setCell(int row, int column, const QString &text)
 {
-    setCells(row, column, {text});
+    Row *r = rowFor(row, column, 1);
+    if (!r)
+        return;
+    (*r)[column] = text;
+    notifyChanged(row, column, column);
+}
+
+GridModel::Row *GridModel::rowFor(int row, int first, qsizetype count)
+{
+    if (row < 0 || first < 0 || row >= static_cast<int>(rows.size()) || count == 0)
+        return nullptr;
+    Row &r = rows[static_cast<size_t>(row)];
+    if (r.size() < first + count)
+        r.resize(first + count);
+    return &r;
 }
 
 void GridModel::setCells(int row, int first, const QVector<QString> &texts)
 {
-    if (row < 0 || first < 0 || row >= static_cast<int>(rows.size()) || texts.isEmpty())
+    Row *r = rowFor(row, first, texts.size());
+    if (!r)
         return;
-    QVector<QString> &r = rows[static_cast<size_t>(row)];
-    const int last = first + static_cast<int>(texts.size()) - 1;
-    if (r.size() <= last)
-        r.resize(last + 1);
-    std::copy(texts.begin(), texts.end(), r.begin() + first);
-    notifyChanged(row, first, last);
+    std::copy(texts.begin(), texts.end(), r->begin() + first);
+    notifyChanged(row, first, first + int(texts.size()) - 1);
+}
+
+void GridModel::setValues(int row, int first, std::span<const double> values)
+{
+    Row *r = rowFor(row, first, qsizetype(values.size()));
+    if (!r)
+        return;
+    std::copy(values.begin(), values.end(), r->begin() + first);
+    notifyChanged(row, first, first + int(values.size()) - 1);
 }
 
 void GridModel::notifyChanged(int row, int first, int last)
@@ -79,7 +105,7 @@ void GridModel::notifyChanged(int row, int first, int last)
     if (first >= columns)
         return;
     last = std::min(last, columns - 1);
-    emit dataChanged(index(row, first), index(row, last), {Qt::DisplayRole, Qt::EditRole});
+    emit dataChanged(index(row, first), index(row, last));
     if (row == 0)
         emit headerDataChanged(Qt::Horizontal, first, last);
 }
@@ -115,7 +141,7 @@ void GridModel::setColumnCount(int count)
 
 void GridModel::clearCells()
 {
-    for (QVector<QString> &r : rows)
+    for (Row &r : rows)
         r.clear();
     if (!rows.empty() && columns > 0) {
         emit dataChanged(index(0, 0), index(static_cast<int>(rows.size()) - 1, columns - 1));

@@ -4,11 +4,15 @@
 #include <QString>
 #include <QVector>
 
+#include <span>
+#include <variant>
 #include <vector>
 
 // The result grid: a string grid whose row 0 is the header row. Cells are
 // kept independently of the column count, so narrowing the grid and widening
 // it again shows the old texts again; rows beyond the row count are dropped.
+// Decoded values are kept as numbers and become text (formatGeneral) when
+// read, which keeps a record's display cheap.
 class GridModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -28,6 +32,8 @@ class GridModel : public QAbstractTableModel
     void setCell(int row, int column, const QString &text);
     // Writes cells (row, first), (row, first + 1), ... in one change notification.
     void setCells(int row, int first, const QVector<QString> &texts);
+    // Values from (row, first) on, shown in the grid's number format.
+    void setValues(int row, int first, std::span<const double> values);
 
     void setRowCount(int rows);
     void setColumnCount(int columns);
@@ -35,8 +41,12 @@ class GridModel : public QAbstractTableModel
     void clearCells();
 
   private:
+    using Cell = std::variant<QString, double>;
+    using Row = QVector<Cell>;
+
+    Row *rowFor(int row, int first, qsizetype count);
     void notifyChanged(int row, int first, int last);
 
-    std::vector<QVector<QString>> rows;
+    std::vector<Row> rows;
     int columns;
 };

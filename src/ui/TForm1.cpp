@@ -210,5 +210,8 @@ void TForm1::showMessage(const QString &text)
 
 void TForm1::setStatus(int panel, const QString &text)
 {
-    statusPanel[size_t(panel)]->setText(text);
+    // Most texts repeat from record to record; an unchanged label costs nothing.
+    QLabel *label = statusPanel[size_t(panel)];
+    if (label->text() != text)
+        label->setText(text);
 }

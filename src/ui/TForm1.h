@@ -10,6 +10,7 @@
 #include <memory>
 
 class GridModel;
+class GridViewModel;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -26,6 +27,7 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 class QTableView;
+class QTimer;
 class TForm3;
 class TLabeledEdit;
 class TiLedRectangle;
@@ -106,6 +108,7 @@ class TForm1 : public QWidget, public WorkerView
     // Result grid.
     QFrame *Panel3;
     GridModel *gridModel;
+    GridViewModel *gridView; // what the view shows of gridModel
     QTableView *grid;
     QMenu *PopupMenu2;
     QAction *S1;
@@ -194,6 +197,14 @@ class TForm1 : public QWidget, public WorkerView
     void sectorClicked(int box);
     void setSectorBoxesEnabled(bool enabled);
     void setDownloadLocks(bool locked);
+    void setLivePainting(bool live);
+    void repaintDownloadView();
+    void showCurrentRow();
 
+    // While records arrive the grid and the status bar are painted a few times a second, not once per
+    // record: the worker waits for every record's display, so painting would set the pace of the
+    // download. The current row follows at those moments too.
+    QTimer *downloadRepaint;
+    int pendingCurrentRow = -1;
     bool shown = false;
 };

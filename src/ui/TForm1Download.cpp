@@ -1,4 +1,5 @@
 #include "ui/GridModel.h"
+#include "ui/GridViewModel.h"
 #include "ui/TForm1.h"
 
 #include "widgets/TiSwitchLed.h"
@@ -9,6 +10,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
 
 namespace
 {
@@ -124,6 +128,29 @@ void TForm1::setDownloadLocks(bool locked)
     RadioButton2->setEnabled(!locked);
 }
 
+void TForm1::setLivePainting(bool live)
+{
+    if (live == !downloadRepaint->isActive())
+        return;
+    gridView->setBatching(!live);
+    StatusBar1->setUpdatesEnabled(live);
+    if (live) {
+        downloadRepaint->stop();
+        showCurrentRow();
+    } else {
+        downloadRepaint->start();
+    }
+}
+
+void TForm1::repaintDownloadView()
+{
+    gridView->flush();
+    showCurrentRow();
+    StatusBar1->setUpdatesEnabled(true);
+    StatusBar1->repaint();
+    StatusBar1->setUpdatesEnabled(false);
+}
+
 void TForm1::iSwitchLed1Change()
 {
     bool anySelected = false;
@@ -163,9 +190,11 @@ void TForm1::iSwitchLed1Change()
             setStatus(0, texts.captions[29]);
             RebuildParameterView();
         }
+        setLivePainting(false);
         worker->resume();
     } else {
         worker->suspend();
+        setLivePainting(true);
         if (worker->recordCounter == worker->totalToRead)
             worker->readDone = true;
     }

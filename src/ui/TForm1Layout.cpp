@@ -1,4 +1,5 @@
 #include "ui/GridModel.h"
+#include "ui/GridViewModel.h"
 #include "ui/TForm1.h"
 
 #include "shell/TLabeledEdit.h"
@@ -23,6 +24,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace
@@ -38,6 +40,7 @@ constexpr int kGridRows = 2;
 constexpr int kColumnWidth = 58;
 constexpr int kRowHeight = 20;
 constexpr int kStatusWidths[4] = {160, 110, 120, 150};
+constexpr int kDownloadRepaintMs = 400;
 
 template <typename T> T *named(T *widget, const char *name)
 {
@@ -228,7 +231,8 @@ void TForm1::buildGrid()
     Panel3 = panel(this, "Panel3");
     gridModel = new GridModel(kGridRows, kGridColumns, this);
     grid = named(new QTableView(Panel3), "grid");
-    grid->setModel(gridModel);
+    gridView = new GridViewModel(gridModel, this);
+    grid->setModel(gridView);
     // Row 0 is the header row: the horizontal header shows it, frozen above the records.
     grid->setRowHidden(0, true);
     grid->verticalHeader()->hide();
@@ -238,6 +242,10 @@ void TForm1::buildGrid()
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid->horizontalHeader()->setHighlightSections(false);
     grid->setWordWrap(false);
+    // A point smaller than the panels: a date or a value fits the default column width.
+    QFont gridFont = grid->font();
+    gridFont.setPointSizeF(gridFont.pointSizeF() - 1);
+    grid->setFont(gridFont);
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed);
@@ -245,6 +253,9 @@ void TForm1::buildGrid()
     S1 = named(PopupMenu2->addAction(QString()), "S1");
     S1->setEnabled(false);
     sDialog = named(new QFileDialog(this), "sDialog");
+    downloadRepaint = new QTimer(this);
+    downloadRepaint->setInterval(kDownloadRepaintMs);
+    connect(downloadRepaint, &QTimer::timeout, this, &TForm1::repaintDownloadView);
 
     auto *layout = new QVBoxLayout(Panel3);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -258,7 +269,8 @@ void TForm1::buildStatusBar()
     for (int i = 0; i < 4; ++i) {
         auto *label = new QLabel(StatusBar1);
         label->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
-        label->setFixedWidth(kStatusWidths[i]);
+        // A fixed size: a new text then needs no new layout of the bar.
+        label->setFixedSize(kStatusWidths[i], label->fontMetrics().height() + 6);
         label->setFrameShape(QFrame::StyledPanel);
         label->setFrameShadow(QFrame::Sunken);
         statusPanel[size_t(i)] = label;

@@ -1,6 +1,6 @@
 #include "ui/DeviceText.h"
 #include "ui/GridModel.h"
-#include "ui/NumberFormat.h"
+#include "ui/GridViewModel.h"
 #include "ui/TForm1.h"
 
 #include "widgets/TiLedRectangle.h"
@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTableView>
+#include <QTimer>
 
 void TForm1::post(std::function<void()> job)
 {
@@ -28,11 +29,7 @@ void TForm1::setGridCell(int row, int column, const std::string &text)
 
 void TForm1::setGridValues(int row, int firstColumn, std::span<const double> values)
 {
-    QVector<QString> texts;
-    texts.reserve(qsizetype(values.size()));
-    for (double value : values)
-        texts.append(formatGeneral(value));
-    gridModel->setCells(row, firstColumn, texts);
+    gridModel->setValues(row, firstColumn, values);
 }
 
 void TForm1::writeRecordHeaders()
@@ -57,9 +54,18 @@ void TForm1::setGridRowCount(int rows)
 
 void TForm1::setGridCurrentRow(int row)
 {
+    pendingCurrentRow = row;
+    if (!downloadRepaint->isActive())
+        showCurrentRow();
+}
+
+void TForm1::showCurrentRow()
+{
+    if (pendingCurrentRow < 0 || pendingCurrentRow >= gridView->rowCount())
+        return;
     // The view scrolls only when the row is out of sight.
     const int column = std::max(grid->currentIndex().column(), 0);
-    grid->setCurrentIndex(gridModel->index(row, column));
+    grid->setCurrentIndex(gridView->index(pendingCurrentRow, column));
 }
 
 void TForm1::setStatusText(int panel, const std::string &text)

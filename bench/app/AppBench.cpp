@@ -1,0 +1,176 @@
+// The main window (offscreen) downloads 15 sectors of 1000 records from ktr58-sim over loopback TCP with
+// poll delay 0, in rounds that alternate with the headless worker and a recording view on the same
+// simulator. The machine is shared, so each side is rated by its best round. Prints records per second
+// of both, their ratio (the window should reach 90 %) and the peak resident memory with the 15 000 rows
+// in the grid (limit 150 MB).
+//
+//     app_bench
+
+#include "RecordingView.h"
+#include "SimProcess.h"
+#include "shell/GSETTINGS.h"
+#include "ui/GridModel.h"
+#include "ui/TForm1.h"
+#include "widgets/TiSwitchLed.h"
+#include "worker/comThread.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "shell/TLabeledEdit.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <string>
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+constexpr int kSectors = 15;
+constexpr int kPerSector = 1000;
+constexpr int kRecords = kSectors * kPerSector;
+constexpr int kRounds = 3;
+
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+// Seconds for the whole download by the worker alone, its records handed to a recording view.
+double headless(int port)
+{
+    comThread worker;
+    worker.settings.mode = 0;
+    worker.settings.host = "127.0.0.1";
+    worker.settings.tcpPort = port;
+    worker.settings.slaveAddress = 1;
+    worker.settings.timeout = 1000;
+    worker.settings.pollDelay = 0;
+    std::vector<std::string> names(kParameterCount);
+    if (!worker.connect() || !worker.readConfiguration(168, names) || !worker.readAreaCounts())
+        return -1;
+    RecordingView view(worker, RecordingView::Jobs::UiThread);
+    worker.setView(&view);
+    std::promise<void> lastShown;
+    int shown = 0;
+    view.setAfterShow([&](const RecordingView::Shown &) {
+        if (++shown == kRecords)
+            lastShown.set_value();
+    });
+    std::array<bool, kAreaCount> selected{};
+    std::fill_n(selected.begin(), kSectors, true);
+    const auto start = Clock::now();
+    view.runOnUi([&] {
+        worker.selectAreas(selected);
+        worker.readDone = false;
+        worker.resume();
+    });
+    if (lastShown.get_future().wait_for(std::chrono::minutes(5)) != std::future_status::ready)
+        return -1;
+    const double elapsed = seconds(Clock::now() - start);
+    worker.stop();
+    return elapsed;
+}
+
+// Seconds from switching the download on until the window shows it complete.
+double window(int port, int &rows)
+{
+    QFile settings(GSETTINGS::settingsPath());
+    if (!settings.open(QIODevice::WriteOnly) ||
+        settings.write("[LANG]\n1=1\n[MODE]\n1=0\n[IP]\n1=127.0.0.1\n[POLLDELAY]\n1=0\n[TIMEOUT]\n1=1000\n") <
+            0)
+        return -1;
+    settings.close();
+
+    TForm1 form;
+    form.show();
+    form.RadioButton2->click();
+    form.LabeledEdit1->setText(QStringLiteral("127.0.0.1"));
+    form.LabeledEdit2->setText(QString::number(port));
+    form.BitBtn1->click();
+    if (!form.d1->isEnabled())
+        return -1;
+    form.d1->trigger();
+
+    QEventLoop loop;
+    QObject::connect(form.iSwitchLed1, &TiSwitchLed::changed, &loop, [&](bool on) {
+        if (!on && form.worker->readDone)
+            loop.quit();
+    });
+    QTimer::singleShot(std::chrono::minutes(5), &loop, [&] { loop.exit(1); });
+    const auto start = Clock::now();
+    form.iSwitchLed1->setActive(true);
+    if (loop.exec() != 0)
+        return -1;
+    const double elapsed = seconds(Clock::now() - start);
+    rows = form.gridModel->rowCount();
+    form.close();
+    QFile::remove(GSETTINGS::settingsPath());
+    return elapsed;
+}
+
+long peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir scratch; // the window creates DATA in the working directory
+    QDir::setCurrent(scratch.path());
+
+    std::string counts;
+    for (int area = 0; area < kAreaCount; ++area)
+        counts += std::to_string(area < kSectors ? kPerSector : 0) + (area + 1 < kAreaCount ? "," : "");
+    SimProcess sim;
+    if (!sim.startTcp({"--records", counts})) {
+        std::fprintf(stderr, "ktr58-sim: %s\n", sim.error().c_str());
+        return 1;
+    }
+
+    double bestHeadless = 1e9, bestWindow = 1e9;
+    for (int round = 0; round < kRounds; ++round) {
+        int rows = 0;
+        const double headlessSeconds = headless(sim.tcpPort());
+        const double windowSeconds = window(sim.tcpPort(), rows);
+        if (headlessSeconds < 0 || windowSeconds < 0 || rows != kRecords + 2) {
+            std::fprintf(stderr, "a download did not complete (grid rows %d)\n", rows);
+            return 1;
+        }
+        std::printf("round %d: window %.0f, headless worker %.0f records per second\n", round + 1,
+                    kRecords / windowSeconds, kRecords / headlessSeconds);
+        bestHeadless = std::min(bestHeadless, headlessSeconds);
+        bestWindow = std::min(bestWindow, windowSeconds);
+    }
+    const double headlessRate = kRecords / bestHeadless;
+    const double windowRate = kRecords / bestWindow;
+    const double ratio = windowRate / headlessRate;
+    const long peakKb = peakResidentKb();
+    std::printf("%d records over loopback TCP, poll delay 0\n", kRecords);
+    std::printf("best records per second: window %.0f, headless worker %.0f\n", windowRate, headlessRate);
+    std::printf("window / headless: %.1f %% (at least 90 %%)\n", ratio * 100);
+    std::printf("peak resident memory: %.1f MB (below 150 MB)\n", peakKb / 1024.0);
+    return ratio >= 0.9 && peakKb >= 0 && peakKb < 150 * 1024 ? 0 : 2;
+}

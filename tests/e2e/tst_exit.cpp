@@ -1,0 +1,69 @@
+// The program ends in the middle of a download: the settings are saved, the worker stops at once and
+// nothing is left waiting for the window that has gone.
+
+#include "DownloadHarness.h"
+
+#include <QElapsedTimer>
+
+using namespace e2e;
+
+class TestExit : public QObject
+{
+    Q_OBJECT
+
+    // Starts a slow download of 200 records and waits for the first few.
+    std::unique_ptr<TForm1> downloading(SimProcess &sim)
+    {
+        if (!sim.startTcp({"--records", recordsArg({{0, 200}}), "--delay", "10"}))
+            return nullptr;
+        Settings s;
+        s.mode = 0;
+        s.pollDelay = 0;
+        auto form = openWindow(s);
+        connectTcp(*form, sim.tcpPort());
+        select(*form, {0});
+        clickSwitch(*form);
+        if (!QTest::qWaitFor([&form] { return form->gridModel->rowCount() > 5; }, 20000))
+            return nullptr;
+        return form;
+    }
+
+    void closeAndDestroy(std::unique_ptr<TForm1> form)
+    {
+        QVERIFY(form->close());
+        QVERIFY(settingsfile::read().contains("[IPLIST]\n0=127.0.0.1\n"));
+        QElapsedTimer timer;
+        timer.start();
+        form.reset();
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        // Record jobs still queued for the window must not run against it.
+        QTest::qWait(50);
+    }
+
+  private slots:
+    void cleanup() { settingsfile::remove(); }
+
+    void exitWhileDownloading()
+    {
+        ScratchDir scratch;
+        SimProcess sim;
+        auto form = downloading(sim);
+        QVERIFY(form);
+        QVERIFY(form->iSwitchLed1->isActive());
+        closeAndDestroy(std::move(form));
+    }
+
+    void exitWhilePaused()
+    {
+        ScratchDir scratch;
+        SimProcess sim;
+        auto form = downloading(sim);
+        QVERIFY(form);
+        clickSwitch(*form);
+        QVERIFY(form->worker->suspended());
+        closeAndDestroy(std::move(form));
+    }
+};
+
+QTEST_MAIN(TestExit)
+#include "tst_exit.moc"

@@ -1,0 +1,117 @@
+// Downloads over faulty links: lost and corrupted replies, a record the analyzer never delivers, a TCP
+// connection that the analyzer keeps closing. Whatever completes holds every record exactly once.
+
+#include "DownloadHarness.h"
+
+using namespace e2e;
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ScratchDir> scratch;
+    std::unique_ptr<SimProcess> sim;
+    std::vector<std::string> simArgs;
+    std::unique_ptr<TForm1> form;
+
+    // Ethernet with a short reply time-out, so lost replies cost little.
+    bool startTcp(std::vector<std::string> args)
+    {
+        simArgs = args;
+        sim = std::make_unique<SimProcess>();
+        if (!sim->startTcp(args))
+            return false;
+        Settings s;
+        s.mode = 0;
+        s.pollDelay = 0;
+        s.timeout = 150;
+        form = openWindow(s);
+        connectTcp(*form, sim->tcpPort());
+        return form && form->BitBtn3->isEnabled();
+    }
+
+    // The final grid: rows 1..count are records 0..count-1 of area, each once, then one empty row.
+    void verifyComplete(int area, int count)
+    {
+        QCOMPARE(form->gridModel->rowCount(), count + 2);
+        for (int i = 0; i < count; ++i)
+            QCOMPARE(gridRow(*form, i + 1, 31),
+                     predictedRow(area, i, simArgs, form->worker->logConfig.paramCodes).mid(0, 31));
+        QVERIFY(gridRow(*form, count + 1, 31).join(QString()).isEmpty());
+        QCOMPARE(statusText(*form, 1), QStringLiteral("Rec.Count: %1").arg(count));
+    }
+
+  private slots:
+    void init() { scratch = std::make_unique<ScratchDir>(); }
+    void cleanup()
+    {
+        form.reset();
+        sim.reset();
+        scratch.reset();
+        settingsfile::remove();
+    }
+
+    void droppedReplies()
+    {
+        QVERIFY(startTcp({"--records", recordsArg({{0, 30}}), "--drop", "0.15", "--seed", "7"}));
+        select(*form, {0});
+        clickSwitch(*form);
+        QVERIFY(waitCompleted(*form, 90000));
+        verifyComplete(0, 30);
+    }
+
+    void corruptedFramesOnTheSerialLine()
+    {
+        simArgs = {"--records", recordsArg({{2, 20}}), "--corrupt", "0.15", "--seed", "3"};
+        sim = std::make_unique<SimProcess>();
+        QVERIFY2(sim->startPty(simArgs), sim->error().c_str());
+        form = openWindow();
+        connectRtu(*form, sim->ptyPath());
+        QVERIFY(form->chkSector[2]->isVisible()); // the master's retries get the connection through
+        select(*form, {2});
+        clickSwitch(*form);
+        QVERIFY(waitCompleted(*form, 90000));
+        verifyComplete(2, 20);
+    }
+
+    // A record that never comes keeps the download running, pass after pass, its error in panel 3, until
+    // the operator pauses it.
+    void missingRecord()
+    {
+        QVERIFY(startTcp({"--records", recordsArg({{0, 4}}), "--missing", "0:2"}));
+        select(*form, {0});
+        RecordWatch watch(*form);
+        clickSwitch(*form);
+        QTRY_VERIFY_WITH_TIMEOUT(watch.shown.size() >= 6, 30000); // two passes of three records
+        QCOMPARE(statusText(*form, 3), QStringLiteral("Illegal Data Address exception response"));
+        for (const RecordWatch::Shown &shown : watch.shown)
+            QVERIFY(shown.position != QStringLiteral("00-0002"));
+        QCOMPARE(watch.shown[3].row, 1); // the second pass starts again at row 1
+        QCOMPARE(watch.shown[3].position, QStringLiteral("00-0000"));
+        QVERIFY(form->iSwitchLed1->isActive());
+        QVERIFY(!form->worker->readDone);
+        QVERIFY(!form->BitBtn1->isEnabled());
+        QVERIFY(statusText(*form, 0) != QStringLiteral("Selected Log data read completed Succesfully..."));
+
+        clickSwitch(*form);
+        QVERIFY(!form->iSwitchLed1->isActive());
+        QVERIFY(form->worker->suspended());
+        QVERIFY(!form->worker->readDone);
+        QVERIFY(!form->chkSector[0]->isEnabled());
+    }
+
+    // The analyzer closes the connection every few replies: the download goes on over a new one.
+    void connectionClosedEveryFewReplies()
+    {
+        QVERIFY(startTcp({"--records", recordsArg({{0, 25}}), "--close-every", "7"}));
+        select(*form, {0});
+        clickSwitch(*form);
+        // The worker does not open the link again after the peer closed it: every later request fails.
+        QEXPECT_FAIL("", "the worker keeps using a TCP link that the peer has closed", Abort);
+        QVERIFY(waitCompleted(*form, 15000));
+        verifyComplete(0, 25);
+    }
+};
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"
