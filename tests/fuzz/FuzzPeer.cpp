@@ -116,7 +116,11 @@ std::vector<FuzzPeer::Exchange> FuzzPeer::settle(size_t requests)
 bool FuzzPeer::idle() const
 {
     int unread = 0;
-    return received.empty() && (linkFd < 0 || ::ioctl(linkFd, FIONREAD, &unread) != 0 || unread == 0);
+    if (!received.empty() || (linkFd >= 0 && ::ioctl(linkFd, FIONREAD, &unread) == 0 && unread > 0))
+        return false;
+    // A connection not accepted yet may hold a request too.
+    pollfd p{listenFd, POLLIN, 0};
+    return listenFd < 0 || ::poll(&p, 1, 0) == 0;
 }
 
 void FuzzPeer::dropConnection()
@@ -147,9 +151,38 @@ void FuzzPeer::answer(std::vector<uint8_t> request)
     log.push_back(std::move(exchange));
 }
 
-void FuzzPeer::run()
+void FuzzPeer::readLink()
 {
     uint8_t chunk[512];
+    while (linkFd >= 0) {
+        const ssize_t r = ::read(linkFd, chunk, sizeof chunk);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0 && errno == EAGAIN)
+            return;
+        if (r <= 0) {
+            if (link == Framing::Rtu)
+                fail("pty read"); // cannot happen while the slave side is held open
+            dropConnection();
+            return;
+        }
+        received.insert(received.end(), chunk, chunk + r);
+        for (;;) {
+            size_t length = static_cast<size_t>(requestLength(link, received));
+            if (length > kLongestRequest)
+                length = received.size();
+            if (length == 0 || received.size() < length)
+                break;
+            const auto end = received.begin() + static_cast<std::ptrdiff_t>(length);
+            std::vector<uint8_t> request(received.begin(), end);
+            received.erase(received.begin(), end);
+            answer(std::move(request)); // may hang up
+        }
+    }
+}
+
+void FuzzPeer::run()
+{
     for (;;) {
         pollfd fds[3] = {{wakeFd, POLLIN, 0}, {listenFd, POLLIN, 0}, {-1, POLLIN, 0}};
         {
@@ -164,30 +197,16 @@ void FuzzPeer::run()
         std::lock_guard lock(mutex);
         if (stopping)
             return;
+        if (fds[2].revents != 0 && fds[2].fd == linkFd)
+            readLink();
         if (fds[1].revents & POLLIN) {
             const int connection = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (connection >= 0) {
-                dropConnection(); // the master has left it for the new one
-                linkFd = connection;
-            }
-        } else if (fds[2].revents != 0 && fds[2].fd == linkFd) {
-            const ssize_t r = ::read(linkFd, chunk, sizeof chunk);
-            if (r > 0) {
-                received.insert(received.end(), chunk, chunk + r);
-            } else if (r == 0 || (errno != EAGAIN && errno != EINTR)) {
-                if (link == Framing::Rtu)
-                    fail("pty read"); // cannot happen while the slave side is held open
+                // The master has left the old connection for this one, after
+                // whatever it sent there, so that is answered (and logged) first.
+                readLink();
                 dropConnection();
-            }
-            for (;;) {
-                size_t length = static_cast<size_t>(requestLength(link, received));
-                if (length > kLongestRequest)
-                    length = received.size();
-                if (length == 0 || received.size() < length)
-                    break;
-                std::vector<uint8_t> request(received.begin(), received.begin() + static_cast<long>(length));
-                received.erase(received.begin(), received.begin() + static_cast<long>(length));
-                answer(std::move(request));
+                linkFd = connection;
             }
         }
         changed.notify_all();

@@ -48,6 +48,7 @@ class FuzzPeer
 
   private:
     void run();
+    void readLink(); // everything there is, answering each complete request
     void answer(std::vector<uint8_t> request);
     bool idle() const;
     void dropConnection();
