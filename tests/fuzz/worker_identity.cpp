@@ -24,6 +24,8 @@ bool fromReply(const std::string &text, const std::vector<uint8_t> &frame, int r
 {
     if (text.empty())
         return true;
+    if (frame.size() <= 8)
+        return false;
     const auto first = frame.begin() + 8;
     const auto last = first + std::min<ptrdiff_t>(replyLen, static_cast<ptrdiff_t>(frame.size()) - 8);
     return std::search(first, last, text.begin(), text.end(),
@@ -41,13 +43,19 @@ void readDeviceId(WorkerLink &link, FuzzInput &in)
         FUZZ_CHECK(!w.lastErrorText.empty());
         return;
     }
+    // The first request expects the short reply, a second one the long reply;
+    // the texts all come from the data of one of them.
     FUZZ_CHECK(x.size() == 1 || x.size() == 2);
-    const int replyLen = x.size() == 1 ? kIdShort : kIdLong;
     const DEVICE_ID &id = w.deviceId;
-    FUZZ_CHECK(id.vendor.size() + id.model.size() + id.version.size() + id.serial.size() <=
-               static_cast<size_t>(replyLen));
-    for (const std::string *text : {&id.vendor, &id.model, &id.version, &id.serial})
-        FUZZ_CHECK(fromReply(*text, x.back().reply, replyLen));
+    bool found = false;
+    for (size_t i = 0; i < x.size() && !found; ++i) {
+        const int replyLen = i == 0 ? kIdShort : kIdLong;
+        found = id.vendor.size() + id.model.size() + id.version.size() + id.serial.size() <=
+                    static_cast<size_t>(replyLen) &&
+                fromReply(id.vendor, x[i].reply, replyLen) && fromReply(id.model, x[i].reply, replyLen) &&
+                fromReply(id.version, x[i].reply, replyLen) && fromReply(id.serial, x[i].reply, replyLen);
+    }
+    FUZZ_CHECK(found);
 }
 
 void readConfiguration(WorkerLink &link, FuzzInput &in)

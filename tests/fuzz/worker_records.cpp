@@ -18,8 +18,8 @@ namespace
 constexpr int kConfigReplies[] = {1 + 2 * 2, 1 + 2 * 31};
 
 struct Harness {
+    DirectView view; // outlives the worker
     WorkerLink link;
-    DirectView view;
     Harness() { link.worker.setView(&view); }
 };
 
