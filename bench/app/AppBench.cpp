@@ -40,7 +40,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kSectors = 15;
 constexpr int kPerSector = 1000;
 constexpr int kRecords = kSectors * kPerSector;
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 
 double seconds(Clock::duration d)
 {

@@ -4,6 +4,11 @@
 
 #include <algorithm>
 
+namespace
+{
+constexpr qsizetype kRecordCells = 34; // number, date, time and 31 values
+} // namespace
+
 GridModel::GridModel(int rowCount, int columnCount, QObject *parent)
     : QAbstractTableModel(parent), rows(static_cast<size_t>(std::max(rowCount, 0))),
       columns(std::max(columnCount, 0))
@@ -77,8 +82,10 @@ GridModel::Row *GridModel::rowFor(int row, int first, qsizetype count)
     if (row < 0 || first < 0 || row >= static_cast<int>(rows.size()) || count == 0)
         return nullptr;
     Row &r = rows[static_cast<size_t>(row)];
-    if (r.size() < first + count)
+    if (r.size() < first + count) {
+        r.reserve(std::max<qsizetype>(first + count, kRecordCells));
         r.resize(first + count);
+    }
     return &r;
 }
 

@@ -112,7 +112,7 @@ class TForm1 : public QWidget, public WorkerView
     QTableView *grid;
     QMenu *PopupMenu2;
     QAction *S1;
-    QFileDialog *sDialog;
+    QFileDialog *sDialog = nullptr; // made at the first save: it watches the file system while it exists
 
     QStatusBar *StatusBar1;
     std::array<QLabel *, 4> statusPanel;

@@ -9,6 +9,10 @@
 
 void TForm1::S1Click()
 {
+    if (!sDialog) {
+        sDialog = new QFileDialog(this);
+        sDialog->setObjectName(QStringLiteral("sDialog"));
+    }
     sDialog->setAcceptMode(QFileDialog::AcceptSave);
     sDialog->setFileMode(QFileDialog::AnyFile);
     sDialog->setDefaultSuffix(QStringLiteral("csv"));

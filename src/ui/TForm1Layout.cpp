@@ -8,7 +8,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -252,7 +251,6 @@ void TForm1::buildGrid()
     PopupMenu2 = named(new QMenu(this), "PopupMenu2");
     S1 = named(PopupMenu2->addAction(QString()), "S1");
     S1->setEnabled(false);
-    sDialog = named(new QFileDialog(this), "sDialog");
     downloadRepaint = new QTimer(this);
     downloadRepaint->setInterval(kDownloadRepaintMs);
     connect(downloadRepaint, &QTimer::timeout, this, &TForm1::repaintDownloadView);

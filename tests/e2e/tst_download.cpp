@@ -112,6 +112,13 @@ class TestDownload : public QObject
         // Three records: RX, TX, RX.
         QVERIFY(form->iLedRectangle1->isActive() && !form->iLedRectangle2->isActive());
         verifyUnlocked();
+        // What the view shows: the same grid, the header row hidden from the rows and put above them.
+        QAbstractItemModel *shown = form->grid->model();
+        QCOMPARE(shown->rowCount(), 5);
+        QCOMPARE(shown->columnCount(), 31);
+        QCOMPARE(shown->data(shown->index(2, 1)).toString(), form->gridModel->cell(2, 1));
+        QCOMPARE(shown->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Record #"));
+        QVERIFY(form->grid->isRowHidden(0));
         QCOMPARE(form->grid->currentIndex().row(), 3);
     }
 
@@ -191,6 +198,8 @@ class TestDownload : public QObject
                 !form->BitBtn3->isEnabled());
         QVERIFY(!form->RadioButton2->isEnabled());
         QCOMPARE(statusText(*form, 1), QStringLiteral("Rec.Count: %1").arg(rowsAtPause - 2));
+        QCOMPARE(form->grid->model()->rowCount(), rowsAtPause);
+        QCOMPARE(form->grid->currentIndex().row(), rowsAtPause - 2);
 
         clickSwitch(*form);
         QVERIFY(!form->gridModel->cell(1, 0).isEmpty());
