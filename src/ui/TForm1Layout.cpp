@@ -39,7 +39,7 @@ constexpr int kGridRows = 2;
 constexpr int kColumnWidth = 58;
 constexpr int kRowHeight = 20;
 constexpr int kStatusWidths[4] = {160, 110, 120, 150};
-constexpr int kDownloadRepaintMs = 400;
+constexpr int kDownloadRepaintMs = 300;
 
 template <typename T> T *named(T *widget, const char *name)
 {

@@ -212,6 +212,24 @@ class TestDownload : public QObject
         verifyUnlocked();
     }
 
+    // "Unselect All" during a download leaves nothing selected; switching off must still pause it.
+    void pauseAfterUnselectAll()
+    {
+        QVERIFY(startTcp({"--records", recordsArg({{0, 200}}), "--delay", "15"}));
+        select(*form, {0});
+        clickSwitch(*form);
+        QTRY_VERIFY_WITH_TIMEOUT(form->gridModel->rowCount() > 5, 20000);
+        form->d2->trigger();
+        QVERIFY(!form->chkSector[0]->isChecked());
+        clickSwitch(*form);
+        QVERIFY(!form->iSwitchLed1->isActive());
+        QVERIFY(form->worker->suspended());
+        QTest::qWait(150);
+        const int rows = form->gridModel->rowCount();
+        QTest::qWait(200);
+        QCOMPARE(form->gridModel->rowCount(), rows);
+    }
+
     void newDownloadEmptiesTheGrid()
     {
         QVERIFY(startTcp({"--records", recordsArg({{0, 3}})}));
