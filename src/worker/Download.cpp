@@ -93,8 +93,10 @@ bool comThread::readRecord(int area, int index)
                                0x01};
     uint8_t reply[kRecordReplyLength] = {};
     std::lock_guard lock(linkMutex);
-    const int result = master().customRequest(settings.slaveAddress, kReadFileRecordFunction, request,
-                                              sizeof request, reply, kRecordReplyLength);
+    const int result = exchange([&](MbusMasterFunctions &link) {
+        return link.customRequest(settings.slaveAddress, kReadFileRecordFunction, request, sizeof request,
+                                  reply, kRecordReplyLength);
+    });
     if (result != Success) {
         lastErrorText = errorText(result);
         return false;

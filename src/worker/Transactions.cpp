@@ -52,13 +52,17 @@ bool comThread::readDeviceId()
     const uint8_t request[] = {0x0E, 0x01, 0x00};
     uint8_t reply[kLongIdReply];
     int length = kShortIdReply;
-    int result = master().customRequest(settings.slaveAddress, kReadDeviceIdFunction, request, sizeof request,
-                                        reply, length);
+    auto identify = [&](uint8_t *into, int intoLength) {
+        return exchange([&](MbusMasterFunctions &link) {
+            return link.customRequest(settings.slaveAddress, kReadDeviceIdFunction, request, sizeof request,
+                                      into, intoLength);
+        });
+    };
+    int result = identify(reply, length);
     if (result != Success) {
         // Some analyzers answer with 17 bytes more; a serial frame read for 117 fails its checksum.
         length = kLongIdReply;
-        result = master().customRequest(settings.slaveAddress, kReadDeviceIdFunction, request, sizeof request,
-                                        reply, length);
+        result = identify(reply, length);
     }
     if (result != Success) {
         lastErrorText = errorText(result);
@@ -69,8 +73,7 @@ bool comThread::readDeviceId()
         // serial number; ask again for the whole reply and keep the short one
         // only if that fails.
         uint8_t longReply[kLongIdReply];
-        if (master().customRequest(settings.slaveAddress, kReadDeviceIdFunction, request, sizeof request,
-                                   longReply, kLongIdReply) == Success)
+        if (identify(longReply, kLongIdReply) == Success)
             parseIdentity(longReply, kLongIdReply, deviceId);
     }
     return true;
@@ -81,9 +84,12 @@ bool comThread::readConfiguration(int16_t modelCode, std::vector<std::string> &n
     std::lock_guard lock(linkMutex);
     clearRegisters();
     int16_t ratios[2] = {};
-    const int ratioResult = master().readHoldingRegisters(settings.slaveAddress, kRatioRef, ratios, 2);
-    const int configResult =
-        master().readHoldingRegisters(settings.slaveAddress, kConfigRef, registers.data(), kConfigWords);
+    const int ratioResult = exchange([&](MbusMasterFunctions &link) {
+        return link.readHoldingRegisters(settings.slaveAddress, kRatioRef, ratios, 2);
+    });
+    const int configResult = exchange([&](MbusMasterFunctions &link) {
+        return link.readHoldingRegisters(settings.slaveAddress, kConfigRef, registers.data(), kConfigWords);
+    });
     if (ratioResult != Success || configResult != Success)
         return false;
 
@@ -103,8 +109,10 @@ bool comThread::readAreaCounts()
 {
     std::lock_guard lock(linkMutex);
     clearRegisters();
-    if (master().readHoldingRegisters(settings.slaveAddress, kCountsRef, registers.data(), kCountsWords) !=
-        Success)
+    const int result = exchange([&](MbusMasterFunctions &link) {
+        return link.readHoldingRegisters(settings.slaveAddress, kCountsRef, registers.data(), kCountsWords);
+    });
+    if (result != Success)
         return false;
     // Register 1025 precedes the counts and means nothing to us.
     for (int k = 0; k < kAreaCount; ++k)
@@ -121,5 +129,7 @@ bool comThread::writeConfiguration()
     words[2] = low16(logConfig.thirdWord);
     for (int k = 0; k < kLogSlots; ++k)
         words[3 + k] = logConfig.paramCodes[k];
-    return master().writeMultipleRegisters(settings.slaveAddress, kConfigRef, words, kConfigWords) == Success;
+    return exchange([&](MbusMasterFunctions &link) {
+               return link.writeMultipleRegisters(settings.slaveAddress, kConfigRef, words, kConfigWords);
+           }) == Success;
 }

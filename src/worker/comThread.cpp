@@ -42,25 +42,45 @@ bool comThread::isConnected()
 bool comThread::connect()
 {
     std::lock_guard lock(linkMutex);
-    MbusMasterFunctions &link = master();
+    linkSettings = settings;
+    const bool opened = openLink() == Success;
+    if (settings.mode == 0)
+        tcpLinkWanted = tcpMaster.isOpen(); // also when the link was open already
+    return opened;
+}
+
+int comThread::openLink()
+{
+    const COMSETT &s = linkSettings;
+    MbusMasterFunctions &link = s.mode == 1 ? static_cast<MbusMasterFunctions &>(rtuMaster) : tcpMaster;
     // Refused while the link is open: new timings wait for the next connection.
-    link.setPollDelay(settings.pollDelay);
-    link.setTimeout(settings.timeout);
+    link.setPollDelay(s.pollDelay);
+    link.setTimeout(s.timeout);
     link.setRetryCount(kRetryCount);
-    if (settings.mode == 1)
-        return rtuMaster.open(settings.comPort.c_str(), settings.baudRate, kDataBits, kStopBits,
-                              MbusSerialMasterProtocol::NoParity) == Success;
-    tcpMaster.setPort(static_cast<unsigned short>(settings.tcpPort));
-    return tcpMaster.open(settings.host.c_str()) == Success;
+    if (s.mode == 1)
+        return rtuMaster.open(s.comPort.c_str(), s.baudRate, kDataBits, kStopBits,
+                              MbusSerialMasterProtocol::NoParity);
+    tcpMaster.setPort(static_cast<unsigned short>(s.tcpPort));
+    return tcpMaster.open(s.host.c_str());
+}
+
+bool comThread::linkLost(int result) const
+{
+    if (result == Success || !tcpLinkWanted || settings.mode != 0 || linkSettings.mode != 0)
+        return false;
+    // The peer closed the connection, or the master's own reconnect failed.
+    return result == ConnectionClosed || !tcpMaster.isOpen();
 }
 
 void comThread::closeLink(int mode)
 {
     std::lock_guard lock(linkMutex);
-    if (mode == 1)
+    if (mode == 1) {
         rtuMaster.close();
-    else
+    } else {
         tcpMaster.close();
+        tcpLinkWanted = false;
+    }
 }
 
 void comThread::selectAreas(const std::array<bool, kAreaCount> &selected)

@@ -1,0 +1,122 @@
+// The worker over a TCP link that goes away: an analyzer that closes its connections, one that is
+// killed and started again, one that stops answering while the operator pauses.
+
+#include "RecordingView.h"
+#include "SilenceProxy.h"
+#include "SimProcess.h"
+#include "WorkerHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<std::string> positions(const RecordingView &view)
+{
+    std::vector<std::string> out;
+    for (const auto &record : view.shown())
+        out.push_back(record.positionText);
+    return out;
+}
+
+std::vector<std::string> sectorPositions(int area, int count)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(positionOf(area, i));
+    return out;
+}
+
+long long msSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Every transaction of a connection, each on a link the analyzer closed after its previous reply.
+TEST(LinkLoss, TransactionsGoOnOverALinkTheAnalyzerClosed)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--close-every", "1"})) << sim.error();
+    comThread worker;
+    useTcp(worker, sim.tcpPort());
+    ASSERT_TRUE(worker.connect());
+    EXPECT_TRUE(worker.readDeviceId()) << worker.lastErrorText;
+    EXPECT_EQ(worker.deviceId.model, "KTR-58-168");
+    std::vector<std::string> names(kParameterCount);
+    EXPECT_TRUE(worker.readConfiguration(168, names));
+    EXPECT_TRUE(worker.readAreaCounts());
+    EXPECT_EQ(worker.sectorCount[1], 1000);
+    EXPECT_TRUE(worker.writeConfiguration());
+    EXPECT_TRUE(worker.isConnected());
+
+    // A link the window closed stays closed.
+    worker.closeLink(0);
+    EXPECT_FALSE(worker.readAreaCounts());
+    EXPECT_FALSE(worker.isConnected());
+}
+
+TEST(LinkLoss, DownloadGoesOnOverTheConnectionsAnAnalyzerKeepsClosing)
+{
+    const std::vector<std::string> args = {"--records", recordCounts({40}), "--close-every", "3"};
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp(args)) << sim.error();
+    comThread worker;
+    RecordingView view(worker);
+    useTcp(worker, sim.tcpPort());
+    ASSERT_TRUE(connectAndConfigure(worker));
+    worker.setView(&view);
+    startDownload(worker, {0});
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 20s));
+    // One pass, no record given up on.
+    EXPECT_EQ(positions(view), sectorPositions(0, 40));
+    for (const auto &record : view.shown())
+        EXPECT_EQ(record.errorText, "");
+    EXPECT_EQ(view.shown().back().recordNo, predictRecord(worker, 0, 39, args).recordNo);
+}
+
+// A pause while the analyzer has stopped answering holds once the request on the wire has used up its
+// tries; nothing goes out after that until the operator resumes.
+TEST(LinkLoss, PauseHoldsWithinOneRequestsTriesWhenTheAnalyzerIsSilent)
+{
+    constexpr int timeoutMs = 200;
+    constexpr int retries = 5;
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({40})})) << sim.error();
+    SilenceProxy proxy(sim.tcpPort());
+    comThread worker;
+    RecordingView view(worker);
+    useTcp(worker, proxy.port(), timeoutMs);
+    ASSERT_TRUE(connectAndConfigure(worker));
+    worker.setView(&view);
+    view.setAfterShow([&](const RecordingView::Shown &record) {
+        if (record.row == 10)
+            proxy.setSilent(true);
+    });
+    startDownload(worker, {0});
+    ASSERT_TRUE(view.waitForShown(10, 10s));
+    ASSERT_TRUE(proxy.waitRequestsAbove(3 + 10, 10s)); // record 11 is on the wire, unanswered
+
+    const Clock::time_point pausedAt = Clock::now();
+    worker.suspend();
+    worker.isConnected(); // waits for the link: the request in flight ends first
+    const long long holdMs = msSince(pausedAt);
+    std::printf("pause held after %lld ms (time-out %d ms, %d retries)\n", holdMs, timeoutMs, retries);
+    EXPECT_LE(holdMs, (retries + 1) * timeoutMs + 2000);
+
+    const int sent = proxy.requests();
+    EXPECT_FALSE(proxy.waitRequestsAbove(sent, 1500ms)); // longer than the pause between two tries
+    EXPECT_EQ(view.shownCount(), 10u);
+
+    proxy.setSilent(false);
+    view.runOnUi([&] { worker.resume(); });
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 20s));
+    EXPECT_EQ(positions(view), sectorPositions(0, 40));
+}
+
+} // namespace
