@@ -188,7 +188,7 @@ class TestDownload : public QObject
         QVERIFY(!form->iSwitchLed1->isActive());
         QVERIFY(form->worker->suspended());
         // At most the record in flight still arrives; then nothing moves.
-        QTest::qWait(150);
+        QTest::qWait(300);
         const int rowsAtPause = form->gridModel->rowCount();
         QCOMPARE(watch.shown.size(), size_t(rowsAtPause - 2));
         QTest::qWait(200);
@@ -224,7 +224,7 @@ class TestDownload : public QObject
         clickSwitch(*form);
         QVERIFY(!form->iSwitchLed1->isActive());
         QVERIFY(form->worker->suspended());
-        QTest::qWait(150);
+        QTest::qWait(300);
         const int rows = form->gridModel->rowCount();
         QTest::qWait(200);
         QCOMPARE(form->gridModel->rowCount(), rows);
