@@ -163,6 +163,7 @@ void TForm1::iSwitchLed1Change()
         iSwitchLed1->setActive(false);
         // Switched off to pause after "Unselect All": the pause must still hold.
         worker->suspend();
+        setLivePainting(true);
         return;
     }
     if (chkSector[0]->isEnabled())

@@ -228,6 +228,7 @@ class TestDownload : public QObject
         const int rows = form->gridModel->rowCount();
         QTest::qWait(200);
         QCOMPARE(form->gridModel->rowCount(), rows);
+        QCOMPARE(form->grid->model()->rowCount(), rows); // the view is live again
     }
 
     void newDownloadEmptiesTheGrid()
