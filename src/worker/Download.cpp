@@ -65,7 +65,10 @@ void comThread::readPass()
             if (index >= sectorToRead[area])
                 break;
             bool read = readRecord(area, index);
-            if (!read) {
+            // One more try after a pause. While the link is down every record
+            // would fail: this one keeps its place until the link is back, rather
+            // than the pass skipping the rest and a new pass fetching them again.
+            for (bool first = true; !read && (first || linkDown()); first = false) {
                 if (!pauseFor(kRetryPauseMs) || !checkPoint())
                     return;
                 read = readRecord(area, index);
@@ -77,6 +80,12 @@ void comThread::readPass()
                 return;
         }
     }
+}
+
+bool comThread::linkDown()
+{
+    std::lock_guard lock(linkMutex);
+    return !master().isOpen();
 }
 
 bool comThread::readRecord(int area, int index)

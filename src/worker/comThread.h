@@ -127,6 +127,7 @@ class comThread
         return reopened == Success ? run(master()) : reopened;
     }
     bool linkLost(int result) const;
+    bool linkDown(); // the master of settings.mode is closed
     void run();
     void readPass();
     bool checkPoint();

@@ -33,6 +33,17 @@ std::vector<std::string> sectorPositions(int area, int count)
     return out;
 }
 
+bool waitUntil(const std::function<bool()> &pred, std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!pred()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
 long long msSince(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -78,6 +89,54 @@ TEST(LinkLoss, DownloadGoesOnOverTheConnectionsAnAnalyzerKeepsClosing)
     for (const auto &record : view.shown())
         EXPECT_EQ(record.errorText, "");
     EXPECT_EQ(view.shown().back().recordNo, predictRecord(worker, 0, 39, args).recordNo);
+}
+
+// The analyzer vanishes for longer than the worker's pause between two tries of a record, then comes
+// back on the same port: the download carries on where it was, in the same pass.
+TEST(LinkLoss, DownloadResumesWhenAKilledAnalyzerIsBack)
+{
+    const std::vector<std::string> args = {"--records", recordCounts({60}), "--seed", "5"};
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp(args)) << sim.error();
+    comThread worker;
+    RecordingView view(worker);
+    useTcp(worker, sim.tcpPort());
+    ASSERT_TRUE(connectAndConfigure(worker));
+    worker.setView(&view);
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool reached = false, killed = false;
+    view.setAfterShow([&](const RecordingView::Shown &record) {
+        if (record.row != 20)
+            return;
+        std::unique_lock lock(mutex); // record 21 goes out to a dead analyzer
+        reached = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return killed; });
+    });
+    startDownload(worker, {0});
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return reached; }));
+    }
+    sim.kill();
+    {
+        std::lock_guard lock(mutex);
+        killed = true;
+    }
+    changed.notify_all();
+    // The reconnect is refused: the master is closed.
+    ASSERT_TRUE(waitUntil([&] { return !worker.isConnected(); }, 10s));
+    // Down for longer than the second try of a record is away.
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_EQ(view.shownCount(), 20u);
+    ASSERT_TRUE(sim.restart()) << sim.error();
+
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 20s));
+    EXPECT_EQ(positions(view), sectorPositions(0, 60)); // each record once, no second pass
+    EXPECT_EQ(view.shown()[20].errorText, "TCP/IP connection error");
+    EXPECT_EQ(view.shown().back().recordNo, predictRecord(worker, 0, 59, args).recordNo);
 }
 
 // A pause while the analyzer has stopped answering holds once the request on the wire has used up its
