@@ -5,11 +5,23 @@
 namespace
 {
 bool enabled = false;
-}
+FILE *sink = nullptr; // stderr unless --log names a file
+} // namespace
 
 void setVerbose(bool on)
 {
     enabled = on;
+}
+
+bool setLogFile(const std::string &path)
+{
+    FILE *file = std::fopen(path.c_str(), "w");
+    if (!file)
+        return false;
+    std::setvbuf(file, nullptr, _IOLBF, 0);
+    sink = file;
+    enabled = true;
+    return true;
 }
 
 bool verbose()
@@ -27,11 +39,11 @@ void logFrame(const std::string &what, const uint8_t *data, size_t length)
         std::snprintf(hex, sizeof hex, " %02x", data[i]);
         line += hex;
     }
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(sink ? sink : stderr, "%s\n", line.c_str());
 }
 
 void logLine(const std::string &text)
 {
     if (enabled)
-        std::fprintf(stderr, "ktr58-sim: %s\n", text.c_str());
+        std::fprintf(sink ? sink : stderr, "ktr58-sim: %s\n", text.c_str());
 }

@@ -13,7 +13,7 @@ const char *const usageText =
     "usage: ktr58-sim [--tcp HOST:PORT [--any-address]] [--rtu DEVICE] [--pty LINK] [--baud N] [--unit N] "
     "[--model TEXT] [--id-length N] [--records N0,...,N15] [--seed S] [--drop P] [--corrupt P] "
     "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--close-every N] "
-    "[--print-record AREA INDEX] [-v]";
+    "[--print-record AREA INDEX] [-v] [--log FILE]";
 
 namespace
 {
@@ -112,7 +112,7 @@ bool isValueOption(const std::string &opt)
 {
     for (const char *known :
          {"--tcp", "--rtu", "--pty", "--baud", "--unit", "--model", "--id-length", "--records", "--seed",
-          "--drop", "--corrupt", "--delay", "--wrong-unit", "--missing", "--close-every"})
+          "--drop", "--corrupt", "--delay", "--wrong-unit", "--missing", "--close-every", "--log"})
         if (opt == known)
             return true;
     return false;
@@ -205,6 +205,10 @@ std::string parseOptions(int argc, char **argv, SimOptions &o)
                 if (!parseInteger(v, 1, 1000000, n))
                     return bad();
                 o.closeEvery = static_cast<int>(n);
+            } else if (opt == "--log") {
+                if (v.empty())
+                    return bad();
+                o.logPath = v;
             }
         } else if (opt.starts_with("-")) {
             return "unknown option " + opt;

@@ -34,6 +34,7 @@ struct SimOptions {
     int printArea = 0;
     int printIndex = 0;
     bool verbose = false;
+    std::string logPath; // --log: the verbose lines go here
     bool help = false;
 };
 

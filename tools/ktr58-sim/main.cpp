@@ -8,7 +8,9 @@
 #include "StopSignal.h"
 #include "TcpServer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace
 {
@@ -45,6 +47,11 @@ int main(int argc, char **argv)
         return printRecord(options);
 
     setVerbose(options.verbose);
+    if (!options.logPath.empty() && !setLogFile(options.logPath)) {
+        std::fprintf(stderr, "ktr58-sim: cannot create %s: %s\n", options.logPath.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
     StopSignal stop;
     Analyzer analyzer(options);
     if (options.transport == SimOptions::Transport::Tcp) {
