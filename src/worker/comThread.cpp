@@ -44,8 +44,7 @@ bool comThread::connect()
     std::lock_guard lock(linkMutex);
     linkSettings = settings;
     const bool opened = openLink() == Success;
-    if (settings.mode == 0)
-        tcpLinkWanted = tcpMaster.isOpen(); // also when the link was open already
+    linkWanted[settings.mode == 1] = master().isOpen(); // also when the link was open already
     return opened;
 }
 
@@ -66,8 +65,12 @@ int comThread::openLink()
 
 bool comThread::linkLost(int result) const
 {
-    if (result == Success || !tcpLinkWanted || settings.mode != 0 || linkSettings.mode != 0)
+    if (result == Success || settings.mode != linkSettings.mode || !linkWanted[settings.mode == 1])
         return false;
+    // A serial port that takes no request is gone (an adapter unplugged, the
+    // far end of a pseudo-terminal closed), or it failed to open again.
+    if (settings.mode == 1)
+        return result == SendTimeout || result == IoError || !rtuMaster.isOpen();
     // The peer closed the connection, or the master's own reconnect failed.
     return result == ConnectionClosed || !tcpMaster.isOpen();
 }
@@ -75,12 +78,11 @@ bool comThread::linkLost(int result) const
 void comThread::closeLink(int mode)
 {
     std::lock_guard lock(linkMutex);
-    if (mode == 1) {
+    if (mode == 1)
         rtuMaster.close();
-    } else {
+    else
         tcpMaster.close();
-        tcpLinkWanted = false;
-    }
+    linkWanted[mode == 1] = false;
 }
 
 void comThread::selectAreas(const std::array<bool, kAreaCount> &selected)

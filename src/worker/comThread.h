@@ -58,9 +58,10 @@ class comThread
     bool readAreaCounts();
     bool writeConfiguration();
     // Closes rtuMaster (mode 1) or tcpMaster (mode 0); use it instead of
-    // calling close() on a master, so no request in flight is cut. A TCP link
-    // closed here stays closed until the next connect(); one that the analyzer
-    // closed is opened again by the next transaction or record request.
+    // calling close() on a master, so no request in flight is cut. A link
+    // closed here stays closed until the next connect(); one that was lost (the
+    // analyzer closed the connection, the serial port went away) is opened
+    // again by the next transaction or record request.
     void closeLink(int mode);
 
     // Fills sectorSelected, sectorToRead (from sectorCount) and totalToRead
@@ -113,16 +114,17 @@ class comThread
     int openLink(); // opens the master of linkSettings, linkMutex held
 
     // One exchange on the master of settings.mode, linkMutex held. An analyzer
-    // may close its TCP connection at any time (a restart, an idle limit), and
-    // a reconnect the master fails leaves it closed: the link is then opened
-    // again as connect() last opened it and the exchange runs once more. Gives
-    // the error of that open when it fails.
+    // may close its TCP connection at any time (a restart, an idle limit), a
+    // reconnect the master fails leaves it closed, a serial adapter may be
+    // unplugged and plugged in again: the link is then opened again as
+    // connect() last opened it and the exchange runs once more. Gives the
+    // error of that open when it fails.
     template <typename Exchange> int exchange(Exchange run)
     {
         const int result = run(master());
         if (!linkLost(result))
             return result;
-        tcpMaster.close();
+        master().close();
         const int reopened = openLink();
         return reopened == Success ? run(master()) : reopened;
     }
@@ -139,8 +141,9 @@ class comThread
     // What connect() opened the link with. The window may change settings
     // (the timings dialog) while the worker reopens a lost link.
     COMSETT linkSettings;
-    // A TCP link that connect() opened and the window has not closed since.
-    bool tcpLinkWanted = false;
+    // Per mode (TCP, serial): a link that connect() opened and the window has
+    // not closed since.
+    bool linkWanted[2] = {false, false};
     mutable std::mutex stateMutex;
     std::condition_variable stateChanged;
     bool pauseRequested = true;

@@ -139,6 +139,53 @@ TEST(LinkLoss, DownloadResumesWhenAKilledAnalyzerIsBack)
     EXPECT_EQ(view.shown().back().recordNo, predictRecord(worker, 0, 59, args).recordNo);
 }
 
+// The serial line's far end goes away (an adapter unplugged, the analyzer's pseudo-terminal closed)
+// and comes back under the same name: the port is opened again and the download carries on.
+TEST(LinkLoss, SerialDownloadResumesWhenTheLineIsBack)
+{
+    const std::vector<std::string> args = {"--records", recordCounts({40}), "--baud", "38400"};
+    SimProcess sim;
+    ASSERT_TRUE(sim.startPty(args)) << sim.error();
+    comThread worker;
+    RecordingView view(worker);
+    useRtu(worker, sim.ptyPath(), 100);
+    ASSERT_TRUE(connectAndConfigure(worker));
+    worker.setView(&view);
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool reached = false, killed = false;
+    view.setAfterShow([&](const RecordingView::Shown &record) {
+        if (record.row != 10)
+            return;
+        std::unique_lock lock(mutex);
+        reached = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return killed; });
+    });
+    startDownload(worker, {0});
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return reached; }));
+    }
+    sim.kill();
+    {
+        std::lock_guard lock(mutex);
+        killed = true;
+    }
+    changed.notify_all();
+    ASSERT_TRUE(waitUntil([&] { return !worker.isConnected(); }, 10s)); // the port is gone
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_EQ(view.shownCount(), 10u);
+    ASSERT_TRUE(sim.restart()) << sim.error();
+
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 20s));
+    EXPECT_EQ(positions(view), sectorPositions(0, 40));
+    // And the transactions of a new Connect go over the port opened again.
+    std::vector<std::string> names(kParameterCount);
+    EXPECT_TRUE(worker.readConfiguration(168, names));
+}
+
 // A pause while the analyzer has stopped answering holds once the request on the wire has used up its
 // tries; nothing goes out after that until the operator resumes.
 TEST(LinkLoss, PauseHoldsWithinOneRequestsTriesWhenTheAnalyzerIsSilent)
