@@ -110,10 +110,17 @@ void TForm1::showEvent(QShowEvent *event)
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    if (runGuarded(this, [this] { FormClose(); }))
+    const bool writeFailedBefore = settingsWriteFailed;
+    if (runGuarded(this, [this] { FormClose(); })) {
         event->accept();
-    else
+    } else if (settingsWriteFailed && writeFailedBefore) {
+        // The operator has been told twice that the settings cannot be kept;
+        // refusing again would leave no way out but killing the program.
+        event->accept();
+        QCoreApplication::quit();
+    } else {
         event->ignore();
+    }
 }
 
 void TForm1::FormShow()
@@ -160,8 +167,10 @@ void TForm1::FormClose()
                                 ? index
                                 : Com_Combo->findText(Com_Combo->currentText(), Qt::MatchExactly));
     }
+    settingsWriteFailed = true; // cleared below once every write went through
     gsettings->save();
     gsettings->saveIpList(ipList, kHistorySize);
+    settingsWriteFailed = false;
     QCoreApplication::quit();
 }
 

@@ -207,4 +207,5 @@ class TForm1 : public QWidget, public WorkerView
     QTimer *downloadRepaint;
     int pendingCurrentRow = -1;
     bool shown = false;
+    bool settingsWriteFailed = false; // the last close could not write the settings file
 };

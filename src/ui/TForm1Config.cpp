@@ -78,15 +78,22 @@ void TForm1::RebuildParameterView()
     gridModel->setColumnCount(1);
     gridModel->setColumnCount(kGridColumns);
 
+    // Each slot's value lands in column 3 + slot, so its header goes there too:
+    // a slot the list does not offer (255, or a code past the model's range)
+    // between listed ones must not shift the later headers onto other values.
     checkedCount = 0;
     const int limit = modelCode == kShortModelCode ? 39 : kParameterCount;
-    for (int16_t code : config.paramCodes) {
-        if (code < 0 || code >= limit || code >= list1->count())
-            continue;
-        ++checkedCount;
-        QListWidgetItem *item = list1->item(code);
-        item->setCheckState(Qt::Checked);
-        gridModel->setCell(0, checkedCount + kFirstValueColumn - 1, item->text());
+    for (int slot = 0; slot < int(config.paramCodes.size()); ++slot) {
+        const int16_t code = config.paramCodes[slot];
+        const bool listed = code >= 0 && code < limit && code < list1->count();
+        QString header;
+        if (listed) {
+            ++checkedCount;
+            QListWidgetItem *item = list1->item(code);
+            item->setCheckState(Qt::Checked);
+            header = item->text();
+        }
+        gridModel->setCell(0, kFirstValueColumn + slot, header);
     }
     writeRecordHeaders();
 }
