@@ -17,22 +17,6 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<std::string> positions(const RecordingView &view)
-{
-    std::vector<std::string> out;
-    for (const auto &record : view.shown())
-        out.push_back(record.positionText);
-    return out;
-}
-
-std::vector<std::string> sectorPositions(int area, int count)
-{
-    std::vector<std::string> out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(positionOf(area, i));
-    return out;
-}
-
 bool waitUntil(const std::function<bool()> &pred, std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;
@@ -48,6 +32,46 @@ long long msSince(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
+
+// Holds the view's display step of one row until the analyzer has been killed, so the request for the
+// next record goes out to a dead analyzer.
+class KillAfterRow
+{
+  public:
+    KillAfterRow(RecordingView &view, int row)
+    {
+        view.setAfterShow([this, row](const RecordingView::Shown &record) {
+            if (record.row != row)
+                return;
+            std::unique_lock lock(mutex);
+            reached = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return killed; });
+        });
+    }
+
+    // Waits for the row to be shown, kills the analyzer and lets the download go on.
+    bool killWhenReached(SimProcess &sim, std::chrono::milliseconds timeout)
+    {
+        {
+            std::unique_lock lock(mutex);
+            if (!changed.wait_for(lock, timeout, [&] { return reached; }))
+                return false;
+        }
+        sim.kill();
+        {
+            std::lock_guard lock(mutex);
+            killed = true;
+        }
+        changed.notify_all();
+        return true;
+    }
+
+  private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool reached = false, killed = false;
+};
 
 // Every transaction of a connection, each on a link the analyzer closed after its previous reply.
 TEST(LinkLoss, TransactionsGoOnOverALinkTheAnalyzerClosed)
@@ -104,28 +128,9 @@ TEST(LinkLoss, DownloadResumesWhenAKilledAnalyzerIsBack)
     ASSERT_TRUE(connectAndConfigure(worker));
     worker.setView(&view);
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool reached = false, killed = false;
-    view.setAfterShow([&](const RecordingView::Shown &record) {
-        if (record.row != 20)
-            return;
-        std::unique_lock lock(mutex); // record 21 goes out to a dead analyzer
-        reached = true;
-        changed.notify_all();
-        changed.wait(lock, [&] { return killed; });
-    });
+    KillAfterRow gate(view, 20); // record 21 goes out to a dead analyzer
     startDownload(worker, {0});
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return reached; }));
-    }
-    sim.kill();
-    {
-        std::lock_guard lock(mutex);
-        killed = true;
-    }
-    changed.notify_all();
+    ASSERT_TRUE(gate.killWhenReached(sim, 10s));
     // The reconnect is refused: the master is closed.
     ASSERT_TRUE(waitUntil([&] { return !worker.isConnected(); }, 10s));
     // Down for longer than the second try of a record is away.
@@ -152,28 +157,9 @@ TEST(LinkLoss, SerialDownloadResumesWhenTheLineIsBack)
     ASSERT_TRUE(connectAndConfigure(worker));
     worker.setView(&view);
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool reached = false, killed = false;
-    view.setAfterShow([&](const RecordingView::Shown &record) {
-        if (record.row != 10)
-            return;
-        std::unique_lock lock(mutex);
-        reached = true;
-        changed.notify_all();
-        changed.wait(lock, [&] { return killed; });
-    });
+    KillAfterRow gate(view, 10);
     startDownload(worker, {0});
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return reached; }));
-    }
-    sim.kill();
-    {
-        std::lock_guard lock(mutex);
-        killed = true;
-    }
-    changed.notify_all();
+    ASSERT_TRUE(gate.killWhenReached(sim, 10s));
     ASSERT_TRUE(waitUntil([&] { return !worker.isConnected(); }, 10s)); // the port is gone
     std::this_thread::sleep_for(2500ms);
     EXPECT_EQ(view.shownCount(), 10u);

@@ -10,23 +10,6 @@
 namespace
 {
 
-// Positions of the records shown, in order.
-std::vector<std::string> positions(const RecordingView &view)
-{
-    std::vector<std::string> out;
-    for (const auto &record : view.shown())
-        out.push_back(record.positionText);
-    return out;
-}
-
-std::vector<std::string> sectorPositions(int area, int count)
-{
-    std::vector<std::string> out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(positionOf(area, i));
-    return out;
-}
-
 TEST(Faults, DroppedAndCorruptRepliesStillDeliverEveryRecordOnce)
 {
     for (const bool rtu : {false, true}) {

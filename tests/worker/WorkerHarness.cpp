@@ -108,3 +108,19 @@ std::string positionOf(int area, int index)
     std::snprintf(text, sizeof text, "%02X-%04X", area, index);
     return text;
 }
+
+std::vector<std::string> positions(const RecordingView &view)
+{
+    std::vector<std::string> out;
+    for (const auto &record : view.shown())
+        out.push_back(record.positionText);
+    return out;
+}
+
+std::vector<std::string> sectorPositions(int area, int count)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(positionOf(area, i));
+    return out;
+}

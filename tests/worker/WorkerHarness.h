@@ -39,3 +39,9 @@ std::string recordCounts(std::initializer_list<int> counts);
 
 // "00-0003"
 std::string positionOf(int area, int index);
+
+// Positions of the records the view has shown, in order.
+std::vector<std::string> positions(const RecordingView &view);
+
+// Positions of records 0 to count - 1 of one area.
+std::vector<std::string> sectorPositions(int area, int count);
