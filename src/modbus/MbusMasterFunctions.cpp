@@ -4,34 +4,29 @@
 
 MbusMasterFunctions::~MbusMasterFunctions() = default;
 
-int MbusMasterFunctions::setTimeout(int ms)
+int MbusMasterFunctions::setSetting(int &setting, int value, int low, int high)
 {
-    if (ms < 1 || ms > 100000)
+    if (value < low || value > high)
         return IllegalArgument;
     if (isOpen())
         return IllegalState;
-    timeout = ms;
+    setting = value;
     return Success;
+}
+
+int MbusMasterFunctions::setTimeout(int ms)
+{
+    return setSetting(timeout, ms, 1, 100000);
 }
 
 int MbusMasterFunctions::setPollDelay(int ms)
 {
-    if (ms < 0 || ms > 100000)
-        return IllegalArgument;
-    if (isOpen())
-        return IllegalState;
-    pollDelay = ms;
-    return Success;
+    return setSetting(pollDelay, ms, 0, 100000);
 }
 
 int MbusMasterFunctions::setRetryCount(int n)
 {
-    if (n < 0 || n > 10)
-        return IllegalArgument;
-    if (isOpen())
-        return IllegalState;
-    retryCount = n;
-    return Success;
+    return setSetting(retryCount, n, 0, 10);
 }
 
 int MbusMasterFunctions::readHoldingRegisters(int slaveAddr, int startRef, int16_t values[], int count)

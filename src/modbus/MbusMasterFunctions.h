@@ -84,6 +84,8 @@ class MbusMasterFunctions
     virtual int transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
                          uint8_t reply[], int replyLen) = 0;
 
+    // Stores value in setting when it is in low..high and the master is closed; the setters' result.
+    int setSetting(int &setting, int value, int low, int high);
     // Called by the transports at the start of every attempt, just before sending.
     void applyPollDelay();
     // Result of an exception reply carrying this exception code byte.

@@ -49,13 +49,10 @@ int MbusSerialMasterProtocol::open(const char *portName, int baudRate)
 
 int MbusSerialMasterProtocol::setRtsDelay(int ms)
 {
-    if (ms < 0 || ms > 100000)
-        return IllegalArgument;
-    if (isOpen())
-        return IllegalState;
-    rtsDelay = ms;
-    rtsToggle = ms != 0 ? 1 : 0;
-    return Success;
+    const int r = setSetting(rtsDelay, ms, 0, 100000);
+    if (r == Success)
+        rtsToggle = ms != 0 ? 1 : 0;
+    return r;
 }
 
 int MbusSerialMasterProtocol::transact(int slaveAddr, int functionCode, const uint8_t request[],
