@@ -6,13 +6,12 @@
 //
 //     app_bench
 
-#include "RecordingView.h"
-#include "SimProcess.h"
+#include "../DownloadBench.h"
+#include "PeakMemory.h"
 #include "shell/GSETTINGS.h"
 #include "ui/GridModel.h"
 #include "ui/TForm1.h"
 #include "widgets/TiSwitchLed.h"
-#include "worker/comThread.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,10 +36,6 @@
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
-constexpr int kSectors = 15;
-constexpr int kPerSector = 1000;
-constexpr int kRecords = kSectors * kPerSector;
 constexpr int kRounds = 5;
 
 double seconds(Clock::duration d)
@@ -52,14 +47,7 @@ double seconds(Clock::duration d)
 double headless(int port)
 {
     comThread worker;
-    worker.settings.mode = 0;
-    worker.settings.host = "127.0.0.1";
-    worker.settings.tcpPort = port;
-    worker.settings.slaveAddress = 1;
-    worker.settings.timeout = 1000;
-    worker.settings.pollDelay = 0;
-    std::vector<std::string> names(kParameterCount);
-    if (!worker.connect() || !worker.readConfiguration(168, names) || !worker.readAreaCounts())
+    if (!connectWorker(worker, port))
         return -1;
     RecordingView view(worker, RecordingView::Jobs::UiThread);
     worker.setView(&view);
@@ -69,14 +57,7 @@ double headless(int port)
         if (++shown == kRecords)
             lastShown.set_value();
     });
-    std::array<bool, kAreaCount> selected{};
-    std::fill_n(selected.begin(), kSectors, true);
-    const auto start = Clock::now();
-    view.runOnUi([&] {
-        worker.selectAreas(selected);
-        worker.readDone = false;
-        worker.resume();
-    });
+    const auto start = startAllSectors(view, worker);
     if (lastShown.get_future().wait_for(std::chrono::minutes(5)) != std::future_status::ready)
         return -1;
     const double elapsed = seconds(Clock::now() - start);
@@ -121,23 +102,6 @@ double window(int port, int &rows)
     return elapsed;
 }
 
-double median(std::vector<double> values)
-{
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
-long peakResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -148,14 +112,9 @@ int main(int argc, char **argv)
     QTemporaryDir scratch; // the window creates DATA in the working directory
     QDir::setCurrent(scratch.path());
 
-    std::string counts;
-    for (int area = 0; area < kAreaCount; ++area)
-        counts += std::to_string(area < kSectors ? kPerSector : 0) + (area + 1 < kAreaCount ? "," : "");
     SimProcess sim;
-    if (!sim.startTcp({"--records", counts})) {
-        std::fprintf(stderr, "ktr58-sim: %s\n", sim.error().c_str());
+    if (!startSimulator(sim))
         return 1;
-    }
 
     std::vector<double> headlessRates, windowRates, ratios;
     for (int round = 0; round < kRounds; ++round) {

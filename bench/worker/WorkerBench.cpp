@@ -7,9 +7,7 @@
 // window does, and inline on the worker thread, which leaves the worker's own
 // share.
 
-#include "RecordingView.h"
-#include "SimProcess.h"
-#include "worker/comThread.h"
+#include "../DownloadBench.h"
 
 #include <sys/resource.h>
 
@@ -23,10 +21,6 @@
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
-constexpr int kSectors = 15;
-constexpr int kPerSector = 1000;
-constexpr int kRecords = kSectors * kPerSector;
 constexpr int kRounds = 3;
 
 double micros(Clock::duration d)
@@ -42,12 +36,6 @@ double processCpuMicros()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec * 1e6 + static_cast<double>(usage.ru_utime.tv_usec);
-}
-
-double median(std::vector<double> values)
-{
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
 }
 
 // Durations of raw requests for every record, in microseconds.
@@ -91,14 +79,7 @@ bool workerPass(comThread &worker, RecordingView &view, int round, std::vector<d
         if (shownAt.size() == kRecords)
             lastShown.set_value();
     });
-    std::array<bool, kAreaCount> selected{};
-    std::fill_n(selected.begin(), kSectors, true);
-    const auto start = Clock::now();
-    view.runOnUi([&] {
-        worker.selectAreas(selected);
-        worker.readDone = false;
-        worker.resume();
-    });
+    const auto start = startAllSectors(view, worker);
     // Waiting on the view itself would wake this thread with every record.
     const bool shown = lastShown.get_future().wait_for(std::chrono::minutes(5)) == std::future_status::ready;
     if (!shown || !view.waitFor([&] { return view.completions() == round && worker.recordCounter == 0; },
@@ -123,14 +104,7 @@ bool workerPass(comThread &worker, RecordingView &view, int round, std::vector<d
 double measure(int port, bool inlineJobs)
 {
     comThread worker;
-    worker.settings.mode = 0;
-    worker.settings.host = "127.0.0.1";
-    worker.settings.tcpPort = port;
-    worker.settings.slaveAddress = 1;
-    worker.settings.timeout = 1000;
-    worker.settings.pollDelay = 0;
-    std::vector<std::string> names(kParameterCount);
-    if (!worker.connect() || !worker.readConfiguration(168, names) || !worker.readAreaCounts()) {
+    if (!connectWorker(worker, port)) {
         std::fprintf(stderr, "cannot connect to the simulator\n");
         return -1;
     }
@@ -172,14 +146,9 @@ double measure(int port, bool inlineJobs)
 
 int main()
 {
-    std::string counts;
-    for (int area = 0; area < kAreaCount; ++area)
-        counts += std::to_string(area < kSectors ? kPerSector : 0) + (area + 1 < kAreaCount ? "," : "");
     SimProcess sim;
-    if (!sim.startTcp({"--records", counts})) {
-        std::fprintf(stderr, "ktr58-sim: %s\n", sim.error().c_str());
+    if (!startSimulator(sim))
         return 1;
-    }
     const double handedOver = measure(sim.tcpPort(), false);
     const double own = measure(sim.tcpPort(), true);
     if (handedOver < 0 || own < 0)

@@ -4,6 +4,7 @@
 // simulator injected (from its --log), the peak memory of this process, the time taken.
 
 #include "../e2e/DownloadHarness.h"
+#include "PeakMemory.h"
 
 #include "shell/TForm3.h"
 
@@ -54,18 +55,6 @@ inline SimLog readSimLog(const QString &path)
         log.closed += line.contains("closing the connection after");
     }
     return log;
-}
-
-// Peak resident memory of this process so far (VmHWM), in KiB.
-inline long peakMemoryKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
 }
 
 // Runs the event loop as the program does until done() holds, at most boundMs; whether it holds.

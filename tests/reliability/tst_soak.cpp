@@ -88,7 +88,7 @@ class TestSoak : public QObject
         SimProcess sim;
         QVERIFY2(tcp ? sim.startTcp(faulty) : sim.startPty(faulty), sim.error().c_str());
         const Outcome bad = downloadAll(sim, count, clean, QStringLiteral("faulty.csv"));
-        const long peakKb = peakMemoryKb();
+        const long peakKb = peakResidentKb();
         sim.stop();
         const SimLog log = readSimLog(logPath);
         QVERIFY2(bad.completed, "the download with faults did not complete");
