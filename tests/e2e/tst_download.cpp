@@ -37,8 +37,10 @@ class TestDownload : public QObject
         if (!sim->startTcp(args))
             return false;
         form = openWindow(fastEthernet());
+        if (!form)
+            return false;
         connectTcp(*form, sim->tcpPort());
-        return form && form->BitBtn3->isEnabled();
+        return form->BitBtn3->isEnabled();
     }
 
     bool startPty(std::vector<std::string> args)
@@ -48,8 +50,10 @@ class TestDownload : public QObject
         if (!sim->startPty(args))
             return false;
         form = openWindow();
+        if (!form)
+            return false;
         connectRtu(*form, sim->ptyPath());
-        return form && form->BitBtn3->isEnabled();
+        return form->BitBtn3->isEnabled();
     }
 
     // Rows first..first+count-1 hold the records (area, index0...) as predicted, in the given columns.
@@ -267,6 +271,7 @@ class TestDownload : public QObject
         Settings s = fastEthernet();
         s.lang = lang;
         form = openWindow(s);
+        QVERIFY(form);
         connectTcp(*form, sim->tcpPort());
         select(*form, {2});
         clickSwitch(*form);

@@ -20,6 +20,8 @@ class TestExit : public QObject
         s.mode = 0;
         s.pollDelay = 0;
         auto form = openWindow(s);
+        if (!form)
+            return nullptr;
         connectTcp(*form, sim.tcpPort());
         select(*form, {0});
         clickSwitch(*form);

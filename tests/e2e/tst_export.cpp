@@ -54,6 +54,8 @@ class TestExport : public QObject
         s.mode = 0;
         s.pollDelay = 0;
         form = openWindow(s);
+        if (!form)
+            return false;
         connectTcp(*form, sim->tcpPort());
         if (form->S1->isEnabled()) // nothing to save before the first download
             return false;

@@ -26,8 +26,10 @@ class TestFaults : public QObject
         s.pollDelay = 0;
         s.timeout = 150;
         form = openWindow(s);
+        if (!form)
+            return false;
         connectTcp(*form, sim->tcpPort());
-        return form && form->BitBtn3->isEnabled();
+        return form->BitBtn3->isEnabled();
     }
 
     // The final grid: rows 1..count are records 0..count-1 of area, each once, then one empty row.
@@ -66,6 +68,7 @@ class TestFaults : public QObject
         sim = std::make_unique<SimProcess>();
         QVERIFY2(sim->startPty(simArgs), sim->error().c_str());
         form = openWindow();
+        QVERIFY(form);
         connectRtu(*form, sim->ptyPath());
         QVERIFY(form->chkSector[2]->isVisible()); // the master's retries get the connection through
         select(*form, {2});
