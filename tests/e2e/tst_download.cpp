@@ -21,26 +21,13 @@ Settings fastEthernet()
 
 } // namespace
 
-class TestDownload : public QObject
+class TestDownload : public QObject, public WindowFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<ScratchDir> scratch;
-    std::unique_ptr<SimProcess> sim;
-    std::vector<std::string> simArgs;
-    std::unique_ptr<TForm1> form;
-
-    bool startTcp(std::vector<std::string> args)
+    bool startTcp(const std::vector<std::string> &args)
     {
-        simArgs = args;
-        sim = std::make_unique<SimProcess>();
-        if (!sim->startTcp(args))
-            return false;
-        form = openWindow(fastEthernet());
-        if (!form)
-            return false;
-        connectTcp(*form, sim->tcpPort());
-        return form->BitBtn3->isEnabled();
+        return openOnTcp(args, fastEthernet()) && form->BitBtn3->isEnabled();
     }
 
     bool startPty(std::vector<std::string> args)
@@ -82,14 +69,8 @@ class TestDownload : public QObject
     }
 
   private slots:
-    void init() { scratch = std::make_unique<ScratchDir>(); }
-    void cleanup()
-    {
-        form.reset();
-        sim.reset();
-        scratch.reset();
-        settingsfile::remove();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void oneSectorOverTcp()
     {

@@ -34,29 +34,18 @@ QByteArray readFile(const QString &path)
 
 } // namespace
 
-class TestExport : public QObject
+class TestExport : public QObject, public WindowFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<ScratchDir> scratch;
-    std::unique_ptr<SimProcess> sim;
-    std::vector<std::string> simArgs;
-    std::unique_ptr<TForm1> form;
-
     bool download(int lang, std::initializer_list<int> areas)
     {
-        simArgs = {"--records", recordsArg({{0, 2}, {15, 2}})};
-        sim = std::make_unique<SimProcess>();
-        if (!sim->startTcp(simArgs))
-            return false;
         Settings s;
         s.lang = lang;
         s.mode = 0;
         s.pollDelay = 0;
-        form = openWindow(s);
-        if (!form)
+        if (!openOnTcp({"--records", recordsArg({{0, 2}, {15, 2}})}, s))
             return false;
-        connectTcp(*form, sim->tcpPort());
         if (form->S1->isEnabled()) // nothing to save before the first download
             return false;
         select(*form, areas);
@@ -90,14 +79,8 @@ class TestExport : public QObject
     }
 
   private slots:
-    void init() { scratch = std::make_unique<ScratchDir>(); }
-    void cleanup()
-    {
-        form.reset();
-        sim.reset();
-        scratch.reset();
-        settingsfile::remove();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void englishSectorLog()
     {

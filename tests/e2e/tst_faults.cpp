@@ -5,31 +5,18 @@
 
 using namespace e2e;
 
-class TestFaults : public QObject
+class TestFaults : public QObject, public WindowFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<ScratchDir> scratch;
-    std::unique_ptr<SimProcess> sim;
-    std::vector<std::string> simArgs;
-    std::unique_ptr<TForm1> form;
-
     // Ethernet with a short reply time-out, so lost replies cost little.
-    bool startTcp(std::vector<std::string> args)
+    bool startTcp(const std::vector<std::string> &args)
     {
-        simArgs = args;
-        sim = std::make_unique<SimProcess>();
-        if (!sim->startTcp(args))
-            return false;
         Settings s;
         s.mode = 0;
         s.pollDelay = 0;
         s.timeout = 150;
-        form = openWindow(s);
-        if (!form)
-            return false;
-        connectTcp(*form, sim->tcpPort());
-        return form->BitBtn3->isEnabled();
+        return openOnTcp(args, s) && form->BitBtn3->isEnabled();
     }
 
     // The final grid: rows 1..count are records 0..count-1 of area, each once, then one empty row.
@@ -44,14 +31,8 @@ class TestFaults : public QObject
     }
 
   private slots:
-    void init() { scratch = std::make_unique<ScratchDir>(); }
-    void cleanup()
-    {
-        form.reset();
-        sim.reset();
-        scratch.reset();
-        settingsfile::remove();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void droppedReplies()
     {

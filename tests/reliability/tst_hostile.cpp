@@ -36,12 +36,9 @@ std::vector<uint8_t> text(const char *s)
 
 } // namespace
 
-class TestHostile : public QObject
+class TestHostile : public QObject, public WindowFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<ScratchDir> scratch;
-    std::unique_ptr<TForm1> form;
 
     // Ethernet mode with a short time-out; Connect to port, noting the boxes it shows.
     QStringList connectTo(int port)
@@ -59,13 +56,8 @@ class TestHostile : public QObject
     }
 
   private slots:
-    void init() { scratch = std::make_unique<ScratchDir>(); }
-    void cleanup()
-    {
-        form.reset();
-        scratch.reset();
-        settingsfile::remove();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void identification_data()
     {

@@ -125,6 +125,40 @@ inline void connectRtu(TForm1 &form, const std::string &path, const QString &add
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
 }
 
+// The window under test and the simulator it talks to, for a test class that also derives from
+// QObject and calls setUp() from init() and tearDown() from cleanup(). The window closes before the
+// simulator stops, and both before the scratch directory goes.
+struct WindowFixture {
+    std::unique_ptr<ScratchDir> scratch;
+    std::unique_ptr<SimProcess> sim;
+    std::vector<std::string> simArgs;
+    std::unique_ptr<TForm1> form;
+
+    void setUp() { scratch = std::make_unique<ScratchDir>(); }
+    void tearDown()
+    {
+        form.reset();
+        sim.reset();
+        scratch.reset();
+        settingsfile::remove();
+    }
+
+    // The simulator started on 127.0.0.1 with args, then the window opened with settings and Connect
+    // clicked in Ethernet mode; false when either did not start.
+    bool openOnTcp(const std::vector<std::string> &args, const Settings &settings)
+    {
+        simArgs = args;
+        sim = std::make_unique<SimProcess>();
+        if (!sim->startTcp(args))
+            return false;
+        form = openWindow(settings);
+        if (!form)
+            return false;
+        connectTcp(*form, sim->tcpPort());
+        return true;
+    }
+};
+
 // Answers a series of modal message boxes, one button per box in order, and notes their texts.
 class BoxSeries : public QObject
 {

@@ -28,26 +28,15 @@ std::array<int16_t, 28> codeSlots(std::initializer_list<int16_t> codes)
 
 } // namespace
 
-class TestApply : public QObject
+class TestApply : public QObject, public WindowFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<ScratchDir> scratch;
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<TForm1> form;
-
-    bool connectTo(const std::vector<std::string> &simArgs)
+    bool connectTo(const std::vector<std::string> &args)
     {
-        sim = std::make_unique<SimProcess>();
-        if (!sim->startTcp(simArgs))
-            return false;
         Settings s;
         s.mode = 0;
-        form = openWindow(s);
-        if (!form)
-            return false;
-        connectTcp(*form, sim->tcpPort());
-        return form->BitBtn3->isEnabled();
+        return openOnTcp(args, s) && form->BitBtn3->isEnabled();
     }
 
     // Connect again on the open link: the configuration as the simulator now holds it.
@@ -58,14 +47,8 @@ class TestApply : public QObject
     }
 
   private slots:
-    void init() { scratch = std::make_unique<ScratchDir>(); }
-    void cleanup()
-    {
-        form.reset();
-        sim.reset();
-        scratch.reset();
-        settingsfile::remove();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void cancelChangesNothing()
     {
