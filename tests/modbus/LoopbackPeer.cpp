@@ -50,9 +50,9 @@ std::vector<uint8_t> readBytes(int fd, size_t n, int ms)
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd p{fd, POLLIN, 0};
-        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
+        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0 || !(p.revents & POLLIN))
             break;
-        const ssize_t r = ::recv(fd, chunk, std::min(sizeof chunk, n - bytes.size()), 0);
+        const ssize_t r = ::read(fd, chunk, std::min(sizeof chunk, n - bytes.size()));
         if (r <= 0)
             break;
         bytes.insert(bytes.end(), chunk, chunk + r);

@@ -24,6 +24,6 @@ class LoopbackListener
     unsigned short boundPort = 0;
 };
 
-// Bytes that arrive on fd within ms, stopping once n are in.
+// Bytes that arrive on fd (a socket or a pseudo-terminal) within ms, stopping once n are in.
 std::vector<uint8_t> readBytes(int fd, size_t n, int ms);
 void writeBytes(int fd, const std::vector<uint8_t> &bytes);

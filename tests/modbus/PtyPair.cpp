@@ -1,11 +1,11 @@
 #include "PtyPair.h"
 
+#include "LoopbackPeer.h"
+
 #include "modbus/Crc16.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -33,22 +33,7 @@ PtyPair::~PtyPair()
 
 std::vector<uint8_t> PtyPair::read(size_t n, int ms)
 {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[512];
-    while (bytes.size() < n) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd p{masterFd, POLLIN, 0};
-        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0 || !(p.revents & POLLIN))
-            break;
-        const ssize_t r = ::read(masterFd, chunk, std::min(sizeof chunk, n - bytes.size()));
-        if (r <= 0)
-            break;
-        bytes.insert(bytes.end(), chunk, chunk + r);
-    }
-    return bytes;
+    return readBytes(masterFd, n, ms);
 }
 
 void PtyPair::write(const std::vector<uint8_t> &bytes)
