@@ -1,5 +1,7 @@
 #include "modbus/MbusSerialMasterProtocol.h"
 
+#include <chrono>
+
 MbusSerialMasterProtocol::~MbusSerialMasterProtocol()
 {
     MbusSerialMasterProtocol::close();
@@ -61,11 +63,25 @@ int MbusSerialMasterProtocol::transact(int slaveAddr, int functionCode, const ui
     int retriesLeft = retryCount;
     if (!isOpen())
         return IllegalState;
+    bool timedOut = false;
     for (;;) {
         const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
+        timedOut = timedOut || r == ReplyTimeout;
+        if (r == Success && timedOut)
+            discardLateReplies();
         const bool retryable = r == ChecksumError || r == InvalidFrame || r == ReplyTimeout;
         if (!retryable || retriesLeft <= 0)
             return r;
         --retriesLeft;
+    }
+}
+
+void MbusSerialMasterProtocol::discardLateReplies()
+{
+    // Bounded, so a line that never falls quiet cannot hold the caller.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(2 * timeout);
+    uint8_t discard;
+    while (serialPort.read(&discard, 1, timeout) == SerialResult::Ok &&
+           std::chrono::steady_clock::now() < deadline) {
     }
 }

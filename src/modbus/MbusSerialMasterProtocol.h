@@ -27,11 +27,18 @@ class MbusSerialMasterProtocol : public MbusMasterFunctions
     virtual int setRtsDelay(int ms);
 
   protected:
-    // Retries checksum errors, invalid frames and reply time-outs.
+    // Retries checksum errors, invalid frames and reply time-outs. When an
+    // attempt timed out and a later one succeeded, the slave may still answer
+    // the timed-out request: the line is then listened to until it has been
+    // quiet for `timeout` ms (at most twice that), so such a late reply is not
+    // taken as the answer to the next request. The purge before each attempt
+    // cannot catch a reply that arrives after it.
     int transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen, uint8_t reply[],
                  int replyLen) override;
     virtual int transactOnce(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
                              uint8_t reply[], int replyLen) = 0;
+
+    void discardLateReplies();
 
     SerialPort serialPort;
     int rtsToggle = 0;

@@ -62,6 +62,29 @@ TEST_F(RtuMaster, SendsTheExactFrameAndDecodesTheReply)
     EXPECT_EQ(requests[0], (Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A}));
 }
 
+TEST_F(RtuMaster, LateReplyToARetriedRequestIsNotTakenForTheNextOne)
+{
+    open(38400, 1, 100);
+    slave = std::thread([this] {
+        requests.push_back(pty.read(8, 1000)); // first try: no answer in time
+        requests.push_back(pty.read(8, 1000)); // the retry
+        const Bytes first = withCrc({1, 3, 2, 0, 1});
+        pty.write(first);
+        // A slow slave answers the retry too, a little later.
+        std::this_thread::sleep_for(milliseconds(30));
+        pty.write(first);
+        requests.push_back(pty.read(8, 1000));
+        pty.write(withCrc({1, 3, 2, 0, 2}));
+    });
+    ASSERT_EQ(master.readHoldingRegisters(1, 1, value, 1), Success);
+    EXPECT_EQ(value[0], 1);
+    ASSERT_EQ(master.readHoldingRegisters(1, 2, value, 1), Success);
+    EXPECT_EQ(value[0], 2);
+    slave.join();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[2][3], 1); // the second read's own reply
+}
+
 TEST_F(RtuMaster, ChecksumErrorsAndRepliesFromAnotherSlaveAreRetried)
 {
     open(38400, 2);
