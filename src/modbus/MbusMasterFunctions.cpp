@@ -2,6 +2,22 @@
 
 #include <cstring>
 
+namespace
+{
+
+// The 0-based start address and the register count, high bytes first, as both register functions
+// begin their request.
+void putAddressAndCount(uint8_t pdu[], int startRef, int count)
+{
+    const int address = startRef - 1;
+    pdu[0] = static_cast<uint8_t>(address >> 8);
+    pdu[1] = static_cast<uint8_t>(address);
+    pdu[2] = static_cast<uint8_t>(count >> 8);
+    pdu[3] = static_cast<uint8_t>(count);
+}
+
+} // namespace
+
 MbusMasterFunctions::~MbusMasterFunctions() = default;
 
 int MbusMasterFunctions::setSetting(int &setting, int value, int low, int high)
@@ -38,11 +54,7 @@ int MbusMasterFunctions::readHoldingRegisters(int slaveAddr, int startRef, int16
     if (slaveAddr < 1 || slaveAddr > 255 || startRef < 1 || startRef > 65536 || count < 1 || count > 125)
         return IllegalArgument;
 
-    const int address = startRef - 1;
-    pduBuffer[0] = static_cast<uint8_t>(address >> 8);
-    pduBuffer[1] = static_cast<uint8_t>(address);
-    pduBuffer[2] = static_cast<uint8_t>(count >> 8);
-    pduBuffer[3] = static_cast<uint8_t>(count);
+    putAddressAndCount(pduBuffer, startRef, count);
     const int r = transact(slaveAddr, 3, pduBuffer, 4, pduBuffer, 2 * count + 1);
     if (r != Success)
         return r;
@@ -60,11 +72,7 @@ int MbusMasterFunctions::writeMultipleRegisters(int slaveAddr, int startRef, con
         count < 1 || count > 100)
         return IllegalArgument;
 
-    const int address = startRef - 1;
-    pduBuffer[0] = static_cast<uint8_t>(address >> 8);
-    pduBuffer[1] = static_cast<uint8_t>(address);
-    pduBuffer[2] = static_cast<uint8_t>(count >> 8);
-    pduBuffer[3] = static_cast<uint8_t>(count);
+    putAddressAndCount(pduBuffer, startRef, count);
     pduBuffer[4] = static_cast<uint8_t>(2 * count);
     for (int i = 0; i < count; ++i) {
         const auto word = static_cast<uint16_t>(values[i]);
