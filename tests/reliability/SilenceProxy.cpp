@@ -1,8 +1,8 @@
 #include "SilenceProxy.h"
 
-#include <arpa/inet.h>
+#include "LoopbackSocket.h"
+
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,43 +10,11 @@
 #include <stdexcept>
 #include <vector>
 
-namespace
-{
-
-sockaddr_in loopback(int port)
-{
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return addr;
-}
-
-bool sendAll(int fd, const uint8_t *data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
-
 SilenceProxy::SilenceProxy(int targetPort) : targetPort(targetPort)
 {
-    listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr = loopback(0);
-    socklen_t size = sizeof addr;
-    if (listenFd < 0 || ::bind(listenFd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
-        ::listen(listenFd, 16) != 0 ||
-        ::getsockname(listenFd, reinterpret_cast<sockaddr *>(&addr), &size) != 0 ||
-        ::pipe2(wakeFds, O_CLOEXEC) != 0)
+    listenFd = listenLoopback(listenPort);
+    if (listenFd < 0 || ::pipe2(wakeFds, O_CLOEXEC) != 0)
         throw std::runtime_error("SilenceProxy: no loopback listener");
-    listenPort = ntohs(addr.sin_port);
     relayThread = std::thread(&SilenceProxy::relay, this);
 }
 
@@ -106,14 +74,9 @@ void SilenceProxy::relay()
 // reconnects has given up on this one) or the proxy goes away.
 void SilenceProxy::serve(int client)
 {
-    const int upstream = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in target = loopback(targetPort);
-    if (upstream < 0 ||
-        ::connect(upstream, reinterpret_cast<const sockaddr *>(&target), sizeof target) != 0) {
-        if (upstream >= 0)
-            ::close(upstream);
+    const int upstream = connectLoopback(targetPort);
+    if (upstream < 0)
         return;
-    }
     std::vector<uint8_t> pending;
     uint8_t buffer[512];
     for (;;) {

@@ -6,6 +6,7 @@
 
 #include "../shell/ModalHelper.h"
 #include "../shell/SettingsFile.h"
+#include "LoopbackSocket.h"
 #include "SimProcess.h"
 
 #include "shell/TLabeledEdit.h"
@@ -30,9 +31,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <memory>
@@ -194,16 +192,10 @@ class BoxSeries : public QObject
 // A port on 127.0.0.1 that nothing listens on: bound for a moment to learn a free one, then closed.
 inline int closedLoopbackPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
     int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &length) == 0)
-        port = ntohs(addr.sin_port);
-    ::close(fd);
+    const int fd = listenLoopback(port);
+    if (fd >= 0)
+        ::close(fd);
     return port;
 }
 

@@ -1,5 +1,7 @@
 #include "LoopbackPeers.h"
 
+#include "LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <modbus.h>
 #include <netinet/in.h>
@@ -18,43 +20,6 @@ int boundPort(int fd)
     socklen_t length = sizeof address;
     getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
     return ntohs(address.sin_port);
-}
-
-int listenLoopback()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(fd, 1) != 0)
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    return fd;
-}
-
-int connectLoopback(int port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool sendAll(int fd, const uint8_t *data, size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = send(fd, data, length, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -109,8 +74,9 @@ void LibmodbusSlave::serve()
 
 GatedProxy::GatedProxy(int targetPort) : targetPort(targetPort)
 {
-    listenFd = listenLoopback();
-    listenPort = boundPort(listenFd);
+    listenFd = listenLoopback(listenPort, 1);
+    if (listenFd < 0)
+        throw std::runtime_error("cannot listen on 127.0.0.1");
     if (pipe(wakeFds) != 0)
         throw std::runtime_error("pipe");
     relayThread = std::thread(&GatedProxy::relay, this);
