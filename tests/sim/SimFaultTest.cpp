@@ -26,7 +26,15 @@ Outcome classify(const std::optional<Answer> &a)
     return Outcome::Good;
 }
 
-// Outcomes of n requests over TCP, each on the one connection.
+// Outcomes of n requests, each on the one connection.
+std::vector<Outcome> outcomes(auto &client, int n)
+{
+    std::vector<Outcome> out;
+    for (int i = 0; i < n; ++i)
+        out.push_back(classify(client.ask(1, readRatios, 250)));
+    return out;
+}
+
 std::vector<Outcome> tcpOutcomes(const std::vector<std::string> &args, int n)
 {
     SimProcess sim;
@@ -35,10 +43,7 @@ std::vector<Outcome> tcpOutcomes(const std::vector<std::string> &args, int n)
         return {};
     }
     RawTcpClient client(sim.tcpPort());
-    std::vector<Outcome> out;
-    for (int i = 0; i < n; ++i)
-        out.push_back(classify(client.ask(1, readRatios, 250)));
-    return out;
+    return outcomes(client, n);
 }
 
 std::vector<Outcome> rtuOutcomes(const std::vector<std::string> &args, int n)
@@ -49,10 +54,7 @@ std::vector<Outcome> rtuOutcomes(const std::vector<std::string> &args, int n)
         return {};
     }
     RawRtuClient client(sim.ptyPath());
-    std::vector<Outcome> out;
-    for (int i = 0; i < n; ++i)
-        out.push_back(classify(client.ask(1, readRatios, 250)));
-    return out;
+    return outcomes(client, n);
 }
 
 int count(const std::vector<Outcome> &outcomes, Outcome which)
