@@ -4,6 +4,7 @@
 #include "Random.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace
@@ -74,6 +75,17 @@ Scales scalesOf(const LogSettings &s)
     return {0.1 * vt, 0.001 * ct, 0.1 * ct, ct * vt};
 }
 
+// The four energy counters, each logged as a low word (below 10000) and a high word.
+std::array<int64_t, 4> countersOf(const NetworkState &n)
+{
+    return {n.kwhImport, n.kwhExport, n.kvarhInductive, n.kvarhCapacitive};
+}
+
+uint16_t counterWord(int64_t counter, bool high)
+{
+    return word(static_cast<double>(high ? counter / 10000 : counter % 10000));
+}
+
 // The raw word the analyzer logs for a parameter code.
 uint16_t parameterWord(int code, const NetworkState &n, const Civil &c, const LogSettings &s)
 {
@@ -129,16 +141,13 @@ uint16_t parameterWord(int code, const NetworkState &n, const Civil &c, const Lo
         return word(totalVa * n.demandFactor / k.power);
     case 60:
     case 61:
-        return word(code == 60 ? n.kwhImport % 10000 : n.kwhImport / 10000);
     case 62:
     case 63:
-        return word(code == 62 ? n.kwhExport % 10000 : n.kwhExport / 10000);
     case 64:
     case 65:
-        return word(code == 64 ? n.kvarhInductive % 10000 : n.kvarhInductive / 10000);
     case 66:
     case 67:
-        return word(code == 66 ? n.kvarhCapacitive % 10000 : n.kvarhCapacitive / 10000);
+        return counterWord(countersOf(n)[(code - 60) / 2], code % 2 == 1);
     case 68:
         return word(c.hour);
     case 69:
@@ -185,10 +194,10 @@ std::array<uint16_t, 28> energyWords(const NetworkState &n, const LogSettings &s
 {
     const Scales k = scalesOf(s);
     std::array<uint16_t, 28> w{};
-    int64_t counters[] = {n.kwhImport, n.kwhExport, n.kvarhInductive, n.kvarhCapacitive};
+    const auto counters = countersOf(n);
     for (int i = 0; i < 4; ++i) {
-        w[2 * i] = word(static_cast<double>(counters[i] % 10000));
-        w[2 * i + 1] = word(static_cast<double>(counters[i] / 10000));
+        w[2 * i] = counterWord(counters[i], false);
+        w[2 * i + 1] = counterWord(counters[i], true);
     }
     for (int p = 0; p < 3; ++p) {
         w[8 + p] = word(n.vHigh[p] / k.volt);
