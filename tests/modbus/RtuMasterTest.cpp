@@ -64,7 +64,8 @@ TEST_F(RtuMaster, SendsTheExactFrameAndDecodesTheReply)
 
 TEST_F(RtuMaster, LateReplyToARetriedRequestIsNotTakenForTheNextOne)
 {
-    open(38400, 1, 100);
+    // The late reply comes 30 ms after the first; the master's quiet period is its 300 ms time-out.
+    open(38400, 1, 300);
     slave = std::thread([this] {
         requests.push_back(pty.read(8, 1000)); // first try: no answer in time
         requests.push_back(pty.read(8, 1000)); // the retry
