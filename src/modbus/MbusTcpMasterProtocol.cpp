@@ -140,7 +140,7 @@ int MbusTcpMasterProtocol::flushInput()
     return Success;
 }
 
-int MbusTcpMasterProtocol::receive(int &have, int want)
+int MbusTcpMasterProtocol::receive(int &have, int want, int upTo)
 {
     while (have < want) {
         const int ready = waitForFd(socketHandle, POLLIN, timeout);
@@ -148,7 +148,7 @@ int MbusTcpMasterProtocol::receive(int &have, int want)
             return ReplyTimeout;
         if (ready < 0)
             return IoError;
-        const ssize_t r = ::recv(socketHandle, adu + have, static_cast<size_t>(want - have), 0);
+        const ssize_t r = ::recv(socketHandle, adu + have, static_cast<size_t>(upTo - have), 0);
         if (r > 0)
             have += static_cast<int>(r);
         else if (r == 0 || (errno != EAGAIN && errno != EINTR))
@@ -174,10 +174,14 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
 
     applyPollDelay();
 
-    const int ready = waitForFd(socketHandle, POLLOUT, timeout);
-    if (ready <= 0 || (ready & POLLOUT) == 0)
-        return IoError;
-    const ssize_t sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);
+    // An idle socket takes the small request at once; wait for room only when it does not.
+    ssize_t sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        const int ready = waitForFd(socketHandle, POLLOUT, timeout);
+        if (ready <= 0 || (ready & POLLOUT) == 0)
+            return IoError;
+        sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);
+    }
     if (sent < 0)
         return ConnectionClosed;
     if (sent != requestLen + 8)
@@ -185,10 +189,13 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
 
     // The reply is delimited by the length the caller expects, not by its
     // length field; an exception reply ends after its code byte.
+    // The first read already asks for the whole expected reply, so a reply that
+    // arrived in one piece costs one read; it never asks past that length.
+    const int full = replyLen + 8 > 9 ? replyLen + 8 : 9;
     int have = 0;
-    r = receive(have, 9);
+    r = receive(have, 9, full);
     if (r == Success && (adu[7] & 0x80) == 0)
-        r = receive(have, replyLen + 8);
+        r = receive(have, replyLen + 8, full);
     if (r != Success)
         return r;
 

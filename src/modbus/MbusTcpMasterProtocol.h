@@ -36,7 +36,7 @@ class MbusTcpMasterProtocol : public MbusMasterFunctions
   private:
     int connectSocket();
     int reconnect();
-    int receive(int &have, int want);
+    int receive(int &have, int want, int upTo); // until `want` bytes, reading at most `upTo`
     int flushInput();
 
     uint8_t adu[268] = {};
