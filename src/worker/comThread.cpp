@@ -87,7 +87,8 @@ int comThread::openLink()
 
 bool comThread::linkLost(int result) const
 {
-    if (result == Success || result == Cancelled || settings.mode != linkSettings.mode || !linkWanted[settings.mode == 1])
+    if (result == Success || result == Cancelled || settings.mode != linkSettings.mode ||
+        !linkWanted[settings.mode == 1])
         return false;
     // A serial port that takes no request is gone (an adapter unplugged, the
     // far end of a pseudo-terminal closed), or it failed to open again.

@@ -161,7 +161,7 @@ class comThread
     bool pauseFor(int ms);
     bool handOver(bool withEnergyHeaders);
     bool runOnView(std::function<void()> job); // waits until it ran; false if stopped
-    bool showLinkError(); // status panel 0: why the last record request failed
+    bool showLinkError();                      // status panel 0: why the last record request failed
 
     WorkerView *view = nullptr;
     std::mutex linkMutex;
