@@ -5,12 +5,8 @@
 #include "modbus/MbusRtuMasterProtocol.h"
 #include "modbus/MbusTcpMasterProtocol.h"
 
-#include <arpa/inet.h>
 #include <future>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace
 {
@@ -34,51 +30,13 @@ std::pair<int, milliseconds> cancelDuring(MbusMasterFunctions &master, Op op, Wh
     return {r, duration_cast<milliseconds>(steady_clock::now() - start)};
 }
 
-// A loopback listener whose backlog is full: a further connect is never answered.
-class FullListener
-{
-  public:
-    FullListener()
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof a;
-        if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(fd, 0) != 0 ||
-            ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &size) != 0)
-            return;
-        port = ntohs(a.sin_port);
-        // Connect until one is left hanging: that one stands for ours.
-        for (int i = 0; i < 8; ++i) {
-            const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            fillers.push_back(c);
-            if (::connect(c, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 &&
-                waitForFd(c, POLLOUT, 200) == 0)
-                return;
-        }
-        port = 0; // the kernel took every connection
-    }
-    ~FullListener()
-    {
-        for (int c : fillers)
-            ::close(c);
-        ::close(fd);
-    }
-    unsigned short port = 0;
-
-  private:
-    int fd = -1;
-    std::vector<int> fillers;
-};
-
 TEST(Cancel, CutsATcpConnectShortAndLeavesTheMasterClosed)
 {
-    FullListener listener;
-    ASSERT_NE(listener.port, 0) << "could not fill the backlog";
+    FullLoopbackListener listener;
+    ASSERT_NE(listener.port(), 0) << "could not fill the backlog";
     MbusTcpMasterProtocol master;
     ASSERT_EQ(master.setTimeout(kLongTimeout), Success);
-    master.setPort(listener.port);
+    master.setPort(listener.port());
     std::atomic<bool> started{false};
     const auto [r, took] = cancelDuring(
         master,
