@@ -30,7 +30,8 @@ inline constexpr int kRecordReplyLength = 67;
 //    readAreaCounts, writeConfiguration) may run on any thread, one at a time,
 //    while the download is suspended or idle; the window runs them off the UI
 //    thread so that it keeps painting. cancel() is the one call meant for
-//    another thread while such a transaction runs.
+//    another thread while such a transaction runs; isConnected() and
+//    closeLink() wait for it to end.
 //  - Transactions, closeLink() and the worker's record requests serialise on
 //    one internal lock, so a transaction or a close started while a record
 //    request is in flight waits for that request (never closes under it).
