@@ -5,7 +5,6 @@
 #include "modbus/MbusRtuMasterProtocol.h"
 #include "modbus/MbusTcpMasterProtocol.h"
 
-#include <future>
 #include <gtest/gtest.h>
 
 namespace
@@ -18,18 +17,6 @@ using namespace std::chrono;
 constexpr int kLongTimeout = 20000; // a wait the test would notice if cancel() did not cut it
 constexpr auto kBound = milliseconds(1000);
 
-// Runs op on another thread, cancels master once cancelWhen() holds, and gives op's result and duration.
-template <typename Op, typename When>
-std::pair<int, milliseconds> cancelDuring(MbusMasterFunctions &master, Op op, When cancelWhen)
-{
-    const auto start = steady_clock::now();
-    auto result = std::async(std::launch::async, op);
-    EXPECT_TRUE(waitUntil(cancelWhen, 5000));
-    master.cancel();
-    const int r = result.get();
-    return {r, duration_cast<milliseconds>(steady_clock::now() - start)};
-}
-
 TEST(Cancel, CutsATcpConnectShortAndLeavesTheMasterClosed)
 {
     FullLoopbackListener listener;
@@ -39,12 +26,11 @@ TEST(Cancel, CutsATcpConnectShortAndLeavesTheMasterClosed)
     master.setPort(listener.port());
     std::atomic<bool> started{false};
     const auto [r, took] = cancelDuring(
-        master,
         [&] {
             started = true;
             return master.open("127.0.0.1");
         },
-        [&] { return started.load(); });
+        [&] { master.cancel(); }, [&] { return started.load(); });
     EXPECT_EQ(r, Cancelled);
     EXPECT_LT(took, kBound);
     EXPECT_FALSE(master.isOpen());
@@ -59,9 +45,9 @@ TEST(Cancel, CutsATcpReplyWaitAndHoldsUntilCleared)
     master.setPort(silent.port());
     ASSERT_EQ(master.open("127.0.0.1"), Success);
     int16_t value[1];
-    const auto [r, took] = cancelDuring(
-        master, [&] { return master.readHoldingRegisters(1, 1, value, 1); },
-        [&] { return silent.requests().size() == 1; });
+    const auto [r, took] =
+        cancelDuring([&] { return master.readHoldingRegisters(1, 1, value, 1); }, [&] { master.cancel(); },
+                     [&] { return silent.requests().size() == 1; });
     EXPECT_EQ(r, Cancelled);
     EXPECT_LT(took, kBound);
     EXPECT_FALSE(master.isOpen()); // the late reply could still come on that connection
@@ -83,9 +69,8 @@ TEST(Cancel, CutsThePollDelayBetweenRetries)
     master.setPort(slave.port());
     ASSERT_EQ(master.open("127.0.0.1"), Success);
     int16_t value[1];
-    const auto [r, took] = cancelDuring(
-        master, [&] { return master.readHoldingRegisters(1, 1, value, 1); },
-        [&] { return slave.connections() == 2; });
+    const auto [r, took] = cancelDuring([&] { return master.readHoldingRegisters(1, 1, value, 1); },
+                                        [&] { master.cancel(); }, [&] { return slave.connections() == 2; });
     EXPECT_EQ(r, Cancelled);
     EXPECT_LT(took, kBound);
     EXPECT_EQ(slave.requests().size(), 1u);
@@ -101,9 +86,9 @@ TEST(Cancel, CutsAnRtuReplyWaitAndTheLateReplyIsNotTakenAfterwards)
     ASSERT_EQ(master.open(pty.path(), 38400, 8, 1, 0), Success);
     int16_t value[1];
     Bytes request;
-    const auto [r, took] = cancelDuring(
-        master, [&] { return master.readHoldingRegisters(1, 1, value, 1); },
-        [&] { return !(request = pty.read(8, 10)).empty(); });
+    const auto [r, took] =
+        cancelDuring([&] { return master.readHoldingRegisters(1, 1, value, 1); }, [&] { master.cancel(); },
+                     [&] { return !(request = pty.read(8, 10)).empty(); });
     EXPECT_EQ(r, Cancelled);
     EXPECT_LT(took, kBound);
     EXPECT_TRUE(master.isOpen());
