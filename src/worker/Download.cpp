@@ -9,7 +9,7 @@ namespace
 
 constexpr int kReadFileRecordFunction = 20;
 constexpr int kRetryPauseMs = 1000;
-constexpr int kRecordNumberByte = 3; // the analyzer numbers the records of an area from 1
+constexpr int kRecordNumberByte = 3;
 constexpr int kFirstWordByte = 11;
 
 // Decimal, "0" in front up to two characters; a negative byte keeps its sign.
@@ -115,10 +115,17 @@ bool comThread::readRecord(int area, int index)
         return false;
     }
     // A reply owed to an earlier request, taken for this one, would put a record in another's row.
-    if (static_cast<uint16_t>(bigEndianWord(reply + kRecordNumberByte)) != static_cast<uint16_t>(index + 1)) {
+    // The analyzer's own numbering is not known (the simulator counts from 1), so the distance
+    // between number and position is learnt from the area's first reply and must then hold. A
+    // mismatch fails the record and forgets the distance, so one odd reply never blocks the area.
+    const uint16_t distance = static_cast<uint16_t>(bigEndianWord(reply + kRecordNumberByte) - index);
+    int32_t &learnt = recordNumberDistance[area];
+    if (learnt >= 0 && learnt != distance) {
+        learnt = -1;
         lastErrorText = errorText(InvalidReply);
         return false;
     }
+    learnt = distance;
     if (area == kEnergyArea)
         parseEnergyRecord(reply);
     else

@@ -123,6 +123,9 @@ class comThread
     std::string positionText;  // "0A-0001": area, record being fetched
     std::string lastErrorText; // stack text of the last failed request
     std::array<int16_t, 64> registers{};
+    // Per area: record number minus position (16 bits) as the area's replies had it; -1 unknown.
+    // Forgotten when the counts are read again: the log may have been cleared.
+    std::array<int32_t, kAreaCount> recordNumberDistance = unknownDistances();
     std::atomic<int32_t> recordCounter{0};
     std::atomic<bool> readDone{false};
     std::atomic<bool> energyHeaderSet{false};
@@ -131,6 +134,13 @@ class comThread
 
   private:
     struct HandOver;
+
+    static std::array<int32_t, kAreaCount> unknownDistances()
+    {
+        std::array<int32_t, kAreaCount> distances;
+        distances.fill(-1);
+        return distances;
+    }
 
     MbusMasterFunctions &master();
     void clearRegisters();

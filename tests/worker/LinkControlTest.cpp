@@ -115,21 +115,29 @@ TEST(LateReplies, SlowSerialAnalyzerNeverPutsARecordInAnotherRow)
 
 TEST(LateReplies, RecordReplyForAnotherRecordIsRefused)
 {
-    // An analyzer that always answers with record number 1.
-    ScriptedTcpSlave slave([](int, const Bytes &) {
+    // An analyzer that numbers its records from 1001; the third request is answered with the
+    // second record, as a reply owed to an earlier request would be.
+    ScriptedTcpSlave slave([](int n, const Bytes &request) {
+        const int index = request[7 + 5] << 8 | request[7 + 6];
+        const int number = 1001 + (n == 2 ? index - 1 : index);
         Bytes pdu(1 + kRecordReplyLength, 0);
         pdu[0] = 20;
-        pdu[5] = 1;
+        pdu[4] = static_cast<uint8_t>(number >> 8);
+        pdu[5] = static_cast<uint8_t>(number);
         return Reply{mbapReply(1, pdu)};
     });
     comThread worker;
     useTcp(worker, slave.port());
     ASSERT_TRUE(worker.connect());
     EXPECT_TRUE(worker.readRecord(0, 0));
-    EXPECT_EQ(worker.parsedLog.recordNoText, "1");
-    EXPECT_FALSE(worker.readRecord(0, 1));
+    EXPECT_TRUE(worker.readRecord(0, 1));
+    EXPECT_EQ(worker.parsedLog.recordNoText, "1002");
+    EXPECT_FALSE(worker.readRecord(0, 2));
     EXPECT_EQ(worker.lastErrorText, "Invalid reply error");
-    EXPECT_EQ(worker.parsedLog.recordNoText, "1");
+    EXPECT_EQ(worker.parsedLog.recordNoText, "1002");
+    // The next right reply is taken again: one odd reply never blocks the area.
+    EXPECT_TRUE(worker.readRecord(0, 2));
+    EXPECT_EQ(worker.parsedLog.recordNoText, "1003");
 }
 
 } // namespace
