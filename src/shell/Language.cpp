@@ -22,6 +22,8 @@ constexpr Text messageTexts[] = {
      u"İşlem başarıyla gerçekleştirildi, Lütfen, yeni Bilgileri okumadan önce bu Uygulamayı yeniden "
      u"başlatınız.",
      u"Successfully saved. Please restart this Application, Before reading new Data."},
+    {6, u"Kayıt aralığını 1 ile 32767 sn. arasında giriniz ...",
+     u"Please enter a Log Period of 1 to 32767 seconds ..."},
 };
 constexpr Text captionTexts[] = {
     {0, u"Seri Port", u"Serial Port"},

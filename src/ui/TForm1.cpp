@@ -4,6 +4,7 @@
 
 #include "model/InitialLabels.h"
 #include "shell/Errors.h"
+#include "shell/Startup.h"
 #include "shell/TForm3.h"
 #include "shell/TLabeledEdit.h"
 #include "widgets/TiLedRectangle.h"
@@ -213,7 +214,7 @@ void TForm1::ApplyLanguage(qint16 lang)
 
 void TForm1::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, this);
     box.exec();
 }
 

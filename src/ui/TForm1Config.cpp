@@ -4,6 +4,7 @@
 
 #include "model/RecordDecoding.h"
 #include "shell/Errors.h"
+#include "shell/Startup.h"
 #include "shell/TLabeledEdit.h"
 #include "worker/comThread.h"
 
@@ -12,10 +13,14 @@
 #include <QListWidget>
 #include <QMessageBox>
 
+#include <utility>
+
 namespace
 {
 constexpr int kGridColumns = 31;
 constexpr int kFirstValueColumn = 3;
+constexpr int kMinLogPeriod = 1;
+constexpr int kMaxLogPeriod = 32767;
 } // namespace
 
 void TForm1::list1ClickCheck()
@@ -31,13 +36,20 @@ void TForm1::list1ClickCheck()
 
 void TForm1::BitBtn3Click()
 {
-    const auto answer = QMessageBox::warning(this, QApplication::applicationDisplayName(), texts.messages[4],
+    const auto answer = QMessageBox::warning(this, applicationTitle(), texts.messages[4],
                                              QMessageBox::Ok | QMessageBox::Cancel);
     if (answer != QMessageBox::Ok)
         return;
 
-    LOG_CONFIG &config = worker->logConfig;
+    // Built aside: a refused or failed Apply must leave the configuration that later downloads
+    // decode and label their values with.
+    LOG_CONFIG config = worker->logConfig;
     config.logPeriod = StrToInt(LabeledEdit4->text());
+    // One register word, read back sign-extended: other periods would not survive a write and a read.
+    if (config.logPeriod < kMinLogPeriod || config.logPeriod > kMaxLogPeriod) {
+        showMessage(texts.messages[6]);
+        return;
+    }
     config.eventLogging = CheckBox1->isChecked() ? 1 : 0;
     config.paramCodes.fill(kEmptySlot);
     if (checkedCount > kLogSlots) {
@@ -51,10 +63,12 @@ void TForm1::BitBtn3Click()
             config.paramCodes[slot++] = int16_t(k);
     }
 
+    const LOG_CONFIG previous = std::exchange(worker->logConfig, config);
     if (worker->writeConfiguration()) {
         setStatus(0, texts.captions[30]);
         showMessage(texts.messages[5]);
     } else {
+        worker->logConfig = previous;
         setStatus(0, texts.captions[32]);
         showMessage(texts.captions[32]);
     }

@@ -2,6 +2,8 @@
 #include "ui/GridModel.h"
 #include "ui/TForm1.h"
 
+#include "shell/Startup.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -27,6 +29,6 @@ void TForm1::S1Click()
                                        [this](int row, int column) { return gridModel->cell(row, column); });
     QString reason;
     if (!saveCsv(path, bytes, &reason))
-        QMessageBox::critical(this, QApplication::applicationDisplayName(),
+        QMessageBox::critical(this, applicationTitle(),
                               QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + reason);
 }
