@@ -134,12 +134,13 @@ void TForm1::FormShow()
     gsettings->loadIpList(ipList, kHistorySize);
 
     const GSETTINGS::fields &values = gsettings->values;
+    // Whatever the mode: a serial start must not leave 0 and 0 for a later Ethernet close to save.
+    worker->settings.timeout = values.timeout;
+    worker->settings.pollDelay = values.pollDelay;
     if (values.mode == 0) {
         commMode = 0;
         LabeledEdit3->setText(QString::number(values.modbusId));
         LabeledEdit1->setText(values.ip);
-        worker->settings.timeout = values.timeout;
-        worker->settings.pollDelay = values.pollDelay;
         RadioButton2->setChecked(true);
     } else {
         // Serial, also for a MODE that names no mode (a hand-edited file): the panel shows serial.
@@ -153,6 +154,8 @@ void TForm1::FormShow()
 
 void TForm1::FormClose()
 {
+    // Only a refused write may let a later close through (closeEvent); a bad address never does.
+    settingsWriteFailed = false;
     GSETTINGS::fields &values = gsettings->values;
     values.mode = commMode;
     if (commMode == 0) {

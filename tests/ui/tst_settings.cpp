@@ -68,8 +68,8 @@ class TestSettings : public QObject
         QCOMPARE(form->Adres_edit->text(), QStringLiteral("1"));
         const int com = form->Com_Combo->count() > 0 ? 0 : -1;
         QCOMPARE(form->Com_Combo->currentIndex(), com);
-        QCOMPARE(form->worker->settings.timeout, 0);
-        QCOMPARE(form->worker->settings.pollDelay, 0);
+        QCOMPARE(form->worker->settings.timeout, 1000);
+        QCOMPARE(form->worker->settings.pollDelay, 100);
 
         QVERIFY(form->close());
         QByteArray expected =
@@ -105,6 +105,23 @@ class TestSettings : public QObject
         saved.modbusId = 9;
         saved.ip = "127.0.0.8";
         QCOMPARE(settingsfile::read(), saved.bytes() + emptyHistory());
+    }
+
+    // Timings are loaded in serial mode too, so a later close in Ethernet mode saves them, not 0 and 0.
+    void serialStartKeepsTimings()
+    {
+        ScratchDir scratch;
+        Settings s;
+        s.pollDelay = 55;
+        s.timeout = 1500;
+        auto form = openWindow(s);
+        QVERIFY(form);
+        QCOMPARE(form->worker->settings.timeout, 1500);
+        QCOMPARE(form->worker->settings.pollDelay, 55);
+        form->RadioButton2->click();
+        QVERIFY(form->close());
+        const QByteArray saved = settingsfile::read();
+        QVERIFY2(saved.contains("[POLLDELAY]\n1=55\n[TIMEOUT]\n1=1500\n"), saved.constData());
     }
 
     void badAndMissingValues()
@@ -182,6 +199,14 @@ class TestSettings : public QObject
         QVERIFY(!form->close());
         QVERIFY(box.wait());
         QCOMPARE(box.text(), QStringLiteral("Unable to write to %1").arg(settingsfile::path()));
+        QVERIFY(form->isVisible());
+
+        // After a refused write, an address that does not convert still keeps the window open.
+        form->Adres_edit->setText(QStringLiteral("x1"));
+        ModalAnswer conversion;
+        QVERIFY(!form->close());
+        QVERIFY(conversion.wait());
+        QCOMPARE(conversion.text(), QStringLiteral("'x1' is not a valid integer value"));
         QVERIFY(form->isVisible());
         settingsfile::remove();
     }
