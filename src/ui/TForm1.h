@@ -2,6 +2,7 @@
 
 #include "shell/GSETTINGS.h"
 #include "shell/Language.h"
+#include "worker/WorkerTypes.h"
 #include "worker/WorkerView.h"
 
 #include <QWidget>
@@ -189,6 +190,7 @@ class TForm1 : public QWidget, public WorkerView
     void buildStatusBar();
     void connectHandlers();
 
+    static bool sameLink(const COMSETT &a, const COMSETT &b);
     void fillSerialPortList();
     void showMessage(const QString &text);
     void setStatus(int panel, const QString &text);
@@ -208,4 +210,5 @@ class TForm1 : public QWidget, public WorkerView
     int pendingCurrentRow = -1;
     bool shown = false;
     bool settingsWriteFailed = false; // the last close could not write the settings file
+    COMSETT linkOpenedWith;           // the settings of the last Connect that opened the link
 };

@@ -25,11 +25,21 @@ constexpr int kNoSlot = 11;
 constexpr int kEnergyLogNumber = 16;
 } // namespace
 
+bool TForm1::sameLink(const COMSETT &a, const COMSETT &b)
+{
+    if (a.mode != b.mode || a.slaveAddress != b.slaveAddress)
+        return false;
+    return a.mode == 0 ? a.host == b.host && a.tcpPort == b.tcpPort
+                       : a.comPort == b.comPort && a.baudRate == b.baudRate;
+}
+
 void TForm1::fillSerialPortList()
 {
     Com_Combo->clear();
     for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
         Com_Combo->addItem(port.systemLocation());
+    // The first entry may be the machine's console: only the settings or the operator choose a port.
+    Com_Combo->setCurrentIndex(-1);
 }
 
 void TForm1::RadioButton1Click()
@@ -105,11 +115,17 @@ void TForm1::BitBtn1Click()
         settings.mode = commMode;
     }
 
+    // A link opened with other settings leads to another analyzer, or to none.
+    if (worker->isConnected() && !sameLink(settings, linkOpenedWith)) {
+        worker->closeLink(0);
+        worker->closeLink(1);
+    }
     if (!worker->isConnected() && !worker->connect()) {
         Memo1->appendPlainText(QStringLiteral("!!!"));
         showMessage(texts.messages[2]);
         return;
     }
+    linkOpenedWith = settings;
 
     if (worker->readDeviceId()) {
         setStatus(0, texts.captions[29]);
