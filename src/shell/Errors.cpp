@@ -102,6 +102,7 @@ bool runGuarded(QWidget *parent, const std::function<void()> &handler)
     try {
         handler();
         return true;
+    } catch (const EPullrecAbort &) {
     } catch (const EPullrecError &error) {
         ShowException(parent, error.message());
     } catch (const std::exception &error) {

@@ -109,8 +109,21 @@ void TForm1::showEvent(QShowEvent *event)
     }
 }
 
+bool TForm1::closeConfirmed()
+{
+    if (!recordsUnsaved && !iSwitchLed1->isActive() && !downloadPaused)
+        return true;
+    QMessageBox box(QMessageBox::Question, applicationTitle(), texts.messages[7],
+                    QMessageBox::Yes | QMessageBox::No, this);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    if (!closeConfirmed()) {
+        event->ignore();
+        return;
+    }
     const bool writeFailedBefore = settingsWriteFailed;
     if (runGuarded(this, [this] { FormClose(); })) {
         event->accept();
@@ -141,6 +154,7 @@ void TForm1::FormShow()
         commMode = 0;
         LabeledEdit3->setText(QString::number(values.modbusId));
         LabeledEdit1->setText(values.ip);
+        LabeledEdit2->setText(QString::number(values.tcpPort));
         RadioButton2->setChecked(true);
     } else {
         // Serial, also for a MODE that names no mode (a hand-edited file): the panel shows serial.
@@ -161,6 +175,8 @@ void TForm1::FormClose()
     if (commMode == 0) {
         values.modbusId = qint16(StrToInt(LabeledEdit3->text()));
         values.ip = LabeledEdit1->text();
+        // Not the operator's address: a port box that does not convert keeps the port loaded.
+        values.tcpPort = StrToIntDef(LabeledEdit2->text(), values.tcpPort);
         values.pollDelay = worker->settings.pollDelay;
         values.timeout = worker->settings.timeout;
     } else {

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QScopeGuard>
 
 #include <utility>
 
@@ -21,6 +22,7 @@ constexpr int kGridColumns = 31;
 constexpr int kFirstValueColumn = 3;
 constexpr int kMinLogPeriod = 1;
 constexpr int kMaxLogPeriod = 32767;
+constexpr int kStepWrite = 55; // caption the progress box shows
 } // namespace
 
 void TForm1::list1ClickCheck()
@@ -63,12 +65,19 @@ void TForm1::BitBtn3Click()
             config.paramCodes[slot++] = int16_t(k);
     }
 
+    endPausedDownload();
+    // The worker writes its own configuration; a failed or cancelled write puts the old one back.
     const LOG_CONFIG previous = std::exchange(worker->logConfig, config);
-    if (worker->writeConfiguration()) {
+    bool written = false;
+    const auto keepOrRestore = qScopeGuard([&] {
+        if (!written)
+            worker->logConfig = previous;
+    });
+    written = transact(kStepWrite, [this] { return worker->writeConfiguration(); });
+    if (written) {
         setStatus(0, texts.captions[30]);
         showMessage(texts.messages[5]);
     } else {
-        worker->logConfig = previous;
         setStatus(0, texts.captions[32]);
         showMessage(texts.captions[32]);
     }

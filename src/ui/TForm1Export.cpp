@@ -28,7 +28,9 @@ void TForm1::S1Click()
     const QByteArray bytes = gridToCsv(gridModel->rowCount(), gridModel->columnCount(),
                                        [this](int row, int column) { return gridModel->cell(row, column); });
     QString reason;
-    if (!saveCsv(path, bytes, &reason))
+    if (saveCsv(path, bytes, &reason))
+        recordsUnsaved = false;
+    else
         QMessageBox::critical(this, applicationTitle(),
                               QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + reason);
 }

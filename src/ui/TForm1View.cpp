@@ -54,6 +54,7 @@ void TForm1::setGridRowCount(int rows)
 
 void TForm1::setGridCurrentRow(int row)
 {
+    recordsUnsaved = true;
     pendingCurrentRow = row;
     if (!downloadRepaint->isActive())
         showCurrentRow();
