@@ -60,7 +60,6 @@ bool TForm1::transact(int stepCaption, const std::function<bool()> &transaction)
     QProgressDialog box(texts.captions[size_t(stepCaption)], texts.captions[56], 0, 0, this);
     box.setObjectName(QStringLiteral("ProgressBox"));
     box.setWindowTitle(applicationTitle());
-    box.setWindowModality(Qt::ApplicationModal);
     box.setMinimumDuration(kBusyDelayMs);
     box.setAutoClose(false);
     box.setAutoReset(false);

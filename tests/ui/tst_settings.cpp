@@ -87,9 +87,11 @@ class TestSettings : public QObject
         s.modbusId = 7;
         s.pollDelay = 55;
         s.timeout = 1500;
+        s.tcpPort = 1502;
         auto form = openWindow(s);
         QVERIFY(form);
         QVERIFY(form->RadioButton2->isChecked());
+        QCOMPARE(form->LabeledEdit2->text(), QStringLiteral("1502"));
         QVERIFY(!form->GroupBox2->isVisible() && form->GroupBox1->isVisible());
         QCOMPARE(form->commMode, qint16(0));
         QCOMPARE(form->LabeledEdit3->text(), QStringLiteral("7"));
@@ -100,10 +102,12 @@ class TestSettings : public QObject
 
         form->LabeledEdit3->setText(QStringLiteral("9"));
         form->LabeledEdit1->setText(QStringLiteral("127.0.0.8"));
+        form->LabeledEdit2->setText(QStringLiteral("1503"));
         QVERIFY(form->close());
         Settings saved = s;
         saved.modbusId = 9;
         saved.ip = "127.0.0.8";
+        saved.tcpPort = 1503;
         QCOMPARE(settingsfile::read(), saved.bytes() + emptyHistory());
     }
 
