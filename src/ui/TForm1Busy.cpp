@@ -1,5 +1,6 @@
 #include "ui/TForm1.h"
 
+#include "modbus/MbusMasterFunctions.h"
 #include "shell/Errors.h"
 #include "shell/Startup.h"
 #include "worker/comThread.h"
@@ -16,6 +17,7 @@ namespace
 {
 
 constexpr int kBusyDelayMs = 300; // quicker transactions show no box and no cursor
+constexpr int kCancelCaption = 56;
 
 // Holds off the operator's input to every window but the progress box while a transaction runs,
 // as a modal box would, so no second transaction can start and no setting changes under it.
@@ -57,7 +59,7 @@ class InputHold : public QObject
 
 bool TForm1::transact(int stepCaption, const std::function<bool()> &transaction)
 {
-    QProgressDialog box(texts.captions[size_t(stepCaption)], texts.captions[56], 0, 0, this);
+    QProgressDialog box(texts.captions[size_t(stepCaption)], texts.captions[kCancelCaption], 0, 0, this);
     box.setObjectName(QStringLiteral("ProgressBox"));
     box.setWindowTitle(applicationTitle());
     box.setMinimumDuration(kBusyDelayMs);
@@ -94,7 +96,7 @@ bool TForm1::transact(int stepCaption, const std::function<bool()> &transaction)
         // A cancel that came too late to cut the transaction still leaves the link closed.
         if (result)
             worker->closeLink(worker->settings.mode);
-        setStatus(0, QString::fromStdString(worker->lastErrorText));
+        setStatus(0, QString::fromLatin1(errorText(Cancelled)));
         throw EPullrecAbort();
     }
     return result;
