@@ -75,7 +75,6 @@ double window(int port, int &rows)
         return -1;
     const double elapsed = seconds(Clock::now() - start);
     rows = form.gridModel->rowCount();
-    form.close();
     QFile::remove(GSETTINGS::settingsPath());
     return elapsed;
 }

@@ -1,4 +1,5 @@
 #include "shell/Errors.h"
+#include "shell/Startup.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -93,8 +94,7 @@ int StrToIntDef(const QString &text, int def)
 
 void ShowException(QWidget *parent, const QString &message)
 {
-    QMessageBox::critical(parent ? parent : QApplication::activeWindow(),
-                          QApplication::applicationDisplayName(), message);
+    QMessageBox::critical(parent ? parent : QApplication::activeWindow(), applicationTitle(), message);
 }
 
 bool runGuarded(QWidget *parent, const std::function<void()> &handler)
@@ -102,6 +102,7 @@ bool runGuarded(QWidget *parent, const std::function<void()> &handler)
     try {
         handler();
         return true;
+    } catch (const EPullrecAbort &) {
     } catch (const EPullrecError &error) {
         ShowException(parent, error.message());
     } catch (const std::exception &error) {

@@ -27,6 +27,13 @@ class EPullrecError : public std::exception
     QByteArray utf8;
 };
 
+// Abandons the running handler without a box: the operator cancelled, and knows it.
+class EPullrecAbort : public std::exception
+{
+  public:
+    const char *what() const noexcept override { return "Operation cancelled"; }
+};
+
 // Operator input as a number: decimal, or hexadecimal after "$", "0x" or "0X", with an optional sign
 // and leading blanks. A text that does not convert, or a decimal out of range, throws
 // "'<text>' is not a valid integer value". Hexadecimal takes up to 32 (64) bits and wraps.
@@ -41,7 +48,8 @@ int StrToIntDef(const QString &text, int def);
 void ShowException(QWidget *parent, const QString &message);
 
 // Runs a handler; an EPullrecError (or other std::exception) it throws ends it and shows the standard
-// error box over parent. Returns false when the handler was abandoned, e.g. to refuse a close.
+// error box over parent; an EPullrecAbort ends it quietly. Returns false when the handler was abandoned, e.g.
+// to refuse a close.
 bool runGuarded(QWidget *parent, const std::function<void()> &handler);
 
 // A guarded slot for connect(): connect(button, &QPushButton::clicked, this, guarded(this, [this] {

@@ -24,6 +24,7 @@ void GSETTINGS::load()
     values.modbusId = qint16(iniFile.readInteger(QStringLiteral("MODBUSID"), one, defaults.modbusId));
     values.pollDelay = iniFile.readInteger(QStringLiteral("POLLDELAY"), one, defaults.pollDelay);
     values.timeout = iniFile.readInteger(QStringLiteral("TIMEOUT"), one, defaults.timeout);
+    values.tcpPort = iniFile.readInteger(QStringLiteral("PORT"), one, defaults.tcpPort);
 }
 
 void GSETTINGS::save()
@@ -35,6 +36,7 @@ void GSETTINGS::save()
     iniFile.writeInteger(QStringLiteral("MODBUSID"), one, values.modbusId);
     iniFile.writeInteger(QStringLiteral("POLLDELAY"), one, values.pollDelay);
     iniFile.writeInteger(QStringLiteral("TIMEOUT"), one, values.timeout);
+    iniFile.writeInteger(QStringLiteral("PORT"), one, values.tcpPort);
 }
 
 void GSETTINGS::loadIpList(QString *list, int n)

@@ -20,7 +20,8 @@ class GSETTINGS
         qint16 com = 0; // index in the serial port list
         qint32 pollDelay = 100;
         qint32 timeout = 1000;
-        QString ip; // empty until loaded; load() gives defaultHost when the file has none
+        QString ip;           // empty until loaded; load() gives defaultHost when the file has none
+        qint32 tcpPort = 502; // kept with the host
     };
 
     fields values;
@@ -28,7 +29,8 @@ class GSETTINGS
 
     GSETTINGS();
 
-    // Reads LANG, MODE, IP, COM, MODBUSID, POLLDELAY, TIMEOUT; missing or bad values give the defaults.
+    // Reads LANG, MODE, IP, COM, MODBUSID, POLLDELAY, TIMEOUT, PORT; missing or bad values give the
+    // defaults.
     void load();
     // Writes them in the same order; a refused write throws EPullrecError and skips the rest.
     void save();

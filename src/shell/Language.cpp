@@ -22,6 +22,9 @@ constexpr Text messageTexts[] = {
      u"İşlem başarıyla gerçekleştirildi, Lütfen, yeni Bilgileri okumadan önce bu Uygulamayı yeniden "
      u"başlatınız.",
      u"Successfully saved. Please restart this Application, Before reading new Data."},
+    {6, u"Kayıt aralığını 1 ile 32767 sn. arasında giriniz ...",
+     u"Please enter a Log Period of 1 to 32767 seconds ..."},
+    {7, u"Kayıtlar dosyaya kaydedilmedi. Yine de kapatılsın mı?", u"Records not saved. Close anyway?"},
 };
 constexpr Text captionTexts[] = {
     {0, u"Seri Port", u"Serial Port"},
@@ -74,6 +77,14 @@ constexpr Text captionTexts[] = {
     {49, u"Okumak istediğiniz 1000 veriyi seçiniz... ",
      u"Select the 1000 records to download from the device... "},
     {50, u"Enerji ", u"Energy "},
+    {51, u"Bağlanıyor...", u"Connecting..."},
+    {52, u"Cihaz bilgileri okunuyor...", u"Reading device information..."},
+    {53, u"Kayıt ayarları okunuyor...", u"Reading logging configuration..."},
+    {54, u"Kayıt sayıları okunuyor...", u"Reading record counts..."},
+    {55, u"Kayıt ayarları yazılıyor...", u"Writing logging configuration..."},
+    {56, u"İptal", u"Cancel"},
+    {57, u"Duraklatıldı. Devam etmek için tekrar açınız, yeni okuma için seçimi değiştiriniz.",
+     u"Paused. Switch on to resume, or change the selection for a new download."},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

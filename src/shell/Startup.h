@@ -5,6 +5,14 @@
 #include <functional>
 #include <memory>
 
+// "KTR-58 serisi analizör Log Okuma Programı", the same in both languages: the title of the
+// program's message boxes.
+QString applicationTitle();
+
+// The application object set up as the program runs it (no title suffix on any window, hidden
+// windows keep nothing alive); runApplication does it first.
+void configureApplication();
+
 // The program's start, once the application object exists: the application title, the language
 // dialog first when the settings file does not exist yet, then the main window (made by
 // makeMainWindow, which also makes the timings dialog), then the message loop. The main window is

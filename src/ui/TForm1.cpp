@@ -4,6 +4,7 @@
 
 #include "model/InitialLabels.h"
 #include "shell/Errors.h"
+#include "shell/Startup.h"
 #include "shell/TForm3.h"
 #include "shell/TLabeledEdit.h"
 #include "widgets/TiLedRectangle.h"
@@ -108,8 +109,21 @@ void TForm1::showEvent(QShowEvent *event)
     }
 }
 
+bool TForm1::closeConfirmed()
+{
+    if (!recordsUnsaved && !iSwitchLed1->isActive() && !downloadPaused)
+        return true;
+    QMessageBox box(QMessageBox::Question, applicationTitle(), texts.messages[7],
+                    QMessageBox::Yes | QMessageBox::No, this);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    if (!closeConfirmed()) {
+        event->ignore();
+        return;
+    }
     const bool writeFailedBefore = settingsWriteFailed;
     if (runGuarded(this, [this] { FormClose(); })) {
         event->accept();
@@ -133,12 +147,14 @@ void TForm1::FormShow()
     gsettings->loadIpList(ipList, kHistorySize);
 
     const GSETTINGS::fields &values = gsettings->values;
+    // Whatever the mode: a serial start must not leave 0 and 0 for a later Ethernet close to save.
+    worker->settings.timeout = values.timeout;
+    worker->settings.pollDelay = values.pollDelay;
     if (values.mode == 0) {
         commMode = 0;
         LabeledEdit3->setText(QString::number(values.modbusId));
         LabeledEdit1->setText(values.ip);
-        worker->settings.timeout = values.timeout;
-        worker->settings.pollDelay = values.pollDelay;
+        LabeledEdit2->setText(QString::number(values.tcpPort));
         RadioButton2->setChecked(true);
     } else {
         // Serial, also for a MODE that names no mode (a hand-edited file): the panel shows serial.
@@ -152,11 +168,15 @@ void TForm1::FormShow()
 
 void TForm1::FormClose()
 {
+    // Only a refused write may let a later close through (closeEvent); a bad address never does.
+    settingsWriteFailed = false;
     GSETTINGS::fields &values = gsettings->values;
     values.mode = commMode;
     if (commMode == 0) {
         values.modbusId = qint16(StrToInt(LabeledEdit3->text()));
         values.ip = LabeledEdit1->text();
+        // Not the operator's address: a port box that does not convert keeps the port loaded.
+        values.tcpPort = StrToIntDef(LabeledEdit2->text(), values.tcpPort);
         values.pollDelay = worker->settings.pollDelay;
         values.timeout = worker->settings.timeout;
     } else {
@@ -213,7 +233,7 @@ void TForm1::ApplyLanguage(qint16 lang)
 
 void TForm1::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, this);
     box.exec();
 }
 

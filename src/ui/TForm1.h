@@ -2,11 +2,13 @@
 
 #include "shell/GSETTINGS.h"
 #include "shell/Language.h"
+#include "worker/WorkerTypes.h"
 #include "worker/WorkerView.h"
 
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class GridModel;
@@ -189,6 +191,16 @@ class TForm1 : public QWidget, public WorkerView
     void buildStatusBar();
     void connectHandlers();
 
+    // Runs one of the worker's transactions on a thread of its own and waits without blocking the
+    // event loop: the window keeps painting, input is held off, and from about 300 ms on a busy
+    // cursor and a progress box show the step (captions stepCaption) with Cancel. A cancel closes the
+    // link and abandons the handler quietly (EPullrecAbort); otherwise the transaction's result.
+    bool transact(int stepCaption, const std::function<bool()> &transaction);
+    // Connect and Apply end a paused download as a completed one ends: the next start is a new one.
+    void endPausedDownload();
+    // Records not saved, or a download running or paused: the operator's word before closing.
+    bool closeConfirmed();
+    static bool sameLink(const COMSETT &a, const COMSETT &b);
     void fillSerialPortList();
     void showMessage(const QString &text);
     void setStatus(int panel, const QString &text);
@@ -207,5 +219,9 @@ class TForm1 : public QWidget, public WorkerView
     QTimer *downloadRepaint;
     int pendingCurrentRow = -1;
     bool shown = false;
-    bool settingsWriteFailed = false; // the last close could not write the settings file
+    bool settingsWriteFailed = false;         // the last close could not write the settings file
+    COMSETT linkOpenedWith;                   // the settings of the last Connect that opened the link
+    bool downloadPaused = false;              // switched off before the last record: the pass can go on
+    std::array<bool, 16> downloadSelection{}; // the areas of the download in progress or paused
+    bool recordsUnsaved = false;              // the grid holds records no save has written since
 };

@@ -4,6 +4,7 @@
 
 #include "model/RecordDecoding.h"
 #include "shell/Errors.h"
+#include "shell/Startup.h"
 #include "shell/TLabeledEdit.h"
 #include "worker/comThread.h"
 
@@ -11,11 +12,17 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QScopeGuard>
+
+#include <utility>
 
 namespace
 {
 constexpr int kGridColumns = 31;
 constexpr int kFirstValueColumn = 3;
+constexpr int kMinLogPeriod = 1;
+constexpr int kMaxLogPeriod = 32767;
+constexpr int kStepWrite = 55; // caption the progress box shows
 } // namespace
 
 void TForm1::list1ClickCheck()
@@ -31,13 +38,20 @@ void TForm1::list1ClickCheck()
 
 void TForm1::BitBtn3Click()
 {
-    const auto answer = QMessageBox::warning(this, QApplication::applicationDisplayName(), texts.messages[4],
+    const auto answer = QMessageBox::warning(this, applicationTitle(), texts.messages[4],
                                              QMessageBox::Ok | QMessageBox::Cancel);
     if (answer != QMessageBox::Ok)
         return;
 
-    LOG_CONFIG &config = worker->logConfig;
+    // Built aside: a refused or failed Apply must leave the configuration that later downloads
+    // decode and label their values with.
+    LOG_CONFIG config = worker->logConfig;
     config.logPeriod = StrToInt(LabeledEdit4->text());
+    // One register word, read back sign-extended: other periods would not survive a write and a read.
+    if (config.logPeriod < kMinLogPeriod || config.logPeriod > kMaxLogPeriod) {
+        showMessage(texts.messages[6]);
+        return;
+    }
     config.eventLogging = CheckBox1->isChecked() ? 1 : 0;
     config.paramCodes.fill(kEmptySlot);
     if (checkedCount > kLogSlots) {
@@ -51,7 +65,16 @@ void TForm1::BitBtn3Click()
             config.paramCodes[slot++] = int16_t(k);
     }
 
-    if (worker->writeConfiguration()) {
+    endPausedDownload();
+    // The worker writes its own configuration; a failed or cancelled write puts the old one back.
+    const LOG_CONFIG previous = std::exchange(worker->logConfig, config);
+    bool written = false;
+    const auto keepOrRestore = qScopeGuard([&] {
+        if (!written)
+            worker->logConfig = previous;
+    });
+    written = transact(kStepWrite, [this] { return worker->writeConfiguration(); });
+    if (written) {
         setStatus(0, texts.captions[30]);
         showMessage(texts.messages[5]);
     } else {

@@ -23,13 +23,28 @@ namespace
 {
 constexpr int kNoSlot = 11;
 constexpr int kEnergyLogNumber = 16;
+// Captions of the steps the progress box names.
+constexpr int kStepConnect = 51;
+constexpr int kStepIdentity = 52;
+constexpr int kStepConfiguration = 53;
+constexpr int kStepCounts = 54;
 } // namespace
+
+bool TForm1::sameLink(const COMSETT &a, const COMSETT &b)
+{
+    if (a.mode != b.mode || a.slaveAddress != b.slaveAddress)
+        return false;
+    return a.mode == 0 ? a.host == b.host && a.tcpPort == b.tcpPort
+                       : a.comPort == b.comPort && a.baudRate == b.baudRate;
+}
 
 void TForm1::fillSerialPortList()
 {
     Com_Combo->clear();
     for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts())
         Com_Combo->addItem(port.systemLocation());
+    // The first entry may be the machine's console: only the settings or the operator choose a port.
+    Com_Combo->setCurrentIndex(-1);
 }
 
 void TForm1::RadioButton1Click()
@@ -81,7 +96,9 @@ int TForm1::FindIpSlot(const QString &host) const
 
 void TForm1::BitBtn1Click()
 {
+    endPausedDownload();
     gridModel->clearCells();
+    recordsUnsaved = false;
     std::vector<std::string> names(kParameterCount);
     COMSETT &settings = worker->settings;
 
@@ -105,13 +122,22 @@ void TForm1::BitBtn1Click()
         settings.mode = commMode;
     }
 
-    if (!worker->isConnected() && !worker->connect()) {
+    const bool linked = transact(kStepConnect, [this] {
+        // A link opened with other settings leads to another analyzer, or to none.
+        if (worker->isConnected() && !sameLink(worker->settings, linkOpenedWith)) {
+            worker->closeLink(0);
+            worker->closeLink(1);
+        }
+        return worker->isConnected() || worker->connect();
+    });
+    if (!linked) {
         Memo1->appendPlainText(QStringLiteral("!!!"));
         showMessage(texts.messages[2]);
         return;
     }
+    linkOpenedWith = settings;
 
-    if (worker->readDeviceId()) {
+    if (transact(kStepIdentity, [this] { return worker->readDeviceId(); })) {
         setStatus(0, texts.captions[29]);
         Memo1->clear();
         const DEVICE_ID &id = worker->deviceId;
@@ -129,14 +155,15 @@ void TForm1::BitBtn1Click()
         setStatus(0, texts.captions[31]);
     }
 
-    if (!worker->readConfiguration(modelCode, names)) {
+    if (!transact(kStepConfiguration, [&] { return worker->readConfiguration(modelCode, names); })) {
         setStatus(0, texts.captions[31]);
         return;
     }
     setStatus(0, texts.captions[29]);
     RebuildParameterView();
 
-    setStatus(0, texts.captions[worker->readAreaCounts() ? 29 : 31]);
+    const bool counted = transact(kStepCounts, [this] { return worker->readAreaCounts(); });
+    setStatus(0, texts.captions[counted ? 29 : 31]);
     showSectorCaptions();
     unlockAfterConnect();
 }

@@ -17,6 +17,7 @@
 namespace
 {
 constexpr int kEnergyColumns = 19;
+constexpr int kPausedCaption = 57;
 } // namespace
 
 void TForm1::sectorClicked(int box)
@@ -117,8 +118,9 @@ void TForm1::setSectorBoxesEnabled(bool enabled)
     chkEnergy->setEnabled(enabled);
 }
 
-// While a download runs or is paused nothing may use the link but the worker:
-// no Connect, no Apply, no change of mode (which would close the link under it).
+// While a download runs nothing may use the link but the worker: no Connect, no Apply, no change of
+// mode (which would close the link under it). Paused, Connect and Apply end the download first; the
+// mode stays until then, as a request in flight may still hold the link.
 void TForm1::setDownloadLocks(bool locked)
 {
     setSectorBoxesEnabled(!locked);
@@ -153,10 +155,13 @@ void TForm1::repaintDownloadView()
 
 void TForm1::iSwitchLed1Change()
 {
+    std::array<bool, kAreaCount> selected{};
     bool anySelected = false;
     for (int k = 0; k < list2->count(); ++k) {
         const bool checked = k < kSectorBoxes ? chkSector[size_t(k)]->isChecked() : chkEnergy->isChecked();
         list2->item(k)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+        if (k < kAreaCount)
+            selected[size_t(k)] = checked;
         anySelected = anySelected || checked;
     }
     if (!anySelected) {
@@ -166,22 +171,25 @@ void TForm1::iSwitchLed1Change()
         setLivePainting(true);
         return;
     }
-    if (chkSector[0]->isEnabled())
-        setDownloadLocks(true);
 
     if (iSwitchLed1->isActive()) {
-        if (worker->readDone)
+        // The same selection goes on with the paused pass; another one is a new download.
+        if (downloadPaused && selected != downloadSelection)
+            endPausedDownload();
+        downloadPaused = false;
+        setDownloadLocks(true);
+        if (worker->readDone) {
             gridModel->clearCells();
+            worker->recordCounter = 0;
+        }
         S1->setEnabled(true);
-        std::array<bool, kAreaCount> selected{};
-        for (int k = 0; k < kAreaCount && k < list2->count(); ++k)
-            selected[size_t(k)] = list2->item(k)->checkState() == Qt::Checked;
         worker->selectAreas(selected);
         if (worker->totalToRead == 0) {
             iSwitchLed1->setActive(false);
             setDownloadLocks(false);
             return;
         }
+        downloadSelection = selected;
         worker->readDone = false;
         list2->setEnabled(false);
         if (selected[kEnergyArea]) {
@@ -198,5 +206,23 @@ void TForm1::iSwitchLed1Change()
         setLivePainting(true);
         if (worker->recordCounter == worker->totalToRead)
             worker->readDone = true;
+        if (!worker->readDone) {
+            // The way out of a download that cannot finish: a new selection, Connect or Apply.
+            downloadPaused = true;
+            setSectorBoxesEnabled(true);
+            BitBtn1->setEnabled(true);
+            BitBtn3->setEnabled(true);
+            setStatus(0, texts.captions[kPausedCaption]);
+        }
     }
+}
+
+void TForm1::endPausedDownload()
+{
+    if (!downloadPaused)
+        return;
+    downloadPaused = false;
+    worker->restartPass();
+    worker->readDone = true;
+    enableDownloadControls();
 }

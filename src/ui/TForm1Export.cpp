@@ -2,6 +2,8 @@
 #include "ui/GridModel.h"
 #include "ui/TForm1.h"
 
+#include "shell/Startup.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -26,7 +28,9 @@ void TForm1::S1Click()
     const QByteArray bytes = gridToCsv(gridModel->rowCount(), gridModel->columnCount(),
                                        [this](int row, int column) { return gridModel->cell(row, column); });
     QString reason;
-    if (!saveCsv(path, bytes, &reason))
-        QMessageBox::critical(this, QApplication::applicationDisplayName(),
+    if (saveCsv(path, bytes, &reason))
+        recordsUnsaved = false;
+    else
+        QMessageBox::critical(this, applicationTitle(),
                               QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + reason);
 }

@@ -54,6 +54,7 @@ void TForm1::setGridRowCount(int rows)
 
 void TForm1::setGridCurrentRow(int row)
 {
+    recordsUnsaved = true;
     pendingCurrentRow = row;
     if (!downloadRepaint->isActive())
         showCurrentRow();
@@ -68,14 +69,17 @@ void TForm1::showCurrentRow()
     grid->setCurrentIndex(gridView->index(pendingCurrentRow, column));
 }
 
+// Paused, panel 0 keeps saying so: the record still in flight must not make it read as running.
 void TForm1::setStatusText(int panel, const std::string &text)
 {
-    setStatus(panel, fromDevice(text));
+    if (panel != 0 || !downloadPaused)
+        setStatus(panel, fromDevice(text));
 }
 
 void TForm1::showStatusMessage(StatusMessage message)
 {
-    setStatus(0, texts.captions[message == StatusMessage::Completed ? 40 : 36]);
+    if (!downloadPaused)
+        setStatus(0, texts.captions[message == StatusMessage::Completed ? 40 : 36]);
 }
 
 bool TForm1::rxLampOn() const

@@ -100,6 +100,9 @@ class RecordWatch : public QObject
     TForm1 &form;
 };
 
+inline const QString pausedText =
+    QStringLiteral("Paused. Switch on to resume, or change the selection for a new download.");
+
 inline void select(TForm1 &form, std::initializer_list<int> areas)
 {
     for (QCheckBox *box : form.chkSector)

@@ -179,9 +179,10 @@ class TestDownload : public QObject, public WindowFixture
         QTest::qWait(200);
         QCOMPARE(form->gridModel->rowCount(), rowsAtPause);
         QVERIFY(!form->worker->readDone);
-        QVERIFY(!form->chkSector[0]->isEnabled() && !form->BitBtn1->isEnabled() &&
-                !form->BitBtn3->isEnabled());
+        // Paused, the way out is open (the selection, Connect, Apply); the mode stays.
+        QVERIFY(form->chkSector[0]->isEnabled() && form->BitBtn1->isEnabled() && form->BitBtn3->isEnabled());
         QVERIFY(!form->RadioButton2->isEnabled());
+        QCOMPARE(statusText(*form, 0), pausedText);
         QCOMPARE(statusText(*form, 1), QStringLiteral("Rec.Count: %1").arg(rowsAtPause - 2));
         QCOMPARE(form->grid->model()->rowCount(), rowsAtPause);
         QCOMPARE(form->grid->currentIndex().row(), rowsAtPause - 2);

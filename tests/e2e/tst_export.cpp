@@ -76,6 +76,20 @@ class TestExport : public QObject, public WindowFixture
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 
+    // Records not saved: the close asks first, and No keeps the window; once saved, it closes at once.
+    void closeAsksUntilSaved()
+    {
+        QVERIFY(download(1, {0}));
+        ModalAnswer keep(QMessageBox::No);
+        QVERIFY(!form->close());
+        QCOMPARE(keep.text(), QStringLiteral("Records not saved. Close anyway?"));
+        QVERIFY(form->isVisible());
+        saveAs(QStringLiteral("closing.csv"));
+        ModalAnswer none(QMessageBox::No, 300);
+        QVERIFY(form->close());
+        QVERIFY(!none.seen());
+    }
+
     void englishSectorLog()
     {
         QVERIFY(download(1, {0}));

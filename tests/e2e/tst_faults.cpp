@@ -3,6 +3,8 @@
 
 #include "DownloadHarness.h"
 
+#include <QElapsedTimer>
+
 using namespace e2e;
 
 class TestFaults : public QObject, public WindowFixture
@@ -59,10 +61,10 @@ class TestFaults : public QObject, public WindowFixture
     }
 
     // A record that never comes keeps the download running, pass after pass, its error in panel 3, until
-    // the operator pauses it.
+    // the operator pauses it; paused, another selection is a new download that completes.
     void missingRecord()
     {
-        QVERIFY(startTcp({"--records", recordsArg({{0, 4}}), "--missing", "0:2"}));
+        QVERIFY(startTcp({"--records", recordsArg({{0, 4}, {1, 3}}), "--missing", "0:2"}));
         select(*form, {0});
         RecordWatch watch(*form);
         clickSwitch(*form);
@@ -81,7 +83,42 @@ class TestFaults : public QObject, public WindowFixture
         QVERIFY(!form->iSwitchLed1->isActive());
         QVERIFY(form->worker->suspended());
         QVERIFY(!form->worker->readDone);
-        QVERIFY(!form->chkSector[0]->isEnabled());
+        QVERIFY(form->chkSector[0]->isEnabled() && form->BitBtn1->isEnabled());
+        QCOMPARE(statusText(*form, 0), pausedText);
+
+        select(*form, {1});
+        clickSwitch(*form);
+        QVERIFY(waitCompleted(*form));
+        verifyComplete(1, 3);
+    }
+
+    // Switched on without a link, the reason shows at once; paused, Connect to a working analyzer and
+    // switching on again completes the download.
+    void downloadWithoutALink()
+    {
+        QVERIFY(startTcp({"--records", recordsArg({{0, 3}})}));
+        ModalAnswer refused;
+        connectTcp(*form, closedLoopbackPort());
+        QVERIFY(refused.wait());
+        QVERIFY(!form->worker->isConnected());
+        select(*form, {0});
+        QElapsedTimer sinceOn;
+        sinceOn.start();
+        clickSwitch(*form);
+        QTRY_VERIFY_WITH_TIMEOUT(!statusText(*form, 0).isEmpty() &&
+                                     statusText(*form, 0) != QStringLiteral("Successfully Read"),
+                                 150 + 1000);
+        QVERIFY2(sinceOn.elapsed() < 150 + 1000, qPrintable(QString::number(sinceOn.elapsed())));
+        QVERIFY(form->gridModel->cell(1, 0).isEmpty());
+
+        clickSwitch(*form);
+        QVERIFY(form->BitBtn1->isEnabled() && form->chkSector[0]->isEnabled());
+        connectTcp(*form, sim->tcpPort());
+        QVERIFY(form->worker->isConnected());
+        select(*form, {0});
+        clickSwitch(*form);
+        QVERIFY(waitCompleted(*form));
+        verifyComplete(0, 3);
     }
 
     // The analyzer closes the connection every few replies: the download goes on over a new one.

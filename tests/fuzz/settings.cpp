@@ -46,7 +46,7 @@ struct Snapshot {
         const GSETTINGS::fields &b = o.values;
         return a.lang == b.lang && a.mode == b.mode && a.modbusId == b.modbusId && a.com == b.com &&
                a.pollDelay == b.pollDelay && a.timeout == b.timeout && a.ip == b.ip &&
-               std::equal(hosts, hosts + kHosts, o.hosts);
+               a.tcpPort == b.tcpPort && std::equal(hosts, hosts + kHosts, o.hosts);
     }
 };
 

@@ -47,7 +47,8 @@ inline bool block()
 inline QByteArray firstRun(int lang)
 {
     return "[LANG]\n1=" + QByteArray::number(lang) +
-           "\n[MODE]\n1=1\n[IP]\n1=\n[COM]\n1=0\n[MODBUSID]\n1=1\n[POLLDELAY]\n1=100\n[TIMEOUT]\n1=1000\n";
+           "\n[MODE]\n1=1\n[IP]\n1=\n[COM]\n1=0\n[MODBUSID]\n1=1\n[POLLDELAY]\n1=100\n[TIMEOUT]\n1=1000\n"
+           "[PORT]\n1=502\n";
 }
 
 } // namespace settingsfile

@@ -2,6 +2,7 @@
 
 #include "shell/Application.h"
 #include "shell/Errors.h"
+#include "shell/Startup.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -92,7 +93,7 @@ void ErrorsTest::guardedHandlerShowsOneBox()
     QVERIFY(!rest);
     QCOMPARE(answer.text(), QString("'x1' is not a valid integer value"));
     QCOMPARE(answer.icon(), QMessageBox::Critical);
-    QCOMPARE(answer.title(), QApplication::applicationDisplayName());
+    QCOMPARE(answer.title(), applicationTitle());
     QCOMPARE(answer.owner(), &window);
 
     ModalAnswer none(QMessageBox::Ok, 200);

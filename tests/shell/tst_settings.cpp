@@ -73,10 +73,11 @@ void SettingsTest::saveUpdatesLinesInPlace()
 {
     GSETTINGS settings;
     settings.save();
-    settings.values = {7, 0, -3, -1, 50, 2000, "192.168.7.9"};
+    settings.values = {7, 0, -3, -1, 50, 2000, "192.168.7.9", 1502};
     settings.save();
     QCOMPARE(settingsfile::read(), QByteArray("[LANG]\n1=7\n[MODE]\n1=0\n[IP]\n1=192.168.7.9\n[COM]\n1=-1\n"
-                                              "[MODBUSID]\n1=-3\n[POLLDELAY]\n1=50\n[TIMEOUT]\n1=2000\n"));
+                                              "[MODBUSID]\n1=-3\n[POLLDELAY]\n1=50\n[TIMEOUT]\n1=2000\n"
+                                              "[PORT]\n1=1502\n"));
 
     GSETTINGS again;
     again.load();
@@ -87,6 +88,7 @@ void SettingsTest::saveUpdatesLinesInPlace()
     QCOMPARE(again.values.pollDelay, 50);
     QCOMPARE(again.values.timeout, 2000);
     QCOMPARE(again.values.ip, QString("192.168.7.9"));
+    QCOMPARE(again.values.tcpPort, 1502);
 }
 
 // A hand-edited file: other sections, comments, CRLF line ends, names in other case, no final line end.
@@ -121,6 +123,7 @@ void SettingsTest::loadDefaultsAndBadValues()
     QCOMPARE(missing.values.modbusId, qint16(1));
     QCOMPARE(missing.values.pollDelay, 100);
     QCOMPARE(missing.values.timeout, 1000);
+    QCOMPARE(missing.values.tcpPort, 502); // files written before the port was kept
 
     QVERIFY(settingsfile::write("[MODBUSID]\n1=abc\n[LANG]\n1=\n[MODE]\n1=12 x\n[TIMEOUT]\n2=5\n"));
     GSETTINGS bad;

@@ -89,8 +89,7 @@ void StartupTest::firstRunAsksForTheLanguage()
     QVERIFY(dialogFirst);
     QVERIFY(mainShownByOk);
     QCOMPARE(settingsfile::read(), settingsfile::firstRun(0));
-    QCOMPARE(QApplication::applicationDisplayName(),
-             QString::fromUtf8("KTR-58 serisi analizör Log Okuma Programı"));
+    QCOMPARE(applicationTitle(), QString::fromUtf8("KTR-58 serisi analizör Log Okuma Programı"));
 }
 
 void StartupTest::closingTheLanguageDialogWritesNothing()

@@ -59,13 +59,15 @@ struct Settings {
     int modbusId = 1;
     int pollDelay = 0;
     int timeout = 1000;
+    int tcpPort = 502;
 
     QByteArray bytes() const
     {
         auto n = [](int v) { return QByteArray::number(v); };
         return "[LANG]\n1=" + n(lang) + "\n[MODE]\n1=" + n(mode) + "\n[IP]\n1=" + ip +
                "\n[COM]\n1=" + n(com) + "\n[MODBUSID]\n1=" + n(modbusId) +
-               "\n[POLLDELAY]\n1=" + n(pollDelay) + "\n[TIMEOUT]\n1=" + n(timeout) + "\n";
+               "\n[POLLDELAY]\n1=" + n(pollDelay) + "\n[TIMEOUT]\n1=" + n(timeout) +
+               "\n[PORT]\n1=" + n(tcpPort) + "\n";
     }
 };
 

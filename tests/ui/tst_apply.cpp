@@ -80,6 +80,8 @@ class TestApply : public QObject, public WindowFixture
         QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
         QVERIFY(refused.wait());
         QCOMPARE(refused.texts(), (QStringList{confirmation, "Please select maximum 28 Parameters ..."}));
+        // What later downloads decode with is untouched, not only what the analyzer holds.
+        QCOMPARE(form->worker->logConfig.paramCodes, before);
         QCOMPARE(readBack(), before);
 
         items.removeLast();
@@ -136,28 +138,64 @@ class TestApply : public QObject, public WindowFixture
         QCOMPARE(readBack(), codeSlots({2, 38}));
     }
 
+    // Only 1 to 32767 survive the one register word and its read back; others are refused unwritten.
+    void badPeriodWritesNothing_data()
+    {
+        QTest::addColumn<QString>("period");
+        QTest::addColumn<QString>("message");
+        const QString range = QStringLiteral("Please enter a Log Period of 1 to 32767 seconds ...");
+        QTest::newRow("text") << "1 min"
+                              << "'1 min' is not a valid integer value";
+        QTest::newRow("0") << "0" << range;
+        QTest::newRow("-1") << "-1" << range;
+        QTest::newRow("70000") << "70000" << range;
+        QTest::newRow("32768") << "32768" << range;
+    }
     void badPeriodWritesNothing()
     {
+        QFETCH(QString, period);
+        QFETCH(QString, message);
         QVERIFY(connectTo({}));
-        const auto before = form->worker->logConfig.paramCodes;
-        form->LabeledEdit4->setText(QStringLiteral("1 min"));
+        const auto before = form->worker->logConfig;
+        form->LabeledEdit4->setText(period);
         checkOnly(form->list1, {3});
         BoxSeries boxes({QMessageBox::Ok, QMessageBox::Ok});
         QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
         QVERIFY(boxes.wait());
-        QCOMPARE(boxes.texts()[1], QStringLiteral("'1 min' is not a valid integer value"));
-        QCOMPARE(readBack(), before);
+        QCOMPARE(boxes.texts()[1], message);
+        QCOMPARE(form->worker->logConfig.logPeriod, before.logPeriod);
+        QCOMPARE(readBack(), before.paramCodes);
+        QCOMPARE(form->worker->logConfig.logPeriod, before.logPeriod);
     }
 
+    void longestPeriodIsWritten()
+    {
+        QVERIFY(connectTo({}));
+        form->LabeledEdit4->setText(QStringLiteral("32767"));
+        BoxSeries boxes({QMessageBox::Ok, QMessageBox::Ok});
+        QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
+        QVERIFY(boxes.wait());
+        readBack();
+        QCOMPARE(form->worker->logConfig.logPeriod, 32767);
+    }
+
+    // The analyzer still logs what it logged: the worker, the list and the headers keep it.
     void failedWrite()
     {
         QVERIFY(connectTo({}));
+        const auto before = form->worker->logConfig;
+        const QStringList headers = headerRow(*form);
+        checkOnly(form->list1, {1, 2});
+        form->LabeledEdit4->setText(QStringLiteral("5"));
         sim->kill();
         BoxSeries boxes({QMessageBox::Ok, QMessageBox::Ok});
         QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
         QVERIFY(boxes.wait(20000));
         QCOMPARE(boxes.texts()[1], QStringLiteral("Error occured while Write"));
         QCOMPARE(statusText(*form, 0), QStringLiteral("Error occured while Write"));
+        QCOMPARE(form->worker->logConfig.paramCodes, before.paramCodes);
+        QCOMPARE(form->worker->logConfig.logPeriod, before.logPeriod);
+        QCOMPARE(headerRow(*form), headers);
     }
 };
 

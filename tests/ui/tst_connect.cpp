@@ -72,6 +72,55 @@ class TestConnect : public QObject
         QVERIFY(!form->worker->isConnected());
     }
 
+    // Started in Ethernet mode and switched to serial: no port is chosen for the operator (the first
+    // entry may be the console), so Connect asks for input and opens nothing.
+    void noPortChosenForTheOperator()
+    {
+        ScratchDir scratch;
+        auto form = openWindow(ethernet());
+        QVERIFY(form);
+        form->RadioButton1->click();
+        QCOMPARE(form->Com_Combo->currentIndex(), -1);
+        QVERIFY(form->Com_Combo->currentText().isEmpty()); // checked before any Connect could open it
+        form->Baud_Combo->setCurrentText(QStringLiteral("9600"));
+        ModalAnswer box;
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QVERIFY(box.wait());
+        QCOMPARE(box.text(), QStringLiteral("Not Enough Input... Please check communication parameters"));
+        QVERIFY(form->worker->settings.comPort.empty());
+        QVERIFY(!form->worker->isConnected());
+    }
+
+    // Connect with another port or serial device talks to that analyzer; unchanged settings reuse the link.
+    void changedSettingsOpenANewLink()
+    {
+        ScratchDir scratch;
+        const auto records = [](int first) {
+            return std::vector<std::string>{"--records",
+                                            std::to_string(first) + ",0,0,0,0,0,0,0,0,0,0,0,0,0,0,0"};
+        };
+        SimProcess first, second, serial;
+        QVERIFY2(first.startTcp(records(3)), first.error().c_str());
+        QVERIFY2(second.startTcp(records(7)), second.error().c_str());
+        QVERIFY2(serial.startPty(records(11)), serial.error().c_str());
+        auto form = openWindow(ethernet());
+        QVERIFY(form);
+        connectTcp(*form, first.tcpPort());
+        QCOMPARE(form->worker->sectorCount[0], int16_t(3));
+        connectTcp(*form, second.tcpPort());
+        QCOMPARE(form->worker->sectorCount[0], int16_t(7));
+        QVERIFY(form->chkSector[0]->text().endsWith(QStringLiteral("->7")));
+        connectTcp(*form, second.tcpPort());
+        QCOMPARE(form->worker->sectorCount[0], int16_t(7));
+
+        connectRtu(*form, serial.ptyPath());
+        QCOMPARE(form->worker->sectorCount[0], int16_t(11));
+        SimProcess otherSerial;
+        QVERIFY2(otherSerial.startPty(records(5)), otherSerial.error().c_str());
+        connectRtu(*form, otherSerial.ptyPath());
+        QCOMPARE(form->worker->sectorCount[0], int16_t(5));
+    }
+
     void badNumbersOpenNothing()
     {
         ScratchDir scratch;

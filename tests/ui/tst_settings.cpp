@@ -68,8 +68,8 @@ class TestSettings : public QObject
         QCOMPARE(form->Adres_edit->text(), QStringLiteral("1"));
         const int com = form->Com_Combo->count() > 0 ? 0 : -1;
         QCOMPARE(form->Com_Combo->currentIndex(), com);
-        QCOMPARE(form->worker->settings.timeout, 0);
-        QCOMPARE(form->worker->settings.pollDelay, 0);
+        QCOMPARE(form->worker->settings.timeout, 1000);
+        QCOMPARE(form->worker->settings.pollDelay, 100);
 
         QVERIFY(form->close());
         QByteArray expected =
@@ -87,9 +87,11 @@ class TestSettings : public QObject
         s.modbusId = 7;
         s.pollDelay = 55;
         s.timeout = 1500;
+        s.tcpPort = 1502;
         auto form = openWindow(s);
         QVERIFY(form);
         QVERIFY(form->RadioButton2->isChecked());
+        QCOMPARE(form->LabeledEdit2->text(), QStringLiteral("1502"));
         QVERIFY(!form->GroupBox2->isVisible() && form->GroupBox1->isVisible());
         QCOMPARE(form->commMode, qint16(0));
         QCOMPARE(form->LabeledEdit3->text(), QStringLiteral("7"));
@@ -100,11 +102,30 @@ class TestSettings : public QObject
 
         form->LabeledEdit3->setText(QStringLiteral("9"));
         form->LabeledEdit1->setText(QStringLiteral("127.0.0.8"));
+        form->LabeledEdit2->setText(QStringLiteral("1503"));
         QVERIFY(form->close());
         Settings saved = s;
         saved.modbusId = 9;
         saved.ip = "127.0.0.8";
+        saved.tcpPort = 1503;
         QCOMPARE(settingsfile::read(), saved.bytes() + emptyHistory());
+    }
+
+    // Timings are loaded in serial mode too, so a later close in Ethernet mode saves them, not 0 and 0.
+    void serialStartKeepsTimings()
+    {
+        ScratchDir scratch;
+        Settings s;
+        s.pollDelay = 55;
+        s.timeout = 1500;
+        auto form = openWindow(s);
+        QVERIFY(form);
+        QCOMPARE(form->worker->settings.timeout, 1500);
+        QCOMPARE(form->worker->settings.pollDelay, 55);
+        form->RadioButton2->click();
+        QVERIFY(form->close());
+        const QByteArray saved = settingsfile::read();
+        QVERIFY2(saved.contains("[POLLDELAY]\n1=55\n[TIMEOUT]\n1=1500\n"), saved.constData());
     }
 
     void badAndMissingValues()
@@ -182,6 +203,14 @@ class TestSettings : public QObject
         QVERIFY(!form->close());
         QVERIFY(box.wait());
         QCOMPARE(box.text(), QStringLiteral("Unable to write to %1").arg(settingsfile::path()));
+        QVERIFY(form->isVisible());
+
+        // After a refused write, an address that does not convert still keeps the window open.
+        form->Adres_edit->setText(QStringLiteral("x1"));
+        ModalAnswer conversion;
+        QVERIFY(!form->close());
+        QVERIFY(conversion.wait());
+        QCOMPARE(conversion.text(), QStringLiteral("'x1' is not a valid integer value"));
         QVERIFY(form->isVisible());
         settingsfile::remove();
     }

@@ -1,0 +1,103 @@
+#include "ui/TForm1.h"
+
+#include "modbus/MbusMasterFunctions.h"
+#include "shell/Errors.h"
+#include "shell/Startup.h"
+#include "worker/comThread.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QWindow>
+
+#include <thread>
+
+namespace
+{
+
+constexpr int kBusyDelayMs = 300; // quicker transactions show no box and no cursor
+constexpr int kCancelCaption = 56;
+
+// Holds off the operator's input to every window but the progress box while a transaction runs,
+// as a modal box would, so no second transaction can start and no setting changes under it.
+class InputHold : public QObject
+{
+  public:
+    explicit InputHold(QWidget *allowed) : allowed(allowed) { qApp->installEventFilter(this); }
+    ~InputHold() override { qApp->removeEventFilter(this); }
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::Close:
+            break;
+        default:
+            return false;
+        }
+        if (auto *window = qobject_cast<QWindow *>(watched))
+            return window != allowed->windowHandle();
+        auto *widget = qobject_cast<QWidget *>(watched);
+        return !widget || (widget != allowed && !allowed->isAncestorOf(widget));
+    }
+
+  private:
+    QWidget *allowed;
+};
+
+} // namespace
+
+bool TForm1::transact(int stepCaption, const std::function<bool()> &transaction)
+{
+    QProgressDialog box(texts.captions[size_t(stepCaption)], texts.captions[kCancelCaption], 0, 0, this);
+    box.setObjectName(QStringLiteral("ProgressBox"));
+    box.setWindowTitle(applicationTitle());
+    box.setMinimumDuration(kBusyDelayMs);
+    box.setAutoClose(false);
+    box.setAutoReset(false);
+    const InputHold hold(&box);
+
+    bool cancelled = false;
+    connect(&box, &QProgressDialog::canceled, &box, [this, &cancelled] {
+        cancelled = true;
+        worker->cancel();
+    });
+    bool busyCursor = false;
+    QTimer busy;
+    busy.setSingleShot(true);
+    connect(&busy, &QTimer::timeout, &box, [&box, &busyCursor] {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        busyCursor = true;
+        box.show();
+    });
+    busy.start(kBusyDelayMs);
+
+    QEventLoop loop;
+    bool result = false;
+    std::thread thread([&] {
+        result = transaction();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    thread.join();
+    if (busyCursor)
+        QApplication::restoreOverrideCursor();
+    if (cancelled) {
+        // A cancel that came too late to cut the transaction still leaves the link closed.
+        if (result)
+            worker->closeLink(worker->settings.mode);
+        setStatus(0, QString::fromLatin1(errorText(Cancelled)));
+        throw EPullrecAbort();
+    }
+    return result;
+}
