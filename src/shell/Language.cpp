@@ -74,6 +74,16 @@ constexpr Text captionTexts[] = {
     {49, u"Okumak istediğiniz 1000 veriyi seçiniz... ",
      u"Select the 1000 records to download from the device... "},
     {50, u"Enerji ", u"Energy "},
+    {60, u"Grafik...", u"Chart..."},
+    {62, u"Grafik", u"Chart"},
+    {63, u"PNG olarak kaydet...", u"Save as PNG..."},
+    {64, u"En küçük", u"Minimum"},
+    {65, u"En büyük", u"Maximum"},
+    {66, u"Ortalama", u"Average"},
+    {67, u"Parametre", u"Parameter"},
+    {68, u"Yakınlaştırmak için tekerleği çevirin ya da dikdörtgen çizin, kaydırmak için sağ tuşla sürükleyin, "
+         u"tümü için çift tıklayın.",
+     u"Wheel or drag a rectangle to zoom, drag with the right button to pan, double click to see all."},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

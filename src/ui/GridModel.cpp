@@ -2,7 +2,10 @@
 
 #include "ui/NumberFormat.h"
 
+#include <QLocale>
+
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -27,7 +30,12 @@ int GridModel::columnCount(const QModelIndex &parent) const
 
 QVariant GridModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid())
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return std::isnan(number(index.row(), index.column())) ? QVariant()
+                                                               : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     return cell(index.row(), index.column());
 }
@@ -66,6 +74,26 @@ QString GridModel::cell(int row, int column) const
     if (const double *value = std::get_if<double>(&r[column]))
         return formatGeneral(*value);
     return std::get<QString>(r[column]);
+}
+
+double GridModel::number(int row, int column) const
+{
+    if (row < 0 || column < 0 || row >= static_cast<int>(rows.size()))
+        return NAN;
+    const Row &r = rows[static_cast<size_t>(row)];
+    if (column >= r.size())
+        return NAN;
+    if (const double *value = std::get_if<double>(&r[column]))
+        return *value;
+    const QString &text = std::get<QString>(r[column]);
+    if (text.isEmpty())
+        return NAN;
+    bool ok = false;
+    const double value = QLocale().toDouble(text, &ok);
+    if (ok)
+        return value;
+    const double c = QLocale::c().toDouble(text, &ok);
+    return ok ? c : NAN;
 }
 
 void GridModel::setCell(int row, int column, const QString &text)

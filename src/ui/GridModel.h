@@ -29,6 +29,8 @@ class GridModel : public QAbstractTableModel
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     QString cell(int row, int column) const;
+    // The cell as a number: a decoded value, or a text the operator typed that reads as one; NaN otherwise.
+    double number(int row, int column) const;
     void setCell(int row, int column, const QString &text);
     // Writes cells (row, first), (row, first + 1), ... in one change notification.
     void setCells(int row, int first, const QVector<QString> &texts);

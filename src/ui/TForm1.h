@@ -4,11 +4,13 @@
 #include "shell/Language.h"
 #include "worker/WorkerView.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <memory>
 
+class ChartWindow;
 class GridModel;
 class GridViewModel;
 class QAction;
@@ -112,6 +114,8 @@ class TForm1 : public QWidget, public WorkerView
     QTableView *grid;
     QMenu *PopupMenu2;
     QAction *S1;
+    QAction *Chart1;
+    QPointer<ChartWindow> chartWindow; // open while the operator keeps it open
     QFileDialog *sDialog = nullptr; // made at the first save: it watches the file system while it exists
 
     QStatusBar *StatusBar1;
@@ -175,10 +179,12 @@ class TForm1 : public QWidget, public WorkerView
     void d2Click();
     void iSwitchLed1Change();
     void S1Click();
+    void Chart1Click();
 
   protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
   private:
     void buildLayout();
@@ -205,6 +211,7 @@ class TForm1 : public QWidget, public WorkerView
     // record: the worker waits for every record's display, so painting would set the pace of the
     // download. The current row follows at those moments too.
     QTimer *downloadRepaint;
+    QWidget *topRow; // connection, configuration and sector panels
     int pendingCurrentRow = -1;
     bool shown = false;
     bool settingsWriteFailed = false; // the last close could not write the settings file

@@ -26,6 +26,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -251,6 +253,9 @@ void TForm1::buildGrid()
     PopupMenu2 = named(new QMenu(this), "PopupMenu2");
     S1 = named(PopupMenu2->addAction(QString()), "S1");
     S1->setEnabled(false);
+    Chart1 = named(PopupMenu2->addAction(QString()), "Chart1");
+    // The grid's other views are there when saving is.
+    connect(S1, &QAction::changed, this, [this] { Chart1->setEnabled(S1->isEnabled()); });
     downloadRepaint = new QTimer(this);
     downloadRepaint->setInterval(kDownloadRepaintMs);
     connect(downloadRepaint, &QTimer::timeout, this, &TForm1::repaintDownloadView);
@@ -282,16 +287,16 @@ void TForm1::buildStatusBar()
 
 void TForm1::buildLayout()
 {
-    setFixedSize(kClientWidth, kClientHeight);
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setMinimumSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight);
+    setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     buildConnectionPanel();
     buildConfigurationPanel();
     buildSectorPanel();
     buildGrid();
     buildStatusBar();
 
-    auto *topRow = new QWidget(this);
+    topRow = new QWidget(this);
     topRow->setFixedHeight(kTopRowHeight);
     auto *top = new QHBoxLayout(topRow);
     top->setContentsMargins(0, 0, 0, 0);
@@ -305,4 +310,13 @@ void TForm1::buildLayout()
     layout->addWidget(topRow);
     layout->addWidget(Panel3, 1);
     layout->addWidget(StatusBar1);
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Beyond the design size the grid takes two thirds of the extra height and the panels above it
+    // (the parameter list with them) one third; status panel 0 takes the extra width.
+    topRow->setFixedHeight(kTopRowHeight + std::max(height() - kClientHeight, 0) / 3);
+    statusPanel[0]->setFixedWidth(kStatusWidths[0] + std::max(width() - kClientWidth, 0));
 }
