@@ -81,8 +81,9 @@ constexpr Text captionTexts[] = {
     {65, u"En büyük", u"Maximum"},
     {66, u"Ortalama", u"Average"},
     {67, u"Parametre", u"Parameter"},
-    {68, u"Yakınlaştırmak için tekerleği çevirin ya da dikdörtgen çizin, kaydırmak için sağ tuşla sürükleyin, "
-         u"tümü için çift tıklayın.",
+    {68,
+     u"Yakınlaştırmak için tekerleği çevirin ya da dikdörtgen çizin, kaydırmak için sağ tuşla sürükleyin, "
+     u"tümü için çift tıklayın.",
      u"Wheel or drag a rectangle to zoom, drag with the right button to pan, double click to see all."},
 };
 

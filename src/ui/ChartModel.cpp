@@ -22,7 +22,8 @@ struct CounterUnit {
     const char *header;
     int entry;
 };
-constexpr CounterUnit kCounterUnits[] = {{"kW/h.", 0}, {"kW/h.Ex.", 2}, {"kVAr/h. (L)", 4}, {"kVAr/h. (C)", 6}};
+constexpr CounterUnit kCounterUnits[] = {
+    {"kW/h.", 0}, {"kW/h.Ex.", 2}, {"kVAr/h. (L)", 4}, {"kVAr/h. (C)", 6}};
 
 QString energyUnit(const QString &header)
 {
@@ -34,7 +35,8 @@ QString energyUnit(const QString &header)
         if (header == QLatin1String(c.header))
             return unit(c.entry);
     for (int entry = 0; entry < kEnergyFieldCount; ++entry)
-        if (!energy.name[size_t(entry)].empty() && header == QString::fromStdString(energy.name[size_t(entry)]))
+        if (!energy.name[size_t(entry)].empty() &&
+            header == QString::fromStdString(energy.name[size_t(entry)]))
             return unit(entry);
     return {};
 }

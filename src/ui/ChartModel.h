@@ -16,7 +16,7 @@ class ChartModel
 {
   public:
     struct Quantity {
-        int column;   // grid column
+        int column;    // grid column
         QString name;  // header text as the grid shows it
         QString label; // the name without its unit
         QString unit;  // "V", "A", ...; empty for ratios such as a power factor

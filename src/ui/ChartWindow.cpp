@@ -40,7 +40,15 @@ constexpr double kEmptyRangeMs = 60'000;
 const QString kTimeFormat = QStringLiteral("dd/MM/yy HH:mm:ss"); // two-digit years, as the grid shows
 
 // Caption indices of the chart's texts in LANGUAGE.
-enum Caption { ChartTitle = 62, SavePng = 63, Minimum = 64, Maximum = 65, Average = 66, Parameter = 67, Hint = 68 };
+enum Caption {
+    ChartTitle = 62,
+    SavePng = 63,
+    Minimum = 64,
+    Maximum = 65,
+    Average = 66,
+    Parameter = 67,
+    Hint = 68
+};
 
 class ChartView : public QChartView
 {
@@ -57,7 +65,8 @@ class ChartView : public QChartView
         const double steps = event->angleDelta().y() / 120.0;
         if (steps != 0) {
             const QRectF plot = chart()->plotArea();
-            const double x = std::clamp(mapToScene(event->position().toPoint()).x(), plot.left(), plot.right());
+            const double x =
+                std::clamp(mapToScene(event->position().toPoint()).x(), plot.left(), plot.right());
             window->zoomAround(window->timeAt(x), std::pow(kWheelStep, steps));
         }
         event->accept();
@@ -132,7 +141,7 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
     chartBox = new QChart;
     // The theme follows the desktop's palette: a light chart on a dark desktop would glare.
     chartBox->setTheme(palette().color(QPalette::Window).lightness() < 128 ? QChart::ChartThemeDark
-                                                                              : QChart::ChartThemeLight);
+                                                                           : QChart::ChartThemeLight);
     chartBox->legend()->setAlignment(Qt::AlignBottom);
     timeAxis = new QDateTimeAxis(chartBox);
     timeAxis->setFormat(kTimeFormat);
@@ -207,10 +216,10 @@ void ChartWindow::refresh()
     const std::vector<ChartModel::Quantity> before = model.quantities();
     model.load(grid);
     const auto &now = model.quantities();
-    const bool sameQuantities =
-        before.size() == now.size() && std::equal(before.begin(), before.end(), now.begin(), [](auto &a, auto &b) {
-            return a.column == b.column && a.name == b.name;
-        });
+    const bool sameQuantities = before.size() == now.size() &&
+                                std::equal(before.begin(), before.end(), now.begin(), [](auto &a, auto &b) {
+                                    return a.column == b.column && a.name == b.name;
+                                });
     if (!sameQuantities)
         rebuildQuantityList(); // shows the ticked ones and redraws
     else if (zoomed)
@@ -282,7 +291,8 @@ void ChartWindow::showTicked()
             s->attachAxis(timeAxis);
         }
         if (s) {
-            const size_t a = size_t(std::find(units.begin(), units.end(), quantities[q].unit) - units.begin());
+            const size_t a =
+                size_t(std::find(units.begin(), units.end(), quantities[q].unit) - units.begin());
             for (QAbstractAxis *old : s->attachedAxes())
                 if (old != timeAxis && old != axes[a])
                     s->detachAxis(old);
@@ -406,7 +416,8 @@ void ChartWindow::resetZoom()
 
 void ChartWindow::redraw()
 {
-    timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from)), QDateTime::fromMSecsSinceEpoch(qint64(to)));
+    timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from)),
+                       QDateTime::fromMSecsSinceEpoch(qint64(to)));
     // One bucket per pixel column: thinning below that would show.
     const int buckets = std::max(int(chartBox->plotArea().width()), 200);
     std::vector<ChartModel::Stats> stats(series.size());
@@ -465,7 +476,8 @@ void ChartWindow::fillStats(const std::vector<ChartModel::Stats> &stats)
             QTableWidgetItem *item = statsTable->item(row, c);
             if (!item) {
                 item = new QTableWidgetItem;
-                item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+                item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter
+                                              : Qt::AlignRight | Qt::AlignVCenter);
                 statsTable->setItem(row, c, item);
             }
             item->setText(cells[c]);
@@ -487,7 +499,8 @@ void ChartWindow::hoverAt(QPointF scenePos)
             continue;
         const double v = model.value(int(q), record);
         parts << model.quantities()[q].label + QStringLiteral(" = ") +
-                     (std::isnan(v) ? QString() : formatGeneral(v) + QLatin1Char(' ') + model.quantities()[q].unit);
+                     (std::isnan(v) ? QString()
+                                    : formatGeneral(v) + QLatin1Char(' ') + model.quantities()[q].unit);
     }
     hoverLabel->setText(parts.join(QStringLiteral("   ")));
     if (view->underMouse())
@@ -501,9 +514,8 @@ bool ChartWindow::exportPng(const QString &path)
 
 void ChartWindow::savePngClicked()
 {
-    const QString path = QFileDialog::getSaveFileName(this, texts.captions[SavePng],
-                                                      QDir(QStringLiteral("DATA")).absolutePath(),
-                                                      QStringLiteral("*.png"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, texts.captions[SavePng], QDir(QStringLiteral("DATA")).absolutePath(), QStringLiteral("*.png"));
     if (path.isEmpty())
         return;
     const QString file = path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? path : path + ".png";

@@ -116,7 +116,7 @@ class TForm1 : public QWidget, public WorkerView
     QAction *S1;
     QAction *Chart1;
     QPointer<ChartWindow> chartWindow; // open while the operator keeps it open
-    QFileDialog *sDialog = nullptr; // made at the first save: it watches the file system while it exists
+    QFileDialog *sDialog = nullptr;    // made at the first save: it watches the file system while it exists
 
     QStatusBar *StatusBar1;
     std::array<QLabel *, 4> statusPanel;

@@ -1,0 +1,240 @@
+// The grid's views after downloads from ktr58-sim: the trend chart against the grid it is drawn from,
+// and the main window enlarged.
+
+#include "DownloadHarness.h"
+
+#include "ui/ChartWindow.h"
+#include "ui/GridViewModel.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QImage>
+#include <QLineSeries>
+#include <QTableWidget>
+#include <QValueAxis>
+
+#include <cmath>
+
+using namespace e2e;
+
+namespace
+{
+
+// Milliseconds since the epoch of a grid row's date and time, read independently of the chart.
+double rowTime(TForm1 &form, int row)
+{
+    const QDateTime t =
+        QDateTime::fromString(form.gridModel->cell(row, 1) + ' ' + form.gridModel->cell(row, 2),
+                              QStringLiteral("dd/MM/yy HH:mm:ss"));
+    return double(t.addYears(100).toMSecsSinceEpoch()); // "yy" reads as 19yy
+}
+
+QStringList statsRow(ChartWindow &chart, int row)
+{
+    QStringList cells;
+    for (int c = 0; c < chart.statsTable->columnCount(); ++c)
+        cells << chart.statsTable->item(row, c)->text();
+    return cells;
+}
+
+} // namespace
+
+class TestView : public QObject, public WindowFixture
+{
+    Q_OBJECT
+
+    bool download(std::initializer_list<int> areas, const std::vector<std::string> &args = {})
+    {
+        Settings s;
+        s.mode = 0;
+        if (!openOnTcp(args.empty() ? std::vector<std::string>{"--records", recordsArg({{0, 40}, {1, 25}})}
+                                    : args,
+                       s))
+            return false;
+        select(*form, areas);
+        clickSwitch(*form);
+        return waitCompleted(*form);
+    }
+
+    ChartWindow *openChart()
+    {
+        if (!form->Chart1->isEnabled())
+            return nullptr;
+        form->Chart1->trigger();
+        auto *chart = form->findChild<ChartWindow *>();
+        return chart && QTest::qWaitForWindowExposed(chart) ? chart : nullptr;
+    }
+
+  private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    // Series, points, axes and figures equal what the grid holds; a record edited out of time order is
+    // drawn in time order.
+    void chartOfSectorLog()
+    {
+        QVERIFY(download({0, 1}));
+        const int records = form->gridModel->rowCount() - 2;
+        QCOMPARE(records, 65);
+        // Record 1 moved to the end of the log by the operator.
+        form->gridModel->setCell(1, 1, QStringLiteral("31/12/99"));
+        ChartWindow *chart = openChart();
+        QVERIFY(chart);
+        const ChartModel &data = chart->data();
+        QCOMPARE(data.recordCount(), records);
+        QCOMPARE(data.row(records - 1), 1);
+        QCOMPARE(data.quantities().size(), size_t(18)); // the simulator's default configuration
+        QCOMPARE(data.quantities()[3].name, QStringLiteral("ILN1 : A"));
+        QCOMPARE(data.quantities()[3].unit, QStringLiteral("A"));
+
+        // The first three ticked: VLN1..3, on one axis in volts.
+        QCOMPARE(chart->chart()->series().size(), 3);
+        QCOMPARE(chart->valueAxes().size(), size_t(1));
+        QCOMPARE(chart->valueAxes()[0]->titleText(), QStringLiteral("V"));
+        for (int q = 0; q < 3; ++q) {
+            const QList<QPointF> points = chart->seriesOf(q)->points();
+            QCOMPARE(points.size(), records);
+            for (int i = 0; i < records; ++i) {
+                const int row = data.row(i);
+                QCOMPARE(points[i].x(), rowTime(*form, row));
+                QCOMPARE(points[i].y(), form->gridModel->number(row, 3 + q));
+                QVERIFY(i == 0 || points[i].x() >= points[i - 1].x());
+            }
+        }
+
+        // Amperes take the second axis; a third unit cannot be ticked.
+        chart->quantityList->item(3)->setCheckState(Qt::Checked);
+        QCOMPARE(chart->valueAxes().size(), size_t(2));
+        QCOMPARE(chart->valueAxes()[1]->titleText(), QStringLiteral("A"));
+        QCOMPARE(chart->seriesOf(3)->attachedAxes().contains(chart->valueAxes()[1]), true);
+        QListWidgetItem *powerFactor = chart->quantityList->item(6);
+        QVERIFY(!(powerFactor->flags() & Qt::ItemIsEnabled));
+        powerFactor->setCheckState(Qt::Checked);
+        QCOMPARE(powerFactor->checkState(), Qt::Unchecked);
+        QCOMPARE(chart->chart()->series().size(), 4);
+
+        // Zoomed to records 10..30 of the time order: the figures of exactly those records.
+        const double from = data.time(10), to = data.time(30);
+        chart->setTimeRange(from, to);
+        double min = INFINITY, max = -INFINITY, sum = 0;
+        int count = 0;
+        for (int row = 1; row <= records; ++row) {
+            const double t = rowTime(*form, row);
+            if (t < from || t > to)
+                continue;
+            const double v = form->gridModel->cell(row, 6).toDouble();
+            min = std::min(min, v);
+            max = std::max(max, v);
+            sum += v;
+            ++count;
+        }
+        QVERIFY(count >= 21);
+        QCOMPARE(chart->statsTable->rowCount(), 4);
+        const QStringList stats = statsRow(*chart, 3);
+        QCOMPARE(stats[0], QStringLiteral("ILN1 : A"));
+        QCOMPARE(stats[1].toDouble(), min);
+        QCOMPARE(stats[2].toDouble(), max);
+        QVERIFY(std::abs(stats[3].toDouble() - sum / count) < 1e-4);
+        // The axes fit the zoomed values; a double click shows the whole log again.
+        QVERIFY(chart->valueAxes()[1]->min() <= min && chart->valueAxes()[1]->max() >= max);
+        QVERIFY(chart->valueAxes()[1]->max() - chart->valueAxes()[1]->min() < (max - min) * 1.2);
+        QTest::mouseDClick(chart->findChild<QChartView *>(QStringLiteral("chartView"))->viewport(),
+                           Qt::LeftButton, {}, QPoint(200, 150));
+        QCOMPARE(chart->timeFrom(), data.time(0));
+        QCOMPARE(chart->timeTo(), data.time(records - 1));
+
+        const QString png = QDir::current().absoluteFilePath(QStringLiteral("chart.png"));
+        QVERIFY(chart->exportPng(png));
+        const QImage image(png);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() >= 480 && image.height() >= 300);
+        saveScreenshot(*chart, QStringLiteral("chart.png"));
+    }
+
+    // The chart follows a download that runs while it is open, and an energy log's units come from the
+    // energy table.
+    void chartFollowsDownload()
+    {
+        QVERIFY(download({kEnergyArea}, {"--records", recordsArg({{0, 30}, {kEnergyArea, 12}})}));
+        ChartWindow *chart = openChart();
+        QVERIFY(chart);
+        QCOMPARE(chart->data().recordCount(), 12);
+        QCOMPARE(chart->data().quantities()[0].unit, QStringLiteral("kWh"));
+        QCOMPARE(chart->data().quantities()[4].unit, QStringLiteral("V"));
+        QCOMPARE(chart->valueAxes()[0]->titleText(), QStringLiteral("kWh"));
+
+        select(*form, {0});
+        clickSwitch(*form);
+        QVERIFY(waitCompleted(*form));
+        QTRY_COMPARE(chart->data().recordCount(), 30);
+        QCOMPARE(chart->data().quantities()[0].name, QStringLiteral("VLN1 : V"));
+        QCOMPARE(chart->seriesOf(0)->count(), 30);
+    }
+
+    // Thousands of records are thinned to what the pixels can show, keeping every slice's extremes.
+    void thinnedSeriesKeepExtremes()
+    {
+        GridModel grid(2002, 4);
+        grid.setCells(0, 0, {"Record #", "Date", "Time", "VLN1 : V"});
+        for (int r = 1; r <= 2000; ++r) {
+            const int s = r - 1;
+            grid.setCells(r, 0,
+                          {QString::number(r), QStringLiteral("01/02/24"),
+                           QStringLiteral("%1:%2:%3")
+                               .arg(s / 3600, 2, 10, QChar('0'))
+                               .arg(s / 60 % 60, 2, 10, QChar('0'))
+                               .arg(s % 60, 2, 10, QChar('0'))});
+            const double v = r == 777 ? 500 : r == 1500 ? -20 : 230 + std::sin(r / 50.0);
+            grid.setValues(r, 3, std::span(&v, 1));
+        }
+        ChartModel data;
+        data.load(grid);
+        QCOMPARE(data.recordCount(), 2000);
+        QList<QPointF> points;
+        data.points(0, data.time(0), data.time(1999), 100, points);
+        QVERIFY(points.size() <= 202);
+        QVERIFY(points.size() >= 100);
+        auto has = [&points](double y) {
+            return std::any_of(points.begin(), points.end(), [y](QPointF p) { return p.y() == y; });
+        };
+        QVERIFY(has(500) && has(-20));
+        QVERIFY(
+            std::is_sorted(points.begin(), points.end(), [](QPointF a, QPointF b) { return a.x() < b.x(); }));
+        QCOMPARE(data.nearest(data.time(776) + 400), 776);
+        const ChartModel::Stats all = data.stats(0, data.time(0), data.time(1999));
+        QCOMPARE(all.count, 2000);
+        QCOMPARE(all.max, 500.0);
+        QCOMPARE(all.min, -20.0);
+    }
+
+    // Enlarged, the grid and the parameter list grow and status panel 0 widens; never below the design
+    // size. Numbers stand right in their cells, texts stay as they are; status panels show their text as a
+    // tooltip.
+    void windowGrows()
+    {
+        QVERIFY(download({0}));
+        QCOMPARE(form->size(), QSize(820, 598));
+        QCOMPARE(form->minimumSize(), QSize(820, 598));
+        const QSize grid = form->grid->size(), list = form->list1->size();
+        const int panel0 = form->statusPanel[0]->width();
+        form->resize(1220, 898);
+        QTRY_VERIFY(form->grid->height() > grid.height() + 150);
+        QVERIFY(form->grid->width() >= grid.width() + 400);
+        QVERIFY(form->list1->height() > list.height() + 50);
+        QCOMPARE(form->statusPanel[0]->width(), panel0 + 400);
+        form->resize(600, 400);
+        QTRY_COMPARE(form->size(), QSize(820, 598));
+        QTRY_COMPARE(form->grid->size(), grid);
+
+        const QModelIndex value = form->gridView->index(1, 3), date = form->gridView->index(1, 1);
+        QCOMPARE(value.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, int(Qt::AlignRight));
+        QCOMPARE(date.data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight, 0);
+        for (int p = 0; p < 4; ++p)
+            QCOMPARE(form->statusPanel[size_t(p)]->toolTip(), statusText(*form, p));
+        QVERIFY(!statusText(*form, 0).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestView)
+#include "tst_view.moc"
