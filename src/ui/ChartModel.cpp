@@ -41,27 +41,50 @@ QString energyUnit(const QString &header)
     return {};
 }
 
-// "dd/mm/yy" and "hh:mm:ss" as the grid shows them; NaN when they name no valid instant.
-double recordTime(const QString &date, const QString &time)
+// The local zone's offset of each hour asked for, remembered: asking the zone costs system calls, and
+// records come in runs of the same hour. Zones change their offset on the hour.
+class LocalOffset
 {
-    const QStringList d = date.split(QLatin1Char('/'));
-    const QStringList t = time.split(QLatin1Char(':'));
-    if (d.size() != 3 || t.size() != 3)
+  public:
+    qint64 seconds(QDate day, int hour)
+    {
+        if (day != lastDay || hour != lastHour) {
+            lastDay = day;
+            lastHour = hour;
+            offset = QDateTime(day, QTime(hour, 0)).offsetFromUtc();
+        }
+        return offset;
+    }
+
+  private:
+    QDate lastDay;
+    int lastHour = -1;
+    qint64 offset = 0;
+};
+
+// "dd/mm/yy" and "hh:mm:ss" as the grid shows them; NaN when they name no valid instant.
+double recordTime(const QString &date, const QString &time, LocalOffset &zone)
+{
+    const QStringView d(date), t(time);
+    if (d.size() != 8 || t.size() != 8 || d[2] != u'/' || d[5] != u'/' || t[2] != u':' || t[5] != u':')
         return NAN;
     int n[6];
     bool ok = true;
     for (int i = 0; i < 3 && ok; ++i) {
-        n[i] = d[i].toInt(&ok);
+        n[i] = d.mid(3 * i, 2).toInt(&ok);
         if (ok)
-            n[3 + i] = t[i].toInt(&ok);
+            n[3 + i] = t.mid(3 * i, 2).toInt(&ok);
     }
-    if (!ok || n[2] < 0 || n[2] > 99)
+    if (!ok || n[2] < 0)
         return NAN;
     const QDate day(2000 + n[2], n[1], n[0]);
     const QTime clock(n[3], n[4], n[5]);
     if (!day.isValid() || !clock.isValid())
         return NAN;
-    return double(QDateTime(day, clock).toMSecsSinceEpoch());
+    constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
+    const qint64 seconds =
+        (day.toJulianDay() - kEpochJulianDay) * 86400 + clock.msecsSinceStartOfDay() / 1000;
+    return double((seconds - zone.seconds(day, n[3])) * 1000);
 }
 
 } // namespace
@@ -84,8 +107,9 @@ void ChartModel::load(const GridModel &grid)
     }
 
     std::vector<std::pair<double, int>> order; // time, grid row
+    LocalOffset zone;
     for (int r = 1; r < grid.rowCount(); ++r) {
-        const double t = recordTime(grid.cell(r, kDateColumn), grid.cell(r, kTimeColumn));
+        const double t = recordTime(grid.cell(r, kDateColumn), grid.cell(r, kTimeColumn), zone);
         if (!std::isnan(t))
             order.emplace_back(t, r);
     }

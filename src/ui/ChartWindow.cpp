@@ -366,12 +366,11 @@ void ChartWindow::zoomInto(const QRectF &rect)
     const QRectF r = rect.normalized().intersected(plot);
     if (r.width() <= 0 || r.height() <= 0)
         return;
-    for (size_t a = 0; a < axes.size(); ++a) {
-        if (!axisUsed[a])
-            continue;
-        const double lo = axes[a]->min(), span = axes[a]->max() - lo;
-        axes[a]->setRange(lo + (plot.bottom() - r.bottom()) / plot.height() * span,
-                          lo + (plot.bottom() - r.top()) / plot.height() * span);
+    for (auto &[lo, hi] : valueRanges) {
+        const double span = hi - lo;
+        const double base = lo;
+        lo = base + (plot.bottom() - r.bottom()) / plot.height() * span;
+        hi = base + (plot.bottom() - r.top()) / plot.height() * span;
     }
     valuesFixed = true;
     setTimeRange(timeAt(r.left()), timeAt(r.right()));
@@ -383,11 +382,10 @@ void ChartWindow::pan(QPointF delta)
     if (plot.width() <= 0 || plot.height() <= 0)
         return;
     if (delta.y() != 0) {
-        for (size_t a = 0; a < axes.size(); ++a) {
-            if (!axisUsed[a])
-                continue;
-            const double shift = delta.y() / plot.height() * (axes[a]->max() - axes[a]->min());
-            axes[a]->setRange(axes[a]->min() + shift, axes[a]->max() + shift);
+        for (auto &[lo, hi] : valueRanges) {
+            const double shift = delta.y() / plot.height() * (hi - lo);
+            lo += shift;
+            hi += shift;
         }
         valuesFixed = true;
     }
@@ -416,24 +414,34 @@ void ChartWindow::resetZoom()
 
 void ChartWindow::redraw()
 {
+    std::vector<ChartModel::Stats> stats(series.size());
+    for (size_t q = 0; q < series.size(); ++q)
+        if (series[q])
+            stats[q] = model.stats(int(q), from, to);
+    if (!valuesFixed)
+        fitValueRanges(stats);
+
+    // Every range change lays out every series again: done while they are empty, it costs nothing.
+    for (QLineSeries *s : series)
+        if (s)
+            s->replace(QList<QPointF>());
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from)),
                        QDateTime::fromMSecsSinceEpoch(qint64(to)));
+    for (size_t a = 0; a < axes.size(); ++a)
+        if (axisUsed[a])
+            axes[a]->setRange(valueRanges[a].first, valueRanges[a].second);
     // One bucket per pixel column: thinning below that would show.
-    const int buckets = std::max(int(chartBox->plotArea().width()), 200);
-    std::vector<ChartModel::Stats> stats(series.size());
+    const int buckets = std::max(int(chartBox->plotArea().width()) / 2, 200);
     for (size_t q = 0; q < series.size(); ++q) {
         if (!series[q])
             continue;
         model.points(int(q), from, to, buckets, scratch);
         series[q]->replace(scratch);
-        stats[q] = model.stats(int(q), from, to);
     }
-    if (!valuesFixed)
-        fitValueAxes(stats);
     fillStats(stats);
 }
 
-void ChartWindow::fitValueAxes(const std::vector<ChartModel::Stats> &stats)
+void ChartWindow::fitValueRanges(const std::vector<ChartModel::Stats> &stats)
 {
     const auto &quantities = model.quantities();
     for (size_t a = 0; a < axes.size(); ++a) {
@@ -453,7 +461,7 @@ void ChartWindow::fitValueAxes(const std::vector<ChartModel::Stats> &stats)
             hi = 1;
         }
         const double margin = hi > lo ? (hi - lo) * 0.05 : std::max(std::abs(hi) * 0.05, 1.0);
-        axes[a]->setRange(lo - margin, hi + margin);
+        valueRanges[a] = {lo - margin, hi + margin};
     }
 }
 

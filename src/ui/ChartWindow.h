@@ -71,7 +71,7 @@ class ChartWindow : public QWidget
     void rebuildQuantityList();
     void showTicked();
     void redraw();
-    void fitValueAxes(const std::vector<ChartModel::Stats> &stats);
+    void fitValueRanges(const std::vector<ChartModel::Stats> &stats);
     void fillStats(const std::vector<ChartModel::Stats> &stats);
     void dropSeries(size_t quantity);
     void savePngClicked();
@@ -85,8 +85,9 @@ class ChartWindow : public QWidget
     std::array<QValueAxis *, 2> axes;
     std::array<QString, 2> axisUnits; // unit of each axis in use; empty and unused when not
     std::array<bool, 2> axisUsed{};
-    std::vector<QLineSeries *> series; // per quantity; null when not ticked
-    QList<QPointF> scratch;            // reused for every series' points
+    std::array<std::pair<double, double>, 2> valueRanges{}; // of each axis in use, set at the next redraw
+    std::vector<QLineSeries *> series;                      // per quantity; null when not ticked
+    QList<QPointF> scratch;                                 // reused for every series' points
     QTimer *refreshTimer;
     double from = 0, to = 0;
     bool zoomed = false;      // the time range is the operator's, not the whole log
