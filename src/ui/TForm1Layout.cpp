@@ -132,8 +132,10 @@ void TForm1::buildConnectionPanel()
     QFont memoFont = Memo1->font();
     memoFont.setBold(true);
     Memo1->setFont(memoFont);
+    // Navy reads well only on a light background; a dark desktop keeps its own text colour.
     QPalette memoPalette = Memo1->palette();
-    memoPalette.setColor(QPalette::Text, QColor(0, 0, 128));
+    if (memoPalette.color(QPalette::Base).lightness() >= 128)
+        memoPalette.setColor(QPalette::Text, QColor(0, 0, 128));
     Memo1->setPalette(memoPalette);
 
     BitBtn1 = named(new QPushButton(Panel1), "BitBtn1");

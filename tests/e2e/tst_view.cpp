@@ -38,6 +38,26 @@ QStringList statsRow(ChartWindow &chart, int row)
     return cells;
 }
 
+// A dark desktop, as a dark theme gives it to the program.
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(45, 45, 48), base(30, 30, 32), text(230, 230, 230);
+    for (auto role : {QPalette::Window, QPalette::Button})
+        p.setColor(role, window);
+    for (auto role : {QPalette::Base, QPalette::AlternateBase, QPalette::ToolTipBase})
+        p.setColor(role, base);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
+        p.setColor(role, text);
+    return p;
+}
+
+bool readable(const QWidget *w)
+{
+    const QPalette &p = w->palette();
+    return std::abs(p.color(QPalette::Text).lightness() - p.color(QPalette::Base).lightness()) > 100;
+}
+
 } // namespace
 
 class TestView : public QObject, public WindowFixture
@@ -233,6 +253,27 @@ class TestView : public QObject, public WindowFixture
         for (int p = 0; p < 4; ++p)
             QCOMPARE(form->statusPanel[size_t(p)]->toolTip(), statusText(*form, p));
         QVERIFY(!statusText(*form, 0).isEmpty());
+    }
+
+    // On a dark desktop the window and the chart keep their texts readable: only lamps and flags have
+    // colours of their own.
+    void darkDesktop()
+    {
+        struct Restore {
+            QPalette light = QApplication::palette();
+            ~Restore() { QApplication::setPalette(light); }
+        } restore;
+        QApplication::setPalette(darkPalette());
+        QVERIFY(download({0, 1}));
+        for (QWidget *w : std::initializer_list<QWidget *>{form->Memo1, form->list1, form->grid})
+            QVERIFY2(readable(w), qPrintable(w->objectName()));
+        QVERIFY(form->list1->palette().color(QPalette::Base).lightness() < 128);
+        saveScreenshot(*form, QStringLiteral("dark-window.png"));
+        ChartWindow *chart = openChart();
+        QVERIFY(chart);
+        QVERIFY(chart->chart()->backgroundBrush().color().lightness() < 128);
+        chart->quantityList->item(3)->setCheckState(Qt::Checked);
+        saveScreenshot(*chart, QStringLiteral("dark-chart.png"));
     }
 };
 
