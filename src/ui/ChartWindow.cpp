@@ -5,6 +5,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QDir>
@@ -167,7 +168,11 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
     statsTable->verticalHeader()->hide();
     statsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     statsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    statsTable->setMaximumHeight(130);
+    // Four quantities show without scrolling.
+    const int rowHeight = statsTable->fontMetrics().height() + 6;
+    statsTable->verticalHeader()->setDefaultSectionSize(rowHeight);
+    statsTable->setFixedHeight(statsTable->horizontalHeader()->sizeHint().height() + 4 * rowHeight +
+                               2 * statsTable->frameWidth());
     hoverLabel = new QLabel;
     hoverLabel->setObjectName(QStringLiteral("hoverLabel"));
     hoverLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -517,6 +522,8 @@ void ChartWindow::hoverAt(QPointF scenePos)
 
 bool ChartWindow::exportPng(const QString &path)
 {
+    // The chart lays out axes and legend on queued events: a picture taken before them shows old ones.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return view->grab().save(path, "PNG");
 }
 

@@ -176,7 +176,7 @@ class TestView : public QObject, public WindowFixture
     // energy table.
     void chartFollowsDownload()
     {
-        QVERIFY(download({kEnergyArea}, {"--records", recordsArg({{0, 30}, {kEnergyArea, 12}})}));
+        QVERIFY(download({kEnergyArea}, {"--records", recordsArg({{0, 96}, {kEnergyArea, 12}})}));
         ChartWindow *chart = openChart();
         QVERIFY(chart);
         QCOMPARE(chart->data().recordCount(), 12);
@@ -187,9 +187,24 @@ class TestView : public QObject, public WindowFixture
         select(*form, {0});
         clickSwitch(*form);
         QVERIFY(waitCompleted(*form));
-        QTRY_COMPARE(chart->data().recordCount(), 30);
+        QTRY_COMPARE(chart->data().recordCount(), 96);
         QCOMPARE(chart->data().quantities()[0].name, QStringLiteral("VLN1 : V"));
-        QCOMPARE(chart->seriesOf(0)->count(), 30);
+        QCOMPARE(chart->seriesOf(0)->count(), 96);
+        chart->quantityList->item(3)->setCheckState(Qt::Checked);
+        // Hovering the middle of the day names the record of midday with its four values.
+        const QPointF middle = chart->chart()->plotArea().center();
+        chart->hoverAt(middle);
+        const int record = chart->data().nearest(chart->timeAt(middle.x()));
+        QVERIFY(record > 30 && record < 66);
+        const int row = chart->data().row(record);
+        QCOMPARE(chart->hoverLabel->text().split(QStringLiteral("   ")),
+                 QStringList({form->gridModel->cell(row, 1) + ' ' + form->gridModel->cell(row, 2),
+                              "VLN1 = " + form->gridModel->cell(row, 3) + " V",
+                              "VLN2 = " + form->gridModel->cell(row, 4) + " V",
+                              "VLN3 = " + form->gridModel->cell(row, 5) + " V",
+                              "ILN1 = " + form->gridModel->cell(row, 6) + " A"}));
+        QVERIFY(chart->exportPng(QStringLiteral("day.png")));
+        saveScreenshot(*chart, QStringLiteral("screenshot-chart.png"));
     }
 
     // Thousands of records are thinned to what the pixels can show, keeping every slice's extremes.
@@ -268,11 +283,12 @@ class TestView : public QObject, public WindowFixture
         for (QWidget *w : std::initializer_list<QWidget *>{form->Memo1, form->list1, form->grid})
             QVERIFY2(readable(w), qPrintable(w->objectName()));
         QVERIFY(form->list1->palette().color(QPalette::Base).lightness() < 128);
-        saveScreenshot(*form, QStringLiteral("dark-window.png"));
+        saveScreenshot(*form, QStringLiteral("screenshot-dark.png"));
         ChartWindow *chart = openChart();
         QVERIFY(chart);
         QVERIFY(chart->chart()->backgroundBrush().color().lightness() < 128);
         chart->quantityList->item(3)->setCheckState(Qt::Checked);
+        QVERIFY(chart->exportPng(QStringLiteral("dark.png")));
         saveScreenshot(*chart, QStringLiteral("dark-chart.png"));
     }
 };
