@@ -1,7 +1,7 @@
 #include "ui/ChartWindow.h"
 
+#include "text/NumberFormat.h"
 #include "ui/GridModel.h"
-#include "ui/NumberFormat.h"
 
 #include <QChart>
 #include <QChartView>
