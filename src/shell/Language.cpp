@@ -75,6 +75,7 @@ constexpr Text captionTexts[] = {
      u"Select the 1000 records to download from the device... "},
     {50, u"Enerji ", u"Energy "},
     {60, u"Grafik...", u"Chart..."},
+    {61, u"Dışa aktar...", u"Export..."},
     {62, u"Grafik", u"Chart"},
     {63, u"PNG olarak kaydet...", u"Save as PNG..."},
     {64, u"En küçük", u"Minimum"},

@@ -13,7 +13,7 @@ constexpr qsizetype kRecordCells = 34; // number, date, time and 31 values
 } // namespace
 
 GridModel::GridModel(int rowCount, int columnCount, QObject *parent)
-    : QAbstractTableModel(parent), rows(static_cast<size_t>(std::max(rowCount, 0))),
+    : QAbstractTableModel(parent), rows(static_cast<size_t>(std::max(rowCount, 0))), areas(rows.size(), -1),
       columns(std::max(columnCount, 0))
 {
 }
@@ -145,6 +145,17 @@ void GridModel::notifyChanged(int row, int first, int last)
         emit headerDataChanged(Qt::Horizontal, first, last);
 }
 
+void GridModel::setRowArea(int row, int area)
+{
+    if (row >= 0 && row < static_cast<int>(areas.size()))
+        areas[static_cast<size_t>(row)] = qint8(area);
+}
+
+int GridModel::rowArea(int row) const
+{
+    return row >= 0 && row < static_cast<int>(areas.size()) ? areas[static_cast<size_t>(row)] : -1;
+}
+
 void GridModel::setRowCount(int count)
 {
     count = std::max(count, 0);
@@ -152,10 +163,12 @@ void GridModel::setRowCount(int count)
     if (count > old) {
         beginInsertRows({}, old, count - 1);
         rows.resize(static_cast<size_t>(count));
+        areas.resize(rows.size(), -1);
         endInsertRows();
     } else if (count < old) {
         beginRemoveRows({}, count, old - 1);
         rows.resize(static_cast<size_t>(count));
+        areas.resize(rows.size());
         endRemoveRows();
     }
 }
@@ -178,6 +191,7 @@ void GridModel::clearCells()
 {
     for (Row &r : rows)
         r.clear();
+    std::fill(areas.begin(), areas.end(), qint8(-1));
     if (!rows.empty() && columns > 0) {
         emit dataChanged(index(0, 0), index(static_cast<int>(rows.size()) - 1, columns - 1));
         emit headerDataChanged(Qt::Horizontal, 0, columns - 1);

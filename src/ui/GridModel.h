@@ -37,6 +37,10 @@ class GridModel : public QAbstractTableModel
     // Values from (row, first) on, shown in the grid's number format.
     void setValues(int row, int first, std::span<const double> values);
 
+    // The log area (0..15) a record row was read from; -1 for rows that hold none.
+    void setRowArea(int row, int area);
+    int rowArea(int row) const;
+
     void setRowCount(int rows);
     void setColumnCount(int columns);
     // Empties every cell of every row; the counts stay.
@@ -50,5 +54,6 @@ class GridModel : public QAbstractTableModel
     void notifyChanged(int row, int first, int last);
 
     std::vector<Row> rows;
+    std::vector<qint8> areas; // per row
     int columns;
 };

@@ -97,6 +97,7 @@ void TForm1::connectHandlers()
     connect(grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu2->popup(grid->viewport()->mapToGlobal(pos)); });
     connect(S1, &QAction::triggered, this, guarded(this, [this] { S1Click(); }));
+    connect(Export1, &QAction::triggered, this, guarded(this, [this] { Export1Click(); }));
     connect(Chart1, &QAction::triggered, this, [this] { Chart1Click(); });
 }
 
@@ -209,6 +210,7 @@ void TForm1::ApplyLanguage(qint16 lang)
     d2->setEnabled(false);
     S1->setText(c[38]);
     S1->setEnabled(false);
+    Export1->setText(c[61]);
     Chart1->setText(c[60]);
     N1->setText(c[42]);
 }

@@ -114,6 +114,7 @@ class TForm1 : public QWidget, public WorkerView
     QTableView *grid;
     QMenu *PopupMenu2;
     QAction *S1;
+    QAction *Export1;
     QAction *Chart1;
     QPointer<ChartWindow> chartWindow; // open while the operator keeps it open
     QFileDialog *sDialog = nullptr;    // made at the first save: it watches the file system while it exists
@@ -179,6 +180,7 @@ class TForm1 : public QWidget, public WorkerView
     void d2Click();
     void iSwitchLed1Change();
     void S1Click();
+    void Export1Click();
     void Chart1Click();
 
   protected:

@@ -255,9 +255,14 @@ void TForm1::buildGrid()
     PopupMenu2 = named(new QMenu(this), "PopupMenu2");
     S1 = named(PopupMenu2->addAction(QString()), "S1");
     S1->setEnabled(false);
+    Export1 = named(PopupMenu2->addAction(QString()), "Export1");
+    PopupMenu2->addSeparator();
     Chart1 = named(PopupMenu2->addAction(QString()), "Chart1");
-    // The grid's other views are there when saving is.
-    connect(S1, &QAction::changed, this, [this] { Chart1->setEnabled(S1->isEnabled()); });
+    // The grid's other uses are there when saving is.
+    connect(S1, &QAction::changed, this, [this] {
+        Export1->setEnabled(S1->isEnabled());
+        Chart1->setEnabled(S1->isEnabled());
+    });
     downloadRepaint = new QTimer(this);
     downloadRepaint->setInterval(kDownloadRepaintMs);
     connect(downloadRepaint, &QTimer::timeout, this, &TForm1::repaintDownloadView);

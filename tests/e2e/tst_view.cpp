@@ -9,7 +9,10 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineSeries>
 #include <QTableWidget>
 #include <QValueAxis>
@@ -268,6 +271,60 @@ class TestView : public QObject, public WindowFixture
         for (int p = 0; p < 4; ++p)
             QCOMPARE(form->statusPanel[size_t(p)]->toolTip(), statusText(*form, p));
         QVERIFY(!statusText(*form, 0).isEmpty());
+    }
+
+    // Export... writes the records for other programs: comma separated with the area of each record, ISO
+    // 8601 times and "." decimals, or JSON lines, whatever the window's locale.
+    void exportForOtherPrograms()
+    {
+        QVERIFY(download({0, 1}));
+        QVERIFY(form->Export1->isEnabled());
+        auto exportAs = [this](const QString &filter, const QString &name) {
+            ModalAnswer dialog([&](QWidget *modal) {
+                auto *d = qobject_cast<QFileDialog *>(modal);
+                QVERIFY(d);
+                QCOMPARE(d->nameFilters(), QStringList({"CSV (*.csv)", "JSON lines (*.jsonl)"}));
+                d->selectNameFilter(filter);
+                d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
+                QMetaObject::invokeMethod(d, "accept");
+            });
+            form->Export1->trigger();
+            QVERIFY(dialog.seen());
+        };
+        const QLocale previous;
+        QLocale::setDefault(QLocale(QLocale::Turkish)); // "," decimals in the grid
+        exportAs(QStringLiteral("CSV (*.csv)"), QStringLiteral("records.csv"));
+        exportAs(QStringLiteral("JSON lines (*.jsonl)"), QStringLiteral("records.jsonl"));
+        QLocale::setDefault(previous);
+
+        QFile csv(QStringLiteral("DATA/records.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.size(), 1 + 65 + 1); // header, records, nothing after the last line feed
+        const QList<QByteArray> header = lines[0].split(',');
+        QCOMPARE(header.mid(0, 4), QList<QByteArray>({"analyzer", "area", "record", "time"}));
+        QCOMPARE(header[4], QByteArray("VLN1 [V]"));
+        for (int row = 1; row <= 65; ++row) {
+            const QList<QByteArray> f = lines[row].split(',');
+            QCOMPARE(f.size(), header.size());
+            QCOMPARE(f[1], QByteArray(row <= 40 ? "1" : "2"));
+            QCOMPARE(f[2], form->gridModel->cell(row, 0).toLatin1());
+            QCOMPARE(QDateTime::fromString(QString::fromLatin1(f[3]), Qt::ISODate).toMSecsSinceEpoch(),
+                     qint64(rowTime(*form, row)));
+            QCOMPARE(f[4].toDouble(), form->gridModel->number(row, 3));
+            QCOMPARE(f[4 + 6].toDouble(), form->gridModel->number(row, 3 + 6)); // a power factor
+        }
+
+        QFile jsonl(QStringLiteral("DATA/records.jsonl"));
+        QVERIFY(jsonl.open(QIODevice::ReadOnly));
+        const QList<QByteArray> objects = jsonl.readAll().trimmed().split('\n');
+        QCOMPARE(objects.size(), 65);
+        const QJsonObject last = QJsonDocument::fromJson(objects.last()).object();
+        QCOMPARE(last.value("area").toInt(), 2);
+        QCOMPARE(last.value("record").toInt(), form->gridModel->cell(65, 0).toInt());
+        QCOMPARE(last.value("values").toObject().size(), header.size() - 4);
+        QCOMPARE(last.value("values").toObject().value("VLN1 [V]").toDouble(),
+                 form->gridModel->number(65, 3));
     }
 
     // On a dark desktop the window and the chart keep their texts readable: only lamps and flags have
