@@ -120,7 +120,7 @@ class ChartView : public QChartView
   private:
     enum class Mode { None, Band, Pan };
     ChartWindow *window;
-    QRubberBand band{QRubberBand::Rectangle, this};
+    QRubberBand band{QRubberBand::Rectangle, viewport()};
     QPoint last;
     Mode mode = Mode::None;
 };
@@ -138,7 +138,27 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
 {
     setObjectName(QStringLiteral("ChartWindow"));
     setWindowTitle(texts.captions[ChartTitle]);
+    buildChart();
+    buildPanels();
+    resize(900, 620);
 
+    refreshTimer = new QTimer(this);
+    refreshTimer->setSingleShot(true);
+    refreshTimer->setInterval(kRefreshMs);
+    connect(refreshTimer, &QTimer::timeout, this, &ChartWindow::refresh);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved,
+                        &QAbstractItemModel::columnsInserted, &QAbstractItemModel::columnsRemoved})
+        connect(&grid, signal, this, &ChartWindow::scheduleRefresh);
+    connect(&grid, &QAbstractItemModel::dataChanged, this, &ChartWindow::scheduleRefresh);
+    connect(&grid, &QAbstractItemModel::headerDataChanged, this, &ChartWindow::scheduleRefresh);
+    connect(quantityList, &QListWidget::itemChanged, this, &ChartWindow::showTicked);
+    connect(pngButton, &QPushButton::clicked, this, &ChartWindow::savePngClicked);
+
+    refresh();
+}
+
+void ChartWindow::buildChart()
+{
     chartBox = new QChart;
     // The theme follows the desktop's palette: a light chart on a dark desktop would glare.
     chartBox->setTheme(palette().color(QPalette::Window).lightness() < 128 ? QChart::ChartThemeDark
@@ -155,9 +175,11 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
     }
     view = new ChartView(chartBox, this);
     view->setObjectName(QStringLiteral("chartView"));
-    view->setToolTip(texts.captions[Hint]);
     view->setMinimumSize(480, 300);
+}
 
+void ChartWindow::buildPanels()
+{
     quantityList = new QListWidget;
     quantityList->setObjectName(QStringLiteral("quantityList"));
     quantityList->setMaximumWidth(180);
@@ -176,6 +198,7 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
     hoverLabel = new QLabel;
     hoverLabel->setObjectName(QStringLiteral("hoverLabel"));
     hoverLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    hoverLabel->setText(texts.captions[Hint]); // until the pointer is over the chart
     pngButton = new QPushButton(texts.captions[SavePng]);
     pngButton->setObjectName(QStringLiteral("pngButton"));
 
@@ -192,21 +215,6 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addLayout(buttons);
-    resize(900, 620);
-
-    refreshTimer = new QTimer(this);
-    refreshTimer->setSingleShot(true);
-    refreshTimer->setInterval(kRefreshMs);
-    connect(refreshTimer, &QTimer::timeout, this, &ChartWindow::refresh);
-    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved,
-                        &QAbstractItemModel::columnsInserted, &QAbstractItemModel::columnsRemoved})
-        connect(&grid, signal, this, &ChartWindow::scheduleRefresh);
-    connect(&grid, &QAbstractItemModel::dataChanged, this, &ChartWindow::scheduleRefresh);
-    connect(&grid, &QAbstractItemModel::headerDataChanged, this, &ChartWindow::scheduleRefresh);
-    connect(quantityList, &QListWidget::itemChanged, this, &ChartWindow::showTicked);
-    connect(pngButton, &QPushButton::clicked, this, &ChartWindow::savePngClicked);
-
-    refresh();
 }
 
 void ChartWindow::scheduleRefresh()

@@ -67,6 +67,8 @@ class ChartWindow : public QWidget
     QPushButton *pngButton;
 
   private:
+    void buildChart();
+    void buildPanels();
     void scheduleRefresh();
     void rebuildQuantityList();
     void showTicked();
