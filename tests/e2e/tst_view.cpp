@@ -16,6 +16,7 @@
 #include <QLineSeries>
 #include <QTableWidget>
 #include <QValueAxis>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -53,6 +54,24 @@ QPalette darkPalette()
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText})
         p.setColor(role, text);
     return p;
+}
+
+// A grid of records one second apart from 01/02/24 00:00:00, one quantity of a sine with a peak of 500 at
+// record 777 and a dip to -20 at record 1500.
+void fillSeconds(GridModel &grid, int records)
+{
+    grid.setCells(0, 0, {"Record #", "Date", "Time", "VLN1 : V"});
+    for (int r = 1; r <= records; ++r) {
+        const int s = r - 1;
+        grid.setCells(r, 0,
+                      {QString::number(r), QStringLiteral("01/02/24"),
+                       QStringLiteral("%1:%2:%3")
+                           .arg(s / 3600, 2, 10, QChar('0'))
+                           .arg(s / 60 % 60, 2, 10, QChar('0'))
+                           .arg(s % 60, 2, 10, QChar('0'))});
+        const double v = r == 777 ? 500 : r == 1500 ? -20 : 230 + std::sin(r / 50.0);
+        grid.setValues(r, 3, std::span(&v, 1));
+    }
 }
 
 bool readable(const QWidget *w)
@@ -214,18 +233,7 @@ class TestView : public QObject, public WindowFixture
     void thinnedSeriesKeepExtremes()
     {
         GridModel grid(2002, 4);
-        grid.setCells(0, 0, {"Record #", "Date", "Time", "VLN1 : V"});
-        for (int r = 1; r <= 2000; ++r) {
-            const int s = r - 1;
-            grid.setCells(r, 0,
-                          {QString::number(r), QStringLiteral("01/02/24"),
-                           QStringLiteral("%1:%2:%3")
-                               .arg(s / 3600, 2, 10, QChar('0'))
-                               .arg(s / 60 % 60, 2, 10, QChar('0'))
-                               .arg(s % 60, 2, 10, QChar('0'))});
-            const double v = r == 777 ? 500 : r == 1500 ? -20 : 230 + std::sin(r / 50.0);
-            grid.setValues(r, 3, std::span(&v, 1));
-        }
+        fillSeconds(grid, 2000);
         ChartModel data;
         data.load(grid);
         QCOMPARE(data.recordCount(), 2000);
@@ -244,6 +252,59 @@ class TestView : public QObject, public WindowFixture
         QCOMPARE(all.count, 2000);
         QCOMPARE(all.max, 500.0);
         QCOMPARE(all.min, -20.0);
+    }
+
+    // The mouse: the wheel zooms around the pointer, a dragged rectangle zooms into its time, a right drag
+    // pans, a double click shows everything.
+    void mouseZoomsAndPans()
+    {
+        GridModel grid(2002, 4);
+        fillSeconds(grid, 2000);
+        LANGUAGE texts;
+        fillLanguageTexts(texts, 1);
+        ChartWindow chart(grid, texts);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        QWidget *viewport = chart.findChild<QChartView *>(QStringLiteral("chartView"))->viewport();
+        const QRectF plot = chart.chart()->plotArea();
+        const double all = chart.timeTo() - chart.timeFrom();
+        QCOMPARE(all, 1999000.0);
+        const double pixel = all / plot.width();
+
+        const QPointF at(plot.left() + plot.width() / 4, plot.center().y());
+        const double under = chart.timeAt(at.x());
+        QWheelEvent wheel(at, viewport->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(viewport, &wheel);
+        QVERIFY(std::abs(chart.timeTo() - chart.timeFrom() - 0.8 * all) < 1);
+        QVERIFY(std::abs(chart.timeAt(at.x()) - under) < pixel); // the time under the pointer stays there
+
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, plot.center().toPoint());
+        QCOMPARE(chart.timeTo() - chart.timeFrom(), all);
+        const QPoint left(int(plot.left() + plot.width() * 0.25), int(plot.top() + 20));
+        const QPoint right(int(plot.left() + plot.width() * 0.75), int(plot.bottom() - 20));
+        const double from = chart.timeAt(left.x()), to = chart.timeAt(right.x());
+        QTest::mousePress(viewport, Qt::LeftButton, {}, left);
+        QTest::mouseMove(viewport, right);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, right);
+        QVERIFY2(std::abs(chart.timeFrom() - from) <= 2 * pixel && std::abs(chart.timeTo() - to) <= 2 * pixel,
+                 qPrintable(QStringLiteral("%1..%2 for %3..%4")
+                                .arg(chart.timeFrom())
+                                .arg(chart.timeTo())
+                                .arg(from)
+                                .arg(to)));
+        // Only the records of the rectangle's time count, and the value axis is the rectangle's.
+        const ChartModel::Stats inside = chart.data().stats(0, chart.timeFrom(), chart.timeTo());
+        QCOMPARE(chart.statsTable->item(0, 2)->text(), QStringLiteral("500"));
+        QCOMPARE(inside.max, 500.0);
+        QVERIFY(chart.valueAxes()[0]->max() < 500);
+
+        const double shown = chart.timeTo() - chart.timeFrom(), before = chart.timeFrom();
+        QTest::mousePress(viewport, Qt::RightButton, {}, plot.center().toPoint());
+        QTest::mouseMove(viewport, plot.center().toPoint() + QPoint(100, 0));
+        QTest::mouseRelease(viewport, Qt::RightButton, {}, plot.center().toPoint() + QPoint(100, 0));
+        QVERIFY(std::abs(chart.timeFrom() - (before - 100 * shown / plot.width())) < 1);
+        QCOMPARE(chart.timeTo() - chart.timeFrom(), shown);
     }
 
     // Enlarged, the grid and the parameter list grow and status panel 0 widens; never below the design
