@@ -1,6 +1,7 @@
 #include "ui/ChartWindow.h"
 
 #include "text/NumberFormat.h"
+#include "ui/ChartView.h"
 #include "ui/GridModel.h"
 
 #include <QChart>
@@ -17,9 +18,7 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPushButton>
-#include <QRubberBand>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
@@ -35,8 +34,6 @@ namespace
 
 constexpr int kDefaultTicked = 3;
 constexpr int kRefreshMs = 500; // at most two redraws a second while records arrive
-constexpr double kWheelStep = 0.8;
-constexpr int kMinimumBand = 4; // pixels; a smaller drag is a click
 constexpr double kEmptyRangeMs = 60'000;
 const QString kTimeFormat = QStringLiteral("dd/MM/yy HH:mm:ss"); // two-digit years, as the grid shows
 
@@ -49,80 +46,6 @@ enum Caption {
     Average = 66,
     Parameter = 67,
     Hint = 68
-};
-
-class ChartView : public QChartView
-{
-  public:
-    ChartView(QChart *chart, ChartWindow *window) : QChartView(chart), window(window)
-    {
-        setMouseTracking(true);
-        setRubberBand(QChartView::NoRubberBand);
-    }
-
-  protected:
-    void wheelEvent(QWheelEvent *event) override
-    {
-        const double steps = event->angleDelta().y() / 120.0;
-        if (steps != 0) {
-            const QRectF plot = chart()->plotArea();
-            const double x =
-                std::clamp(mapToScene(event->position().toPoint()).x(), plot.left(), plot.right());
-            window->zoomAround(window->timeAt(x), std::pow(kWheelStep, steps));
-        }
-        event->accept();
-    }
-    void mousePressEvent(QMouseEvent *event) override
-    {
-        last = event->pos();
-        if (event->button() == Qt::LeftButton) {
-            mode = Mode::Band;
-            band.setGeometry(QRect(last, QSize()));
-            band.show();
-        } else if (event->button() == Qt::RightButton || event->button() == Qt::MiddleButton) {
-            mode = Mode::Pan;
-            setCursor(Qt::ClosedHandCursor);
-        }
-        event->accept();
-    }
-    void mouseMoveEvent(QMouseEvent *event) override
-    {
-        if (mode == Mode::Band) {
-            band.setGeometry(QRect(last, event->pos()).normalized());
-        } else if (mode == Mode::Pan) {
-            window->pan(mapToScene(event->pos()) - mapToScene(last));
-            last = event->pos();
-        } else {
-            window->hoverAt(mapToScene(event->pos()));
-        }
-        event->accept();
-    }
-    void mouseReleaseEvent(QMouseEvent *event) override
-    {
-        if (mode == Mode::Band) {
-            band.hide();
-            const QRect r = band.geometry();
-            if (r.width() >= kMinimumBand && r.height() >= kMinimumBand)
-                window->zoomInto(QRectF(mapToScene(r.topLeft()), mapToScene(r.bottomRight())));
-        }
-        mode = Mode::None;
-        unsetCursor();
-        event->accept();
-    }
-    void mouseDoubleClickEvent(QMouseEvent *event) override
-    {
-        band.hide();
-        mode = Mode::None;
-        window->resetZoom();
-        event->accept();
-    }
-
-  private:
-    enum class Mode { None, Band, Pan };
-    ChartWindow *window;
-    QRubberBand band{QRubberBand::Rectangle, viewport()};
-    QPoint last;
-    Mode mode = Mode::None;
 };
 
 // The average shows four decimals at most: the grid's full precision would only be noise.
