@@ -213,7 +213,7 @@ class TForm1 : public QWidget, public WorkerView
     // record: the worker waits for every record's display, so painting would set the pace of the
     // download. The current row follows at those moments too.
     QTimer *downloadRepaint;
-    QWidget *topRow; // connection, configuration and sector panels
+    QWidget *topRow = nullptr; // connection, configuration and sector panels
     int pendingCurrentRow = -1;
     bool shown = false;
     bool settingsWriteFailed = false; // the last close could not write the settings file

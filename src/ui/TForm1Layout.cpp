@@ -295,7 +295,6 @@ void TForm1::buildStatusBar()
 void TForm1::buildLayout()
 {
     setMinimumSize(kClientWidth, kClientHeight);
-    resize(kClientWidth, kClientHeight);
     setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     buildConnectionPanel();
     buildConfigurationPanel();
@@ -317,6 +316,7 @@ void TForm1::buildLayout()
     layout->addWidget(topRow);
     layout->addWidget(Panel3, 1);
     layout->addWidget(StatusBar1);
+    resize(kClientWidth, kClientHeight);
 }
 
 void TForm1::resizeEvent(QResizeEvent *event)
