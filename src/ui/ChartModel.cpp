@@ -68,15 +68,19 @@ double recordTime(const QString &date, const QString &time, LocalOffset &zone)
     const QStringView d(date), t(time);
     if (d.size() != 8 || t.size() != 8 || d[2] != u'/' || d[5] != u'/' || t[2] != u':' || t[5] != u':')
         return NAN;
+    // Two digits each: a negative byte ("-1") names no date and fails here.
+    auto twoDigits = [](QStringView text, int at) {
+        const char16_t high = text[at].unicode(), low = text[at + 1].unicode();
+        return high >= u'0' && high <= u'9' && low >= u'0' && low <= u'9' ? (high - u'0') * 10 + (low - u'0')
+                                                                          : -1;
+    };
     int n[6];
-    bool ok = true;
-    for (int i = 0; i < 3 && ok; ++i) {
-        n[i] = d.mid(3 * i, 2).toInt(&ok);
-        if (ok)
-            n[3 + i] = t.mid(3 * i, 2).toInt(&ok);
+    for (int i = 0; i < 3; ++i) {
+        n[i] = twoDigits(d, 3 * i);
+        n[3 + i] = twoDigits(t, 3 * i);
+        if (n[i] < 0 || n[3 + i] < 0)
+            return NAN;
     }
-    if (!ok || n[2] < 0)
-        return NAN;
     const QDate day(2000 + n[2], n[1], n[0]);
     const QTime clock(n[3], n[4], n[5]);
     if (!day.isValid() || !clock.isValid())
@@ -124,11 +128,12 @@ void ChartModel::load(const GridModel &grid)
         rows[i] = order[i].second;
     }
     values.resize(columns.size());
-    for (size_t q = 0; q < columns.size(); ++q) {
-        values[q].resize(order.size());
-        for (size_t i = 0; i < order.size(); ++i)
+    for (std::vector<double> &v : values)
+        v.resize(order.size());
+    // Row by row: each grid row is a block of its own, visited once.
+    for (size_t i = 0; i < order.size(); ++i)
+        for (size_t q = 0; q < columns.size(); ++q)
             values[q][i] = grid.number(rows[i], columns[q].column);
-    }
 }
 
 double ChartModel::value(int quantity, int record) const

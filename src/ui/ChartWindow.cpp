@@ -76,6 +76,14 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
     connect(&grid, &QAbstractItemModel::headerDataChanged, this, &ChartWindow::scheduleRefresh);
     connect(quantityList, &QListWidget::itemChanged, this, &ChartWindow::showTicked);
     connect(pngButton, &QPushButton::clicked, this, &ChartWindow::savePngClicked);
+    // A wider plot needs finer thinning; after the chart's layout pass, not inside it.
+    connect(
+        chartBox, &QChart::plotAreaChanged, this,
+        [this] {
+            if (bucketCount() != drawnBuckets)
+                redraw();
+        },
+        Qt::QueuedConnection);
 
     refresh();
 }
@@ -366,8 +374,8 @@ void ChartWindow::redraw()
     for (size_t a = 0; a < axes.size(); ++a)
         if (axisUsed[a])
             axes[a]->setRange(valueRanges[a].first, valueRanges[a].second);
-    // One bucket per pixel column: thinning below that would show.
-    const int buckets = std::max(int(chartBox->plotArea().width()) / 2, 200);
+    const int buckets = bucketCount();
+    drawnBuckets = buckets;
     for (size_t q = 0; q < series.size(); ++q) {
         if (!series[q])
             continue;
@@ -375,6 +383,12 @@ void ChartWindow::redraw()
         series[q]->replace(scratch);
     }
     fillStats(stats);
+}
+
+int ChartWindow::bucketCount() const
+{
+    // A slice per two pixel columns, each drawn as its lowest and highest value: finer would not show.
+    return std::max(int(chartBox->plotArea().width()) / 2, 200);
 }
 
 void ChartWindow::fitValueRanges(const std::vector<ChartModel::Stats> &stats)

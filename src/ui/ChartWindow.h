@@ -73,6 +73,7 @@ class ChartWindow : public QWidget
     void rebuildQuantityList();
     void showTicked();
     void redraw();
+    int bucketCount() const;
     void fitValueRanges(const std::vector<ChartModel::Stats> &stats);
     void fillStats(const std::vector<ChartModel::Stats> &stats);
     void dropSeries(size_t quantity);
@@ -91,6 +92,7 @@ class ChartWindow : public QWidget
     std::vector<QLineSeries *> series;                      // per quantity; null when not ticked
     QList<QPointF> scratch;                                 // reused for every series' points
     QTimer *refreshTimer;
+    int drawnBuckets = 0; // thinning of the points shown
     double from = 0, to = 0;
     bool zoomed = false;      // the time range is the operator's, not the whole log
     bool valuesFixed = false; // the value ranges are the operator's (rectangle or pan)
