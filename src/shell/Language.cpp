@@ -77,7 +77,7 @@ constexpr Text captionTexts[] = {
     {60, u"Grafik...", u"Chart..."},
     {61, u"Dışa aktar...", u"Export..."},
     {62, u"Grafik", u"Chart"},
-    {63, u"PNG olarak kaydet...", u"Save as PNG..."},
+    {63, u"Resim olarak kaydet...", u"Save Picture..."},
     {64, u"En küçük", u"Minimum"},
     {65, u"En büyük", u"Maximum"},
     {66, u"Ortalama", u"Average"},

@@ -11,6 +11,7 @@
 #include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -18,8 +19,10 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
+#include <QSvgGenerator>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolTip>
@@ -40,7 +43,7 @@ const QString kTimeFormat = QStringLiteral("dd/MM/yy HH:mm:ss"); // two-digit ye
 // Caption indices of the chart's texts in LANGUAGE.
 enum Caption {
     ChartTitle = 62,
-    SavePng = 63,
+    SavePicture = 63,
     Minimum = 64,
     Maximum = 65,
     Average = 66,
@@ -75,7 +78,7 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
     connect(&grid, &QAbstractItemModel::dataChanged, this, &ChartWindow::scheduleRefresh);
     connect(&grid, &QAbstractItemModel::headerDataChanged, this, &ChartWindow::scheduleRefresh);
     connect(quantityList, &QListWidget::itemChanged, this, &ChartWindow::showTicked);
-    connect(pngButton, &QPushButton::clicked, this, &ChartWindow::savePngClicked);
+    connect(pngButton, &QPushButton::clicked, this, &ChartWindow::savePictureClicked);
     // A wider plot needs finer thinning; after the chart's layout pass, not inside it.
     connect(
         chartBox, &QChart::plotAreaChanged, this,
@@ -130,7 +133,7 @@ void ChartWindow::buildPanels()
     hoverLabel->setObjectName(QStringLiteral("hoverLabel"));
     hoverLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     hoverLabel->setText(texts.captions[Hint]); // until the pointer is over the chart
-    pngButton = new QPushButton(texts.captions[SavePng]);
+    pngButton = new QPushButton(texts.captions[SavePicture]);
     pngButton->setObjectName(QStringLiteral("pngButton"));
 
     auto *right = new QVBoxLayout;
@@ -472,13 +475,35 @@ bool ChartWindow::exportPng(const QString &path)
     return view->grab().save(path, "PNG");
 }
 
-void ChartWindow::savePngClicked()
+bool ChartWindow::exportSvg(const QString &path)
 {
-    const QString path = QFileDialog::getSaveFileName(
-        this, texts.captions[SavePng], QDir(QStringLiteral("DATA")).absolutePath(), QStringLiteral("*.png"));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(view->viewport()->size());
+    svg.setViewBox(QRect(QPoint(), view->viewport()->size()));
+    svg.setTitle(windowTitle());
+    QPainter painter;
+    if (!painter.begin(&svg))
+        return false;
+    view->scene()->render(&painter, QRectF(), view->sceneRect());
+    return painter.end() && QFileInfo(path).size() > 0;
+}
+
+void ChartWindow::savePictureClicked()
+{
+    const QStringList filters{QStringLiteral("PNG (*.png)"), QStringLiteral("SVG (*.svg)")};
+    QString filter;
+    QString path = QFileDialog::getSaveFileName(this, texts.captions[SavePicture],
+                                                QDir(QStringLiteral("DATA")).absolutePath(),
+                                                filters.join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())
         return;
-    const QString file = path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? path : path + ".png";
-    if (!exportPng(file))
-        QMessageBox::critical(this, windowTitle(), QDir::toNativeSeparators(file));
+    const bool svg = path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive) ||
+                     (filter == filters[1] && !path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive));
+    const QString suffix = svg ? QStringLiteral(".svg") : QStringLiteral(".png");
+    if (!path.endsWith(suffix, Qt::CaseInsensitive))
+        path += suffix;
+    if (!(svg ? exportSvg(path) : exportPng(path)))
+        QMessageBox::critical(this, windowTitle(), QDir::toNativeSeparators(path));
 }

@@ -53,6 +53,7 @@ class ChartWindow : public QWidget
     // Time at a horizontal position of the chart's scene.
     double timeAt(double sceneX) const;
     bool exportPng(const QString &path);
+    bool exportSvg(const QString &path);
 
     const ChartModel &data() const { return model; }
     QChart *chart() const { return chartBox; }
@@ -77,7 +78,7 @@ class ChartWindow : public QWidget
     void fitValueRanges(const std::vector<ChartModel::Stats> &stats);
     void fillStats(const std::vector<ChartModel::Stats> &stats);
     void dropSeries(size_t quantity);
-    void savePngClicked();
+    void savePictureClicked();
 
     const GridModel &grid;
     const LANGUAGE &texts;

@@ -191,6 +191,12 @@ class TestView : public QObject, public WindowFixture
         const QImage image(png);
         QVERIFY(!image.isNull());
         QVERIFY(image.width() >= 480 && image.height() >= 300);
+        QVERIFY(chart->exportSvg(QStringLiteral("chart.svg")));
+        QFile svg(QStringLiteral("chart.svg"));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        const QByteArray vector = svg.readAll();
+        QVERIFY(vector.contains("<svg") && vector.contains("</svg>"));
+        QVERIFY(vector.contains(">ILN1 : A<")); // the legend, as text
         saveScreenshot(*chart, QStringLiteral("chart.png"));
     }
 
