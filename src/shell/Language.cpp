@@ -85,6 +85,18 @@ constexpr Text captionTexts[] = {
     {56, u"İptal", u"Cancel"},
     {57, u"Duraklatıldı. Devam etmek için tekrar açınız, yeni okuma için seçimi değiştiriniz.",
      u"Paused. Switch on to resume, or change the selection for a new download."},
+    {60, u"Grafik...", u"Chart..."},
+    {61, u"Dışa aktar...", u"Export..."},
+    {62, u"Grafik", u"Chart"},
+    {63, u"Resim olarak kaydet...", u"Save Picture..."},
+    {64, u"En küçük", u"Minimum"},
+    {65, u"En büyük", u"Maximum"},
+    {66, u"Ortalama", u"Average"},
+    {67, u"Parametre", u"Parameter"},
+    {68,
+     u"Yakınlaştırmak için tekerleği çevirin ya da dikdörtgen çizin, kaydırmak için sağ tuşla sürükleyin, "
+     u"tümü için çift tıklayın.",
+     u"Wheel or drag a rectangle to zoom, drag with the right button to pan, double click to see all."},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

@@ -2,7 +2,10 @@
 
 #include "text/NumberFormat.h"
 
+#include <QLocale>
+
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -10,7 +13,7 @@ constexpr qsizetype kRecordCells = 34; // number, date, time and 31 values
 } // namespace
 
 GridModel::GridModel(int rowCount, int columnCount, QObject *parent)
-    : QAbstractTableModel(parent), rows(static_cast<size_t>(std::max(rowCount, 0))),
+    : QAbstractTableModel(parent), rows(static_cast<size_t>(std::max(rowCount, 0))), areas(rows.size(), -1),
       columns(std::max(columnCount, 0))
 {
 }
@@ -27,7 +30,12 @@ int GridModel::columnCount(const QModelIndex &parent) const
 
 QVariant GridModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid())
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return std::isnan(number(index.row(), index.column())) ? QVariant()
+                                                               : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     return cell(index.row(), index.column());
 }
@@ -66,6 +74,26 @@ QString GridModel::cell(int row, int column) const
     if (const double *value = std::get_if<double>(&r[column]))
         return formatGeneral(*value);
     return std::get<QString>(r[column]);
+}
+
+double GridModel::number(int row, int column) const
+{
+    if (row < 0 || column < 0 || row >= static_cast<int>(rows.size()))
+        return NAN;
+    const Row &r = rows[static_cast<size_t>(row)];
+    if (column >= r.size())
+        return NAN;
+    if (const double *value = std::get_if<double>(&r[column]))
+        return *value;
+    const QString &text = std::get<QString>(r[column]);
+    if (text.isEmpty())
+        return NAN;
+    bool ok = false;
+    const double value = QLocale().toDouble(text, &ok);
+    if (ok)
+        return value;
+    const double c = QLocale::c().toDouble(text, &ok);
+    return ok ? c : NAN;
 }
 
 void GridModel::setCell(int row, int column, const QString &text)
@@ -117,6 +145,17 @@ void GridModel::notifyChanged(int row, int first, int last)
         emit headerDataChanged(Qt::Horizontal, first, last);
 }
 
+void GridModel::setRowArea(int row, int area)
+{
+    if (row >= 0 && row < static_cast<int>(areas.size()))
+        areas[static_cast<size_t>(row)] = qint8(area);
+}
+
+int GridModel::rowArea(int row) const
+{
+    return row >= 0 && row < static_cast<int>(areas.size()) ? areas[static_cast<size_t>(row)] : -1;
+}
+
 void GridModel::setRowCount(int count)
 {
     count = std::max(count, 0);
@@ -124,10 +163,12 @@ void GridModel::setRowCount(int count)
     if (count > old) {
         beginInsertRows({}, old, count - 1);
         rows.resize(static_cast<size_t>(count));
+        areas.resize(rows.size(), -1);
         endInsertRows();
     } else if (count < old) {
         beginRemoveRows({}, count, old - 1);
         rows.resize(static_cast<size_t>(count));
+        areas.resize(rows.size());
         endRemoveRows();
     }
 }
@@ -150,6 +191,7 @@ void GridModel::clearCells()
 {
     for (Row &r : rows)
         r.clear();
+    std::fill(areas.begin(), areas.end(), qint8(-1));
     if (!rows.empty() && columns > 0) {
         emit dataChanged(index(0, 0), index(static_cast<int>(rows.size()) - 1, columns - 1));
         emit headerDataChanged(Qt::Horizontal, 0, columns - 1);

@@ -29,11 +29,17 @@ class GridModel : public QAbstractTableModel
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     QString cell(int row, int column) const;
+    // The cell as a number: a decoded value, or a text the operator typed that reads as one; NaN otherwise.
+    double number(int row, int column) const;
     void setCell(int row, int column, const QString &text);
     // Writes cells (row, first), (row, first + 1), ... in one change notification.
     void setCells(int row, int first, const QVector<QString> &texts);
     // Values from (row, first) on, shown in the grid's number format.
     void setValues(int row, int first, std::span<const double> values);
+
+    // The log area (0..15) a record row was read from; -1 for rows that hold none.
+    void setRowArea(int row, int area);
+    int rowArea(int row) const;
 
     void setRowCount(int rows);
     void setColumnCount(int columns);
@@ -48,5 +54,6 @@ class GridModel : public QAbstractTableModel
     void notifyChanged(int row, int first, int last);
 
     std::vector<Row> rows;
+    std::vector<qint8> areas; // per row
     int columns;
 };

@@ -98,6 +98,8 @@ void TForm1::connectHandlers()
     connect(grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu2->popup(grid->viewport()->mapToGlobal(pos)); });
     connect(S1, &QAction::triggered, this, guarded(this, [this] { S1Click(); }));
+    connect(Export1, &QAction::triggered, this, guarded(this, [this] { Export1Click(); }));
+    connect(Chart1, &QAction::triggered, this, [this] { Chart1Click(); });
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -228,6 +230,8 @@ void TForm1::ApplyLanguage(qint16 lang)
     d2->setEnabled(false);
     S1->setText(c[38]);
     S1->setEnabled(false);
+    Export1->setText(c[61]);
+    Chart1->setText(c[60]);
     N1->setText(c[42]);
 }
 
@@ -241,6 +245,9 @@ void TForm1::setStatus(int panel, const QString &text)
 {
     // Most texts repeat from record to record; an unchanged label costs nothing.
     QLabel *label = statusPanel[size_t(panel)];
-    if (label->text() != text)
+    if (label->text() != text) {
         label->setText(text);
+        // A panel is narrower than many of its texts.
+        label->setToolTip(text);
+    }
 }

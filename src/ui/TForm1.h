@@ -5,12 +5,14 @@
 #include "worker/WorkerTypes.h"
 #include "worker/WorkerView.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
 #include <memory>
 
+class ChartWindow;
 class GridModel;
 class GridViewModel;
 class QAction;
@@ -114,7 +116,10 @@ class TForm1 : public QWidget, public WorkerView
     QTableView *grid;
     QMenu *PopupMenu2;
     QAction *S1;
-    QFileDialog *sDialog = nullptr; // made at the first save: it watches the file system while it exists
+    QAction *Export1;
+    QAction *Chart1;
+    QPointer<ChartWindow> chartWindow; // open while the operator keeps it open
+    QFileDialog *sDialog = nullptr;    // made at the first save: it watches the file system while it exists
 
     QStatusBar *StatusBar1;
     std::array<QLabel *, 4> statusPanel;
@@ -177,10 +182,13 @@ class TForm1 : public QWidget, public WorkerView
     void d2Click();
     void iSwitchLed1Change();
     void S1Click();
+    void Export1Click();
+    void Chart1Click();
 
   protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
   private:
     void buildLayout();
@@ -217,6 +225,7 @@ class TForm1 : public QWidget, public WorkerView
     // record: the worker waits for every record's display, so painting would set the pace of the
     // download. The current row follows at those moments too.
     QTimer *downloadRepaint;
+    QWidget *topRow = nullptr; // connection, configuration and sector panels
     int pendingCurrentRow = -1;
     bool shown = false;
     bool settingsWriteFailed = false;         // the last close could not write the settings file

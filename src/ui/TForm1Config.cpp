@@ -31,8 +31,10 @@ void TForm1::list1ClickCheck()
     for (int i = 0; i < list1->count(); ++i)
         count += list1->item(i)->checkState() == Qt::Checked;
     checkedCount = count;
+    // Within the limit the list keeps the desktop's own background, white on a light desktop.
     QPalette palette = list1->palette();
-    palette.setColor(QPalette::Base, count > kLogSlots ? QColor(255, 0, 0) : QColor(255, 255, 255));
+    palette.setColor(QPalette::Base, count > kLogSlots ? QColor(255, 0, 0)
+                                                       : QApplication::palette(list1).color(QPalette::Base));
     list1->setPalette(palette);
 }
 

@@ -1,36 +1,84 @@
 #include "ui/CsvExport.h"
 #include "ui/GridModel.h"
+#include "ui/GridRecords.h"
 #include "ui/TForm1.h"
 
 #include "shell/Startup.h"
+#include "text/DeviceText.h"
+#include "worker/comThread.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
-void TForm1::S1Click()
+namespace
 {
-    if (!sDialog) {
-        sDialog = new QFileDialog(this);
-        sDialog->setObjectName(QStringLiteral("sDialog"));
-    }
-    sDialog->setAcceptMode(QFileDialog::AcceptSave);
-    sDialog->setFileMode(QFileDialog::AnyFile);
-    sDialog->setDefaultSuffix(QStringLiteral("csv"));
-    sDialog->setNameFilter(QStringLiteral("*.csv"));
-    sDialog->setDirectory(QDir(QStringLiteral("DATA")).absolutePath());
-    sDialog->selectFile(QString());
-    if (sDialog->exec() != QDialog::Accepted || sDialog->selectedFiles().isEmpty())
-        return;
 
-    const QString path = sDialog->selectedFiles().constFirst();
-    const QByteArray bytes = gridToCsv(gridModel->rowCount(), gridModel->columnCount(),
-                                       [this](int row, int column) { return gridModel->cell(row, column); });
+const QStringList kExportFilters{QStringLiteral("CSV (*.csv)"), QStringLiteral("JSON lines (*.jsonl)")};
+const QStringList kExportSuffixes{QStringLiteral("csv"), QStringLiteral("jsonl")};
+
+// The save dialog, made at its first use, set up for filters and started in DATA; the chosen path, or
+// empty when the operator cancels.
+QString askSavePath(QWidget *parent, QFileDialog *&dialog, const QStringList &filters, const QString &suffix)
+{
+    if (!dialog) {
+        dialog = new QFileDialog(parent);
+        dialog->setObjectName(QStringLiteral("sDialog"));
+        // The suffix follows the format chosen.
+        QObject::connect(dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString &filter) {
+            const qsizetype format = kExportFilters.indexOf(filter);
+            if (format >= 0)
+                dialog->setDefaultSuffix(kExportSuffixes[format]);
+        });
+    }
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilters(filters);
+    dialog->setDefaultSuffix(suffix);
+    dialog->setDirectory(QDir(QStringLiteral("DATA")).absolutePath());
+    dialog->selectFile(QString());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+
+// True when the file was written; else the operator is told why.
+bool save(QWidget *parent, const QString &path, const QByteArray &bytes)
+{
     QString reason;
     if (saveCsv(path, bytes, &reason))
+        return true;
+    QMessageBox::critical(parent, applicationTitle(),
+                          QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + reason);
+    return false;
+}
+
+} // namespace
+
+void TForm1::S1Click()
+{
+    const QString path = askSavePath(this, sDialog, {QStringLiteral("*.csv")}, QStringLiteral("csv"));
+    if (path.isEmpty())
+        return;
+    if (save(this, path,
+             gridToCsv(gridModel->rowCount(), gridModel->columnCount(),
+                       [this](int row, int column) { return gridModel->cell(row, column); })))
         recordsUnsaved = false;
-    else
-        QMessageBox::critical(this, applicationTitle(),
-                              QDir::toNativeSeparators(path) + QStringLiteral("\n\n") + reason);
+}
+
+void TForm1::Export1Click()
+{
+    const QString path = askSavePath(this, sDialog, kExportFilters, kExportSuffixes[0]);
+    if (path.isEmpty())
+        return;
+    const RecordFormat format =
+        sDialog->selectedNameFilter() == kExportFilters[1] ? RecordFormat::Jsonl : RecordFormat::Csv;
+    // Names and units do not depend on the transformer ratios: any table names them.
+    const DEVICE_REGISTER_TABLE fallback(1.0, 1.0);
+    const DEVICE_REGISTER_TABLE &table = worker->regTable ? *worker->regTable : fallback;
+    if (save(this, path,
+             gridRecords(*gridModel, format, logQuantities(table, modelCode, worker->logConfig.paramCodes),
+                         energyQuantities(table), fromDevice(worker->deviceId.serial))))
+        recordsUnsaved = false;
 }

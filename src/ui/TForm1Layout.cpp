@@ -26,6 +26,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -130,8 +132,10 @@ void TForm1::buildConnectionPanel()
     QFont memoFont = Memo1->font();
     memoFont.setBold(true);
     Memo1->setFont(memoFont);
+    // Navy reads well only on a light background; a dark desktop keeps its own text colour.
     QPalette memoPalette = Memo1->palette();
-    memoPalette.setColor(QPalette::Text, QColor(0, 0, 128));
+    if (memoPalette.color(QPalette::Base).lightness() >= 128)
+        memoPalette.setColor(QPalette::Text, QColor(0, 0, 128));
     Memo1->setPalette(memoPalette);
 
     BitBtn1 = named(new QPushButton(Panel1), "BitBtn1");
@@ -251,6 +255,14 @@ void TForm1::buildGrid()
     PopupMenu2 = named(new QMenu(this), "PopupMenu2");
     S1 = named(PopupMenu2->addAction(QString()), "S1");
     S1->setEnabled(false);
+    Export1 = named(PopupMenu2->addAction(QString()), "Export1");
+    PopupMenu2->addSeparator();
+    Chart1 = named(PopupMenu2->addAction(QString()), "Chart1");
+    // The grid's other uses are there when saving is.
+    connect(S1, &QAction::changed, this, [this] {
+        Export1->setEnabled(S1->isEnabled());
+        Chart1->setEnabled(S1->isEnabled());
+    });
     downloadRepaint = new QTimer(this);
     downloadRepaint->setInterval(kDownloadRepaintMs);
     connect(downloadRepaint, &QTimer::timeout, this, &TForm1::repaintDownloadView);
@@ -282,16 +294,15 @@ void TForm1::buildStatusBar()
 
 void TForm1::buildLayout()
 {
-    setFixedSize(kClientWidth, kClientHeight);
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setMinimumSize(kClientWidth, kClientHeight);
+    setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     buildConnectionPanel();
     buildConfigurationPanel();
     buildSectorPanel();
     buildGrid();
     buildStatusBar();
 
-    auto *topRow = new QWidget(this);
+    topRow = new QWidget(this);
     topRow->setFixedHeight(kTopRowHeight);
     auto *top = new QHBoxLayout(topRow);
     top->setContentsMargins(0, 0, 0, 0);
@@ -305,4 +316,14 @@ void TForm1::buildLayout()
     layout->addWidget(topRow);
     layout->addWidget(Panel3, 1);
     layout->addWidget(StatusBar1);
+    resize(kClientWidth, kClientHeight);
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Beyond the design size the grid takes two thirds of the extra height and the panels above it
+    // (the parameter list with them) one third; status panel 0 takes the extra width.
+    topRow->setFixedHeight(kTopRowHeight + std::max(height() - kClientHeight, 0) / 3);
+    statusPanel[0]->setFixedWidth(kStatusWidths[0] + std::max(width() - kClientWidth, 0));
 }

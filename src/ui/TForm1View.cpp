@@ -5,11 +5,29 @@
 
 #include "widgets/TiLedRectangle.h"
 #include "widgets/TiSwitchLed.h"
+#include "worker/comThread.h"
 
 #include <QLabel>
 #include <QListWidget>
 #include <QTableView>
 #include <QTimer>
+
+#include <algorithm>
+#include <charconv>
+
+namespace
+{
+
+// Area of a position text such as "0A-0001"; -1 when it names none.
+int areaOf(const std::string &position)
+{
+    int area = -1;
+    const char *end = position.data() + std::min<size_t>(position.size(), 2);
+    const auto result = std::from_chars(position.data(), end, area, 16);
+    return result.ec == std::errc() && result.ptr == position.data() + 2 ? area : -1;
+}
+
+} // namespace
 
 void TForm1::post(std::function<void()> job)
 {
@@ -30,6 +48,8 @@ void TForm1::setGridCell(int row, int column, const std::string &text)
 void TForm1::setGridValues(int row, int firstColumn, std::span<const double> values)
 {
     gridModel->setValues(row, firstColumn, values);
+    // The worker waits while its record is shown: its position names the record's area.
+    gridModel->setRowArea(row, areaOf(worker->positionText));
 }
 
 void TForm1::writeRecordHeaders()

@@ -1,0 +1,230 @@
+#include "ui/ChartModel.h"
+
+#include "ui/GridModel.h"
+
+#include "model/RegisterTable.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+
+constexpr int kFirstValueColumn = 3;
+constexpr int kDateColumn = 1;
+constexpr int kTimeColumn = 2;
+const QString kUnitSeparator = QStringLiteral(" : ");
+
+// The energy counters' headers and the energy-table entry whose unit they carry.
+struct CounterUnit {
+    const char *header;
+    int entry;
+};
+constexpr CounterUnit kCounterUnits[] = {
+    {"kW/h.", 0}, {"kW/h.Ex.", 2}, {"kVAr/h. (L)", 4}, {"kVAr/h. (C)", 6}};
+
+QString energyUnit(const QString &header)
+{
+    // Units do not depend on the transformer ratios.
+    static const DEVICE_REGISTER_TABLE table(1.0, 1.0);
+    const KTR58_ENERGY_TABLE &energy = table.energyTable;
+    auto unit = [&energy](int entry) { return QString::fromStdString(energy.unit[size_t(entry)]); };
+    for (const CounterUnit &c : kCounterUnits)
+        if (header == QLatin1String(c.header))
+            return unit(c.entry);
+    for (int entry = 0; entry < kEnergyFieldCount; ++entry)
+        if (!energy.name[size_t(entry)].empty() &&
+            header == QString::fromStdString(energy.name[size_t(entry)]))
+            return unit(entry);
+    return {};
+}
+
+// The local zone's offset of each hour asked for, remembered: asking the zone costs system calls, and
+// records come in runs of the same hour. Zones change their offset on the hour.
+class LocalOffset
+{
+  public:
+    qint64 seconds(QDate day, int hour)
+    {
+        if (day != lastDay || hour != lastHour) {
+            lastDay = day;
+            lastHour = hour;
+            offset = QDateTime(day, QTime(hour, 0)).offsetFromUtc();
+        }
+        return offset;
+    }
+
+  private:
+    QDate lastDay;
+    int lastHour = -1;
+    qint64 offset = 0;
+};
+
+// "dd/mm/yy" and "hh:mm:ss" as the grid shows them; NaN when they name no valid instant.
+double recordTime(const QString &date, const QString &time, LocalOffset &zone)
+{
+    const QStringView d(date), t(time);
+    if (d.size() != 8 || t.size() != 8 || d[2] != u'/' || d[5] != u'/' || t[2] != u':' || t[5] != u':')
+        return NAN;
+    // Two digits each: a negative byte ("-1") names no date and fails here.
+    auto twoDigits = [](QStringView text, int at) {
+        const char16_t high = text[at].unicode(), low = text[at + 1].unicode();
+        return high >= u'0' && high <= u'9' && low >= u'0' && low <= u'9' ? (high - u'0') * 10 + (low - u'0')
+                                                                          : -1;
+    };
+    int n[6];
+    for (int i = 0; i < 3; ++i) {
+        n[i] = twoDigits(d, 3 * i);
+        n[3 + i] = twoDigits(t, 3 * i);
+        if (n[i] < 0 || n[3 + i] < 0)
+            return NAN;
+    }
+    const QDate day(2000 + n[2], n[1], n[0]);
+    const QTime clock(n[3], n[4], n[5]);
+    if (!day.isValid() || !clock.isValid())
+        return NAN;
+    constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
+    const qint64 seconds =
+        (day.toJulianDay() - kEpochJulianDay) * 86400 + clock.msecsSinceStartOfDay() / 1000;
+    return double((seconds - zone.seconds(day, n[3])) * 1000);
+}
+
+} // namespace
+
+ChartModel::Quantity ChartModel::quantityOf(int column, const QString &header)
+{
+    const qsizetype split = header.lastIndexOf(kUnitSeparator);
+    if (split < 0)
+        return {column, header, header, energyUnit(header)};
+    return {column, header, header.left(split), header.mid(split + kUnitSeparator.size()).trimmed()};
+}
+
+void ChartModel::load(const GridModel &grid)
+{
+    columns.clear();
+    for (int c = kFirstValueColumn; c < grid.columnCount(); ++c) {
+        const QString header = grid.cell(0, c);
+        if (!header.trimmed().isEmpty())
+            columns.push_back(quantityOf(c, header));
+    }
+
+    std::vector<std::pair<double, int>> order; // time, grid row
+    LocalOffset zone;
+    for (int r = 1; r < grid.rowCount(); ++r) {
+        const double t = recordTime(grid.cell(r, kDateColumn), grid.cell(r, kTimeColumn), zone);
+        if (!std::isnan(t))
+            order.emplace_back(t, r);
+    }
+    // Stable: records of the same second keep the grid's order.
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+
+    times.resize(order.size());
+    rows.resize(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        times[i] = order[i].first;
+        rows[i] = order[i].second;
+    }
+    values.resize(columns.size());
+    for (std::vector<double> &v : values)
+        v.resize(order.size());
+    // Row by row: each grid row is a block of its own, visited once.
+    for (size_t i = 0; i < order.size(); ++i)
+        for (size_t q = 0; q < columns.size(); ++q)
+            values[q][i] = grid.number(rows[i], columns[q].column);
+}
+
+double ChartModel::value(int quantity, int record) const
+{
+    return values[size_t(quantity)][size_t(record)];
+}
+
+std::pair<int, int> ChartModel::span(double from, double to) const
+{
+    const auto first = std::lower_bound(times.begin(), times.end(), from);
+    const auto last = std::upper_bound(first, times.end(), to);
+    return {int(first - times.begin()), int(last - times.begin())};
+}
+
+ChartModel::Stats ChartModel::stats(int quantity, double from, double to) const
+{
+    Stats s;
+    const auto [first, last] = span(from, to);
+    const std::vector<double> &v = values[size_t(quantity)];
+    double sum = 0;
+    for (int i = first; i < last; ++i) {
+        const double x = v[size_t(i)];
+        if (std::isnan(x))
+            continue;
+        s.min = s.count ? std::min(s.min, x) : x;
+        s.max = s.count ? std::max(s.max, x) : x;
+        sum += x;
+        ++s.count;
+    }
+    if (s.count)
+        s.average = sum / s.count;
+    return s;
+}
+
+int ChartModel::nearest(double t) const
+{
+    if (times.empty())
+        return -1;
+    const auto after = std::lower_bound(times.begin(), times.end(), t);
+    if (after == times.begin())
+        return 0;
+    if (after == times.end())
+        return int(times.size()) - 1;
+    const auto before = after - 1;
+    return int((t - *before <= *after - t ? before : after) - times.begin());
+}
+
+void ChartModel::points(int quantity, double from, double to, int buckets, QList<QPointF> &out) const
+{
+    out.clear();
+    auto [first, last] = span(from, to);
+    first = std::max(first - 1, 0);
+    last = std::min(last + 1, recordCount());
+    const std::vector<double> &v = values[size_t(quantity)];
+    auto add = [&](int i) {
+        if (!std::isnan(v[size_t(i)]))
+            out.append(QPointF(times[size_t(i)], v[size_t(i)]));
+    };
+    buckets = std::max(buckets, 1);
+    if (last - first <= 2 * buckets || to <= from) {
+        out.reserve(last - first);
+        for (int i = first; i < last; ++i)
+            add(i);
+        return;
+    }
+
+    out.reserve(2 * buckets + 2);
+    const double width = (to - from) / buckets;
+    int i = first;
+    // The neighbour before the range keeps its own point; so does the one after it.
+    if (times[size_t(i)] < from)
+        add(i++);
+    while (i < last && times[size_t(i)] <= to) {
+        const int bucket = std::min(int((times[size_t(i)] - from) / width), buckets - 1);
+        int lo = -1, hi = -1;
+        for (; i < last && times[size_t(i)] <= to &&
+               std::min(int((times[size_t(i)] - from) / width), buckets - 1) == bucket;
+             ++i) {
+            if (std::isnan(v[size_t(i)]))
+                continue;
+            if (lo < 0 || v[size_t(i)] < v[size_t(lo)])
+                lo = i;
+            if (hi < 0 || v[size_t(i)] > v[size_t(hi)])
+                hi = i;
+        }
+        if (lo >= 0) {
+            add(std::min(lo, hi));
+            if (lo != hi)
+                add(std::max(lo, hi));
+        }
+    }
+    if (i < last)
+        add(i);
+}

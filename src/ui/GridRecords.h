@@ -1,0 +1,14 @@
+#pragma once
+
+#include "text/RecordFormats.h"
+
+#include <QByteArray>
+#include <QString>
+
+class GridModel;
+
+// The grid's records as another program reads them, in format: the header, then each row that holds a
+// record (a record number and the area it was read from) in grid order, with the values as the grid
+// holds them, operator's edits included. Only the quantities of the kinds of log present are columns.
+QByteArray gridRecords(const GridModel &grid, RecordFormat format, const std::vector<Quantity> &logColumns,
+                       const std::vector<Quantity> &energyColumns, const QString &analyzer);

@@ -1,0 +1,14 @@
+#include "ui/ChartWindow.h"
+#include "ui/GridModel.h"
+#include "ui/TForm1.h"
+
+void TForm1::Chart1Click()
+{
+    if (!chartWindow) {
+        chartWindow = new ChartWindow(*gridModel, texts, this);
+        chartWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    chartWindow->show();
+    chartWindow->raise();
+    chartWindow->activateWindow();
+}
