@@ -4,7 +4,9 @@
 #include "shell/TForm2.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 int runApplication(const std::function<std::unique_ptr<QWidget>()> &makeMainWindow)
 {
@@ -12,6 +14,8 @@ int runApplication(const std::function<std::unique_ptr<QWidget>()> &makeMainWind
     // Hidden windows must neither keep the program alive nor end it: the windows quit it themselves.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // An installed program's first run finds no configuration directory to write its settings into.
+    QDir().mkpath(QFileInfo(GSETTINGS::settingsPath()).path());
     const bool firstRun = !QFileInfo::exists(GSETTINGS::settingsPath());
     std::unique_ptr<TForm2> languageDialog;
     if (firstRun)
@@ -24,4 +28,21 @@ int runApplication(const std::function<std::unique_ptr<QWidget>()> &makeMainWind
         mainWindow->show();
     }
     return QApplication::exec();
+}
+
+FileLocations fileLocationsFor(const QString &programFile)
+{
+    const QFileInfo program(programFile);
+    const QString besideProgram = GSETTINGS::settingsPathFor(programFile);
+    if (QFileInfo::exists(program.dir().filePath(QStringLiteral("../CMakeCache.txt"))))
+        return {besideProgram, QStringLiteral("DATA")};
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return {QDir(config).filePath(QFileInfo(besideProgram).fileName()),
+            QDir(documents).filePath(QStringLiteral("Pullrec"))};
+}
+
+FileLocations fileLocations()
+{
+    return fileLocationsFor(QCoreApplication::applicationFilePath());
 }

@@ -4,6 +4,7 @@
 
 #include "model/InitialLabels.h"
 #include "shell/Errors.h"
+#include "shell/Startup.h"
 #include "shell/TForm3.h"
 #include "shell/TLabeledEdit.h"
 #include "widgets/TiLedRectangle.h"
@@ -127,8 +128,7 @@ void TForm1::FormShow()
 {
     gsettings = std::make_unique<GSETTINGS>();
     fillSerialPortList();
-    if (!QDir(QStringLiteral("DATA")).exists())
-        QDir().mkdir(QStringLiteral("DATA"));
+    QDir().mkpath(fileLocations().dataDirectory);
     gsettings->load();
     gsettings->loadIpList(ipList, kHistorySize);
 

@@ -1,3 +1,4 @@
+#include "shell/Startup.h"
 #include "ui/CsvExport.h"
 #include "ui/GridModel.h"
 #include "ui/TForm1.h"
@@ -17,7 +18,7 @@ void TForm1::S1Click()
     sDialog->setFileMode(QFileDialog::AnyFile);
     sDialog->setDefaultSuffix(QStringLiteral("csv"));
     sDialog->setNameFilter(QStringLiteral("*.csv"));
-    sDialog->setDirectory(QDir(QStringLiteral("DATA")).absolutePath());
+    sDialog->setDirectory(QDir(fileLocations().dataDirectory).absolutePath());
     sDialog->selectFile(QString());
     if (sDialog->exec() != QDialog::Accepted || sDialog->selectedFiles().isEmpty())
         return;
