@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 int64_t steadyMs()
 {
@@ -10,15 +12,16 @@ int64_t steadyMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-int waitForFd(int fd, short events, int timeoutMs)
+int waitForFd(int fd, short events, int timeoutMs, int wakeFd)
 {
     const int64_t deadline = steadyMs() + timeoutMs;
     int left = timeoutMs;
     for (;;) {
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, left);
+        // poll ignores entries with a negative descriptor.
+        pollfd p[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
+        const int r = ::poll(p, 2, left);
         if (r > 0)
-            return p.revents;
+            return p[1].revents != 0 ? kWoken : p[0].revents;
         if (r == 0)
             return 0;
         if (errno != EINTR)
@@ -26,4 +29,31 @@ int waitForFd(int fd, short events, int timeoutMs)
         const int64_t rest = deadline - steadyMs();
         left = rest > 0 ? static_cast<int>(rest) : 0;
     }
+}
+
+WakeSignal::WakeSignal() : eventFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+WakeSignal::~WakeSignal()
+{
+    if (eventFd >= 0)
+        ::close(eventFd);
+}
+
+void WakeSignal::raise()
+{
+    const uint64_t one = 1;
+    // Saturating the counter still leaves it readable, which is all that counts.
+    (void)!::write(eventFd, &one, sizeof one);
+}
+
+void WakeSignal::clear()
+{
+    uint64_t count;
+    (void)!::read(eventFd, &count, sizeof count);
+}
+
+bool WakeSignal::raised() const
+{
+    pollfd p{eventFd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
 }

@@ -12,6 +12,7 @@ constexpr ErrorEntry kErrorTable[] = {
     {Success, "Operation was successful"},
     {IllegalArgument, "Illegal argument error"},
     {IllegalState, "Illegal state error"},
+    {Cancelled, "Operation cancelled"},
     {NoDataTable, "No data table configured"},
     {IllegalSlaveAddress, "Slave address 0 is illegal in this context"},
     {IoErrorClass, "I/O error class"},

@@ -102,9 +102,16 @@ int MbusMasterFunctions::customRequest(int slaveAddr, int functionCode, const ui
     return transact(slaveAddr, functionCode, request, requestLen, reply, replyLen);
 }
 
-void MbusMasterFunctions::applyPollDelay()
+int MbusMasterFunctions::applyPollDelay()
 {
-    if (pollDelay > 0)
-        pollTimer.wait();
+    if (pollDelay > 0) {
+        // The rest of the delay, to the nearest millisecond, as PollTimer::wait() would sleep.
+        const auto ms = static_cast<int>((pollTimer.remaining() + 5000) / 10000);
+        if (ms > 0 && waitForFd(-1, 0, ms, cancelSignal.fd()) == kWoken)
+            return Cancelled;
+    }
+    if (cancelRequested())
+        return Cancelled;
     pollTimer.arm(static_cast<uint32_t>(pollDelay));
+    return Success;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "modbus/FdWait.h"
 #include "modbus/PollTimer.h"
 
 #include <cstdint>
@@ -11,6 +12,7 @@ enum MbusError : int {
     Success = 0,
     IllegalArgument = 1,
     IllegalState = 2,
+    Cancelled = 3, // cancel() ended the operation
     NoDataTable = 4,
     IllegalSlaveAddress = 5,
     IoErrorClass = 64,
@@ -43,7 +45,8 @@ const char *errorText(int code);
 
 // Transport-independent part of a Modbus master: settings shared by all
 // transports, the register operations and the custom request. Operations
-// return an MbusError code. Not safe for concurrent use; callers serialise.
+// return an MbusError code. Not safe for concurrent use; callers serialise,
+// except cancel(), which any thread may call at any time.
 class MbusMasterFunctions
 {
   public:
@@ -68,6 +71,16 @@ class MbusMasterFunctions
     int getPollDelay() const { return pollDelay; }
     int getRetryCount() const { return retryCount; }
 
+    // Ends the operation in progress with 3 (Cancelled) at once: every wait on
+    // the wire, the connect and the poll delay end, and no further attempt
+    // starts. Holds for every later operation until clearCancel(). A TCP master
+    // is left closed when a connect or an exchange was cut short (a reply may
+    // still come on that connection); a serial master stays open and waits for
+    // the reply still owed before its next request.
+    void cancel() { cancelSignal.raise(); }
+    void clearCancel() { cancelSignal.clear(); }
+    bool cancelRequested() const { return cancelSignal.raised(); }
+
     // Function 3. References are 1-based; slave 1..255, count 1..125.
     // values[0..count-1] are 0 unless the read succeeds.
     int readHoldingRegisters(int slaveAddr, int startRef, int16_t values[], int count);
@@ -86,8 +99,9 @@ class MbusMasterFunctions
 
     // Stores value in setting when it is in low..high and the master is closed; the setters' result.
     int setSetting(int &setting, int value, int low, int high);
-    // Called by the transports at the start of every attempt, just before sending.
-    void applyPollDelay();
+    // Called by the transports at the start of every attempt, just before
+    // sending: 0, or 3 when cancelled before or during the wait.
+    int applyPollDelay();
     // Result of an exception reply carrying this exception code byte.
     static int exceptionResult(uint8_t code) { return static_cast<int8_t>(code) | 0xA0; }
 
@@ -95,5 +109,6 @@ class MbusMasterFunctions
     int timeout = 1000;
     int pollDelay = 0;
     PollTimer pollTimer;
+    WakeSignal cancelSignal; // polled beside the line by every wait
     uint8_t pduBuffer[260] = {};
 };

@@ -12,6 +12,8 @@ namespace
 
 int replyFailure(SerialResult r)
 {
+    if (r == SerialResult::Woken)
+        return Cancelled;
     return r == SerialResult::Incomplete ? ReplyTimeout : IoError;
 }
 
@@ -40,17 +42,25 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
     frame[requestLen + 2] = static_cast<uint8_t>(crc);
     frame[requestLen + 3] = static_cast<uint8_t>(crc >> 8);
 
+    int result = awaitOwedReply();
+    if (result != Success)
+        return result;
     serialPort.purge();
-    applyPollDelay();
+    result = applyPollDelay();
+    if (result != Success)
+        return result;
 
     // Send only after frameSilence ms without a received byte, but give up
     // once the line has been busy for a whole time-out.
     const int64_t idleDeadline = steadyMs() + timeout;
     uint8_t discard;
-    while (serialPort.read(&discard, 1, frameSilence) == SerialResult::Ok) {
+    SerialResult idle;
+    while ((idle = serialPort.read(&discard, 1, frameSilence)) == SerialResult::Ok) {
         if (steadyMs() >= idleDeadline)
             return ReplyTimeout;
     }
+    if (idle == SerialResult::Woken)
+        return Cancelled;
 
     if (rtsToggle)
         serialPort.setRts();
@@ -60,6 +70,8 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
         std::this_thread::sleep_for(std::chrono::milliseconds(rtsDelay));
         serialPort.clearRts();
     }
+    if (w == SerialResult::Woken)
+        return owe(Cancelled); // part of the request may be on the line
     if (w != SerialResult::Ok)
         return w == SerialResult::Incomplete ? SendTimeout : IoError;
     if (slaveAddr == 0 || replyLen <= 0)
@@ -68,20 +80,46 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
     // An exception reply is 5 bytes, so the first read stops there.
     SerialResult r = serialPort.read(frame, 5, timeout);
     if (r != SerialResult::Ok)
-        return replyFailure(r);
+        return owe(replyFailure(r));
     int length = 5;
     if ((frame[1] & 0x80) == 0 && replyLen + 4 > 5) {
         r = serialPort.read(frame + 5, replyLen - 1, timeout);
         if (r != SerialResult::Ok)
-            return replyFailure(r);
+            return owe(replyFailure(r));
         length = replyLen + 4;
     }
     if (crc16(frame, length - 2) != (frame[length - 2] | (frame[length - 1] << 8)))
         return ChecksumError;
     if ((frame[1] & 0x7F) != functionCode || frame[0] != slaveAddr)
-        return InvalidFrame;
+        return owe(InvalidFrame); // someone else's frame: ours may still come
     if (frame[1] & 0x80)
         return exceptionResult(frame[2]);
     std::memcpy(reply, frame + 2, static_cast<size_t>(replyLen));
+    return Success;
+}
+
+int MbusRtuMasterProtocol::owe(int result)
+{
+    owedUntil = steadyMs() + timeout;
+    return result;
+}
+
+int MbusRtuMasterProtocol::awaitOwedReply()
+{
+    if (owedUntil == 0)
+        return Success;
+    const int64_t left = owedUntil - steadyMs();
+    uint8_t discard;
+    SerialResult r = serialPort.read(&discard, 1, left > 0 ? static_cast<int>(left) : 0);
+    if (r == SerialResult::Ok) {
+        // The rest of the reply, up to the silence that ends a frame; a line that
+        // never goes quiet is left to the idle-line wait.
+        const int64_t end = steadyMs() + timeout;
+        while ((r = serialPort.read(&discard, 1, frameSilence)) == SerialResult::Ok && steadyMs() < end) {
+        }
+    }
+    if (r == SerialResult::Woken)
+        return Cancelled; // still owed: the next transaction waits for it
+    owedUntil = 0;
     return Success;
 }

@@ -2,6 +2,11 @@
 
 #include <chrono>
 
+MbusSerialMasterProtocol::MbusSerialMasterProtocol()
+{
+    serialPort.setWakeFd(cancelSignal.fd());
+}
+
 MbusSerialMasterProtocol::~MbusSerialMasterProtocol()
 {
     MbusSerialMasterProtocol::close();
@@ -62,9 +67,11 @@ int MbusSerialMasterProtocol::transact(int slaveAddr, int functionCode, const ui
 {
     int retriesLeft = retryCount;
     if (!isOpen())
-        return IllegalState;
+        return cancelRequested() ? Cancelled : IllegalState;
     bool timedOut = false;
     for (;;) {
+        if (cancelRequested())
+            return Cancelled;
         const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
         timedOut = timedOut || r == ReplyTimeout;
         if (r == Success && timedOut)

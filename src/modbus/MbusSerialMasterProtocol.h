@@ -10,6 +10,7 @@ class MbusSerialMasterProtocol : public MbusMasterFunctions
   public:
     enum Parity { NoParity = 0, OddParity = 1, EvenParity = 2 };
 
+    MbusSerialMasterProtocol();
     ~MbusSerialMasterProtocol() override;
 
     bool isOpen() const override;
@@ -27,12 +28,12 @@ class MbusSerialMasterProtocol : public MbusMasterFunctions
     virtual int setRtsDelay(int ms);
 
   protected:
-    // Retries checksum errors, invalid frames and reply time-outs. When an
-    // attempt timed out and a later one succeeded, the slave may still answer
-    // the timed-out request: the line is then listened to until it has been
-    // quiet for `timeout` ms (at most twice that), so such a late reply is not
-    // taken as the answer to the next request. The purge before each attempt
-    // cannot catch a reply that arrives after it.
+    // Retries checksum errors, invalid frames and reply time-outs; a cancel
+    // ends the loop between attempts. When an attempt timed out and a later one
+    // succeeded, a slave that repeats itself may still send: the line is then
+    // listened to until it has been quiet for `timeout` ms (at most twice
+    // that). A reply owed to a timed-out attempt is waited for by the subclass
+    // before it sends anything else.
     int transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen, uint8_t reply[],
                  int replyLen) override;
     virtual int transactOnce(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,

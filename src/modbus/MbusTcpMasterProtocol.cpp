@@ -73,7 +73,11 @@ int MbusTcpMasterProtocol::connectSocket()
             close();
             return ConnectionError;
         }
-        const int ready = waitForFd(socketHandle, POLLOUT, timeout);
+        const int ready = waitForFd(socketHandle, POLLOUT, timeout, cancelSignal.fd());
+        if (ready == kWoken) {
+            close();
+            return Cancelled;
+        }
         if (ready == 0) {
             close();
             return ConnectionError;
@@ -111,9 +115,15 @@ int MbusTcpMasterProtocol::transact(int slaveAddr, int functionCode, const uint8
 {
     int retriesLeft = retryCount;
     if (!isOpen())
-        return IllegalState;
+        return cancelRequested() ? Cancelled : IllegalState;
     for (;;) {
+        if (cancelRequested())
+            return Cancelled;
         const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
+        if (r == Cancelled) {
+            close(); // its reply may still come on this connection
+            return r;
+        }
         if (r != InvalidFrame && r != InvalidReply && r != ReplyTimeout)
             return r;
         // A late or broken reply may still arrive; a fresh connection keeps it
@@ -143,7 +153,9 @@ int MbusTcpMasterProtocol::flushInput()
 int MbusTcpMasterProtocol::receive(int &have, int want, int upTo)
 {
     while (have < want) {
-        const int ready = waitForFd(socketHandle, POLLIN, timeout);
+        const int ready = waitForFd(socketHandle, POLLIN, timeout, cancelSignal.fd());
+        if (ready == kWoken)
+            return Cancelled;
         if (ready == 0)
             return ReplyTimeout;
         if (ready < 0)
@@ -172,12 +184,16 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
     if (requestLen > 0)
         std::memmove(adu + 8, request, static_cast<size_t>(requestLen));
 
-    applyPollDelay();
+    r = applyPollDelay();
+    if (r != Success)
+        return r;
 
     // An idle socket takes the small request at once; wait for room only when it does not.
     ssize_t sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        const int ready = waitForFd(socketHandle, POLLOUT, timeout);
+        const int ready = waitForFd(socketHandle, POLLOUT, timeout, cancelSignal.fd());
+        if (ready == kWoken)
+            return Cancelled;
         if (ready <= 0 || (ready & POLLOUT) == 0)
             return IoError;
         sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);

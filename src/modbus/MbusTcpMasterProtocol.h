@@ -9,7 +9,9 @@
 //
 // Stale input is flushed before each request for at most `timeout` ms; a peer
 // that keeps sending for that long ends the attempt with 132 (ReplyTimeout),
-// which reconnects and retries like any other reply time-out.
+// which reconnects and retries like any other reply time-out. A reply that
+// did not come in time therefore never meets a later request: it would arrive
+// on a connection that is closed.
 class MbusTcpMasterProtocol : public MbusMasterFunctions
 {
   public:

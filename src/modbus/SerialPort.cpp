@@ -179,7 +179,9 @@ SerialResult SerialPort::write(const uint8_t buffer[], int n, int timeoutMs)
             continue;
         if (w < 0 && errno != EAGAIN)
             break;
-        const int ready = waitForFd(portHandle, POLLOUT, remainingMs(deadline));
+        const int ready = waitForFd(portHandle, POLLOUT, remainingMs(deadline), wakeFd);
+        if (ready == kWoken)
+            return SerialResult::Woken;
         if (ready <= 0 || (ready & POLLOUT) == 0)
             break;
     }
@@ -202,7 +204,9 @@ SerialResult SerialPort::read(uint8_t buffer[], int n, int timeoutMs)
             continue;
         if (r == 0 || errno != EAGAIN)
             break; // hang-up or device failure: what arrived is all there is
-        const int ready = waitForFd(portHandle, POLLIN, remainingMs(deadline));
+        const int ready = waitForFd(portHandle, POLLIN, remainingMs(deadline), wakeFd);
+        if (ready == kWoken)
+            return SerialResult::Woken;
         if (ready <= 0 || (ready & POLLIN) == 0)
             break;
     }

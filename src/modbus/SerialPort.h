@@ -11,6 +11,7 @@ enum class SerialResult : int {
     NoPermission = 0x1107, // the user may not open the device
     NotOpen = 0x1105,
     Incomplete = 0x1106, // fewer bytes than asked within the time-out
+    Woken = 0x1108,      // the wake descriptor ended the transfer
 };
 
 // One serial device (a tty, pseudo-terminal or a symlink to one), held
@@ -31,6 +32,8 @@ class SerialPort
     // Restores the settings saved at open and releases the device.
     void close();
     bool isOpen() const { return portHandle >= 0; }
+    // A descriptor whose readability ends read() and write() early with Woken; -1 for none.
+    void setWakeFd(int fd) { wakeFd = fd; }
 
     // Exactly n bytes within timeoutMs counted from the start of the call.
     SerialResult write(const uint8_t buffer[], int n, int timeoutMs);
@@ -42,6 +45,7 @@ class SerialPort
 
   private:
     int portHandle = -1;
+    int wakeFd = -1;
     // The struct termios read at open, held as raw storage so that this header
     // does not spread the termios macros to every user.
     alignas(8) unsigned char savedSettings[64] = {};

@@ -9,6 +9,7 @@ namespace
 
 constexpr int kReadFileRecordFunction = 20;
 constexpr int kRetryPauseMs = 1000;
+constexpr int kRecordNumberByte = 3; // the analyzer numbers the records of an area from 1
 constexpr int kFirstWordByte = 11;
 
 // Decimal, "0" in front up to two characters; a negative byte keeps its sign.
@@ -41,7 +42,7 @@ std::string positionOf(int area, int index)
 // Record number, date, time and the 28 words a reply carries.
 void parseReply(const uint8_t *reply, PARSED_LOG &log)
 {
-    log.recordNoText = std::to_string(bigEndianWord(reply + 3));
+    log.recordNoText = std::to_string(bigEndianWord(reply + kRecordNumberByte));
     log.dateText = joinBytes(reply + 5, "/");
     log.timeText = joinBytes(reply + 8, ":");
     for (int k = 0; k < kLogSlots; ++k)
@@ -53,14 +54,17 @@ void parseReply(const uint8_t *reply, PARSED_LOG &log)
 void comThread::readPass()
 {
     recordCounter = 0;
+    passAbandoned = false;
+    // A pass ends with the download it completes, with a new download's
+    // selection, or on stop; never resumed after either of the first two.
+    auto goOn = [this] { return checkPoint() && !readDone && !passAbandoned; };
     for (int area = 0; area < kAreaCount; ++area) {
-        if (!checkPoint() || readDone)
+        if (!goOn())
             return;
         if (!sectorSelected[area])
             continue;
         for (int index = 0;; ++index) {
-            // A completed download ends the pass, so the next one starts afresh.
-            if (!checkPoint() || readDone)
+            if (!goOn())
                 return;
             if (index >= sectorToRead[area])
                 break;
@@ -69,14 +73,14 @@ void comThread::readPass()
             // would fail: this one keeps its place until the link is back, rather
             // than the pass skipping the rest and a new pass fetching them again.
             for (bool first = true; !read && (first || linkDown()); first = false) {
-                if (!pauseFor(kRetryPauseMs) || !checkPoint())
+                if (!showLinkError() || !pauseFor(kRetryPauseMs) || !checkPoint())
                     return;
                 read = readRecord(area, index);
             }
             if (!read)
                 continue; // skipped in this pass; the next pass tries again
-            ++recordCounter;
-            if (!handOver(area == kEnergyArea && !energyHeaderSet))
+            const bool last = ++recordCounter == totalToRead;
+            if (!handOver(area == kEnergyArea && !energyHeaderSet) || last)
                 return;
         }
     }
@@ -108,6 +112,11 @@ bool comThread::readRecord(int area, int index)
     });
     if (result != Success) {
         lastErrorText = errorText(result);
+        return false;
+    }
+    // A reply owed to an earlier request, taken for this one, would put a record in another's row.
+    if (static_cast<uint16_t>(bigEndianWord(reply + kRecordNumberByte)) != static_cast<uint16_t>(index + 1)) {
+        lastErrorText = errorText(InvalidReply);
         return false;
     }
     if (area == kEnergyArea)

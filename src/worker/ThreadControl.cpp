@@ -21,6 +21,11 @@ void comThread::resume()
     stateChanged.notify_all();
 }
 
+void comThread::restartPass()
+{
+    passAbandoned = true;
+}
+
 void comThread::suspend()
 {
     std::lock_guard lock(stateMutex);
@@ -47,6 +52,8 @@ void comThread::stop()
         pending->cancelled = true;
         pending->changed.notify_all();
     }
+    // A record request in flight ends at once instead of running out its time-outs and retries.
+    cancel();
     if (thread.joinable())
         thread.join();
     std::lock_guard lock(linkMutex);
@@ -82,14 +89,26 @@ bool comThread::pauseFor(int ms)
 
 bool comThread::handOver(bool withEnergyHeaders)
 {
-    auto job = [this, withEnergyHeaders] {
+    return runOnView([this, withEnergyHeaders] {
         if (withEnergyHeaders) {
             energyHeaderSet = setEnergyHeaders();
             if (view)
                 view->setGridColumnCount(19);
         }
         showRecord();
-    };
+    });
+}
+
+bool comThread::showLinkError()
+{
+    return runOnView([this] {
+        if (view)
+            view->setStatusText(0, lastErrorText);
+    });
+}
+
+bool comThread::runOnView(std::function<void()> job)
+{
     if (!view) {
         job();
         return true;

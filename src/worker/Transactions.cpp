@@ -48,6 +48,7 @@ bool parseIdentity(const uint8_t *reply, int length, DEVICE_ID &id)
 bool comThread::readDeviceId()
 {
     std::lock_guard lock(linkMutex);
+    beginTransaction();
     clearRegisters();
     const uint8_t request[] = {0x0E, 0x01, 0x00};
     uint8_t reply[kLongIdReply];
@@ -59,12 +60,12 @@ bool comThread::readDeviceId()
         });
     };
     int result = identify(reply, length);
-    if (result != Success) {
+    if (result != Success && result != Cancelled) {
         // Some analyzers answer with 17 bytes more; a serial frame read for 117 fails its checksum.
         length = kLongIdReply;
         result = identify(reply, length);
     }
-    if (result != Success) {
+    if (!finishTransaction(result)) {
         lastErrorText = errorText(result);
         return false;
     }
@@ -73,8 +74,11 @@ bool comThread::readDeviceId()
         // serial number; ask again for the whole reply and keep the short one
         // only if that fails.
         uint8_t longReply[kLongIdReply];
-        if (identify(longReply, kLongIdReply) == Success)
+        result = identify(longReply, kLongIdReply);
+        if (result == Success)
             parseIdentity(longReply, kLongIdReply, deviceId);
+        else if (result == Cancelled)
+            return finishTransaction(result);
     }
     return true;
 }
@@ -82,6 +86,7 @@ bool comThread::readDeviceId()
 bool comThread::readConfiguration(int16_t modelCode, std::vector<std::string> &names)
 {
     std::lock_guard lock(linkMutex);
+    beginTransaction();
     clearRegisters();
     int16_t ratios[2] = {};
     const int ratioResult = exchange([&](MbusMasterFunctions &link) {
@@ -90,7 +95,7 @@ bool comThread::readConfiguration(int16_t modelCode, std::vector<std::string> &n
     const int configResult = exchange([&](MbusMasterFunctions &link) {
         return link.readHoldingRegisters(settings.slaveAddress, kConfigRef, registers.data(), kConfigWords);
     });
-    if (ratioResult != Success || configResult != Success)
+    if (!finishTransaction(ratioResult != Success ? ratioResult : configResult))
         return false;
 
     ctRatioWord = static_cast<uint16_t>(ratios[0]);
@@ -108,11 +113,12 @@ bool comThread::readConfiguration(int16_t modelCode, std::vector<std::string> &n
 bool comThread::readAreaCounts()
 {
     std::lock_guard lock(linkMutex);
+    beginTransaction();
     clearRegisters();
     const int result = exchange([&](MbusMasterFunctions &link) {
         return link.readHoldingRegisters(settings.slaveAddress, kCountsRef, registers.data(), kCountsWords);
     });
-    if (result != Success)
+    if (!finishTransaction(result))
         return false;
     // Register 1025 precedes the counts and means nothing to us.
     for (int k = 0; k < kAreaCount; ++k)
@@ -123,13 +129,14 @@ bool comThread::readAreaCounts()
 bool comThread::writeConfiguration()
 {
     std::lock_guard lock(linkMutex);
+    beginTransaction();
     int16_t words[kConfigWords];
     words[0] = low16(logConfig.logPeriod);
     words[1] = low16(logConfig.eventLogging);
     words[2] = low16(logConfig.thirdWord);
     for (int k = 0; k < kLogSlots; ++k)
         words[3 + k] = logConfig.paramCodes[k];
-    return exchange([&](MbusMasterFunctions &link) {
-               return link.writeMultipleRegisters(settings.slaveAddress, kConfigRef, words, kConfigWords);
-           }) == Success;
+    return finishTransaction(exchange([&](MbusMasterFunctions &link) {
+        return link.writeMultipleRegisters(settings.slaveAddress, kConfigRef, words, kConfigWords);
+    }));
 }

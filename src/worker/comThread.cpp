@@ -42,10 +42,32 @@ bool comThread::isConnected()
 bool comThread::connect()
 {
     std::lock_guard lock(linkMutex);
+    beginTransaction();
     linkSettings = settings;
-    const bool opened = openLink() == Success;
+    const int result = openLink();
     linkWanted[settings.mode == 1] = master().isOpen(); // also when the link was open already
-    return opened;
+    return finishTransaction(result);
+}
+
+void comThread::beginTransaction()
+{
+    rtuMaster.clearCancel();
+    tcpMaster.clearCancel();
+}
+
+bool comThread::finishTransaction(int result)
+{
+    if (result == Cancelled) {
+        closeLinkLocked(settings.mode);
+        lastErrorText = errorText(result);
+    }
+    return result == Success;
+}
+
+void comThread::cancel()
+{
+    rtuMaster.cancel();
+    tcpMaster.cancel();
 }
 
 int comThread::openLink()
@@ -65,7 +87,7 @@ int comThread::openLink()
 
 bool comThread::linkLost(int result) const
 {
-    if (result == Success || settings.mode != linkSettings.mode || !linkWanted[settings.mode == 1])
+    if (result == Success || result == Cancelled || settings.mode != linkSettings.mode || !linkWanted[settings.mode == 1])
         return false;
     // A serial port that takes no request is gone (an adapter unplugged, the
     // far end of a pseudo-terminal closed), or it failed to open again.
@@ -78,6 +100,11 @@ bool comThread::linkLost(int result) const
 void comThread::closeLink(int mode)
 {
     std::lock_guard lock(linkMutex);
+    closeLinkLocked(mode);
+}
+
+void comThread::closeLinkLocked(int mode)
+{
     if (mode == 1)
         rtuMaster.close();
     else

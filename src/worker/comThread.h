@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,10 +22,15 @@ inline constexpr int kEnergyArea = 15; // the energy log
 inline constexpr int kRecordReplyLength = 67;
 
 // The one component that talks to the analyzer. The window calls the
-// transactions synchronously on the UI thread; the download runs on the
-// worker's own thread and shows every record through the WorkerView.
+// transactions synchronously; the download runs on the worker's own thread and
+// shows every record through the WorkerView.
 //
 // Threading:
+//  - The synchronous transactions (connect, readDeviceId, readConfiguration,
+//    readAreaCounts, writeConfiguration) may run on any thread, one at a time,
+//    while the download is suspended or idle; the window runs them off the UI
+//    thread so that it keeps painting. cancel() is the one call meant for
+//    another thread while such a transaction runs.
 //  - Transactions, closeLink() and the worker's record requests serialise on
 //    one internal lock, so a transaction or a close started while a record
 //    request is in flight waits for that request (never closes under it).
@@ -35,9 +41,10 @@ inline constexpr int kRecordReplyLength = 67;
 //    before each record request. A request in flight and the display of its
 //    record complete first.
 //  - stop() (also run by the destructor; call it on the UI thread, not from a
-//    view job): requests termination, releases a suspended or idle worker,
-//    cancels a hand-over not yet run, joins the thread and closes both links.
-//    A pass in progress ends at its next check point.
+//    view job): requests termination, cuts short the exchange in flight,
+//    releases a suspended or idle worker, cancels a hand-over not yet run,
+//    joins the thread and closes both links. It returns within about one
+//    reply time-out whatever the time-out and retry count are.
 class comThread
 {
   public:
@@ -50,7 +57,8 @@ class comThread
     // runs and counts, but shows nothing.
     void setView(WorkerView *view);
 
-    // Synchronous transactions (UI thread), true on stack result 0.
+    // Synchronous transactions, true on stack result 0. Each starts by
+    // forgetting an earlier cancel().
     bool isConnected();  // either master open
     bool connect();      // timings, retry count 5, open of settings.mode
     bool readDeviceId(); // function 43: 117-byte reply, else 134
@@ -64,12 +72,26 @@ class comThread
     // again by the next transaction or record request.
     void closeLink(int mode);
 
+    // Any thread, at any time: the synchronous transaction in progress ends
+    // within one reply time-out (at once while it waits on the wire or for a
+    // TCP connect) and returns false with lastErrorText "Operation cancelled";
+    // the link of settings.mode is then closed as by closeLink() and stays
+    // closed until the next connect(). A cancel made while no transaction runs
+    // is forgotten when the next one starts.
+    void cancel();
+
     // Fills sectorSelected, sectorToRead (from sectorCount) and totalToRead
     // for the areas chosen. A negative count reads nothing and adds nothing.
     void selectAreas(const std::array<bool, kAreaCount> &selected);
 
     // Energy header row (UI thread); returns true.
     bool setEnergyHeaders();
+
+    // While suspended (window): the pass in progress is abandoned, so the next
+    // resume() reads the selection afresh from its first area, recordCounter
+    // from 0. A completed download always ends its pass; this is for one that
+    // was paused and whose selection changed.
+    void restartPass();
 
     // The download switch: a two-state pause; repeated calls change nothing.
     void resume();
@@ -129,12 +151,17 @@ class comThread
         return reopened == Success ? run(master()) : reopened;
     }
     bool linkLost(int result) const;
+    void beginTransaction();
+    bool finishTransaction(int result); // result 0; a cancel closes the link
+    void closeLinkLocked(int mode);
     bool linkDown(); // the master of settings.mode is closed
     void run();
     void readPass();
     bool checkPoint();
     bool pauseFor(int ms);
     bool handOver(bool withEnergyHeaders);
+    bool runOnView(std::function<void()> job); // waits until it ran; false if stopped
+    bool showLinkError(); // status panel 0: why the last record request failed
 
     WorkerView *view = nullptr;
     std::mutex linkMutex;
@@ -148,6 +175,7 @@ class comThread
     std::condition_variable stateChanged;
     bool pauseRequested = true;
     bool stopRequested = false;
+    std::atomic<bool> passAbandoned{false};
     std::shared_ptr<HandOver> pendingHandOver;
     std::thread thread;
 };

@@ -18,7 +18,8 @@ TEST(ErrorText, GivesTheFixedTextOfEveryCodeAndUnknownOtherwise)
     EXPECT_STREQ(errorText(PortNoAccess), "No permission to access serial or TCP port");
     EXPECT_STREQ(errorText(ReplyTimeout), "Reply time-out");
     EXPECT_STREQ(errorText(SlaveDeviceFailureException), "Slave Device Failure exception response");
-    for (int code : {-1, 3, 76, 134, 165, 255, 1 << 20})
+    EXPECT_STREQ(errorText(Cancelled), "Operation cancelled");
+    for (int code : {-1, 6, 76, 134, 165, 255, 1 << 20})
         EXPECT_STREQ(errorText(code), "Unknown error") << code;
 }
 
