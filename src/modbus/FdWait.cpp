@@ -31,7 +31,9 @@ int waitForFd(int fd, short events, int timeoutMs, int wakeFd)
     }
 }
 
-WakeSignal::WakeSignal() : eventFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+WakeSignal::WakeSignal() : eventFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+}
 
 WakeSignal::~WakeSignal()
 {

@@ -25,8 +25,8 @@ class WakeSignal
     WakeSignal(const WakeSignal &) = delete;
     WakeSignal &operator=(const WakeSignal &) = delete;
 
-    void raise();      // any thread
-    void clear();      // the thread that runs the exchanges
+    void raise(); // any thread
+    void clear(); // the thread that runs the exchanges
     bool raised() const;
     int fd() const { return eventFd; }
 

@@ -9,7 +9,11 @@ constexpr int kStopBits = 1;
 
 } // namespace
 
-comThread::comThread() = default;
+comThread::comThread()
+{
+    rtuMaster.setTrafficObserver(&traffic);
+    tcpMaster.setTrafficObserver(&traffic);
+}
 
 comThread::~comThread()
 {
@@ -44,6 +48,7 @@ bool comThread::connect()
     std::lock_guard lock(linkMutex);
     beginTransaction();
     linkSettings = settings;
+    traffic.reset(master().isOpen());
     const int result = openLink();
     linkWanted[settings.mode == 1] = master().isOpen(); // also when the link was open already
     return finishTransaction(result);
@@ -87,7 +92,8 @@ int comThread::openLink()
 
 bool comThread::linkLost(int result) const
 {
-    if (result == Success || result == Cancelled || settings.mode != linkSettings.mode || !linkWanted[settings.mode == 1])
+    if (result == Success || result == Cancelled || settings.mode != linkSettings.mode ||
+        !linkWanted[settings.mode == 1])
         return false;
     // A serial port that takes no request is gone (an adapter unplugged, the
     // far end of a pseudo-terminal closed), or it failed to open again.

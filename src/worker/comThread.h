@@ -2,6 +2,7 @@
 
 #include "modbus/MbusRtuMasterProtocol.h"
 #include "modbus/MbusTcpMasterProtocol.h"
+#include "modbus/TrafficRecorder.h"
 #include "model/RegisterTable.h"
 #include "worker/WorkerTypes.h"
 #include "worker/WorkerView.h"
@@ -127,6 +128,8 @@ class comThread
     std::atomic<bool> energyHeaderSet{false};
     MbusRtuMasterProtocol rtuMaster;
     MbusTcpMasterProtocol tcpMaster;
+    // Both masters' traffic; its counters start again at each connect(). Any thread may read it.
+    TrafficRecorder traffic;
 
   private:
     struct HandOver;
@@ -161,7 +164,7 @@ class comThread
     bool pauseFor(int ms);
     bool handOver(bool withEnergyHeaders);
     bool runOnView(std::function<void()> job); // waits until it ran; false if stopped
-    bool showLinkError(); // status panel 0: why the last record request failed
+    bool showLinkError();                      // status panel 0: why the last record request failed
 
     WorkerView *view = nullptr;
     std::mutex linkMutex;
