@@ -114,10 +114,10 @@ class MbusMasterFunctions
         if (trafficObserver)
             trafficObserver->linkOpened();
     }
-    void observeSent(const uint8_t frame[], int length)
+    void observeSent(const uint8_t frame[], int length, int pduOffset)
     {
         if (trafficObserver)
-            trafficObserver->requestSent(frame, length);
+            trafficObserver->requestSent(frame, length, pduOffset);
     }
     void observeEnd(int result, int pduOffset)
     {

@@ -74,7 +74,7 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
         return owe(Cancelled); // part of the request may be on the line
     if (w != SerialResult::Ok)
         return w == SerialResult::Incomplete ? SendTimeout : IoError;
-    observeSent(frame, requestLen + 4);
+    observeSent(frame, requestLen + 4, 1);
     if (slaveAddr == 0 || replyLen <= 0)
         return Success;
 

@@ -206,7 +206,7 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
         return ConnectionClosed;
     if (sent != requestLen + 8)
         return IoError;
-    observeSent(adu, requestLen + 8);
+    observeSent(adu, requestLen + 8, 7);
 
     // The reply is delimited by the length the caller expects, not by its
     // length field; an exception reply ends after its code byte.

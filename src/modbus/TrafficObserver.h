@@ -10,8 +10,9 @@ class TrafficObserver
   public:
     // The link was opened: by open(), or by a reconnect of the master itself.
     virtual void linkOpened() = 0;
-    // A request frame went on the wire whole: MBAP header or address, PDU, and the CRC on RTU.
-    virtual void requestSent(const uint8_t frame[], int length) = 0;
+    // A request frame went on the wire whole: MBAP header or address, the PDU from pduOffset on, and
+    // the CRC on RTU.
+    virtual void requestSent(const uint8_t frame[], int length, int pduOffset) = 0;
     // An attempt ended with an MbusError result. reply holds what was read for it: nothing, part of a
     // frame, or a whole one; its PDU starts at pduOffset. attempt counts the transaction's retries
     // (0 for the first attempt).

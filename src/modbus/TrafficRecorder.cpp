@@ -66,7 +66,8 @@ int TrafficRecorder::linesAfter(uint64_t after, TrafficFrame out[], int max) con
     uint64_t first = std::max(after + 1, oldestKept);
     if (max <= 0 || first >= nextSequence)
         return 0;
-    first = std::max(first, nextSequence - uint64_t(max));
+    if (nextSequence - first > uint64_t(max))
+        first = nextSequence - uint64_t(max);
     int n = 0;
     for (uint64_t s = first; s < nextSequence; ++s)
         out[n++] = ring[s % Capacity];
@@ -80,10 +81,10 @@ void TrafficRecorder::linkOpened()
         ++counts.reconnects;
 }
 
-void TrafficRecorder::requestSent(const uint8_t frame[], int length)
+void TrafficRecorder::requestSent(const uint8_t frame[], int length, int pduOffset)
 {
     std::lock_guard lock(mutex);
-    append(true, frame, length);
+    append(true, frame, length, pduOffset);
     ++counts.requests;
     sentAtUs = nowUs(std::chrono::steady_clock{});
 }
@@ -92,10 +93,9 @@ void TrafficRecorder::attemptEnded(const uint8_t reply[], int length, int pduOff
 {
     const int64_t endUs = nowUs(std::chrono::steady_clock{});
     std::lock_guard lock(mutex);
-    TrafficFrame &line = append(false, reply, length);
+    TrafficFrame &line = append(false, reply, length, pduOffset);
     line.result = result;
     line.attempt = attempt;
-    line.pduOffset = pduOffset;
     if (attempt > 0)
         ++counts.retries;
     if (result == ReplyTimeout)
@@ -113,7 +113,7 @@ void TrafficRecorder::attemptEnded(const uint8_t reply[], int length, int pduOff
     sentAtUs = -1;
 }
 
-TrafficFrame &TrafficRecorder::append(bool sent, const uint8_t bytes[], int length)
+TrafficFrame &TrafficRecorder::append(bool sent, const uint8_t bytes[], int length, int pduOffset)
 {
     TrafficFrame &line = ring[nextSequence % Capacity];
     line.sequence = nextSequence++;
@@ -121,7 +121,7 @@ TrafficFrame &TrafficRecorder::append(bool sent, const uint8_t bytes[], int leng
     line.sent = sent;
     line.result = Success;
     line.attempt = 0;
-    line.pduOffset = 0;
+    line.pduOffset = pduOffset;
     line.length = std::clamp(length, 0, TrafficFrame::MaxLength);
     if (line.length > 0)
         std::memcpy(line.bytes, bytes, size_t(line.length));

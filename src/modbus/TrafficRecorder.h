@@ -55,13 +55,13 @@ class TrafficRecorder final : public TrafficObserver
     int linesAfter(uint64_t after, TrafficFrame out[], int max) const;
 
     void linkOpened() override;
-    void requestSent(const uint8_t frame[], int length) override;
+    void requestSent(const uint8_t frame[], int length, int pduOffset) override;
     void attemptEnded(const uint8_t reply[], int length, int pduOffset, int result, int attempt) override;
 
   private:
     static constexpr int ReplyBuckets = 2000; // reply times on a log scale, 1 % apart, up to 8 minutes
 
-    TrafficFrame &append(bool sent, const uint8_t bytes[], int length);
+    TrafficFrame &append(bool sent, const uint8_t bytes[], int length, int pduOffset);
     void countReply(int64_t replyUs);
 
     mutable std::mutex mutex;
