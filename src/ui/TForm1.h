@@ -30,6 +30,7 @@ class QTableView;
 class QTimer;
 class TForm3;
 class TLabeledEdit;
+class TrafficMonitor;
 class TiLedRectangle;
 class TiSwitchLed;
 class comThread;
@@ -78,6 +79,9 @@ class TForm1 : public QWidget, public WorkerView
     QMenu *iPop;                // host history
     QMenu *timingMenu;
     QAction *N1;
+    QAction *communicationAction; // in the Ethernet and the serial group's menus
+    QMenu *serialMenu;
+    TrafficMonitor *trafficMonitor = nullptr; // made when first opened
     QLabel *Label5;
     QPlainTextEdit *Memo1;
     QPushButton *BitBtn1; // Connect
@@ -188,6 +192,7 @@ class TForm1 : public QWidget, public WorkerView
     void buildGrid();
     void buildStatusBar();
     void connectHandlers();
+    void showTrafficMonitor();
 
     void fillSerialPortList();
     void showMessage(const QString &text);
