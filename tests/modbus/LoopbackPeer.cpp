@@ -7,17 +7,29 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-LoopbackListener::LoopbackListener()
+namespace
+{
+
+// A listening socket on 127.0.0.1 with an ephemeral port; false when any step fails.
+bool listenOnLoopback(int &fd, int backlog, sockaddr_in &address)
 {
     fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &size) != 0)
-        return;
-    boundPort = ntohs(a.sin_port);
+    address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    return fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+           ::listen(fd, backlog) == 0 &&
+           ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0;
+}
+
+} // namespace
+
+LoopbackListener::LoopbackListener()
+{
+    sockaddr_in a;
+    if (listenOnLoopback(fd, 16, a))
+        boundPort = ntohs(a.sin_port);
 }
 
 LoopbackListener::~LoopbackListener()
@@ -38,6 +50,31 @@ void LoopbackListener::close()
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+}
+
+FullLoopbackListener::FullLoopbackListener()
+{
+    sockaddr_in a;
+    if (!listenOnLoopback(fd, 0, a))
+        return;
+    // Connect until one is left hanging: the queue is then full.
+    for (int i = 0; i < 8; ++i) {
+        const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        fillers.push_back(c);
+        pollfd p{c, POLLOUT, 0};
+        if (::connect(c, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 && ::poll(&p, 1, 200) == 0) {
+            boundPort = ntohs(a.sin_port);
+            return;
+        }
+    }
+}
+
+FullLoopbackListener::~FullLoopbackListener()
+{
+    for (int c : fillers)
+        ::close(c);
+    if (fd >= 0)
+        ::close(fd);
 }
 
 std::vector<uint8_t> readBytes(int fd, size_t n, int ms)

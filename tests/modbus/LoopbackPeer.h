@@ -24,6 +24,25 @@ class LoopbackListener
     unsigned short boundPort = 0;
 };
 
+// A listener on 127.0.0.1 that never accepts and whose backlog is full: a
+// further connect is never answered. port() is 0 when the kernel took every
+// connection the constructor made.
+class FullLoopbackListener
+{
+  public:
+    FullLoopbackListener();
+    ~FullLoopbackListener();
+    FullLoopbackListener(const FullLoopbackListener &) = delete;
+    FullLoopbackListener &operator=(const FullLoopbackListener &) = delete;
+
+    unsigned short port() const { return boundPort; }
+
+  private:
+    int fd = -1;
+    unsigned short boundPort = 0;
+    std::vector<int> fillers;
+};
+
 // Bytes that arrive on fd (a socket or a pseudo-terminal) within ms, stopping once n are in.
 std::vector<uint8_t> readBytes(int fd, size_t n, int ms);
 void writeBytes(int fd, const std::vector<uint8_t> &bytes);

@@ -86,6 +86,36 @@ TEST_F(RtuMaster, LateReplyToARetriedRequestIsNotTakenForTheNextOne)
     EXPECT_EQ(requests[2][3], 1); // the second read's own reply
 }
 
+TEST_F(RtuMaster, SlaveThatQueuesRequestsAndAnswersLateNeverAnswersAnotherRequest)
+{
+    // Each request is answered 150 ms after the slave takes it, in order, with its own start
+    // address; the master gives up after 100 ms, so every reply it could take is a late one.
+    open(38400, 2, 100);
+    std::atomic<bool> serving{true};
+    slave = std::thread([&] {
+        while (serving) {
+            const Bytes request = pty.read(8, 50);
+            if (request.size() < 8)
+                continue;
+            std::this_thread::sleep_for(milliseconds(150));
+            pty.write(withCrc({1, 3, 2, 0, request[3]}));
+        }
+    });
+    for (int ref = 1; ref <= 3; ++ref) {
+        const int r = master.readHoldingRegisters(1, ref, value, 1);
+        if (r == Success)
+            EXPECT_EQ(value[0], ref - 1) << "reply of another request taken for ref " << ref;
+        else
+            EXPECT_EQ(r, ReplyTimeout);
+    }
+    // A timely slave after the late one: each request gets its own reply.
+    serving = false;
+    slave.join();
+    answer(8, {withCrc({1, 3, 2, 0, 7})});
+    ASSERT_EQ(master.readHoldingRegisters(1, 8, value, 1), Success);
+    EXPECT_EQ(value[0], 7);
+}
+
 TEST_F(RtuMaster, ChecksumErrorsAndRepliesFromAnotherSlaveAreRetried)
 {
     open(38400, 2);

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -70,6 +71,20 @@ TEST_F(TcpMaster, DiscardsBytesLeftOverFromAnEarlierReply)
     EXPECT_EQ(value[0], 1);
     ASSERT_EQ(master.readHoldingRegisters(1, 1, value, 1), Success);
     EXPECT_EQ(value[0], 2);
+}
+
+TEST_F(TcpMaster, LateReplyIsNeverTakenForALaterRequest)
+{
+    // The first request is answered after the master's time-out; later ones at once.
+    ScriptedTcpSlave slave([](int index, const Bytes &) {
+        if (index == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        return oneRegister(1, 0, static_cast<uint8_t>(index + 1));
+    });
+    open(slave, 0, 100);
+    EXPECT_EQ(master.readHoldingRegisters(1, 1, value, 1), ReplyTimeout);
+    ASSERT_EQ(master.readHoldingRegisters(1, 2, value, 1), Success);
+    EXPECT_EQ(value[0], 2); // its own reply, on the connection made after the time-out
 }
 
 TEST_F(TcpMaster, PeerThatClosesGives69AndLeavesTheMasterOpen)

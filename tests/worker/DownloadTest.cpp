@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
 namespace
 {
 
@@ -14,11 +18,13 @@ class Download : public testing::TestWithParam<bool> // true: RTU over a pty
   protected:
     void SetUp() override
     {
+        std::vector<std::string> args = kSimArgs;
+        args.insert(args.end(), {"--log", logPath});
         if (GetParam()) {
-            ASSERT_TRUE(sim.startPty(kSimArgs)) << sim.error();
+            ASSERT_TRUE(sim.startPty(args)) << sim.error();
             useRtu(worker, sim.ptyPath());
         } else {
-            ASSERT_TRUE(sim.startTcp(kSimArgs)) << sim.error();
+            ASSERT_TRUE(sim.startTcp(args)) << sim.error();
             useTcp(worker, sim.tcpPort());
         }
         ASSERT_TRUE(connectAndConfigure(worker));
@@ -57,6 +63,20 @@ class Download : public testing::TestWithParam<bool> // true: RTU over a pty
         EXPECT_EQ(view.currentRow(), records);
     }
 
+    void TearDown() override { std::filesystem::remove(logPath); }
+
+    // Record requests the simulator has logged (function 20).
+    int recordRequests() const
+    {
+        std::ifstream in(logPath);
+        int count = 0;
+        for (std::string line; std::getline(in, line);)
+            count += line.find("request unit 1: 14 ") != std::string::npos;
+        return count;
+    }
+
+    const std::string logPath =
+        testing::TempDir() + "ktr58-sim-download-" + std::to_string(::getpid()) + ".log";
     SimProcess sim;
     comThread worker;
     RecordingView view{worker};
@@ -99,15 +119,20 @@ TEST_P(Download, EnergyLogUnderItsOwnHeaders)
 
 TEST_P(Download, NextDownloadStartsAfresh)
 {
+    // Sector 1, then sectors 1 and 2: the second reads exactly its five records, from sector 1 on.
     startDownload(worker, {0});
     ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
-    view.runOnUi([&] { startDownload(worker, {1}); });
+    view.runOnUi([&] { startDownload(worker, {0, 1}); });
     ASSERT_TRUE(waitCompleted(view, worker, 2, 10s));
     const auto shown = view.shown();
-    ASSERT_EQ(shown.size(), 5u);
-    EXPECT_EQ(shown[3].row, 1);
-    EXPECT_EQ(shown[3].positionText, "01-0000");
-    EXPECT_EQ(shown[4].positionText, "01-0001");
+    ASSERT_EQ(shown.size(), 8u);
+    std::vector<std::string> second;
+    for (size_t i = 3; i < shown.size(); ++i) {
+        second.push_back(shown[i].positionText);
+        EXPECT_EQ(shown[i].row, static_cast<int>(i - 2));
+    }
+    EXPECT_EQ(second, (std::vector<std::string>{"00-0000", "00-0001", "00-0002", "01-0000", "01-0001"}));
+    EXPECT_EQ(recordRequests(), 3 + 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Link, Download, testing::Values(false, true),

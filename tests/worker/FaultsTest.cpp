@@ -46,7 +46,7 @@ TEST(Faults, MissingRecordRepeatsPassesUntilPaused)
     SimProcess sim;
     comThread worker;
     RecordingView view(worker);
-    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({3}), "--missing", "0:1"})) << sim.error();
+    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({3, 2}), "--missing", "0:1"})) << sim.error();
     useTcp(worker, sim.tcpPort(), 100);
     ASSERT_TRUE(connectAndConfigure(worker));
     worker.setView(&view);
@@ -65,6 +65,19 @@ TEST(Faults, MissingRecordRepeatsPassesUntilPaused)
     EXPECT_EQ(view.completions(), 0);
     EXPECT_FALSE(worker.readDone);
     EXPECT_EQ(worker.lastErrorText, "Illegal Data Address exception response");
+
+    // The way out: another selection starts a new pass from its first record.
+    view.runOnUi([&] {
+        worker.restartPass();
+        startDownload(worker, {1});
+    });
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    const auto after = view.shown();
+    const std::vector<RecordingView::Shown> last(after.end() - 2, after.end());
+    EXPECT_EQ(last[0].positionText, "01-0000");
+    EXPECT_EQ(last[0].row, 1);
+    EXPECT_EQ(last[1].positionText, "01-0001");
+    EXPECT_EQ(view.rowCount(), 2 + 2);
 }
 
 TEST(Faults, PauseBetweenRecordsLosesAndRepeatsNothing)
