@@ -114,10 +114,15 @@ class MbusMasterFunctions
         if (trafficObserver)
             trafficObserver->linkOpened();
     }
+    void markSending()
+    {
+        if (trafficObserver)
+            sendingAtUs = steadyUs();
+    }
     void observeSent(const uint8_t frame[], int length, int pduOffset)
     {
         if (trafficObserver)
-            trafficObserver->requestSent(frame, length, pduOffset);
+            trafficObserver->requestSent(frame, length, pduOffset, sendingAtUs);
     }
     void observeEnd(int result, int pduOffset)
     {
@@ -137,5 +142,6 @@ class MbusMasterFunctions
     TrafficObserver *trafficObserver = nullptr;
     const uint8_t *receivedFrame = nullptr;
     int receivedLength = 0;
+    int64_t sendingAtUs = 0;
     int attempt = 0; // of the transaction in progress, 0 for the first
 };

@@ -62,6 +62,7 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
     if (idle == SerialResult::Woken)
         return Cancelled;
 
+    markSending();
     if (rtsToggle)
         serialPort.setRts();
     const SerialResult w = serialPort.write(frame, requestLen + 4, timeout);

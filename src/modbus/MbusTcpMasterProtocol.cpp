@@ -193,6 +193,7 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
         return r;
 
     // An idle socket takes the small request at once; wait for room only when it does not.
+    markSending();
     ssize_t sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
         const int ready = waitForFd(socketHandle, POLLOUT, timeout, cancelSignal.fd());

@@ -11,8 +11,9 @@ class TrafficObserver
     // The link was opened: by open(), or by a reconnect of the master itself.
     virtual void linkOpened() = 0;
     // A request frame went on the wire whole: MBAP header or address, the PDU from pduOffset on, and
-    // the CRC on RTU.
-    virtual void requestSent(const uint8_t frame[], int length, int pduOffset) = 0;
+    // the CRC on RTU. startUs (steadyUs()) is when the write began: the slave may have answered
+    // before the write call returned.
+    virtual void requestSent(const uint8_t frame[], int length, int pduOffset, int64_t startUs) = 0;
     // An attempt ended with an MbusError result. reply holds what was read for it: nothing, part of a
     // frame, or a whole one; its PDU starts at pduOffset. attempt counts the transaction's retries
     // (0 for the first attempt).

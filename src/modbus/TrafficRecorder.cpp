@@ -1,5 +1,6 @@
 #include "modbus/TrafficRecorder.h"
 
+#include "modbus/FdWait.h"
 #include "modbus/MbusMasterFunctions.h"
 
 #include <algorithm>
@@ -12,10 +13,10 @@ namespace
 
 constexpr double kBucketsPerE = 100.0; // e^(1/100): neighbouring buckets 1 % apart
 
-int64_t nowUs(auto clock)
+int64_t wallClockUs()
 {
     using namespace std::chrono;
-    return duration_cast<microseconds>(decltype(clock)::now().time_since_epoch()).count();
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 bool isException(int result)
@@ -81,17 +82,17 @@ void TrafficRecorder::linkOpened()
         ++counts.reconnects;
 }
 
-void TrafficRecorder::requestSent(const uint8_t frame[], int length, int pduOffset)
+void TrafficRecorder::requestSent(const uint8_t frame[], int length, int pduOffset, int64_t startUs)
 {
     std::lock_guard lock(mutex);
     append(true, frame, length, pduOffset);
     ++counts.requests;
-    sentAtUs = nowUs(std::chrono::steady_clock{});
+    sentAtUs = startUs;
 }
 
 void TrafficRecorder::attemptEnded(const uint8_t reply[], int length, int pduOffset, int result, int attempt)
 {
-    const int64_t endUs = nowUs(std::chrono::steady_clock{});
+    const int64_t endUs = steadyUs();
     std::lock_guard lock(mutex);
     TrafficFrame &line = append(false, reply, length, pduOffset);
     line.result = result;
@@ -117,7 +118,7 @@ TrafficFrame &TrafficRecorder::append(bool sent, const uint8_t bytes[], int leng
 {
     TrafficFrame &line = ring[nextSequence % Capacity];
     line.sequence = nextSequence++;
-    line.wallUs = nowUs(std::chrono::system_clock{});
+    line.wallUs = wallClockUs();
     line.sent = sent;
     line.result = Success;
     line.attempt = 0;

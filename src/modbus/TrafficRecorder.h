@@ -55,7 +55,7 @@ class TrafficRecorder final : public TrafficObserver
     int linesAfter(uint64_t after, TrafficFrame out[], int max) const;
 
     void linkOpened() override;
-    void requestSent(const uint8_t frame[], int length, int pduOffset) override;
+    void requestSent(const uint8_t frame[], int length, int pduOffset, int64_t startUs) override;
     void attemptEnded(const uint8_t reply[], int length, int pduOffset, int result, int attempt) override;
 
   private:
@@ -69,7 +69,7 @@ class TrafficRecorder final : public TrafficObserver
     uint64_t nextSequence = 1;
     TrafficCounters counts;
     uint64_t opens = 0;
-    int64_t sentAtUs = -1; // steady clock, of the request whose reply is awaited
+    int64_t sentAtUs = -1; // steadyUs() when the request whose reply is awaited began to go out
     std::array<uint32_t, ReplyBuckets> replyTimes{};
     uint64_t replyCount = 0;
 };

@@ -14,7 +14,7 @@ TEST(TrafficRecorder, RingKeepsTheNewestLines)
     const int total = TrafficRecorder::Capacity + 476;
     for (int i = 1; i <= total; ++i) {
         const uint8_t frame[3] = {uint8_t(i), uint8_t(i >> 8), 0x03};
-        recorder.requestSent(frame, 3, 1);
+        recorder.requestSent(frame, 3, 1, 0);
     }
     std::vector<TrafficFrame> out(TrafficRecorder::Capacity);
     ASSERT_EQ(recorder.linesAfter(0, out.data(), TrafficRecorder::Capacity), TrafficRecorder::Capacity);
@@ -35,7 +35,7 @@ TEST(TrafficRecorder, CountsHighExceptionCodes)
     TrafficRecorder recorder;
     const uint8_t request[6] = {1, 3, 0, 0, 0, 1};
     const uint8_t reply[5] = {1, 0x83, 0x85, 0, 0};
-    recorder.requestSent(request, 6, 1);
+    recorder.requestSent(request, 6, 1, 0);
     recorder.attemptEnded(reply, 5, 1, int8_t(0x85) | 0xA0, 0);
     EXPECT_EQ(recorder.counters().exceptions[0x85], 1u);
     EXPECT_EQ(recorder.counters().replies, 1u);

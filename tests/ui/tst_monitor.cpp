@@ -74,6 +74,7 @@ void MonitorTest::showsEachFrameWithItsResult()
     QCOMPARE(monitorLines().size(), lines.size() + 2);
     QVERIFY(
         monitorLines().last().endsWith(QStringLiteral("Exception 01: Illegal Function exception response")));
+    saveScreenshot(*monitor, QStringLiteral("screenshot-monitor-en.png"));
 
     form->ApplyLanguage(0);
     QCOMPARE(monitor->windowTitle(), QStringLiteral("İletişim"));
