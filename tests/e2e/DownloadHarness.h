@@ -21,8 +21,11 @@ inline std::string recordsArg(std::initializer_list<std::pair<int, int>> areaCou
     for (auto [area, count] : areaCounts)
         counts[area] = count;
     std::string arg;
-    for (int i = 0; i < 16; ++i)
-        arg += (i ? "," : "") + std::to_string(counts[i]);
+    for (int i = 0; i < 16; ++i) {
+        if (i > 0)
+            arg += ','; // appended apart: "," + string draws a false -Wrestrict from GCC 12 at -O3
+        arg += std::to_string(counts[i]);
+    }
     return arg;
 }
 
