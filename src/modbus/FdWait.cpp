@@ -12,6 +12,12 @@ int64_t steadyMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+int64_t steadyUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 int waitForFd(int fd, short events, int timeoutMs, int wakeFd)
 {
     const int64_t deadline = steadyMs() + timeoutMs;

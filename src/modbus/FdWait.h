@@ -4,6 +4,8 @@
 
 // Milliseconds on the steady clock, for deadlines of the transfers.
 int64_t steadyMs();
+// The same clock in microseconds, for time stamps of the traffic.
+int64_t steadyUs();
 
 // waitForFd's result when wakeFd became readable first.
 inline constexpr int kWoken = -2;

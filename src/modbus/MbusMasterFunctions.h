@@ -2,6 +2,7 @@
 
 #include "modbus/FdWait.h"
 #include "modbus/PollTimer.h"
+#include "modbus/TrafficObserver.h"
 
 #include <cstdint>
 
@@ -81,6 +82,10 @@ class MbusMasterFunctions
     void clearCancel() { cancelSignal.clear(); }
     bool cancelRequested() const { return cancelSignal.raised(); }
 
+    // Told of every attempt and open from then on; nullptr (the default) for none, which costs a
+    // pointer test per attempt. Set while no operation runs.
+    void setTrafficObserver(TrafficObserver *observer) { trafficObserver = observer; }
+
     // Function 3. References are 1-based; slave 1..255, count 1..125.
     // values[0..count-1] are 0 unless the read succeeds.
     int readHoldingRegisters(int slaveAddr, int startRef, int16_t values[], int count);
@@ -102,6 +107,29 @@ class MbusMasterFunctions
     // Called by the transports at the start of every attempt, just before
     // sending: 0, or 3 when cancelled before or during the wait.
     int applyPollDelay();
+    // The transports tell the observer from these. An attempt's reply bytes are noted in
+    // receivedFrame/receivedLength as they are read; the retry loops report the end.
+    void observeOpened()
+    {
+        if (trafficObserver)
+            trafficObserver->linkOpened();
+    }
+    void markSending()
+    {
+        if (trafficObserver)
+            sendingAtUs = steadyUs();
+    }
+    void observeSent(const uint8_t frame[], int length, int pduOffset)
+    {
+        if (trafficObserver)
+            trafficObserver->requestSent(frame, length, pduOffset, sendingAtUs);
+    }
+    void observeEnd(int result, int pduOffset)
+    {
+        if (trafficObserver)
+            trafficObserver->attemptEnded(receivedFrame, receivedLength, pduOffset, result, attempt);
+    }
+
     // Result of an exception reply carrying this exception code byte.
     static int exceptionResult(uint8_t code) { return static_cast<int8_t>(code) | 0xA0; }
 
@@ -111,4 +139,9 @@ class MbusMasterFunctions
     PollTimer pollTimer;
     WakeSignal cancelSignal; // polled beside the line by every wait
     uint8_t pduBuffer[260] = {};
+    TrafficObserver *trafficObserver = nullptr;
+    const uint8_t *receivedFrame = nullptr;
+    int receivedLength = 0;
+    int64_t sendingAtUs = 0;
+    int attempt = 0; // of the transaction in progress, 0 for the first
 };

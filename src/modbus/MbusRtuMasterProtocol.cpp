@@ -62,6 +62,7 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
     if (idle == SerialResult::Woken)
         return Cancelled;
 
+    markSending();
     if (rtsToggle)
         serialPort.setRts();
     const SerialResult w = serialPort.write(frame, requestLen + 4, timeout);
@@ -74,16 +75,20 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
         return owe(Cancelled); // part of the request may be on the line
     if (w != SerialResult::Ok)
         return w == SerialResult::Incomplete ? SendTimeout : IoError;
+    observeSent(frame, requestLen + 4, 1);
     if (slaveAddr == 0 || replyLen <= 0)
         return Success;
 
     // An exception reply is 5 bytes, so the first read stops there.
-    SerialResult r = serialPort.read(frame, 5, timeout);
+    receivedFrame = frame;
+    SerialResult r = serialPort.read(frame, 5, timeout, &receivedLength);
     if (r != SerialResult::Ok)
         return owe(replyFailure(r));
     int length = 5;
     if ((frame[1] & 0x80) == 0 && replyLen + 4 > 5) {
-        r = serialPort.read(frame + 5, replyLen - 1, timeout);
+        int rest = 0;
+        r = serialPort.read(frame + 5, replyLen - 1, timeout, &rest);
+        receivedLength += rest;
         if (r != SerialResult::Ok)
             return owe(replyFailure(r));
         length = replyLen + 4;

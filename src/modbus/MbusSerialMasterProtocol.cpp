@@ -46,6 +46,7 @@ int MbusSerialMasterProtocol::open(const char *portName, int baudRate, int dataB
         serialPort.clearRts();
     else
         serialPort.setRts();
+    observeOpened();
     return Success;
 }
 
@@ -72,7 +73,10 @@ int MbusSerialMasterProtocol::transact(int slaveAddr, int functionCode, const ui
     for (;;) {
         if (cancelRequested())
             return Cancelled;
+        attempt = retryCount - retriesLeft;
+        receivedLength = 0;
         const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
+        observeEnd(r, 1);
         timedOut = timedOut || r == ReplyTimeout;
         if (r == Success && timedOut)
             discardLateReplies();

@@ -101,6 +101,7 @@ int MbusTcpMasterProtocol::connectSocket()
     setOption(socketHandle, SOL_SOCKET, SO_SNDBUF, &bufferSize, sizeof bufferSize);
     setOption(socketHandle, SOL_SOCKET, SO_RCVBUF, &bufferSize, sizeof bufferSize);
     setOption(socketHandle, SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
+    observeOpened();
     return Success;
 }
 
@@ -119,7 +120,10 @@ int MbusTcpMasterProtocol::transact(int slaveAddr, int functionCode, const uint8
     for (;;) {
         if (cancelRequested())
             return Cancelled;
+        attempt = retryCount - retriesLeft;
+        receivedLength = 0;
         const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
+        observeEnd(r, 7);
         if (r == Cancelled) {
             close(); // its reply may still come on this connection
             return r;
@@ -189,6 +193,7 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
         return r;
 
     // An idle socket takes the small request at once; wait for room only when it does not.
+    markSending();
     ssize_t sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
         const int ready = waitForFd(socketHandle, POLLOUT, timeout, cancelSignal.fd());
@@ -202,6 +207,7 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
         return ConnectionClosed;
     if (sent != requestLen + 8)
         return IoError;
+    observeSent(adu, requestLen + 8, 7);
 
     // The reply is delimited by the length the caller expects, not by its
     // length field; an exception reply ends after its code byte.
@@ -209,9 +215,11 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
     // arrived in one piece costs one read; it never asks past that length.
     const int full = replyLen + 8 > 9 ? replyLen + 8 : 9;
     int have = 0;
+    receivedFrame = adu;
     r = receive(have, 9, full);
     if (r == Success && (adu[7] & 0x80) == 0)
         r = receive(have, replyLen + 8, full);
+    receivedLength = have;
     if (r != Success)
         return r;
 

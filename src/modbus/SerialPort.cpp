@@ -188,12 +188,14 @@ SerialResult SerialPort::write(const uint8_t buffer[], int n, int timeoutMs)
     return done == n ? SerialResult::Ok : SerialResult::Incomplete;
 }
 
-SerialResult SerialPort::read(uint8_t buffer[], int n, int timeoutMs)
+SerialResult SerialPort::read(uint8_t buffer[], int n, int timeoutMs, int *received)
 {
+    int ignored = 0;
+    int &done = received ? *received : ignored;
+    done = 0;
     if (!isOpen())
         return SerialResult::NotOpen;
     const int64_t deadline = steadyMs() + timeoutMs;
-    int done = 0;
     while (done < n) {
         const ssize_t r = ::read(portHandle, buffer + done, static_cast<size_t>(n - done));
         if (r > 0) {

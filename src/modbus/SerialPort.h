@@ -35,9 +35,10 @@ class SerialPort
     // A descriptor whose readability ends read() and write() early with Woken; -1 for none.
     void setWakeFd(int fd) { wakeFd = fd; }
 
-    // Exactly n bytes within timeoutMs counted from the start of the call.
+    // Exactly n bytes within timeoutMs counted from the start of the call. read() stores how many
+    // bytes arrived in *received, also when they are fewer than n.
     SerialResult write(const uint8_t buffer[], int n, int timeoutMs);
-    SerialResult read(uint8_t buffer[], int n, int timeoutMs);
+    SerialResult read(uint8_t buffer[], int n, int timeoutMs, int *received = nullptr);
     SerialResult purge();
     SerialResult drain();
     SerialResult setRts();

@@ -1,6 +1,7 @@
 #include "shell/GSETTINGS.h"
 
-#include <QCoreApplication>
+#include "shell/Startup.h"
+
 #include <QFileInfo>
 
 namespace
@@ -53,7 +54,7 @@ void GSETTINGS::saveIpList(const QString *list, int n)
 
 QString GSETTINGS::settingsPath()
 {
-    return settingsPathFor(QCoreApplication::applicationFilePath());
+    return fileLocations().settingsFile;
 }
 
 QString GSETTINGS::settingsPathFor(const QString &programFile)

@@ -39,7 +39,8 @@ class GSETTINGS
     void saveIpList(const QString *list, int n);
 
     // The program file's path with its extension (from the last dot of the file name on) replaced by
-    // "_gsett.ini"; a file name without a dot gets the suffix appended.
+    // "_gsett.ini"; a file name without a dot gets the suffix appended. An installed program keeps
+    // the file of that name in the user's configuration directory instead (fileLocations()).
     static QString settingsPath();
     static QString settingsPathFor(const QString &programFile);
 };

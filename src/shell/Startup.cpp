@@ -4,7 +4,9 @@
 #include "shell/TForm2.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 QString applicationTitle()
 {
@@ -25,6 +27,8 @@ int runApplication(const std::function<std::unique_ptr<QWidget>()> &makeMainWind
 {
     configureApplication();
 
+    // An installed program's first run finds no configuration directory to write its settings into.
+    QDir().mkpath(QFileInfo(GSETTINGS::settingsPath()).path());
     const bool firstRun = !QFileInfo::exists(GSETTINGS::settingsPath());
     std::unique_ptr<TForm2> languageDialog;
     if (firstRun)
@@ -37,4 +41,21 @@ int runApplication(const std::function<std::unique_ptr<QWidget>()> &makeMainWind
         mainWindow->show();
     }
     return QApplication::exec();
+}
+
+FileLocations fileLocationsFor(const QString &programFile)
+{
+    const QFileInfo program(programFile);
+    const QString besideProgram = GSETTINGS::settingsPathFor(programFile);
+    if (QFileInfo::exists(program.dir().filePath(QStringLiteral("../CMakeCache.txt"))))
+        return {besideProgram, QStringLiteral("DATA")};
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return {QDir(config).filePath(QFileInfo(besideProgram).fileName()),
+            QDir(documents).filePath(QStringLiteral("Pullrec"))};
+}
+
+FileLocations fileLocations()
+{
+    return fileLocationsFor(QCoreApplication::applicationFilePath());
 }

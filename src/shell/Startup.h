@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -20,3 +21,16 @@ void configureApplication();
 // main window's close quits the application, or when the dialog is closed with its close box.
 // Returns the loop's exit code.
 int runApplication(const std::function<std::unique_ptr<QWidget>()> &makeMainWindow);
+
+// Where the program keeps its files. Run from its build tree (the directory above the program's holds
+// the build's CMakeCache.txt) it keeps them as it always did: the settings file beside the program
+// and "DATA" in the working directory. Installed, where the program's directory is not the user's
+// to write, the settings file goes to the user's configuration directory and the data folder to
+// "Pullrec" in the user's documents.
+struct FileLocations {
+    QString settingsFile;
+    QString dataDirectory; // relative to the working directory in the build tree
+};
+FileLocations fileLocationsFor(const QString &programFile);
+// For the running program.
+FileLocations fileLocations();

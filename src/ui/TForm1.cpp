@@ -1,6 +1,7 @@
 #include "ui/TForm1.h"
 
 #include "ui/GridModel.h"
+#include "ui/TrafficMonitor.h"
 
 #include "model/InitialLabels.h"
 #include "shell/Errors.h"
@@ -67,6 +68,9 @@ void TForm1::connectHandlers()
     connect(GroupBox1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { timingMenu->popup(GroupBox1->mapToGlobal(pos)); });
     connect(LabeledEdit1->edit(), &QWidget::customContextMenuRequested, this, &TForm1::iPopPopup);
+    connect(GroupBox2, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { serialMenu->popup(GroupBox2->mapToGlobal(pos)); });
+    connect(communicationAction, &QAction::triggered, this, guarded(this, [this] { showTrafficMonitor(); }));
 
     connect(list1, &QListWidget::itemChanged, this, guarded(this, [this] { list1ClickCheck(); }));
     connect(BitBtn3, &QPushButton::clicked, this, guarded(this, [this] { BitBtn3Click(); }));
@@ -143,8 +147,7 @@ void TForm1::FormShow()
 {
     gsettings = std::make_unique<GSETTINGS>();
     fillSerialPortList();
-    if (!QDir(QStringLiteral("DATA")).exists())
-        QDir().mkdir(QStringLiteral("DATA"));
+    QDir().mkpath(fileLocations().dataDirectory);
     gsettings->load();
     gsettings->loadIpList(ipList, kHistorySize);
 
@@ -233,6 +236,21 @@ void TForm1::ApplyLanguage(qint16 lang)
     Export1->setText(c[61]);
     Chart1->setText(c[60]);
     N1->setText(c[42]);
+    communicationAction->setText(TrafficMonitor::menuText(lang));
+    communicationAction->setData(lang); // for a monitor made later
+    if (trafficMonitor)
+        trafficMonitor->setLanguage(lang);
+}
+
+void TForm1::showTrafficMonitor()
+{
+    if (!trafficMonitor) {
+        trafficMonitor = new TrafficMonitor(worker->traffic, this);
+        trafficMonitor->setLanguage(communicationAction->data().toInt());
+    }
+    trafficMonitor->show();
+    trafficMonitor->raise();
+    trafficMonitor->activateWindow();
 }
 
 void TForm1::showMessage(const QString &text)

@@ -34,6 +34,7 @@ class QTableView;
 class QTimer;
 class TForm3;
 class TLabeledEdit;
+class TrafficMonitor;
 class TiLedRectangle;
 class TiSwitchLed;
 class comThread;
@@ -82,6 +83,9 @@ class TForm1 : public QWidget, public WorkerView
     QMenu *iPop;                // host history
     QMenu *timingMenu;
     QAction *N1;
+    QAction *communicationAction; // in the Ethernet and the serial group's menus
+    QMenu *serialMenu;
+    TrafficMonitor *trafficMonitor = nullptr; // made when first opened
     QLabel *Label5;
     QPlainTextEdit *Memo1;
     QPushButton *BitBtn1; // Connect
@@ -198,6 +202,7 @@ class TForm1 : public QWidget, public WorkerView
     void buildGrid();
     void buildStatusBar();
     void connectHandlers();
+    void showTrafficMonitor();
 
     // Runs one of the worker's transactions on a thread of its own and waits without blocking the
     // event loop: the window keeps painting, input is held off, and from about 300 ms on a busy

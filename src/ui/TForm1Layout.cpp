@@ -117,6 +117,10 @@ void TForm1::buildConnectionPanel()
     iPop = named(new QMenu(this), "iPop");
     timingMenu = named(new QMenu(this), "timingMenu");
     N1 = named(timingMenu->addAction(QString()), "N1");
+    communicationAction = named(timingMenu->addAction(QString()), "communicationAction");
+    GroupBox2->setContextMenuPolicy(Qt::CustomContextMenu);
+    serialMenu = named(new QMenu(this), "serialMenu");
+    serialMenu->addAction(communicationAction);
     auto *ethernet = new QVBoxLayout(GroupBox1);
     ethernet->setSpacing(4);
     ethernet->addWidget(LabeledEdit1);

@@ -8,7 +8,11 @@ constexpr int kStopBits = 1;
 
 } // namespace
 
-comThread::comThread() = default;
+comThread::comThread()
+{
+    rtuMaster.setTrafficObserver(&traffic);
+    tcpMaster.setTrafficObserver(&traffic);
+}
 
 comThread::~comThread()
 {
@@ -43,6 +47,7 @@ bool comThread::connect()
     std::lock_guard lock(linkMutex);
     beginTransaction();
     linkSettings = settings;
+    traffic.reset(master().isOpen());
     const int result = openLink();
     linkWanted[settings.mode == 1] = master().isOpen(); // also when the link was open already
     return finishTransaction(result);

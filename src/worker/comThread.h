@@ -2,6 +2,7 @@
 
 #include "modbus/MbusRtuMasterProtocol.h"
 #include "modbus/MbusTcpMasterProtocol.h"
+#include "modbus/TrafficRecorder.h"
 #include "model/RegisterTable.h"
 #include "worker/WorkerTypes.h"
 #include "worker/WorkerView.h"
@@ -131,6 +132,8 @@ class comThread
     std::atomic<bool> energyHeaderSet{false};
     MbusRtuMasterProtocol rtuMaster;
     MbusTcpMasterProtocol tcpMaster;
+    // Both masters' traffic; its counters start again at each connect(). Any thread may read it.
+    TrafficRecorder traffic;
 
   private:
     struct HandOver;

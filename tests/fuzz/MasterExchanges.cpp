@@ -2,6 +2,8 @@
 
 #include "FuzzCheck.h"
 
+#include "modbus/TrafficRecorder.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,20 @@ struct Outcome {
     int expected = -1; // the result an exact reply must give, -1 when any is allowed
 };
 
+// The recorder's last two lines: the request as the peer got it, and a prefix of the peer's reply.
+void checkObserved(const TrafficRecorder &recorder, const FuzzPeer::Exchange &x)
+{
+    static uint64_t last = 0;
+    TrafficFrame lines[2];
+    const int n = recorder.linesAfter(last, lines, 2);
+    FUZZ_CHECK(n == 2 && lines[0].sent && !lines[1].sent);
+    last = lines[1].sequence;
+    FUZZ_CHECK(size_t(lines[0].length) == x.request.size() &&
+               std::equal(x.request.begin(), x.request.end(), lines[0].bytes));
+    FUZZ_CHECK(size_t(lines[1].length) <= x.reply.size() &&
+               std::equal(lines[1].bytes, lines[1].bytes + lines[1].length, x.reply.begin()));
+}
+
 } // namespace
 
 void runMasterExchanges(MbusMasterFunctions &master, FuzzPeer &peer, FuzzInput &in,
@@ -48,6 +64,9 @@ void runMasterExchanges(MbusMasterFunctions &master, FuzzPeer &peer, FuzzInput &
 {
     const Framing framing = peer.framing();
     const int offset = dataOffset(framing);
+    // Watches every exchange: what it saw must be what crossed the wire, whatever the reply.
+    static TrafficRecorder recorder;
+    master.setTrafficObserver(&recorder);
     for (int n = 0; n < kMaxExchanges && !in.empty(); ++n) {
         const int op = in.byte() % 4;
         const int unit = in.byte();
@@ -131,6 +150,7 @@ void runMasterExchanges(MbusMasterFunctions &master, FuzzPeer &peer, FuzzInput &
         const FuzzPeer::Exchange &x = exchanges.front();
         FUZZ_CHECK(requestFunction(framing, x.request) == function);
         FUZZ_CHECK(requestUnit(framing, x.request) == unit);
+        checkObserved(recorder, x);
 
         if (broadcast) {
             FUZZ_CHECK(r == Success && x.reply.empty());

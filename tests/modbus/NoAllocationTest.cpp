@@ -3,6 +3,7 @@
 
 #include "modbus/MbusRtuMasterProtocol.h"
 #include "modbus/MbusTcpMasterProtocol.h"
+#include "modbus/TrafficRecorder.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -97,6 +98,28 @@ TEST(NoAllocation, CounterSeesAllocations)
     EXPECT_EQ(allocations, 1);
 }
 
+// The exchanges without an observer, then again with a traffic recorder watching, which must
+// see every one of them.
+void expectNoAllocation(MbusMasterFunctions &master)
+{
+    int results[60];
+    EXPECT_EQ(allocationsDuringExchanges(master, results), 0);
+    for (int r : results)
+        ASSERT_EQ(r, Success);
+
+    TrafficRecorder recorder;
+    master.setTrafficObserver(&recorder);
+    EXPECT_EQ(allocationsDuringExchanges(master, results), 0);
+    for (int r : results)
+        ASSERT_EQ(r, Success);
+    counting = true;
+    const TrafficCounters seen = recorder.counters();
+    counting = false;
+    EXPECT_EQ(seen.requests, 60u);
+    EXPECT_EQ(seen.replies, 60u);
+    master.setTrafficObserver(nullptr);
+}
+
 TEST(NoAllocation, TcpExchanges)
 {
     auto slave = LibmodbusSlave::tcp();
@@ -104,10 +127,7 @@ TEST(NoAllocation, TcpExchanges)
     MbusTcpMasterProtocol master;
     master.setPort(slave->port());
     ASSERT_EQ(master.open("127.0.0.1"), Success);
-    int results[60];
-    EXPECT_EQ(allocationsDuringExchanges(master, results), 0);
-    for (int r : results)
-        ASSERT_EQ(r, Success);
+    expectNoAllocation(master);
 }
 
 TEST(NoAllocation, RtuExchanges)
@@ -118,10 +138,7 @@ TEST(NoAllocation, RtuExchanges)
     ASSERT_TRUE(slave->ok());
     MbusRtuMasterProtocol master;
     ASSERT_EQ(master.open(line.path(), 38400, 8, 1, 0), Success);
-    int results[60];
-    EXPECT_EQ(allocationsDuringExchanges(master, results), 0);
-    for (int r : results)
-        ASSERT_EQ(r, Success);
+    expectNoAllocation(master);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -48,6 +50,7 @@ class StartupTest : public QObject
     void firstRunAsksForTheLanguage();
     void closingTheLanguageDialogWritesNothing();
     void normalRunShowsTheMainWindow();
+    void filesStayInTheBuildTreeAndMoveWhenInstalled();
 
   private:
     // Runs the program; step runs once the loop is going. A run that does not end within the bound
@@ -114,6 +117,30 @@ void StartupTest::normalRunShowsTheMainWindow()
     QCOMPARE(result, 0);
     QVERIFY(noDialog);
     QCOMPARE(settingsfile::read(), QByteArray());
+}
+
+void StartupTest::filesStayInTheBuildTreeAndMoveWhenInstalled()
+{
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    const QDir root(scratch.path());
+    QVERIFY(root.mkpath(QStringLiteral("build/bin")) && root.mkpath(QStringLiteral("usr/bin")));
+    QFile cache(root.filePath(QStringLiteral("build/CMakeCache.txt")));
+    QVERIFY(cache.open(QIODevice::WriteOnly));
+
+    const FileLocations built = fileLocationsFor(root.filePath(QStringLiteral("build/bin/pullrec")));
+    QCOMPARE(built.settingsFile, root.filePath(QStringLiteral("build/bin/pullrec_gsett.ini")));
+    QCOMPARE(built.dataDirectory, QStringLiteral("DATA"));
+
+    const FileLocations installed = fileLocationsFor(root.filePath(QStringLiteral("usr/bin/pullrec")));
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QCOMPARE(installed.settingsFile, config + QStringLiteral("/pullrec_gsett.ini"));
+    QCOMPARE(installed.dataDirectory, documents + QStringLiteral("/Pullrec"));
+    QVERIFY(!installed.settingsFile.startsWith(scratch.path()));
+
+    // This test runs from the build tree: its settings file is the one beside it.
+    QCOMPARE(GSETTINGS::settingsPath(), GSETTINGS::settingsPathFor(QCoreApplication::applicationFilePath()));
 }
 
 QTEST_MAIN(StartupTest)

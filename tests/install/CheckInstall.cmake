@@ -1,0 +1,42 @@
+# cmake --install into an empty prefix: the programs, the desktop entry and its icon, nothing else in bin/.
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${ARGN} failed (${rc}):\n${out}")
+  endif()
+endfunction()
+
+file(REMOVE_RECURSE ${SCRATCH})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${SCRATCH})
+
+set(desktop ${SCRATCH}/share/applications/pullrec.desktop)
+set(icon ${SCRATCH}/share/icons/hicolor/scalable/apps/pullrec.svg)
+foreach(file ${desktop} ${icon})
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+run(${VALIDATE} ${desktop})
+
+# Test programs and benchmarks stay in the build tree.
+set(expected ktr58-sim pullrec)
+if(EXISTS ${BUILD_DIR}/bin/pullrec-cli)
+  list(APPEND expected pullrec-cli)
+endif()
+file(GLOB installed RELATIVE ${SCRATCH}/bin ${SCRATCH}/bin/*)
+list(SORT installed)
+if(NOT installed STREQUAL expected)
+  message(FATAL_ERROR "bin/ holds '${installed}', expected '${expected}'")
+endif()
+run(${SCRATCH}/bin/ktr58-sim --help)
+
+# The menu entry starts a program the install put in bin/ and shows the installed icon.
+file(STRINGS ${desktop} exec REGEX "^Exec=")
+file(STRINGS ${desktop} icon_name REGEX "^Icon=")
+if(NOT exec STREQUAL "Exec=pullrec" OR NOT icon_name STREQUAL "Icon=pullrec")
+  message(FATAL_ERROR "desktop entry names '${exec}' '${icon_name}'")
+endif()
+file(READ ${icon} svg)
+if(NOT svg MATCHES "<svg[^>]*viewBox=")
+  message(FATAL_ERROR "the icon is no scalable SVG")
+endif()

@@ -1,0 +1,31 @@
+# cpack -G DEB: a package that installs under /usr and depends on the Qt libraries the programs link.
+function(run var)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${ARGN} failed (${rc}):\n${out}\n${err}")
+  endif()
+  set(${var} "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${SCRATCH})
+run(ignored ${CPACK} -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${SCRATCH})
+file(GLOB debs ${SCRATCH}/*.deb)
+list(LENGTH debs count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one package, got '${debs}'")
+endif()
+
+run(depends ${DPKG_DEB} --field ${debs} Depends)
+foreach(dependency libqt6widgets6 libqt6serialport6 libc6 qt6-qpa-plugins)
+  if(NOT depends MATCHES "(^|[ ,])${dependency}([ ,(]|$)")
+    message(FATAL_ERROR "Depends lacks ${dependency}: ${depends}")
+  endif()
+endforeach()
+
+run(contents ${DPKG_DEB} --contents ${debs})
+foreach(file usr/bin/pullrec usr/bin/ktr58-sim usr/share/applications/pullrec.desktop
+             usr/share/icons/hicolor/scalable/apps/pullrec.svg)
+  if(NOT contents MATCHES " \\./${file}\n")
+    message(FATAL_ERROR "the package lacks /${file}:\n${contents}")
+  endif()
+endforeach()
