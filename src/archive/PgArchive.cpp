@@ -12,6 +12,7 @@ namespace
 
 constexpr int kStoreAttempts = 5;           // a deadlock between collectors is retried
 constexpr long long kSchemaLockKey = 58001; // advisory lock held while the schema is created
+constexpr int kStoreLockKey = 58002;        // with the serial's hash: one analyzer's store
 
 bool transient(const char *sqlState)
 {
@@ -107,6 +108,8 @@ PgArchive::PgArchive(const std::string &connection)
         return;
     }
     PQsetClientEncoding(db, "UTF8");
+    PQsetNoticeProcessor(
+        db, [](void *, const char *) {}, nullptr); // "already exists, skipping" and the like
     const std::string name = std::string("database ") + PQdb(db);
     if (!exec("SET extra_float_digits = 3") ||
         !ensureSchema(*this, SqlDialect::Postgres,
@@ -205,9 +208,15 @@ bool PgArchive::storeOnce(const std::string &serial, std::span<const ArchiveReco
             stamps.add(at);
         positions.add(static_cast<long long>(record.position));
     }
-    if (!exec("BEGIN"))
+    // Collectors storing the same analyzer take turns, batch by batch, so they never wait on each
+    // other's rows in different orders (a deadlock); records the other committed are skipped here.
+    if (!exec("BEGIN") || !query("SELECT pg_advisory_xact_lock($1::int, hashtext($2))",
+                                 {std::to_string(kStoreLockKey).c_str(), serial.c_str()})
+                               .ok()) {
+        retry = true;
+        exec("ROLLBACK");
         return false;
-    // Rows another transaction holds wait for it; those it committed are skipped here.
+    }
     const Result inserted = query(
         "INSERT INTO record (analyzer, area, record_no, date_text, time_text, recorded_at, position)"
         " SELECT $1, * FROM unnest($2::int[], $3::int[], $4::text[], $5::text[], $6::timestamp[], $7::int[])"
