@@ -1,6 +1,6 @@
 #include "shell/IniFile.h"
 
-#include "shell/CodePage1254.h"
+#include "text/CodePage1254.h"
 #include "shell/Errors.h"
 
 #include <QDir>

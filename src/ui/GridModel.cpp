@@ -1,6 +1,6 @@
 #include "ui/GridModel.h"
 
-#include "ui/NumberFormat.h"
+#include "text/NumberFormat.h"
 
 #include <algorithm>
 

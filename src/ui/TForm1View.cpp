@@ -1,4 +1,4 @@
-#include "ui/DeviceText.h"
+#include "text/DeviceText.h"
 #include "ui/GridModel.h"
 #include "ui/GridViewModel.h"
 #include "ui/TForm1.h"

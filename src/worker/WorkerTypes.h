@@ -13,8 +13,9 @@ struct COMSETT {
     int32_t tcpPort = 0; // low 16 bits become the TCP master's port
     std::string comPort; // serial device path
     int32_t baudRate = 0;
-    int32_t timeout = 0;   // ms; 0 leaves the master's default
-    int32_t pollDelay = 0; // ms
+    int32_t timeout = 0;    // ms; 0 leaves the master's default
+    int32_t pollDelay = 0;  // ms
+    int32_t retryCount = 5; // extra attempts of a request
     std::string host;
 };
 

@@ -3,7 +3,6 @@
 namespace
 {
 
-constexpr int kRetryCount = 5;
 constexpr int kDataBits = 8;
 constexpr int kStopBits = 1;
 
@@ -55,7 +54,7 @@ int comThread::openLink()
     // Refused while the link is open: new timings wait for the next connection.
     link.setPollDelay(s.pollDelay);
     link.setTimeout(s.timeout);
-    link.setRetryCount(kRetryCount);
+    link.setRetryCount(s.retryCount);
     if (s.mode == 1)
         return rtuMaster.open(s.comPort.c_str(), s.baudRate, kDataBits, kStopBits,
                               MbusSerialMasterProtocol::NoParity);

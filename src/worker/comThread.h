@@ -52,7 +52,7 @@ class comThread
 
     // Synchronous transactions (UI thread), true on stack result 0.
     bool isConnected();  // either master open
-    bool connect();      // timings, retry count 5, open of settings.mode
+    bool connect();      // timings, retry count, open of settings.mode
     bool readDeviceId(); // function 43: 117-byte reply, else 134
     bool readConfiguration(int16_t modelCode, std::vector<std::string> &names);
     bool readAreaCounts();

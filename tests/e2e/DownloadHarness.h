@@ -5,7 +5,7 @@
 #include "../ui/UiHarness.h"
 
 #include "model/RecordDecoding.h"
-#include "ui/NumberFormat.h"
+#include "text/NumberFormat.h"
 
 #include <QTableView>
 

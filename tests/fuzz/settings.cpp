@@ -4,7 +4,7 @@
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
 
-#include "shell/CodePage1254.h"
+#include "text/CodePage1254.h"
 #include "shell/Errors.h"
 #include "shell/GSETTINGS.h"
 

@@ -1,6 +1,6 @@
 #include "SettingsFile.h"
 
-#include "shell/CodePage1254.h"
+#include "text/CodePage1254.h"
 #include "shell/Errors.h"
 #include "shell/GSETTINGS.h"
 #include "shell/IniFile.h"

@@ -1,4 +1,4 @@
-#include "ui/NumberFormat.h"
+#include "text/NumberFormat.h"
 
 #include <QLocale>
 #include <QTest>

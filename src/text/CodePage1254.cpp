@@ -1,4 +1,4 @@
-#include "shell/CodePage1254.h"
+#include "text/CodePage1254.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/CodePage1254.h"
+#include "text/CodePage1254.h"
 
 #include <QString>
 

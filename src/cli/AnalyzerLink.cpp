@@ -1,0 +1,47 @@
+#include "cli/AnalyzerLink.h"
+
+#include "cli/Connection.h"
+
+#include <charconv>
+
+AnalyzerLink::AnalyzerLink(const COMSETT &settings)
+{
+    worker.settings = settings;
+}
+
+bool AnalyzerLink::open()
+{
+    const std::string where = describe(worker.settings);
+    if (!worker.connect()) {
+        lastError = "cannot open " + where;
+        return false;
+    }
+    if (!worker.readDeviceId()) {
+        lastError = "no analyzer answers on " + where + ": " + worker.lastErrorText;
+        return false;
+    }
+    model = modelCodeOf(worker.deviceId.model);
+    labels.assign(kParameterCount, std::string());
+    if (!worker.readConfiguration(int16_t(model), labels)) {
+        lastError = "the analyzer on " + where + " gave no logging configuration";
+        return false;
+    }
+    if (!worker.readAreaCounts()) {
+        lastError = "the analyzer on " + where + " gave no record counts";
+        return false;
+    }
+    return true;
+}
+
+int modelCodeOf(const std::string &model)
+{
+    if (model.size() < 3)
+        return 0;
+    const char *first = model.data() + model.size() - 3;
+    const char *last = model.data() + model.size();
+    while (first < last && *first == ' ')
+        ++first;
+    int code = 0;
+    const auto result = std::from_chars(first, last, code);
+    return result.ec == std::errc() && result.ptr == last ? code : 0;
+}

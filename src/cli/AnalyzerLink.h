@@ -1,0 +1,42 @@
+#pragma once
+
+#include "worker/comThread.h"
+
+#include <string>
+#include <vector>
+
+// One analyzer reached through the window's own worker: the same link, identity, configuration, count
+// and record code, run on the calling thread (the worker's download thread never starts).
+class AnalyzerLink
+{
+  public:
+    explicit AnalyzerLink(const COMSETT &settings);
+
+    // Opens the link, then reads the identity, the configuration and the record counts. False with the
+    // reason in error() when any of them fails: no link, or no analyzer answering on it.
+    bool open();
+    const std::string &error() const { return lastError; }
+
+    // One record into worker.parsedLog; on failure worker.lastErrorText says why.
+    bool readRecord(int area, int index) { return worker.readRecord(area, index); }
+    // Whether the link is still open after a failed request (the worker reopens a lost one once).
+    bool linkUp() { return worker.isConnected(); }
+
+    const DEVICE_ID &identity() const { return worker.deviceId; }
+    const DEVICE_REGISTER_TABLE &table() const { return *worker.regTable; }
+    const LOG_CONFIG &configuration() const { return worker.logConfig; }
+    int16_t recordCount(int area) const { return worker.sectorCount[size_t(area)]; }
+    int modelCode() const { return model; }
+    // Checklist labels ("VLN1 : V") of the parameters the model offers.
+    const std::vector<std::string> &parameterLabels() const { return labels; }
+
+    comThread worker;
+
+  private:
+    std::string lastError;
+    int model = 0;
+    std::vector<std::string> labels;
+};
+
+// The number formed by the last three characters of the model text, 0 when they are no number.
+int modelCodeOf(const std::string &model);

@@ -1,0 +1,56 @@
+#include "cli/Commands.h"
+
+#include "cli/AnalyzerLink.h"
+#include "cli/Connection.h"
+
+#include <charconv>
+#include <cstdio>
+
+const char *const kExitStatusHelp = "Exit status: 0 complete, 1 usage error, 2 no link or no analyzer, "
+                                    "3 incomplete (some records unreadable, or the output not written).";
+
+bool parseSectorList(const std::string &text, std::array<bool, 16> &areas)
+{
+    auto number = [](const char *&p, const char *end, int &value) {
+        const auto result = std::from_chars(p, end, value);
+        p = result.ptr;
+        return result.ec == std::errc() && value >= 1 && value <= 15;
+    };
+    std::array<bool, 16> chosen{};
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    while (true) {
+        int first = 0, last = 0;
+        if (!number(p, end, first))
+            return false;
+        last = first;
+        if (p < end && *p == '-' && (!number(++p, end, last) || last < first))
+            return false;
+        for (int sector = first; sector <= last; ++sector)
+            chosen[size_t(sector - 1)] = true;
+        if (p == end)
+            break;
+        if (*p++ != ',')
+            return false;
+    }
+    areas = chosen;
+    return true;
+}
+
+std::unique_ptr<AnalyzerLink> openAnalyzer(const ConnectionOptions &options, const char *command, int &status)
+{
+    COMSETT settings;
+    std::string error;
+    if (!toSettings(options, settings, error)) {
+        std::fprintf(stderr, "pullrec-cli %s: %s\n", command, error.c_str());
+        status = ExitUsage;
+        return nullptr;
+    }
+    auto analyzer = std::make_unique<AnalyzerLink>(settings);
+    if (!analyzer->open()) {
+        std::fprintf(stderr, "pullrec-cli %s: %s\n", command, analyzer->error().c_str());
+        status = ExitNoAnalyzer;
+        return nullptr;
+    }
+    return analyzer;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+namespace CLI
+{
+class App;
+}
+
+// The program's exit statuses, documented in --help.
+enum ExitStatus : int {
+    ExitComplete = 0,
+    ExitUsage = 1,
+    ExitNoAnalyzer = 2, // no link, or no analyzer answering on it
+    ExitIncomplete = 3, // some records unreadable, or the output could not be written
+};
+
+extern const char *const kExitStatusHelp;
+
+class AnalyzerLink;
+struct ConnectionOptions;
+
+// The analyzer of the connection options, opened and read (identity, configuration, counts). Null with
+// status set (usage, no analyzer) and the reason on stderr, prefixed by the command's name.
+std::unique_ptr<AnalyzerLink> openAnalyzer(const ConnectionOptions &options, const char *command,
+                                           int &status);
+
+// Each adds its subcommand to app; when the command line chooses it, its run sets status.
+void addInfoCommand(CLI::App &app, int &status);
+void addDownloadCommand(CLI::App &app, int &status);
+
+// Areas of a sector list such as "1-3,7" (sectors 1..15 are areas 0..14). False for anything else.
+bool parseSectorList(const std::string &text, std::array<bool, 16> &areas);

@@ -1,0 +1,107 @@
+#include "cli/Download.h"
+
+#include "cli/AnalyzerLink.h"
+
+#include <cstdio>
+#include <map>
+#include <thread>
+
+namespace
+{
+
+// An analyzer that just dropped a request may need a moment before the next pass.
+constexpr auto kPassPause = std::chrono::seconds(1);
+
+struct Position {
+    int area;
+    int index;
+};
+
+} // namespace
+
+AreaRanges wholeAreas(const AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+{
+    AreaRanges ranges{};
+    for (int area = 0; area < kLogAreas; ++area)
+        if (areas[size_t(area)])
+            ranges[size_t(area)] = {0, std::max<int>(analyzer.recordCount(area), 0)};
+    return ranges;
+}
+
+DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int passes, RecordSink &sink,
+                        const std::function<void(const DownloadProgress &)> &progress)
+{
+    std::vector<Position> positions;
+    std::array<bool, kLogAreas> areas{};
+    for (int area = 0; area < kLogAreas; ++area) {
+        const AreaRange &r = ranges[size_t(area)];
+        areas[size_t(area)] = r.last > r.first;
+        for (int index = std::max(r.first, 0); index < r.last; ++index)
+            positions.push_back({area, index});
+    }
+    DownloadResult result;
+    result.total = int64_t(positions.size());
+    sink.begin(analyzer, areas);
+
+    // Records read ahead of one that failed wait here until it is read or given up.
+    std::map<size_t, PARSED_LOG> waiting;
+    std::vector<bool> read(positions.size(), false);
+    std::map<size_t, std::string> errors;
+    size_t next = 0; // the next position the sink gets
+    auto deliver = [&](size_t i, const PARSED_LOG &log) {
+        sink.record(positions[i].area, positions[i].index, log);
+        ++result.delivered;
+    };
+    auto flush = [&](bool giveUp) {
+        for (; next < positions.size() && (read[next] || giveUp); ++next) {
+            auto held = waiting.find(next);
+            if (held == waiting.end())
+                continue;
+            deliver(next, held->second);
+            waiting.erase(held);
+        }
+    };
+
+    const auto start = std::chrono::steady_clock::now();
+    int64_t done = 0;
+    for (int pass = 1; pass <= std::max(passes, 1) && done < result.total; ++pass) {
+        if (pass > 1)
+            std::this_thread::sleep_for(kPassPause);
+        for (size_t i = 0; i < positions.size(); ++i) {
+            if (read[i])
+                continue;
+            if (!analyzer.readRecord(positions[i].area, positions[i].index)) {
+                errors[i] = analyzer.worker.lastErrorText;
+                if (!analyzer.linkUp())
+                    break; // the link is gone: the next pass opens it again
+                continue;
+            }
+            read[i] = true;
+            errors.erase(i);
+            ++done;
+            if (i == next) {
+                deliver(i, analyzer.worker.parsedLog);
+                ++next;
+                flush(false);
+            } else {
+                waiting.emplace(i, analyzer.worker.parsedLog);
+            }
+            if (progress)
+                progress({positions[i].area, done, result.total, std::chrono::steady_clock::now() - start});
+        }
+    }
+    flush(true);
+    for (size_t i = 0; i < positions.size(); ++i)
+        if (!read[i])
+            result.failed.push_back({positions[i].area, positions[i].index,
+                                     errors.count(i) ? errors[i] : std::string("not read")});
+    result.stored = sink.end();
+    return result;
+}
+
+std::string positionText(int area, int index)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X-%04X", unsigned(area) & 0xFF, unsigned(index) & 0xFFFF);
+    return text;
+}

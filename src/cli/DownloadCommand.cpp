@@ -1,0 +1,132 @@
+#include "cli/AnalyzerLink.h"
+#include "cli/Commands.h"
+#include "cli/Connection.h"
+#include "cli/Download.h"
+#include "cli/Progress.h"
+#include "cli/Sinks.h"
+#include "shell/Language.h"
+
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace
+{
+
+constexpr int kEnglish = 1;
+constexpr int kTurkish = 0;
+constexpr int kRecordNoCaption = 33; // then "Date" and "Time"
+
+struct DownloadOptions {
+    ConnectionOptions connection;
+    std::string sectors;
+    bool energy = false;
+    bool all = false;
+    std::string format = "csv";
+    std::string output = "-";
+    int passes = 3;
+    std::string lang = "en";
+    bool quiet = false;
+};
+
+std::array<QString, 3> recordHeaders(const std::string &lang)
+{
+    LANGUAGE texts;
+    fillLanguageTexts(texts, lang == "tr" ? kTurkish : kEnglish);
+    return {texts.captions[kRecordNoCaption], texts.captions[kRecordNoCaption + 1],
+            texts.captions[kRecordNoCaption + 2]};
+}
+
+std::unique_ptr<RecordSink> sinkFor(const DownloadOptions &o, Output &out)
+{
+    static const std::map<std::string, RecordFormat> formats = {
+        {"csv", RecordFormat::Csv}, {"jsonl", RecordFormat::Jsonl}, {"influx", RecordFormat::Influx}};
+    if (o.format == "grid")
+        return std::make_unique<GridSink>(out, recordHeaders(o.lang));
+    return std::make_unique<FormatSink>(out, formats.at(o.format));
+}
+
+std::array<bool, kLogAreas> chosenAreas(const DownloadOptions &o, const AnalyzerLink &analyzer)
+{
+    std::array<bool, kLogAreas> areas{};
+    if (!o.sectors.empty()) {
+        parseSectorList(o.sectors, areas);
+    } else if (o.energy) {
+        areas[kEnergyArea] = true;
+    } else {
+        for (int area = 0; area < kLogAreas; ++area)
+            areas[size_t(area)] = analyzer.recordCount(area) > 0;
+    }
+    return areas;
+}
+
+int runDownload(const DownloadOptions &o)
+{
+    int status = ExitComplete;
+    const std::unique_ptr<AnalyzerLink> link = openAnalyzer(o.connection, "download", status);
+    if (!link)
+        return status;
+    AnalyzerLink &analyzer = *link;
+    Output out(o.output);
+    if (!out.isOpen()) {
+        std::fprintf(stderr, "pullrec-cli download: %s\n", out.error().c_str());
+        return ExitIncomplete;
+    }
+    const std::unique_ptr<RecordSink> sink = sinkFor(o, out);
+    Progress progress(!o.quiet && ::isatty(STDERR_FILENO));
+    const DownloadResult result =
+        download(analyzer, wholeAreas(analyzer, chosenAreas(o, analyzer)), o.passes, *sink,
+                 [&progress](const DownloadProgress &p) { progress.show(p); });
+    progress.finish();
+    for (const FailedRecord &f : result.failed)
+        std::fprintf(stderr,
+                     "pullrec-cli download: record %s (%s %d, record %d) unreadable after %d passes: %s\n",
+                     positionText(f.area, f.index).c_str(), f.area == kEnergyArea ? "energy log" : "sector",
+                     f.area == kEnergyArea ? 16 : f.area + 1, f.index, o.passes, f.error.c_str());
+    if (!result.stored)
+        std::fprintf(stderr, "pullrec-cli download: %s\n", out.error().c_str());
+    if (!result.complete()) {
+        std::fprintf(stderr, "pullrec-cli download: incomplete, %lld of %lld records\n",
+                     (long long)result.delivered, (long long)result.total);
+        return ExitIncomplete;
+    }
+    return ExitComplete;
+}
+
+} // namespace
+
+void addDownloadCommand(CLI::App &app, int &status)
+{
+    auto options = std::make_shared<DownloadOptions>();
+    DownloadOptions &o = *options;
+    CLI::App *cmd = app.add_subcommand("download", "Reads log records and writes them as text");
+    addConnectionOptions(*cmd, o.connection);
+    auto *sectors = cmd->add_option("--sectors", o.sectors, "sectors to read, such as 1-3,7 (sectors 1-15)")
+                        ->check(CLI::Validator(
+                            [](std::string &text) {
+                                std::array<bool, kLogAreas> areas{};
+                                return parseSectorList(text, areas) ? std::string()
+                                                                    : "not a list of sectors 1-15: " + text;
+                            },
+                            "LIST"));
+    auto *energy = cmd->add_flag("--energy", o.energy, "read the energy log");
+    auto *all = cmd->add_flag("--all", o.all, "read every area that holds records (the default)");
+    sectors->excludes(energy)->excludes(all);
+    energy->excludes(all);
+    cmd->add_option("--format", o.format,
+                    "grid: the window's CSV file (\";\" after each cell, code page 1254); csv: UTF-8, comma "
+                    "separated; jsonl: one JSON object a record; influx: line protocol (default csv)")
+        ->check(CLI::IsMember({"grid", "csv", "jsonl", "influx"}));
+    cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
+    cmd->add_option("--passes", o.passes, "passes over records that failed before giving them up (default 3)")
+        ->check(CLI::Range(1, 100));
+    cmd->add_option("--lang", o.lang, "language of the grid's headers: en or tr (default en)")
+        ->check(CLI::IsMember({"en", "tr"}));
+    cmd->add_flag("--quiet,-q", o.quiet, "no progress on stderr");
+    cmd->footer(kExitStatusHelp);
+    cmd->callback([options, &status] { status = runDownload(*options); });
+}

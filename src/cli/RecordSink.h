@@ -1,0 +1,26 @@
+#pragma once
+
+#include "worker/WorkerTypes.h"
+
+#include <array>
+
+class AnalyzerLink;
+
+inline constexpr int kLogAreas = 16; // sectors 1..15 are areas 0..14, the energy log area 15
+
+// Where a download puts its records: a text format on a stream, an archive. Records arrive in area and
+// record order, each once; a record that could not be read is left out.
+class RecordSink
+{
+  public:
+    virtual ~RecordSink() = default;
+
+    // Before the first record: the analyzer (identity, configuration, table set) and the areas that will
+    // be read.
+    virtual void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) = 0;
+    // area 0..15, index the record's position in it, log as the worker decoded it.
+    virtual void record(int area, int index, const PARSED_LOG &log) = 0;
+    // After the last record. False when the records could not be stored (a full disk): the download is
+    // then incomplete.
+    virtual bool end() = 0;
+};

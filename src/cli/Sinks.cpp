@@ -1,0 +1,222 @@
+#include "cli/Sinks.h"
+
+#include "cli/AnalyzerLink.h"
+#include "text/DeviceText.h"
+#include "text/GridCsv.h"
+#include "text/NumberFormat.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr int kLogColumns = 31;
+constexpr int kEnergyColumns = 19;
+constexpr int kFirstValueColumn = 3;
+constexpr int kHeaderCells = 34; // number, date, time and 31 values
+
+// Row 0 of the grid as the worker writes it for the energy log, through the window's interface.
+class HeaderRow : public WorkerView
+{
+  public:
+    explicit HeaderRow(const std::array<QString, 3> &recordHeaders) : recordHeaders(recordHeaders) {}
+
+    std::vector<QString> cells = std::vector<QString>(kHeaderCells);
+
+    void post(std::function<void()> job) override { job(); }
+    std::string gridCell(int row, int column) const override
+    {
+        return row == 0 && column < kHeaderCells ? toDevice(cells[size_t(column)]) : "";
+    }
+    void setGridCell(int row, int column, const std::string &text) override
+    {
+        if (row == 0 && column < kHeaderCells)
+            cells[size_t(column)] = fromDevice(text);
+    }
+    void setGridValues(int, int, std::span<const double>) override {}
+    void writeRecordHeaders() override
+    {
+        std::copy(recordHeaders.begin(), recordHeaders.end(), cells.begin());
+    }
+    // The window asks for the energy headers while its grid still has the sector columns.
+    int gridColumnCount() const override { return kLogColumns; }
+    void setGridColumnCount(int) override {}
+    void setGridRowCount(int) override {}
+    void setGridCurrentRow(int) override {}
+    void setStatusText(int, const std::string &) override {}
+    void showStatusMessage(StatusMessage) override {}
+    bool rxLampOn() const override { return false; }
+    void setLamps(bool, bool) override {}
+    void setDownloadSwitch(bool) override {}
+    void enableDownloadControls() override {}
+
+  private:
+    const std::array<QString, 3> &recordHeaders;
+};
+
+} // namespace
+
+Output::Output(const std::string &path) : path(path)
+{
+    if (path == "-") {
+        stream = stdout;
+        // A reader at the far end of a pipe (a collector) gets each record as it comes.
+        if (!::isatty(STDOUT_FILENO))
+            std::setvbuf(stdout, nullptr, _IOLBF, 0);
+        return;
+    }
+    stream = std::fopen(path.c_str(), "wb");
+    if (!stream)
+        lastError = "cannot create " + path + ": " + std::strerror(errno);
+}
+
+Output::~Output()
+{
+    finish();
+}
+
+void Output::write(const QByteArray &bytes)
+{
+    if (stream && !failed &&
+        std::fwrite(bytes.data(), 1, size_t(bytes.size()), stream) != size_t(bytes.size())) {
+        failed = true;
+        lastError = "cannot write " + path + ": " + std::strerror(errno);
+    }
+}
+
+bool Output::finish()
+{
+    if (!stream)
+        return !failed && lastError.empty();
+    const bool flushed = std::fflush(stream) == 0;
+    const int savedErrno = errno;
+    const bool closed = stream == stdout || std::fclose(stream) == 0;
+    stream = nullptr;
+    if ((!flushed || !closed) && !failed) {
+        failed = true;
+        lastError = "cannot write " + path + ": " + std::strerror(flushed ? errno : savedErrno);
+    }
+    return !failed;
+}
+
+GridSink::GridSink(Output &out, std::array<QString, 3> recordHeaders)
+    : out(out), recordHeaders(std::move(recordHeaders))
+{
+}
+
+void GridSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &)
+{
+    // A slot's header stands over its value's column; a slot the model does not offer stays empty.
+    const int limit = analyzer.modelCode() == kShortModelCode ? 39 : kParameterCount;
+    logHeader.assign(recordHeaders.begin(), recordHeaders.end());
+    for (int16_t code : analyzer.configuration().paramCodes)
+        logHeader.push_back(code >= 0 && code < limit ? fromDevice(analyzer.parameterLabels()[size_t(code)])
+                                                      : QString());
+
+    HeaderRow header(recordHeaders);
+    analyzer.worker.setView(&header);
+    analyzer.worker.setEnergyHeaders();
+    analyzer.worker.setView(nullptr);
+    energyHeader = header.cells;
+}
+
+void GridSink::writeRow(const std::vector<QString> &cells)
+{
+    out.write(gridToCsv(1, columns, [&cells](int, int column) {
+        return size_t(column) < cells.size() ? cells[size_t(column)] : QString();
+    }));
+}
+
+void GridSink::startGrid(bool energy)
+{
+    if (started)
+        writeRow({}); // the grid's empty last row
+    started = true;
+    energyGrid = energy;
+    columns = energy ? kEnergyColumns : kLogColumns;
+    writeRow(energy ? energyHeader : logHeader);
+}
+
+void GridSink::record(int area, int, const PARSED_LOG &log)
+{
+    const bool energy = area == kEnergyArea;
+    if (!started || energy != energyGrid)
+        startGrid(energy);
+    row.assign({fromDevice(log.recordNoText), fromDevice(log.dateText), fromDevice(log.timeText)});
+    for (int k = 0; k + kFirstValueColumn < columns; ++k)
+        row.push_back(formatGeneral(log.decodedValues[size_t(k)]));
+    writeRow(row);
+}
+
+bool GridSink::end()
+{
+    if (!started)
+        startGrid(false);
+    writeRow({});
+    return out.finish();
+}
+
+FormatSink::FormatSink(Output &out, RecordFormat format) : out(out), format(format)
+{
+}
+
+void FormatSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+{
+    bool sectors = false;
+    for (int area = 0; area < kEnergyArea; ++area)
+        sectors = sectors || areas[size_t(area)];
+    const std::vector<Quantity> none;
+    writer = std::make_unique<RecordWriter>(
+        format,
+        sectors ? logQuantities(analyzer.table(), analyzer.modelCode(), analyzer.configuration().paramCodes)
+                : none,
+        areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
+    serial = fromDevice(analyzer.identity().serial);
+    out.write(writer->header());
+}
+
+void FormatSink::record(int area, int, const PARSED_LOG &log)
+{
+    ExportRecord r;
+    r.analyzer = serial;
+    r.area = area;
+    r.number = std::atoi(log.recordNoText.c_str());
+    r.time = recordTime(log.dateText, log.timeText);
+    r.energy = area == kEnergyArea;
+    r.values = log.decodedValues;
+    untimed += !r.time.isValid();
+    line.clear();
+    writer->append(r, line);
+    out.write(line);
+}
+
+bool FormatSink::end()
+{
+    if (untimed > 0 && format == RecordFormat::Influx)
+        std::fprintf(stderr,
+                     "pullrec-cli: %d records without a valid date and time left out of the influx lines\n",
+                     untimed);
+    return out.finish();
+}
+
+void SinkChain::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+{
+    for (RecordSink *sink : sinks)
+        sink->begin(analyzer, areas);
+}
+
+void SinkChain::record(int area, int index, const PARSED_LOG &log)
+{
+    for (RecordSink *sink : sinks)
+        sink->record(area, index, log);
+}
+
+bool SinkChain::end()
+{
+    bool stored = true;
+    for (RecordSink *sink : sinks)
+        stored = sink->end() && stored;
+    return stored;
+}

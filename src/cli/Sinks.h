@@ -1,0 +1,93 @@
+#pragma once
+
+#include "cli/RecordSink.h"
+#include "text/RecordFormats.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+// An output stream for records: standard output, or a file created for the download.
+class Output
+{
+  public:
+    // "-" is standard output.
+    explicit Output(const std::string &path);
+    ~Output();
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
+
+    bool isOpen() const { return stream != nullptr; }
+    void write(const QByteArray &bytes);
+    // Flushes and closes; false (reason in error()) when any write failed.
+    bool finish();
+    const std::string &error() const { return lastError; }
+
+  private:
+    std::string path;
+    std::FILE *stream = nullptr;
+    bool failed = false;
+    std::string lastError;
+};
+
+// The window's CSV file of the same records, byte for byte: a header row, the record rows and the empty
+// last row, ";" after every cell, code page 1254. Sector and energy records have different columns, so
+// a download of both writes the sector grid and then the energy grid.
+class GridSink : public RecordSink
+{
+  public:
+    // recordHeaders: "Record #", "Date", "Time" in the chosen language.
+    GridSink(Output &out, std::array<QString, 3> recordHeaders);
+
+    void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
+    void record(int area, int index, const PARSED_LOG &log) override;
+    bool end() override;
+
+  private:
+    void writeRow(const std::vector<QString> &cells);
+    void startGrid(bool energy);
+
+    Output &out;
+    std::array<QString, 3> recordHeaders;
+    std::vector<QString> logHeader, energyHeader;
+    int columns = 0;
+    bool started = false;
+    bool energyGrid = false;
+    std::vector<QString> row;
+};
+
+// csv, jsonl or influx lines.
+class FormatSink : public RecordSink
+{
+  public:
+    FormatSink(Output &out, RecordFormat format);
+
+    void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
+    void record(int area, int index, const PARSED_LOG &log) override;
+    bool end() override;
+
+  private:
+    Output &out;
+    RecordFormat format;
+    std::unique_ptr<RecordWriter> writer;
+    QString serial;
+    QByteArray line;
+    int untimed = 0;
+};
+
+// Sends every record to each sink in turn.
+class SinkChain : public RecordSink
+{
+  public:
+    explicit SinkChain(std::vector<RecordSink *> sinks) : sinks(std::move(sinks)) {}
+
+    void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
+    void record(int area, int index, const PARSED_LOG &log) override;
+    bool end() override;
+
+  private:
+    std::vector<RecordSink *> sinks;
+};

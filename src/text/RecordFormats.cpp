@@ -1,0 +1,256 @@
+#include "text/RecordFormats.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+
+constexpr const char *kCounterNames[] = {"kWh.Imp.", "kWh.Ex.", "kVArh(ind)", "kVArh(Cap)"};
+constexpr int kCounterCodes[] = {60, 62, 64, 66}; // their low words in the parameter table
+constexpr int kFirstEnergyWord = 8;
+constexpr int kLastEnergyWord = 23;
+constexpr int kFirstEnergyWordValue = 4;
+
+bool isCounterHigh(int code)
+{
+    return code >= 61 && code <= 67 && code % 2 == 1;
+}
+
+QByteArray csvField(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
+        return bytes;
+    bytes.replace("\"", "\"\"");
+    return '"' + bytes + '"';
+}
+
+// Line protocol escapes; a line feed cannot be escaped at all, so it becomes a blank.
+QByteArray influxEscaped(const QString &text, bool tagOrKey)
+{
+    QByteArray out;
+    for (const char c : text.toUtf8()) {
+        if (c == '\n' || c == '\r') {
+            out += tagOrKey ? "\\ " : " ";
+            continue;
+        }
+        if (c == ',' || c == ' ' || (tagOrKey && c == '=') || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// "2024-02-27T00:15:00+03:00": the offset always as digits, also for UTC.
+QByteArray timeText(const QDateTime &time)
+{
+    if (!time.isValid())
+        return {};
+    const int offset = time.offsetFromUtc() / 60;
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60,
+                  std::abs(offset) % 60);
+    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + zone;
+}
+
+// Two-digit numbers joined by sep: "31/12/09".
+bool splitThree(std::string_view text, char sep, int (&parts)[3])
+{
+    for (int k = 0; k < 3; ++k) {
+        const size_t end = k < 2 ? text.find(sep) : text.size();
+        if (end == std::string_view::npos)
+            return false;
+        const auto result = std::from_chars(text.data(), text.data() + end, parts[k]);
+        if (result.ec != std::errc() || result.ptr != text.data() + end)
+            return false;
+        text.remove_prefix(k < 2 ? end + 1 : end);
+    }
+    return true;
+}
+
+} // namespace
+
+void appendNumber(QByteArray &out, double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr - buffer);
+}
+
+QByteArray jsonString(const QString &text)
+{
+    QByteArray out = "\"";
+    for (const char c : text.toUtf8()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+std::vector<Quantity> logQuantities(const DEVICE_REGISTER_TABLE &table, int modelCode,
+                                    std::span<const int16_t, kLogSlots> paramCodes)
+{
+    const int limit = modelCode == kShortModelCode ? 39 : kParameterCount;
+    std::vector<Quantity> quantities;
+    for (int slot = 0; slot < kLogSlots; ++slot) {
+        const int code = paramCodes[slot];
+        if (code < 0 || code >= limit)
+            continue;
+        if (isCounterHigh(code) && slot > 0 && paramCodes[slot - 1] == code - 1)
+            continue;
+        quantities.push_back({QString::fromStdString(table.regTable.name[code]),
+                              QString::fromStdString(table.regTable.unit[code]), slot});
+    }
+    return quantities;
+}
+
+std::vector<Quantity> energyQuantities(const DEVICE_REGISTER_TABLE &table)
+{
+    std::vector<Quantity> quantities;
+    for (int k = 0; k < 4; ++k)
+        quantities.push_back({QString::fromLatin1(kCounterNames[k]),
+                              QString::fromStdString(table.regTable.unit[kCounterCodes[k]]), k});
+    for (int word = kFirstEnergyWord; word <= kLastEnergyWord; ++word)
+        quantities.push_back({QString::fromStdString(table.energyTable.name[word]),
+                              QString::fromStdString(table.energyTable.unit[word]),
+                              kFirstEnergyWordValue + word - kFirstEnergyWord});
+    return quantities;
+}
+
+QDateTime recordTime(std::string_view dateText, std::string_view timeText)
+{
+    int d[3], t[3];
+    if (!splitThree(dateText, '/', d) || !splitThree(timeText, ':', t) || d[2] < 0 || d[2] > 99)
+        return {};
+    const QDate date(2000 + d[2], d[1], d[0]);
+    const QTime time(t[0], t[1], t[2]);
+    if (!date.isValid() || !time.isValid())
+        return {};
+    return QDateTime(date, time);
+}
+
+RecordWriter::RecordWriter(RecordFormat format, const std::vector<Quantity> &logColumns,
+                           const std::vector<Quantity> &energyColumns)
+    : format(format)
+{
+    const std::vector<Quantity> *kinds[] = {&logColumns, &energyColumns};
+    for (int kind = 0; kind < 2; ++kind) {
+        const size_t firstOfKind = columns.size();
+        for (const Quantity &q : *kinds[kind]) {
+            auto labelOf = [&q](const QString &name) {
+                return q.unit.isEmpty() ? name : name + QStringLiteral(" [") + q.unit + ']';
+            };
+            QString name = q.name;
+            const auto ofKind = columns.begin() + static_cast<std::ptrdiff_t>(firstOfKind);
+            // The same quantity twice in one record keeps both, the second under its slot's number.
+            if (std::any_of(ofKind, columns.end(), [&](const Column &c) { return c.label == labelOf(name); }))
+                name += QStringLiteral(" #") + QString::number(q.value + 1);
+            const QString label = labelOf(name);
+            auto found = std::find_if(columns.begin(), columns.end(),
+                                      [&](const Column &c) { return c.label == label; });
+            if (found == columns.end()) {
+                columns.push_back(
+                    {label, csvField(label), jsonString(label), influxEscaped(name, true), {-1, -1}});
+                found = columns.end() - 1;
+            }
+            found->value[kind] = q.value;
+        }
+    }
+}
+
+QByteArray RecordWriter::header() const
+{
+    if (format != RecordFormat::Csv)
+        return {};
+    QByteArray line = "analyzer,area,record,time";
+    for (const Column &c : columns)
+        line += ',' + c.csvHeader;
+    return line + '\n';
+}
+
+void RecordWriter::append(const ExportRecord &record, QByteArray &out) const
+{
+    switch (format) {
+    case RecordFormat::Csv:
+        appendCsv(record, out);
+        break;
+    case RecordFormat::Jsonl:
+        appendJson(record, out);
+        break;
+    case RecordFormat::Influx:
+        appendInflux(record, out);
+        break;
+    }
+}
+
+void RecordWriter::appendCsv(const ExportRecord &record, QByteArray &out) const
+{
+    out += csvField(record.analyzer);
+    out += ',' + QByteArray::number(record.area + 1) + ',' + QByteArray::number(record.number) + ',';
+    out += timeText(record.time);
+    for (const Column &c : columns) {
+        out += ',';
+        const int value = c.value[record.energy];
+        if (value >= 0 && size_t(value) < record.values.size())
+            appendNumber(out, record.values[size_t(value)]);
+    }
+    out += '\n';
+}
+
+bool RecordWriter::appendValues(const ExportRecord &record, QByteArray Column::*key, char separator,
+                                QByteArray &out) const
+{
+    bool any = false;
+    for (const Column &c : columns) {
+        const int value = c.value[record.energy];
+        if (value < 0 || size_t(value) >= record.values.size() ||
+            !std::isfinite(record.values[size_t(value)]))
+            continue;
+        if (any)
+            out += ',';
+        any = true;
+        out += c.*key + separator;
+        appendNumber(out, record.values[size_t(value)]);
+    }
+    return any;
+}
+
+void RecordWriter::appendJson(const ExportRecord &record, QByteArray &out) const
+{
+    out += "{\"analyzer\":" + jsonString(record.analyzer);
+    out += ",\"area\":" + QByteArray::number(record.area + 1);
+    out += ",\"record\":" + QByteArray::number(record.number);
+    out += ",\"time\":";
+    out += record.time.isValid() ? '"' + timeText(record.time) + '"' : QByteArray("null");
+    out += ",\"values\":{";
+    appendValues(record, &Column::jsonKey, ':', out);
+    out += "}}\n";
+}
+
+void RecordWriter::appendInflux(const ExportRecord &record, QByteArray &out) const
+{
+    if (!record.time.isValid())
+        return;
+    const qsizetype start = out.size();
+    out += "pullrec";
+    if (!record.analyzer.isEmpty())
+        out += ",analyzer=" + influxEscaped(record.analyzer, true);
+    out += ",area=" + QByteArray::number(record.area + 1) + ' ';
+    if (!appendValues(record, &Column::fieldKey, '=', out)) {
+        out.truncate(start); // a point needs at least one field
+        return;
+    }
+    out += ' ' + QByteArray::number(record.time.toMSecsSinceEpoch() * 1000000) + '\n';
+}

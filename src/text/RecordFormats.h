@@ -1,0 +1,84 @@
+#pragma once
+
+#include "model/RegisterTable.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <array>
+#include <span>
+#include <string_view>
+#include <vector>
+
+// Records as text for other programs: "csv" (UTF-8, comma separated, one header line), "jsonl" (one JSON
+// object a line) and "influx" (line protocol). Numbers always with "." and every digit a double needs to
+// read back the same value; times ISO 8601 in local time with the offset.
+
+// A measured quantity of a record and where its value sits in the decoded values.
+struct Quantity {
+    QString name;
+    QString unit;
+    int value = 0;
+};
+
+// The quantities of a normal log record: one per slot whose code is a parameter of the model. An energy
+// counter's high-word slot after its low word is left out, its value being in the low word's slot.
+std::vector<Quantity> logQuantities(const DEVICE_REGISTER_TABLE &table, int modelCode,
+                                    std::span<const int16_t, kLogSlots> paramCodes);
+// The quantities of an energy log record: the four counters, then energy words 8 to 23.
+std::vector<Quantity> energyQuantities(const DEVICE_REGISTER_TABLE &table);
+
+// The record's date ("31/12/09") and time ("08:00:30") texts as a local time; invalid when they are no
+// date or time (an analyzer whose clock was never set).
+QDateTime recordTime(std::string_view dateText, std::string_view timeText);
+
+struct ExportRecord {
+    QString analyzer; // the analyzer's serial number
+    int area = 0;     // 0..14 sectors 1..15, 15 the energy log; written as 1..16
+    int number = 0;   // the record number the analyzer gave
+    QDateTime time;   // invalid: no valid time stamp
+    bool energy = false;
+    std::span<const double> values; // decoded values, indexed by Quantity::value
+};
+
+// A double as the shortest text that reads back as the same value, with "." whatever the locale.
+void appendNumber(QByteArray &out, double value);
+// text as a JSON string, quotes included.
+QByteArray jsonString(const QString &text);
+
+enum class RecordFormat { Csv, Jsonl, Influx };
+
+// Writes records of sector and energy logs in one format. A quantity sector and energy records share
+// (same name and unit) is one csv column, one JSON key, one field.
+class RecordWriter
+{
+  public:
+    RecordWriter(RecordFormat format, const std::vector<Quantity> &logColumns,
+                 const std::vector<Quantity> &energyColumns);
+
+    // The csv header line; empty for the other formats.
+    QByteArray header() const;
+    // One record's line, line feed included. An influx line needs a time: a record without one gives
+    // nothing.
+    void append(const ExportRecord &record, QByteArray &out) const;
+
+  private:
+    struct Column {
+        QString label; // "name [unit]", or the name alone
+        QByteArray csvHeader;
+        QByteArray jsonKey;
+        QByteArray fieldKey;
+        std::array<int, 2> value{-1, -1}; // per kind (log, energy); -1: no such value
+    };
+
+    void appendCsv(const ExportRecord &record, QByteArray &out) const;
+    void appendJson(const ExportRecord &record, QByteArray &out) const;
+    void appendInflux(const ExportRecord &record, QByteArray &out) const;
+    // "key<separator>value" of each value the record has, comma separated; false when it has none.
+    bool appendValues(const ExportRecord &record, QByteArray Column::*key, char separator,
+                      QByteArray &out) const;
+
+    RecordFormat format;
+    std::vector<Column> columns;
+};
