@@ -11,6 +11,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -62,4 +63,27 @@ inline Clock::time_point startAllSectors(RecordingView &view, comThread &worker)
         worker.resume();
     });
     return start;
+}
+
+// Seconds for the whole download by the worker alone, its records handed to a recording view on a UI
+// thread of its own: the headless worker the other programs are measured against. Negative on failure.
+inline double headlessDownloadSeconds(int port)
+{
+    comThread worker;
+    if (!connectWorker(worker, port))
+        return -1;
+    RecordingView view(worker, RecordingView::Jobs::UiThread);
+    worker.setView(&view);
+    std::promise<void> lastShown;
+    int shown = 0;
+    view.setAfterShow([&](const RecordingView::Shown &) {
+        if (++shown == kRecords)
+            lastShown.set_value();
+    });
+    const auto start = startAllSectors(view, worker);
+    if (lastShown.get_future().wait_for(std::chrono::minutes(5)) != std::future_status::ready)
+        return -1;
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    worker.stop();
+    return elapsed;
 }

@@ -43,28 +43,6 @@ double seconds(Clock::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
-// Seconds for the whole download by the worker alone, its records handed to a recording view.
-double headless(int port)
-{
-    comThread worker;
-    if (!connectWorker(worker, port))
-        return -1;
-    RecordingView view(worker, RecordingView::Jobs::UiThread);
-    worker.setView(&view);
-    std::promise<void> lastShown;
-    int shown = 0;
-    view.setAfterShow([&](const RecordingView::Shown &) {
-        if (++shown == kRecords)
-            lastShown.set_value();
-    });
-    const auto start = startAllSectors(view, worker);
-    if (lastShown.get_future().wait_for(std::chrono::minutes(5)) != std::future_status::ready)
-        return -1;
-    const double elapsed = seconds(Clock::now() - start);
-    worker.stop();
-    return elapsed;
-}
-
 // Seconds from switching the download on until the window shows it complete.
 double window(int port, int &rows)
 {
@@ -119,7 +97,7 @@ int main(int argc, char **argv)
     std::vector<double> headlessRates, windowRates, ratios;
     for (int round = 0; round < kRounds; ++round) {
         int rows = 0;
-        const double headlessSeconds = headless(sim.tcpPort());
+        const double headlessSeconds = headlessDownloadSeconds(sim.tcpPort());
         const double windowSeconds = window(sim.tcpPort(), rows);
         if (headlessSeconds < 0 || windowSeconds < 0 || rows != kRecords + 2) {
             std::fprintf(stderr, "a download did not complete (grid rows %d)\n", rows);

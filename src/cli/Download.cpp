@@ -105,3 +105,8 @@ std::string positionText(int area, int index)
     std::snprintf(text, sizeof text, "%02X-%04X", unsigned(area) & 0xFF, unsigned(index) & 0xFFFF);
     return text;
 }
+
+std::string areaName(int area)
+{
+    return area == kEnergyArea ? "energy log" : "sector " + std::to_string(area + 1);
+}

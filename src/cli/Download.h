@@ -46,5 +46,8 @@ struct DownloadResult {
 DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int passes, RecordSink &sink,
                         const std::function<void(const DownloadProgress &)> &progress = {});
 
+// "sector 3", "energy log".
+std::string areaName(int area);
+
 // "0A-0001": the area in two hex digits, the record in four, as the window's status bar names it.
 std::string positionText(int area, int index);

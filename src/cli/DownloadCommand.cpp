@@ -84,9 +84,9 @@ int runDownload(const DownloadOptions &o)
     progress.finish();
     for (const FailedRecord &f : result.failed)
         std::fprintf(stderr,
-                     "pullrec-cli download: record %s (%s %d, record %d) unreadable after %d passes: %s\n",
-                     positionText(f.area, f.index).c_str(), f.area == kEnergyArea ? "energy log" : "sector",
-                     f.area == kEnergyArea ? 16 : f.area + 1, f.index, o.passes, f.error.c_str());
+                     "pullrec-cli download: record %s (%s, record %d) unreadable after %d passes: %s\n",
+                     positionText(f.area, f.index).c_str(), areaName(f.area).c_str(), f.index, o.passes,
+                     f.error.c_str());
     if (!result.stored)
         std::fprintf(stderr, "pullrec-cli download: %s\n",
                      archived && !archived->error().empty() ? archived->error().c_str()

@@ -26,12 +26,7 @@ void Progress::show(const DownloadProgress &p)
     const double seconds = std::chrono::duration<double>(p.elapsed).count();
     const double rate = seconds > 0 ? double(p.done) / seconds : 0;
     const long left = rate > 0 ? long(double(p.total - p.done) / rate + 0.5) : 0;
-    char area[32];
-    if (p.area == 15)
-        std::snprintf(area, sizeof area, "energy log");
-    else
-        std::snprintf(area, sizeof area, "sector %d", p.area + 1);
-    std::fprintf(stderr, "\r\033[K%s  %lld/%lld records  %.0f records/s  %ld:%02ld left", area,
-                 (long long)p.done, (long long)p.total, rate, left / 60, left % 60);
+    std::fprintf(stderr, "\r\033[K%s  %lld/%lld records  %.0f records/s  %ld:%02ld left",
+                 areaName(p.area).c_str(), (long long)p.done, (long long)p.total, rate, left / 60, left % 60);
     std::fflush(stderr);
 }

@@ -117,4 +117,22 @@ inline bool waitCompleted(TForm1 &form, int ms = 30000)
     return QTest::qWaitFor([&form] { return !form.iSwitchLed1->isActive() && form.worker->readDone; }, ms);
 }
 
+// Ethernet mode, the language lang, no poll delay.
+inline Settings tcpSettings(int lang)
+{
+    Settings s;
+    s.lang = lang;
+    s.mode = 0;
+    s.pollDelay = 0;
+    return s;
+}
+
+// Ticks the areas, switches the download on and waits for its completion.
+inline bool downloadAreas(TForm1 &form, std::initializer_list<int> areas)
+{
+    select(form, areas);
+    clickSwitch(form);
+    return waitCompleted(form);
+}
+
 } // namespace e2e

@@ -40,17 +40,11 @@ class TestExport : public QObject, public WindowFixture
 
     bool download(int lang, std::initializer_list<int> areas)
     {
-        Settings s;
-        s.lang = lang;
-        s.mode = 0;
-        s.pollDelay = 0;
-        if (!openOnTcp({"--records", recordsArg({{0, 2}, {15, 2}})}, s))
+        if (!openOnTcp({"--records", recordsArg({{0, 2}, {15, 2}})}, tcpSettings(lang)))
             return false;
         if (form->S1->isEnabled()) // nothing to save before the first download
             return false;
-        select(*form, areas);
-        clickSwitch(*form);
-        return waitCompleted(*form);
+        return downloadAreas(*form, areas);
     }
 
     // Save to File..., the dialog answered with fileName.

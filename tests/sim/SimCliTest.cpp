@@ -8,8 +8,10 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace
 {
@@ -41,6 +43,11 @@ TEST(SimCli, RefusesBadArgumentsWithOneLine)
         {"--id-length", "40"},
         {"--id-length", "300"},
         {"--print-record", "0"},
+        {"--units", "1,,2"},
+        {"--units", "1,248"},
+        {"--units", "2,2"},
+        {"--unit", "2", "--units", "3,4"},
+        {"--grow", "0"},
         {"stray"},
     };
     for (const auto &args : bad) {
@@ -50,9 +57,112 @@ TEST(SimCli, RefusesBadArgumentsWithOneLine)
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_NE(r.err.find("usage: ktr58-sim"), std::string::npos) << r.err;
     }
+}
+
+TEST(SimCli, HelpDescribesEveryOptionOfTheUsageLine)
+{
     ProgramRun help = SimProcess::run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("--print-record"), std::string::npos);
+    const std::string usage = help.out.substr(0, help.out.find('\n'));
+    ASSERT_NE(usage.find("usage: ktr58-sim"), std::string::npos) << help.out;
+    // Every option of the synopsis starts a line of its own below it.
+    for (size_t at = usage.find("[-"); at != std::string::npos; at = usage.find("[-", at + 1)) {
+        const std::string option = usage.substr(at + 1, usage.find_first_of(" ]", at) - at - 1);
+        EXPECT_NE(help.out.find("\n  " + option), std::string::npos) << option << " has no line";
+    }
+}
+
+// Registers 1025..1041: the last sector with records, then the 16 counts.
+std::vector<int> recordCounts(RawClient &client, uint8_t unit)
+{
+    std::vector<int> counts;
+    auto a = client.ask(unit, {3, 0x04, 0x00, 0, 17});
+    if (a && a->pdu.size() == 2 + 34)
+        for (int k = 1; k < 17; ++k)
+            counts.push_back(a->pdu[size_t(2 + 2 * k)] << 8 | a->pdu[size_t(3 + 2 * k)]);
+    return counts;
+}
+
+// The serial number object (id 6) of a function 43 reply, by position of the objects.
+std::string serialOf(RawClient &client, uint8_t unit)
+{
+    auto a = client.ask(unit, {43, 0x0E, 0x01, 0x00});
+    if (!a || a->pdu.size() < 8)
+        return {};
+    size_t at = 7;
+    std::string text;
+    for (int object = 0; object < 6 && at + 1 < a->pdu.size(); ++object) {
+        const size_t length = a->pdu[at + 1];
+        text.assign(a->pdu.begin() + long(at + 2),
+                    a->pdu.begin() + long(std::min(a->pdu.size(), at + 2 + length)));
+        at += 2 + length;
+    }
+    return text;
+}
+
+TEST(SimCli, UnitsAreAnalyzersOfTheirOwnOnOneLine)
+{
+    for (bool tcp : {true, false}) {
+        SimProcess sim;
+        const std::vector<std::string> args{"--units", "3,7", "--records", "5,0,0,0,0,0,0,0,0,0,0,0,0,0,0,2"};
+        ASSERT_TRUE(tcp ? sim.startTcp(args) : sim.startPty(args)) << sim.error();
+        std::unique_ptr<RawClient> client;
+        if (tcp)
+            client = std::make_unique<RawTcpClient>(sim.tcpPort());
+        else
+            client = std::make_unique<RawRtuClient>(sim.ptyPath());
+        const std::string serial3 = serialOf(*client, 3), serial7 = serialOf(*client, 7);
+        EXPECT_FALSE(serial3.empty());
+        EXPECT_FALSE(serial7.empty());
+        EXPECT_NE(serial3, serial7);
+        EXPECT_EQ(recordCounts(*client, 7), recordCounts(*client, 3));
+        // Same position, other analyzer: other readings.
+        auto record3 = client->ask(3, {20, 7, 6, 0, 0, 0, 1, 0, 1});
+        auto record7 = client->ask(7, {20, 7, 6, 0, 0, 0, 1, 0, 1});
+        ASSERT_TRUE(record3 && record7);
+        EXPECT_NE(record3->pdu, record7->pdu);
+        EXPECT_FALSE(client->ask(1, {3, 0, 74, 0, 1}, 300).has_value()) << "unit 1 is not on the line";
+    }
+    // The first unit is the analyzer a single --unit would be.
+    SimProcess single, several;
+    ASSERT_TRUE(single.startTcp({"--unit", "3"})) << single.error();
+    ASSERT_TRUE(several.startTcp({"--units", "3,7"})) << several.error();
+    RawTcpClient a(single.tcpPort()), b(several.tcpPort());
+    EXPECT_EQ(serialOf(a, 3), serialOf(b, 3));
+}
+
+TEST(SimCli, GrowAppendsLaterRecordsToSectorOne)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--grow", "50", "--records", "4,2,0,0,0,0,0,0,0,0,0,0,0,0,0,1"}))
+        << sim.error();
+    RawTcpClient client(sim.tcpPort());
+    const std::vector<int> first = recordCounts(client, 1);
+    ASSERT_EQ(first.size(), 16u);
+    std::vector<int> later = first;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (later[0] < first[0] + 3 && std::chrono::steady_clock::now() < deadline)
+        later = recordCounts(client, 1);
+    ASSERT_GE(later[0], first[0] + 3);
+    EXPECT_EQ(later[1], 2) << "only sector 1 grows";
+    EXPECT_EQ(later[15], 1);
+
+    // Each new record follows the one before it: the next number, a later time.
+    auto stamp = [&client](int index) {
+        auto a = client.ask(1, {20, 7, 6, 0, 0, uint8_t(index >> 8), uint8_t(index), 0, 1});
+        EXPECT_TRUE(a && a->pdu.size() == 68) << index;
+        if (!a || a->pdu.size() != 68)
+            return std::vector<int>{};
+        // Number, then year, month, day, hour, minute, second: compared in that order.
+        const auto &p = a->pdu;
+        return std::vector<int>{p[4] << 8 | p[5], p[8], p[7], p[6], p[9], p[10], p[11]};
+    };
+    for (int index = first[0]; index < later[0]; ++index) {
+        const std::vector<int> before = stamp(index - 1), now = stamp(index);
+        EXPECT_EQ(now.at(0), before.at(0) + 1);
+        EXPECT_GT(std::vector<int>(now.begin() + 1, now.end()),
+                  std::vector<int>(before.begin() + 1, before.end()));
+    }
 }
 
 TEST(SimCli, AnnouncesTheRealPortAndStopsCleanly)

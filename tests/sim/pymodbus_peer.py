@@ -11,6 +11,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import ktr58sim  # noqa: E402
+
 try:
     from pymodbus.client import ModbusSerialClient, ModbusTcpClient
     from pymodbus.mei_message import ReadDeviceInformationRequest
@@ -31,12 +34,7 @@ def check(what, got, expected):
 
 
 def start(args):
-    sim = subprocess.Popen([SIM] + args, stdout=subprocess.PIPE, text=True)
-    line = sim.stdout.readline().strip()
-    if not line.startswith("ktr58-sim: serving "):
-        sim.kill()
-        sys.exit(f"ktr58-sim did not start: {line!r}")
-    return sim, line.split(" ", 3)[3]
+    return ktr58sim.start(SIM, args)
 
 
 def exercise(client, transport, id_length):

@@ -92,12 +92,12 @@ std::optional<uint16_t> Analyzer::registerAt(int address) const
         // The last sector that holds records, counting from 1.
         uint16_t active = 0;
         for (int area = 0; area < energyArea; ++area)
-            if (options.records[area] > 0)
+            if (recordCount(area) > 0)
                 active = static_cast<uint16_t>(area + 1);
         return active;
     }
     if (address > countsAddress && address < countsAddress + countsWords)
-        return options.records[address - countsAddress - 1];
+        return static_cast<uint16_t>(recordCount(address - countsAddress - 1));
     return std::nullopt;
 }
 
@@ -143,9 +143,20 @@ std::vector<uint8_t> Analyzer::writeRegisters(const uint8_t *data, size_t length
     return {WriteMultipleRegisters, data[0], data[1], data[2], data[3]};
 }
 
+int Analyzer::recordCount(int area) const
+{
+    int count = options.records[size_t(area)];
+    if (area == 0 && options.growMs > 0) {
+        const auto grown =
+            (std::chrono::steady_clock::now() - started) / std::chrono::milliseconds(options.growMs);
+        count += static_cast<int>(std::min<int64_t>(grown, UINT16_MAX));
+    }
+    return std::min(count, int(UINT16_MAX));
+}
+
 std::optional<std::array<uint8_t, recordReplyLength>> Analyzer::record(int area, int index) const
 {
-    if (area < 0 || area > energyArea || index < 0 || index >= options.records[area] ||
+    if (area < 0 || area > energyArea || index < 0 || index >= recordCount(area) ||
         options.missing.contains({area, index}))
         return std::nullopt;
     return recordReply(options.seed, settings, area, index);

@@ -3,6 +3,7 @@
 #include "Options.h"
 #include "Record.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,6 +20,10 @@ class Analyzer
     // code and data, or function | 0x80 and an exception code).
     std::vector<uint8_t> handle(const uint8_t *pdu, size_t length);
 
+    int unit() const { return options.unit; }
+    // Records in the area now: the log of sector 1 grows with --grow.
+    int recordCount(int area) const;
+
     // The reply data of a record the analyzer has, else nothing.
     std::optional<std::array<uint8_t, recordReplyLength>> record(int area, int index) const;
 
@@ -32,4 +37,5 @@ class Analyzer
 
     const SimOptions &options;
     LogSettings settings;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 };

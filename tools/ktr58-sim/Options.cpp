@@ -12,8 +12,41 @@
 const char *const usageText =
     "usage: ktr58-sim [--tcp HOST:PORT [--any-address]] [--rtu DEVICE] [--pty LINK] [--baud N] [--unit N] "
     "[--model TEXT] [--id-length N] [--records N0,...,N15] [--seed S] [--drop P] [--corrupt P] "
-    "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--close-every N] "
-    "[--print-record AREA INDEX] [-v] [--log FILE]";
+    "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--close-every N] [--units N,M,...] "
+    "[--grow MS] [--print-record AREA INDEX] [-v] [--log FILE]";
+
+const char *const helpText =
+    "ktr58-sim: a KTR-58 network analyzer as a Modbus slave, for tests and demonstrations.\n"
+    "\n"
+    "  --tcp HOST:PORT        serve Modbus TCP there (default 127.0.0.1:1502; port 0: any free port)\n"
+    "  --any-address          allow a --tcp address that is not a loopback address\n"
+    "  --rtu DEVICE           serve Modbus RTU on this serial device\n"
+    "  --pty LINK             serve Modbus RTU on a new pseudo-terminal, LINK a symbolic link to it\n"
+    "  --baud N               baud rate of --rtu and --pty (default 9600)\n"
+    "  --unit N               the analyzer's Modbus address, 1-247 (default 1)\n"
+    "  --units N,M,...        several analyzers on the line, one per address, each with its own serial "
+    "number and records\n"
+    "  --model TEXT           model text of the identity (default KTR-58-168; ending in 167: the basic "
+    "model)\n"
+    "  --id-length N          length of the identity reply, 117 or longer (134 carries more text)\n"
+    "  --records N0,...,N15   record counts of sectors 1-15 and the energy log (default "
+    "120,1000,37,0,...,0,40)\n"
+    "  --seed S               seed of the serial number, the records and the fault draws (default 1)\n"
+    "  --grow MS              every MS ms one more record in sector 1, with a later time stamp\n"
+    "  --drop P               leave a reply out with probability P (0-1)\n"
+    "  --corrupt P            damage a reply's frame with probability P\n"
+    "  --wrong-unit P         answer from the wrong unit address with probability P\n"
+    "  --delay MS             wait MS ms before each reply\n"
+    "  --missing AREA:INDEX   that record cannot be read (exception 2); may be repeated\n"
+    "  --close-every N        close the TCP connection after every N replies\n"
+    "  --print-record AREA INDEX  print the reply bytes of one record and exit\n"
+    "  -v                     log every frame on standard error\n"
+    "  --log FILE             log every frame to FILE instead\n"
+    "  -h, --help             this text\n"
+    "\n"
+    "Prints \"ktr58-sim: serving tcp HOST:PORT\" (or \"serving rtu PATH\") once it serves; stops on Ctrl-C "
+    "or "
+    "SIGTERM.";
 
 namespace
 {
@@ -108,11 +141,33 @@ bool parseMissing(const std::string &text, SimOptions &o)
     return true;
 }
 
+bool parseUnits(const std::string &text, SimOptions &o)
+{
+    std::vector<int> units;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        long long n = 0;
+        if (!parseInteger(std::string_view(text).substr(start, comma - start), 1, 247, n))
+            return false;
+        for (int u : units)
+            if (u == n)
+                return false;
+        units.push_back(static_cast<int>(n));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    o.units = units;
+    o.unit = units.front();
+    return true;
+}
+
 bool isValueOption(const std::string &opt)
 {
-    for (const char *known :
-         {"--tcp", "--rtu", "--pty", "--baud", "--unit", "--model", "--id-length", "--records", "--seed",
-          "--drop", "--corrupt", "--delay", "--wrong-unit", "--missing", "--close-every", "--log"})
+    for (const char *known : {"--tcp", "--rtu", "--pty", "--baud", "--unit", "--model", "--id-length",
+                              "--records", "--seed", "--drop", "--corrupt", "--delay", "--wrong-unit",
+                              "--missing", "--close-every", "--log", "--units", "--grow"})
         if (opt == known)
             return true;
     return false;
@@ -124,6 +179,7 @@ std::string parseOptions(int argc, char **argv, SimOptions &o)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     int transports = 0;
+    int unitLists = 0;
     bool tcpGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &opt = args[i];
@@ -175,6 +231,7 @@ std::string parseOptions(int argc, char **argv, SimOptions &o)
                 if (!parseInteger(v, 1, 247, n))
                     return bad();
                 o.unit = static_cast<int>(n);
+                ++unitLists;
             } else if (opt == "--model") {
                 if (v.empty() || v.size() > 64)
                     return bad();
@@ -205,6 +262,14 @@ std::string parseOptions(int argc, char **argv, SimOptions &o)
                 if (!parseInteger(v, 1, 1000000, n))
                     return bad();
                 o.closeEvery = static_cast<int>(n);
+            } else if (opt == "--units") {
+                if (!parseUnits(v, o))
+                    return bad();
+                ++unitLists;
+            } else if (opt == "--grow") {
+                if (!parseInteger(v, 1, 3600000, n))
+                    return bad();
+                o.growMs = static_cast<int>(n);
             } else if (opt == "--log") {
                 if (v.empty())
                     return bad();
@@ -219,6 +284,10 @@ std::string parseOptions(int argc, char **argv, SimOptions &o)
 
     if (transports > 1)
         return "give only one of --tcp, --rtu and --pty";
+    if (unitLists > 1)
+        return "give only one of --unit and --units";
+    if (o.units.empty())
+        o.units = {o.unit};
     if (tcpGiven && !o.anyAddress && !isLoopback(o.tcpHost))
         return "--tcp " + o.tcpHost + " is not a loopback address; add --any-address to serve it";
     if (o.idLength < minimumIdLength(o))

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 // Everything the command line sets, with the analyzer's factory defaults.
 struct SimOptions {
@@ -17,6 +18,7 @@ struct SimOptions {
     std::string serialPath; // the device (--rtu) or the link to create (--pty)
     int baud = 9600;
     int unit = 1;
+    std::vector<int> units; // --units: several analyzers on one line, each its own; empty: just `unit`
 
     std::string model = "KTR-58-168";
     int idLength = 117;
@@ -29,6 +31,7 @@ struct SimOptions {
     int delayMs = 0;
     std::set<std::pair<int, int>> missing; // (area, index)
     int closeEvery = 0;                    // 0: never
+    int growMs = 0;                        // 0: the log does not grow
 
     bool printRecord = false;
     int printArea = 0;
@@ -38,8 +41,10 @@ struct SimOptions {
     bool help = false;
 };
 
-// The one-line synopsis printed with --help and after a usage error.
+// The one-line synopsis printed after a usage error.
 extern const char *const usageText;
+// --help: the synopsis and a line for every option.
+extern const char *const helpText;
 
 // Parses argv into options. Returns an empty string on success, otherwise a
 // one-line description of the first bad argument.

@@ -2,22 +2,31 @@
 
 #include "Log.h"
 
-Responder::Responder(const SimOptions &options, Analyzer &analyzer, Link link)
-    : options(options), analyzer(analyzer), link(link), faults(options.seed)
+Responder::Responder(const SimOptions &options, std::vector<Analyzer *> analyzers, Link link)
+    : options(options), analyzers(std::move(analyzers)), link(link), faults(options.seed)
 {
 }
 
 std::optional<Reply> Responder::respond(uint8_t unit, const uint8_t *pdu, size_t length)
 {
     const bool broadcast = unit == 0 && link == Link::Rtu;
-    const bool forUs = unit == options.unit || (unit == 0 && link == Link::Tcp);
+    Analyzer *analyzer = unit == 0 && link == Link::Tcp ? analyzers.front() : nullptr;
+    for (Analyzer *a : analyzers)
+        if (a->unit() == unit)
+            analyzer = a;
     logFrame("request unit " + std::to_string(unit), pdu, length);
-    if (!forUs && !broadcast) {
+    if (broadcast) {
+        for (Analyzer *a : analyzers)
+            a->handle(pdu, length);
+        logLine("no reply");
+        return std::nullopt;
+    }
+    if (!analyzer) {
         logLine("not our unit, no reply");
         return std::nullopt;
     }
-    std::vector<uint8_t> reply = analyzer.handle(pdu, length);
-    if (broadcast || reply.empty()) {
+    std::vector<uint8_t> reply = analyzer->handle(pdu, length);
+    if (reply.empty()) {
         logLine("no reply");
         return std::nullopt;
     }
@@ -33,7 +42,7 @@ std::optional<Reply> Responder::respond(uint8_t unit, const uint8_t *pdu, size_t
     }
     uint8_t replyUnit = unit;
     if (wrongUnit)
-        replyUnit = static_cast<uint8_t>(options.unit + 1); // units stop at 247
+        replyUnit = static_cast<uint8_t>(analyzer->unit() + 1); // units stop at 247
     logFrame(std::string("reply unit ") + std::to_string(replyUnit) + (corrupt ? " (corrupted)" : ""),
              reply.data(), reply.size());
     return Reply{replyUnit, std::move(reply), corrupt};

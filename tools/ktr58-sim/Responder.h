@@ -21,14 +21,15 @@ class Responder
   public:
     enum class Link { Tcp, Rtu };
 
-    Responder(const SimOptions &options, Analyzer &analyzer, Link link);
+    // analyzers: one per unit address on the line; unit 0 over TCP reaches the first.
+    Responder(const SimOptions &options, std::vector<Analyzer *> analyzers, Link link);
 
     // Nothing for requests to other units, RTU broadcasts and dropped replies.
     std::optional<Reply> respond(uint8_t unit, const uint8_t *pdu, size_t length);
 
   private:
     const SimOptions &options;
-    Analyzer &analyzer;
+    std::vector<Analyzer *> analyzers;
     Link link;
     Rng faults;
 };

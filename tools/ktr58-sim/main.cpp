@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 
 namespace
 {
@@ -40,7 +41,7 @@ int main(int argc, char **argv)
         return 2;
     }
     if (options.help) {
-        std::printf("%s\n", usageText);
+        std::printf("%s\n\n%s\n", usageText, helpText);
         return 0;
     }
     if (options.printRecord)
@@ -53,11 +54,22 @@ int main(int argc, char **argv)
         return 1;
     }
     StopSignal stop;
-    Analyzer analyzer(options);
+    // One analyzer per unit address; the first keeps the seed, so a single unit answers as always.
+    std::deque<SimOptions> unitOptions;
+    std::deque<Analyzer> analyzers;
+    for (size_t k = 0; k < options.units.size(); ++k) {
+        SimOptions &o = unitOptions.emplace_back(options);
+        o.unit = options.units[k];
+        o.seed = options.seed + k;
+        analyzers.emplace_back(o);
+    }
+    std::vector<Analyzer *> onLine;
+    for (Analyzer &a : analyzers)
+        onLine.push_back(&a);
     if (options.transport == SimOptions::Transport::Tcp) {
-        Responder responder(options, analyzer, Responder::Link::Tcp);
+        Responder responder(options, onLine, Responder::Link::Tcp);
         return serveTcp(options, responder, stop);
     }
-    Responder responder(options, analyzer, Responder::Link::Rtu);
+    Responder responder(options, onLine, Responder::Link::Rtu);
     return serveRtu(options, responder, stop);
 }

@@ -1,0 +1,121 @@
+// pullrec-cli as a script sees it: exit statuses, failing records, and the record order when records
+// arrive in later passes.
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace
+{
+
+std::string cliBinary()
+{
+    return SimProcess::binary().substr(0, SimProcess::binary().rfind('/') + 1) + "pullrec-cli";
+}
+
+ProgramRun cli(std::vector<std::string> args, const SimProcess &sim, int limitMs = 60000)
+{
+    if (sim.tcpPort() > 0)
+        args.insert(args.end(), {"--tcp", "127.0.0.1:" + std::to_string(sim.tcpPort())});
+    else
+        args.insert(args.end(), {"--rtu", sim.ptyPath()});
+    return runProgram(cliBinary(), args, limitMs);
+}
+
+const std::vector<std::string> kRecords{"--records", "9,0,3,0,0,0,0,0,0,0,0,0,0,0,0,2"};
+
+TEST(CliExit, UsageErrorsExitOne)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"bogus"},
+        {"info"}, // no connection
+        {"info", "--tcp", "127.0.0.1:1", "--rtu", "/dev/null"},
+        {"info", "--tcp", "127.0.0.1:70000"},
+        {"info", "--tcp", "127.0.0.1", "--unit", "0"},
+        {"info", "--tcp", "127.0.0.1", "--unit", "248"},
+        {"info", "--tcp", "127.0.0.1", "--retries", "11"},
+        {"download", "--tcp", "127.0.0.1", "--sectors", "0"},
+        {"download", "--tcp", "127.0.0.1", "--sectors", "3-1"},
+        {"download", "--tcp", "127.0.0.1", "--sectors", "1,16"},
+        {"download", "--tcp", "127.0.0.1", "--sectors", "1", "--energy"},
+        {"download", "--tcp", "127.0.0.1", "--format", "xml"},
+        {"download", "--tcp", "127.0.0.1", "--lang", "de"},
+        {"download", "--tcp", "127.0.0.1", "--passes", "0"},
+    };
+    for (const auto &args : bad) {
+        const ProgramRun r = runProgram(cliBinary(), args);
+        EXPECT_EQ(r.exitCode, 1) << (args.empty() ? "(nothing)" : args.back()) << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    for (const char *command : {"info", "download"}) {
+        const ProgramRun help = runProgram(cliBinary(), {command, "--help"});
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_NE(
+            help.out.find("Exit status: 0 complete, 1 usage error, 2 no link or no analyzer, 3 incomplete"),
+            std::string::npos)
+            << help.out;
+    }
+}
+
+TEST(CliExit, NoLinkOrNoAnalyzerExitsTwo)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp(kRecords)) << sim.error();
+    const std::string port = "127.0.0.1:" + std::to_string(sim.tcpPort());
+    // Another unit address: the link opens, nobody answers.
+    ProgramRun r = runProgram(cliBinary(), {"info", "--tcp", port, "--unit", "9", "--timeout", "100"});
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.err.find("no analyzer answers"), std::string::npos) << r.err;
+    sim.stop();
+    r = runProgram(cliBinary(), {"download", "--tcp", port, "--timeout", "100"});
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    r = runProgram(cliBinary(), {"info", "--rtu", "/nonexistent/tty", "--timeout", "100"});
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+}
+
+TEST(CliExit, UnreadableRecordsAreNamedAndExitThree)
+{
+    for (bool tcp : {true, false}) {
+        SimProcess sim;
+        std::vector<std::string> args = kRecords;
+        args.insert(args.end(), {"--missing", "0:4", "--missing", "15:1"});
+        ASSERT_TRUE(tcp ? sim.startTcp(args) : sim.startPty(args)) << sim.error();
+        const ProgramRun r = cli({"download", "--all", "--passes", "2", "--format", "jsonl"}, sim);
+        EXPECT_EQ(r.exitCode, 3) << r.err;
+        EXPECT_NE(
+            r.err.find("record 00-0004 (sector 1, record 4) unreadable after 2 passes: Illegal Data Address"),
+            std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("record 0F-0001 (energy log, record 1)"), std::string::npos) << r.err;
+        // Everything else is there, once each, in order.
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 9 + 3 + 2 - 2);
+        EXPECT_LT(r.out.find("\"area\":1,\"record\":4,"), r.out.find("\"area\":1,\"record\":6,"));
+        EXPECT_EQ(r.out.find("\"area\":1,\"record\":5,"), std::string::npos);
+    }
+}
+
+TEST(CliDownload, RecordsReadInLaterPassesKeepTheirPlace)
+{
+    // Seed 2 lets the identity and configuration through and drops 4 of the 12 records in the first pass.
+    std::vector<std::string> args = kRecords;
+    args.insert(args.end(), {"--seed", "2"});
+    SimProcess clean, lossy;
+    ASSERT_TRUE(clean.startTcp(args)) << clean.error();
+    args.insert(args.end(), {"--drop", "0.3"});
+    ASSERT_TRUE(lossy.startTcp(args)) << lossy.error();
+
+    const std::vector<std::string> download{"download", "--sectors", "1,3", "--format", "csv"};
+    const ProgramRun expected = cli(download, clean);
+    ASSERT_EQ(expected.exitCode, 0) << expected.err;
+    std::vector<std::string> withRetries = download;
+    withRetries.insert(withRetries.end(), {"--retries", "0", "--timeout", "100", "--passes", "20"});
+    const ProgramRun r = cli(withRetries, lossy);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expected.out);
+    EXPECT_TRUE(r.err.empty()) << "no progress when stderr is no terminal: " << r.err;
+}
+
+} // namespace
