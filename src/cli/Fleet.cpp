@@ -29,7 +29,7 @@ bool parseSection(FleetAnalyzer &analyzer, const std::vector<CLI::ConfigItem> &i
     for (const CLI::ConfigItem &item : items) {
         const std::string value = item.inputs.empty() ? std::string() : item.inputs.front();
         const CLI::Option *option = app.get_option_no_throw("--" + item.name);
-        if (option && option->get_type_size() == 0) { // a flag: "energy = true"
+        if (option && option->get_expected_max() == 0) { // a flag: "energy = true"
             if (CLI::detail::to_flag_value(value) > 0)
                 args.push_back("--" + item.name);
             continue;

@@ -63,7 +63,11 @@ class CliArchive : public ::testing::Test
         std::filesystem::create_directories(dir);
         archive = "sqlite:" + (dir / "a.db").string();
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void TearDown() override
+    {
+        std::filesystem::current_path(home);
+        std::filesystem::remove_all(dir);
+    }
 
     ProgramRun cli(const std::vector<std::string> &args, int limitMs = 120000)
     {
@@ -76,7 +80,7 @@ class CliArchive : public ::testing::Test
     {
         sqlite3 *db = nullptr;
         long long value = -1;
-        sqlite3_open((dir / "a.db").c_str(), &db);
+        sqlite3_open(archive.substr(std::string("sqlite:").size()).c_str(), &db);
         sqlite3_exec(
             db, query.c_str(),
             [](void *out, int, char **row, char **) {
@@ -89,6 +93,7 @@ class CliArchive : public ::testing::Test
     }
     std::string path(const std::string &name) const { return (dir / name).string(); }
 
+    const std::filesystem::path home = std::filesystem::current_path();
     std::filesystem::path dir;
     std::string archive;
 };

@@ -41,6 +41,8 @@ pid_t PgServer::runAsOwner(const std::vector<std::string> &args, int *logFd)
             ::dup2(log[1], STDERR_FILENO);
         if (::getuid() == 0 && (::setgid(ownerGid) != 0 || ::setuid(ownerUid) != 0))
             ::_exit(126);
+        if (::chdir(dir.c_str()) != 0) // the test's directory may be gone or closed to the owner
+            ::_exit(126);
         // Set after the change of user, which would clear it.
         ::prctl(PR_SET_PDEATHSIG, SIGQUIT);
         if (!logFd)
