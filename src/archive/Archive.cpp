@@ -45,6 +45,12 @@ int16_t ArchiveRecord::quantity(int slot) const
     return energy() ? kEnergyQuantities[size_t(slot)] : codes[size_t(slot)];
 }
 
+bool ArchiveRecord::storesValue(int slot) const
+{
+    const int16_t code = quantity(slot);
+    return code >= 0 && code < kParameterCount;
+}
+
 std::string ArchiveRecord::recordedAt() const
 {
     int date[3];

@@ -47,6 +47,9 @@ struct ArchiveRecord {
     // The parameter code of the quantity in value slot `slot`: the configured code for the normal
     // log, the same quantity's parameter code for the energy log (its kWh counter is code 60).
     int16_t quantity(int slot) const;
+    // A slot whose code is no parameter decodes to 0 and heads no column: it is not stored, and comes
+    // back as an empty slot (kEmptySlot, 0).
+    bool storesValue(int slot) const;
     // "2009-12-31 08:00:30", or empty when the date or time is no valid one.
     std::string recordedAt() const;
     bool sameRecord(const ArchiveRecord &other) const; // number, date and time

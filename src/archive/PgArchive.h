@@ -29,8 +29,11 @@ class PgArchive final : public Archive, private SchemaConnection
     std::string &errorText() override { return lastError; }
     // Runs sql with text parameters (nullptr is NULL); the result, or an empty one after setting lastError.
     Result query(const std::string &sql, const std::vector<const char *> &parameters);
+    // COPY ... FROM STDIN of rows (text format); its SQLSTATE in copyState on failure.
+    bool copy(const std::string &sql, const std::string &rows);
     bool storeOnce(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts,
                    bool &retry);
 
     pg_conn *db = nullptr;
+    std::string copyState;
 };

@@ -25,7 +25,8 @@ std::vector<std::string> createStatements(SqlDialect dialect)
             " UNIQUE (analyzer, area, record_no, date_text, time_text))",
         "CREATE INDEX record_time ON record (analyzer, recorded_at)",
         "CREATE INDEX record_order ON record (analyzer, area, id)",
-        std::string("CREATE TABLE sample (record_id BIGINT NOT NULL REFERENCES record (id),"
+        // record_id is a record's id; not a checked reference, which would cost a trigger per value.
+        std::string("CREATE TABLE sample (record_id BIGINT NOT NULL,"
                     " slot INTEGER NOT NULL, quantity INTEGER NOT NULL, value DOUBLE PRECISION NOT NULL,"
                     " PRIMARY KEY (record_id, slot))") +
             (sqlite ? " WITHOUT ROWID" : ""),
@@ -51,7 +52,9 @@ std::string selectRecordsSql(SqlDialect dialect)
     const std::string from = dialect == SqlDialect::Sqlite ? "$3" : "CAST($3 AS TIMESTAMP)";
     const std::string to = dialect == SqlDialect::Sqlite ? "$4" : "CAST($4 AS TIMESTAMP)";
     return "SELECT r.id, r.analyzer, r.area, r.position, r.record_no, r.date_text, r.time_text,"
-           " s.slot, s.quantity, s.value FROM record r JOIN sample s ON s.record_id = r.id"
+           // A record of empty slots alone has no values but is a record all the same.
+           " COALESCE(s.slot, -1), COALESCE(s.quantity, 0), COALESCE(s.value, 0)"
+           " FROM record r LEFT JOIN sample s ON s.record_id = r.id"
            " WHERE ($1 = '' OR r.analyzer = $1) AND (CAST($2 AS INTEGER) < 0 OR r.area = CAST($2 AS INTEGER))"
            " AND (" +
            from + " IS NULL OR r.recorded_at >= " + from + ") AND (" + to +

@@ -24,7 +24,8 @@ class SchemaConnection
 // beginExclusive opens, so concurrent first users create it once. beginExclusive is the dialect's
 // statement that opens it and keeps other creators out.
 // The joined record and sample rows of RecordFilter's records, one row per value: record id,
-// analyzer, area, position, record number, date text, time text, slot, quantity, value. Parameters:
+// analyzer, area, position, record number, date text, time text, slot, quantity, value (slot -1: a
+// record without values). Parameters:
 // $1 analyzer ('' for all), $2 area (-1 for all), $3 and $4 the first and last time (NULL for open).
 std::string selectRecordsSql(SqlDialect dialect);
 
@@ -43,6 +44,7 @@ class RecordAssembler
             if (!finish())
                 return false;
             current = StoredRecord();
+            current.record.codes.fill(kEmptySlot); // slots not stored
             readHeader(current);
             currentId = id;
             started = true;

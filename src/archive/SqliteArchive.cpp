@@ -141,6 +141,8 @@ bool SqliteArchive::storeOne(const std::string &serial, const ArchiveRecord &rec
     ++counts.added;
     const sqlite3_int64 id = sqlite3_last_insert_rowid(db);
     for (int slot = 0; slot < record.valueCount(); ++slot) {
+        if (!record.storesValue(slot))
+            continue;
         sqlite3_reset(insertSample);
         sqlite3_bind_int64(insertSample, 1, id);
         sqlite3_bind_int(insertSample, 2, slot);

@@ -116,17 +116,23 @@ TEST_P(ArchiveTest, StoringAgainChangesNothingAndValuesComeBackExactly)
     ASSERT_TRUE(archive->store("S1", batch, counts)) << archive->error();
     EXPECT_EQ(counts.added, 4);
     EXPECT_EQ(counts.present, 3);
+    ArchiveRecord nothingLogged = record(1, 0, 0);
+    nothingLogged.codes.fill(kEmptySlot);
+    nothingLogged.values.fill(0);
+    ASSERT_TRUE(archive->store("S1", std::span(&nothingLogged, 1), counts)) << archive->error();
 
     const auto stored = all(*archive);
-    ASSERT_EQ(stored.size(), 4u);
+    ASSERT_EQ(stored.size(), 5u);
     EXPECT_EQ(stored[0].record.values[0], 230.1);
     EXPECT_EQ(stored[0].record.values[1], 0.1 + 0.2);
     EXPECT_EQ(stored[0].record.codes[1], 27);
+    EXPECT_EQ(stored[0].record.codes[2], kEmptySlot);
     EXPECT_EQ(stored[1].record.values[0], 1e-7);
     EXPECT_EQ(stored[2].record.dateText, "31/12/09");
     EXPECT_EQ(stored[2].record.timeText, "08:00:02");
-    EXPECT_EQ(stored[3].record.area, kArchiveEnergyArea);
-    EXPECT_EQ(stored[3].record.values[0], 12345);
+    EXPECT_EQ(stored[3].record.area, 1); // a record without a value to store is kept all the same
+    EXPECT_EQ(stored[4].record.area, kArchiveEnergyArea);
+    EXPECT_EQ(stored[4].record.values[0], 12345);
 
     // Another connection sees the same, and a filter by area and time narrows it.
     auto again = open();
@@ -137,7 +143,7 @@ TEST_P(ArchiveTest, StoringAgainChangesNothingAndValuesComeBackExactly)
     ASSERT_TRUE(last);
     EXPECT_EQ(last->position, 2);
     EXPECT_TRUE(last->sameRecord(batch[3]));
-    EXPECT_FALSE(again->lastRecord("S1", 1));
+    EXPECT_FALSE(again->lastRecord("S1", 2));
 }
 
 TEST_P(ArchiveTest, NewerSchemaIsRefused)

@@ -18,6 +18,8 @@ namespace
 {
 
 const std::string kCli = std::string(PULLREC_BIN_DIR) + "/pullrec-cli";
+constexpr int kLogged = 18; // quantities of the simulator's default configuration; empty slots are not stored
+constexpr int kEnergyValues = 20; // of each energy record
 
 // --records for ktr58-sim: counts of sector 1 and of the energy log, nothing elsewhere.
 std::string records(int sector1, int energy)
@@ -111,7 +113,7 @@ TEST_F(CliArchive, DownloadTwiceStoresOnceAndExportsTheWindowsGrid)
         EXPECT_EQ(download.out, ""); // the archive alone, no text on stdout
     }
     EXPECT_EQ(sql("SELECT count(*) FROM record"), 7);
-    EXPECT_EQ(sql("SELECT count(*) FROM sample"), 4 * 28 + 3 * 20);
+    EXPECT_EQ(sql("SELECT count(*) FROM sample"), 4 * kLogged + 3 * kEnergyValues);
 
     // The grid of each area as a download writes it (the window's CSV file), and as the archive gives it.
     for (const auto &[select, area] :
@@ -245,7 +247,7 @@ TEST_F(CliArchive, TwoCollectorsOnOnePostgresqlStoreEveryRecordOnce)
     EXPECT_EQ(number("SELECT count(*) FROM record"), 3 * 340);
     EXPECT_EQ(number("SELECT count(*) FROM (SELECT DISTINCT analyzer, area, position FROM record) p"),
               3 * 340);
-    EXPECT_EQ(number("SELECT count(*) FROM sample"), 3 * (300 * 28 + 40 * 20));
+    EXPECT_EQ(number("SELECT count(*) FROM sample"), 3 * (300 * kLogged + 40 * kEnergyValues));
     EXPECT_EQ(number("SELECT count(*) FROM analyzer"), 3);
     PQfinish(db);
 }
