@@ -17,7 +17,7 @@ std::vector<std::string> createStatements(SqlDialect dialect)
         " version TEXT NOT NULL, ct_ratio DOUBLE PRECISION NOT NULL, vt_ratio DOUBLE PRECISION NOT NULL)",
         "CREATE TABLE quantity (code INTEGER PRIMARY KEY, name TEXT NOT NULL, unit TEXT NOT NULL)",
         "CREATE TABLE record (id " + id +
-            ", analyzer TEXT NOT NULL REFERENCES analyzer (serial),"
+            ", analyzer TEXT NOT NULL,"
             " area INTEGER NOT NULL, record_no INTEGER NOT NULL, date_text TEXT NOT NULL,"
             " time_text TEXT NOT NULL, recorded_at " +
             time +
@@ -25,7 +25,8 @@ std::vector<std::string> createStatements(SqlDialect dialect)
             " UNIQUE (analyzer, area, record_no, date_text, time_text))",
         "CREATE INDEX record_time ON record (analyzer, recorded_at)",
         "CREATE INDEX record_order ON record (analyzer, area, id)",
-        // record_id is a record's id; not a checked reference, which would cost a trigger per value.
+        // record.analyzer is an analyzer's serial and sample.record_id a record's id, written together
+        // in one transaction; checked references would cost a trigger per row.
         std::string("CREATE TABLE sample (record_id BIGINT NOT NULL,"
                     " slot INTEGER NOT NULL, quantity INTEGER NOT NULL, value DOUBLE PRECISION NOT NULL,"
                     " PRIMARY KEY (record_id, slot))") +

@@ -15,12 +15,13 @@ std::string ArchiveOptions::chosen() const
 
 void addArchiveOptions(CLI::App &command, ArchiveOptions &options, bool newOnly)
 {
+    // Commands that only read an archive use it with or without the option.
+    const std::string what = newOnly ? "keep the records in an archive" : "the archive to read";
     options.archiveOption =
         command
-            .add_option(
-                "--archive", options.location,
-                "keep the records in an archive: sqlite:PATH, postgresql://... or a PostgreSQL connection "
-                "string (sqlite:pullrec.db when given without a value)")
+            .add_option("--archive", options.location,
+                        what + ": sqlite:PATH, postgresql://... or a PostgreSQL connection string "
+                               "(sqlite:pullrec.db when given without a value)")
             ->expected(0, 1);
     if (newOnly)
         command.add_flag(

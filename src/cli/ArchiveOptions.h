@@ -23,7 +23,7 @@ struct ArchiveOptions {
     std::string chosen() const;
 };
 
-// --archive [URL] and, with newOnly, --new-only.
+// --archive [URL] and, with newOnly (the commands that download), --new-only.
 void addArchiveOptions(CLI::App &command, ArchiveOptions &options, bool newOnly);
 
 // Opens the chosen archive; nullptr after telling why on stderr, prefixed with command.

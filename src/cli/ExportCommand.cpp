@@ -118,8 +118,9 @@ void addExportCommand(CLI::App &app, int &status)
     addFormatOptions(*cmd, o.format, o.lang);
     cmd->get_option("--format")->required();
     cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
-    cmd->footer(std::string("Records come by analyzer, area and the order they were archived in; grid of one "
-                            "analyzer and area is the window's CSV file of those records. ") +
-                kExitStatusHelp);
+    cmd->footer(
+        "Records come by analyzer, area and the order they were archived in; grid of one analyzer and "
+        "area is the window's CSV file of those records. Exit status: 0 done, 1 usage error, 2 the "
+        "archive cannot be opened, 3 the archive or the output failed on the way.");
     cmd->callback([options, &status] { status = runExport(*options); });
 }
