@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -167,6 +169,37 @@ TEST_F(CliArchive, NewOnlyReadsOnlyWhatIsNewWithFewRequests)
     EXPECT_EQ(sql("SELECT count(DISTINCT position) FROM record WHERE area = 0"), now);
     EXPECT_EQ(sql("SELECT max(position) FROM record WHERE area = 0"), now - 1);
     EXPECT_EQ(archived(15), 2);
+}
+
+TEST_F(CliArchive, KilledDownloadKeepsWholeRecordsOnly)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", records(2000, 0), "--delay", "2"})) << sim.error();
+    int out = -1;
+    std::string error;
+    const pid_t download = spawnProcess(
+        kCli, {"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"}, out, nullptr, error);
+    ASSERT_GT(download, 0) << error;
+    // Killed once the first transaction is in, while the download goes on.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    long long stored = -1;
+    while (stored <= 0 && std::chrono::steady_clock::now() < deadline)
+        stored = sql("SELECT count(*) FROM record");
+    ::kill(download, SIGKILL);
+    int status = 0;
+    waitExit(download, 10000, status);
+    ::close(out);
+    ASSERT_GT(stored, 0);
+    const long long records = sql("SELECT count(*) FROM record");
+    EXPECT_LT(records, 2000);
+    EXPECT_EQ(sql("SELECT count(*) FROM sample"), records * kLogged);
+    EXPECT_EQ(
+        sql("SELECT count(*) FROM record r WHERE (SELECT count(*) FROM sample WHERE record_id = r.id) <> " +
+            std::to_string(kLogged)),
+        0);
+    // The next run completes the archive.
+    EXPECT_EQ(cli({"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"}).exitCode, 0);
+    EXPECT_EQ(sql("SELECT count(*) FROM record"), 2000);
 }
 
 TEST_F(CliArchive, ClearedLogIsReadWhole)
