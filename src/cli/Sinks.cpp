@@ -5,6 +5,7 @@
 #include "text/GridCsv.h"
 #include "text/NumberFormat.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -106,12 +107,13 @@ GridSink::GridSink(Output &out, std::array<QString, 3> recordHeaders)
 {
 }
 
-void GridSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &)
+void GridSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
 {
     if (started) { // another analyzer or configuration: a grid of its own
         writeRow({});
         started = false;
     }
+    onlyEnergy = std::none_of(areas.begin(), areas.begin() + kEnergyArea, [](bool chosen) { return chosen; });
     // A slot's header stands over its value's column; a slot the model does not offer stays empty.
     const int limit = analyzer.modelCode() == kShortModelCode ? 39 : kParameterCount;
     logHeader.assign(recordHeaders.begin(), recordHeaders.end());
@@ -157,7 +159,7 @@ void GridSink::record(int area, int, const PARSED_LOG &log)
 bool GridSink::end()
 {
     if (!started)
-        startGrid(false);
+        startGrid(onlyEnergy); // no records: the headers alone, as the window would save them
     writeRow({});
     return out.finish();
 }

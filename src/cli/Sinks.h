@@ -56,6 +56,7 @@ class GridSink : public RecordSink
     int columns = 0;
     bool started = false;
     bool energyGrid = false;
+    bool onlyEnergy = false;
     std::vector<QString> row;
 };
 

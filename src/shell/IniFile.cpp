@@ -1,7 +1,7 @@
 #include "shell/IniFile.h"
 
-#include "text/CodePage1254.h"
 #include "shell/Errors.h"
+#include "text/CodePage1254.h"
 
 #include <QDir>
 #include <QFile>

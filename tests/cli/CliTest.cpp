@@ -118,4 +118,24 @@ TEST(CliDownload, RecordsReadInLaterPassesKeepTheirPlace)
     EXPECT_TRUE(r.err.empty()) << "no progress when stderr is no terminal: " << r.err;
 }
 
+TEST(CliDownload, ProgressOnlyOnATerminalAndNotWhenQuiet)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp(kRecords)) << sim.error();
+    // script(1) gives the program a terminal and copies what it writes there to its own output.
+    auto onTerminal = [&sim](const std::string &extra) {
+        const std::string command = cliBinary() + " download --sectors 1 -o /dev/null --tcp 127.0.0.1:" +
+                                    std::to_string(sim.tcpPort()) + extra;
+        return runProgram("script", {"-qec", command, "/dev/null"});
+    };
+    const ProgramRun shown = onTerminal("");
+    ASSERT_EQ(shown.exitCode, 0) << shown.out;
+    EXPECT_NE(shown.out.find("sector 1  9/9 records  "), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find(" records/s  0:00 left"), std::string::npos) << shown.out;
+    EXPECT_EQ(shown.out.substr(shown.out.size() - 4), "\r\033[K") << "the line is cleared at the end";
+    const ProgramRun quiet = onTerminal(" --quiet");
+    ASSERT_EQ(quiet.exitCode, 0) << quiet.out;
+    EXPECT_TRUE(quiet.out.empty()) << quiet.out;
+}
+
 } // namespace

@@ -4,9 +4,9 @@
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
 
-#include "text/CodePage1254.h"
 #include "shell/Errors.h"
 #include "shell/GSETTINGS.h"
+#include "text/CodePage1254.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "text/CodePage1254.h"
 #include "shell/Language.h"
+#include "text/CodePage1254.h"
 
 #include <QTest>
 

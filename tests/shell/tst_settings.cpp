@@ -1,9 +1,9 @@
 #include "SettingsFile.h"
 
-#include "text/CodePage1254.h"
 #include "shell/Errors.h"
 #include "shell/GSETTINGS.h"
 #include "shell/IniFile.h"
+#include "text/CodePage1254.h"
 
 #include <QCoreApplication>
 #include <QStringDecoder>
