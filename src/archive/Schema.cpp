@@ -12,15 +12,17 @@ std::vector<std::string> createStatements(SqlDialect dialect)
     const bool sqlite = dialect == SqlDialect::Sqlite;
     const std::string id = sqlite ? "INTEGER PRIMARY KEY" : "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
     const std::string time = sqlite ? "TEXT" : "TIMESTAMP";
+    // Key texts compare byte by byte (SQLite always does): a language's collation costs every index step.
+    const std::string key = sqlite ? "TEXT" : "TEXT COLLATE \"C\"";
     return {
-        "CREATE TABLE analyzer (serial TEXT PRIMARY KEY, vendor TEXT NOT NULL, model TEXT NOT NULL,"
-        " version TEXT NOT NULL, ct_ratio DOUBLE PRECISION NOT NULL, vt_ratio DOUBLE PRECISION NOT NULL)",
+        "CREATE TABLE analyzer (serial " + key +
+            " PRIMARY KEY, vendor TEXT NOT NULL, model TEXT NOT NULL,"
+            " version TEXT NOT NULL, ct_ratio DOUBLE PRECISION NOT NULL, vt_ratio DOUBLE PRECISION NOT NULL)",
         "CREATE TABLE quantity (code INTEGER PRIMARY KEY, name TEXT NOT NULL, unit TEXT NOT NULL)",
-        "CREATE TABLE record (id " + id +
-            ", analyzer TEXT NOT NULL,"
-            " area INTEGER NOT NULL, record_no INTEGER NOT NULL, date_text TEXT NOT NULL,"
-            " time_text TEXT NOT NULL, recorded_at " +
-            time +
+        "CREATE TABLE record (id " + id + ", analyzer " + key +
+            " NOT NULL,"
+            " area INTEGER NOT NULL, record_no INTEGER NOT NULL, date_text " +
+            key + " NOT NULL, time_text " + key + " NOT NULL, recorded_at " + time +
             ", position INTEGER NOT NULL,"
             " UNIQUE (analyzer, area, record_no, date_text, time_text))",
         "CREATE INDEX record_time ON record (analyzer, recorded_at)",
