@@ -53,16 +53,15 @@ SqliteArchive::SqliteArchive(const std::string &path)
     const char *record =
         "INSERT INTO record (analyzer, area, record_no, date_text, time_text, recorded_at, position)"
         " VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING";
-    const char *sample = "INSERT INTO sample (record_id, slot, quantity, value) VALUES (?, ?, ?, ?)";
-    if (sqlite3_prepare_v2(db, record, -1, &insertRecord, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, sample, -1, &insertSample, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, record, -1, &insertRecord, nullptr) != SQLITE_OK)
         fail();
 }
 
 SqliteArchive::~SqliteArchive()
 {
     sqlite3_finalize(insertRecord);
-    sqlite3_finalize(insertSample);
+    for (sqlite3_stmt *insert : sampleInserts)
+        sqlite3_finalize(insert);
     sqlite3_close(db);
 }
 
@@ -140,18 +139,38 @@ bool SqliteArchive::storeOne(const std::string &serial, const ArchiveRecord &rec
     }
     ++counts.added;
     const sqlite3_int64 id = sqlite3_last_insert_rowid(db);
+    int stored = 0;
+    for (int slot = 0; slot < record.valueCount(); ++slot)
+        stored += record.storesValue(slot);
+    if (stored == 0)
+        return true;
+    sqlite3_stmt *insert = sampleInsert(stored);
+    if (!insert)
+        return fail();
+    sqlite3_reset(insert);
+    int parameter = 1;
     for (int slot = 0; slot < record.valueCount(); ++slot) {
         if (!record.storesValue(slot))
             continue;
-        sqlite3_reset(insertSample);
-        sqlite3_bind_int64(insertSample, 1, id);
-        sqlite3_bind_int(insertSample, 2, slot);
-        sqlite3_bind_int(insertSample, 3, record.quantity(slot));
-        sqlite3_bind_double(insertSample, 4, record.values[size_t(slot)]);
-        if (sqlite3_step(insertSample) != SQLITE_DONE)
-            return fail();
+        sqlite3_bind_int64(insert, parameter++, id);
+        sqlite3_bind_int(insert, parameter++, slot);
+        sqlite3_bind_int(insert, parameter++, record.quantity(slot));
+        sqlite3_bind_double(insert, parameter++, record.values[size_t(slot)]);
     }
-    return true;
+    return sqlite3_step(insert) == SQLITE_DONE || fail();
+}
+
+sqlite3_stmt *SqliteArchive::sampleInsert(int rows)
+{
+    // One statement for a record's values: a step per value would cost more than the values do.
+    sqlite3_stmt *&insert = sampleInserts[size_t(rows)];
+    if (!insert) {
+        std::string sql = "INSERT INTO sample (record_id, slot, quantity, value) VALUES (?, ?, ?, ?)";
+        for (int row = 1; row < rows; ++row)
+            sql += ", (?, ?, ?, ?)";
+        sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &insert, nullptr);
+    }
+    return insert;
 }
 
 bool SqliteArchive::store(const std::string &serial, std::span<const ArchiveRecord> batch,

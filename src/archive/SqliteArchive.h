@@ -26,9 +26,10 @@ class SqliteArchive final : public Archive, private SchemaConnection
     bool queryNumber(const std::string &sql, long long &value) override;
     std::string &errorText() override { return lastError; }
     bool fail();
+    sqlite3_stmt *sampleInsert(int rows); // prepared on first use
     bool storeOne(const std::string &serial, const ArchiveRecord &record, StoreCounts &counts);
 
     sqlite3 *db = nullptr;
     sqlite3_stmt *insertRecord = nullptr;
-    sqlite3_stmt *insertSample = nullptr;
+    std::array<sqlite3_stmt *, kDecodedValues + 1> sampleInserts{}; // by the number of values
 };
