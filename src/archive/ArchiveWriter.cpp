@@ -16,7 +16,9 @@ ArchiveWriter::~ArchiveWriter()
 
 void ArchiveWriter::add(const ArchiveRecord &record)
 {
-    std::lock_guard lock(mutex);
+    std::unique_lock lock(mutex);
+    // An archive far behind holds the download back rather than memory growing with the log.
+    written.wait(lock, [this] { return failed || queued.size() < kQueuedBatches * batchSize; });
     if (failed || finishing)
         return;
     queued.push_back(record);
@@ -67,6 +69,7 @@ void ArchiveWriter::run()
         StoreCounts counts;
         const bool ok = archive.store(serial, batch, counts);
         lock.lock();
+        written.notify_all();
         batch.clear();
         stored.added += counts.added;
         stored.present += counts.present;
@@ -74,6 +77,7 @@ void ArchiveWriter::run()
             failed = true;
             failure = archive.error();
             queued.clear();
+            written.notify_all();
             return;
         }
     }

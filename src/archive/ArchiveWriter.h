@@ -18,7 +18,7 @@ class ArchiveWriter
     ArchiveWriter(const ArchiveWriter &) = delete;
     ArchiveWriter &operator=(const ArchiveWriter &) = delete;
 
-    // Queues a record; returns at once.
+    // Queues a record; returns at once unless kQueuedBatches batches wait already.
     void add(const ArchiveRecord &record);
     // Writes what is queued and ends the thread. False if any write failed; error() says why. Records
     // queued after a failed write are not written.
@@ -35,7 +35,9 @@ class ArchiveWriter
     const size_t batchSize;
     const int maxDelayMs;
     mutable std::mutex mutex;
-    std::condition_variable changed;
+    static constexpr size_t kQueuedBatches = 8;
+    std::condition_variable changed; // records queued, or finish()
+    std::condition_variable written; // a batch went out
     std::vector<ArchiveRecord> queued;
     bool finishing = false;
     bool failed = false;
