@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <bit>
 #include <charconv>
 #include <map>
 #include <tuple>
@@ -62,6 +63,42 @@ class ArrayText
     void separate() { body += body.size() > 1 ? "," : ""; }
     std::string body = "{";
     std::string closed;
+};
+
+// Rows of sample in COPY's binary format: a header, per row the field count and each field's length and
+// big-endian bytes, a trailer.
+class CopyRows
+{
+  public:
+    CopyRows() { bytes.assign("PGCOPY\n\377\r\n\0\0\0\0\0\0\0\0\0", 19); }
+    void add(long long recordId, int slot, int quantity, double value)
+    {
+        put(uint16_t(4), 2);
+        put(8u, 4);
+        put(uint64_t(recordId), 8);
+        put(4u, 4);
+        put(uint32_t(slot), 4);
+        put(4u, 4);
+        put(uint32_t(quantity), 4);
+        put(8u, 4);
+        put(std::bit_cast<uint64_t>(value), 8);
+        ++count;
+    }
+    bool empty() const { return count == 0; }
+    const std::string &finish()
+    {
+        put(uint16_t(0xFFFF), 2);
+        return bytes;
+    }
+
+  private:
+    void put(uint64_t value, int size)
+    {
+        for (int k = size - 1; k >= 0; --k)
+            bytes.push_back(char(value >> (8 * k) & 0xFF));
+    }
+    std::string bytes;
+    size_t count = 0;
 };
 
 double toDouble(const char *text)
@@ -251,24 +288,21 @@ bool PgArchive::storeOnce(const std::string &serial, std::span<const ArchiveReco
     std::map<Key, const ArchiveRecord *> byKey;
     for (const ArchiveRecord &record : batch)
         byKey.emplace(Key(record.area, record.recordNo, record.dateText, record.timeText), &record);
-    // The values of new records only, so no key can clash: COPY, the server's fastest way in.
-    std::string rows;
+    // The values of new records only, so no key can clash: binary COPY, the server's fastest way in,
+    // which also takes each double as its bits.
+    CopyRows rows;
     for (int row = 0; ok && row < inserted.rows(); ++row) {
         const ArchiveRecord &record =
             *byKey.at(Key(int(inserted.number(row, 1)), int(inserted.number(row, 2)), inserted.text(row, 3),
                           inserted.text(row, 4)));
-        const std::string id = inserted.text(row, 0);
+        const long long id = inserted.number(row, 0);
         for (int slot = 0; slot < record.valueCount(); ++slot) {
-            if (!record.storesValue(slot))
-                continue;
-            char value[32];
-            const auto end = std::to_chars(value, value + sizeof value, record.values[size_t(slot)]).ptr;
-            rows += id + '\t' + std::to_string(slot) + '\t' + std::to_string(record.quantity(slot)) + '\t';
-            rows.append(value, end).push_back('\n');
+            if (record.storesValue(slot))
+                rows.add(id, slot, record.quantity(slot), record.values[size_t(slot)]);
         }
     }
     if (ok && !rows.empty()) {
-        ok = copy("COPY sample (record_id, slot, quantity, value) FROM STDIN", rows);
+        ok = copy("COPY sample (record_id, slot, quantity, value) FROM STDIN (FORMAT binary)", rows.finish());
         retry = !ok && transient(copyState.c_str());
     }
     if (ok && exec("COMMIT")) {
