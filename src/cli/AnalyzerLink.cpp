@@ -1,6 +1,7 @@
 #include "cli/AnalyzerLink.h"
 
 #include "cli/Connection.h"
+#include "model/RecordDecoding.h"
 
 #include <charconv>
 
@@ -12,7 +13,8 @@ AnalyzerLink::AnalyzerLink(const COMSETT &settings)
 bool AnalyzerLink::open()
 {
     const std::string where = describe(worker.settings);
-    if (!worker.connect()) {
+    // Several analyzers on one line share the open link.
+    if (!worker.isConnected() && !worker.connect()) {
         lastError = "cannot open " + where;
         return false;
     }
@@ -31,6 +33,17 @@ bool AnalyzerLink::open()
         return false;
     }
     return true;
+}
+
+void AnalyzerLink::assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
+                          const std::array<int16_t, kLogSlots> &codes)
+{
+    worker.deviceId = identity;
+    worker.regTable = std::make_unique<DEVICE_REGISTER_TABLE>(ctRatio, vtRatio);
+    worker.logConfig.paramCodes = codes;
+    model = modelCodeOf(identity.model);
+    labels.assign(kParameterCount, std::string());
+    BuildParameterList(*worker.regTable, model, labels);
 }
 
 int modelCodeOf(const std::string &model)

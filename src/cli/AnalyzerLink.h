@@ -16,6 +16,10 @@ class AnalyzerLink
     // reason in error() when any of them fails: no link, or no analyzer answering on it.
     bool open();
     const std::string &error() const { return lastError; }
+    // An analyzer known from stored facts instead of a link (an archive's export): what the sinks need
+    // to write its records.
+    void assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
+                const std::array<int16_t, kLogSlots> &codes);
 
     // One record into worker.parsedLog; on failure worker.lastErrorText says why.
     bool readRecord(int area, int index) { return worker.readRecord(area, index); }

@@ -30,6 +30,18 @@ std::unique_ptr<AnalyzerLink> openAnalyzer(const ConnectionOptions &options, con
 // Each adds its subcommand to app; when the command line chooses it, its run sets status.
 void addInfoCommand(CLI::App &app, int &status);
 void addDownloadCommand(CLI::App &app, int &status);
+void addCollectCommand(CLI::App &app, int &status);
+void addExportCommand(CLI::App &app, int &status);
+
+class Output;
+class RecordSink;
+
+// --format and --lang of the commands that write records as text.
+void addFormatOptions(CLI::App &command, std::string &format, std::string &lang);
+// The sink that writes format ("grid", "csv", "jsonl", "influx") to out; lang for the grid's headers.
+std::unique_ptr<RecordSink> textSink(const std::string &format, const std::string &lang, Output &out);
+// The areas of a --sectors list, else the energy log with energy, else every area holding records.
+std::array<bool, 16> chosenAreas(const std::string &sectors, bool energy, const AnalyzerLink &analyzer);
 
 // Areas of a sector list such as "1-3,7" (sectors 1..15 are areas 0..14). False for anything else.
 bool parseSectorList(const std::string &text, std::array<bool, 16> &areas);

@@ -1,4 +1,6 @@
 #include "cli/AnalyzerLink.h"
+#include "cli/ArchiveOptions.h"
+#include "cli/ArchiveSink.h"
 #include "cli/Commands.h"
 #include "cli/Connection.h"
 #include "cli/Download.h"
@@ -31,6 +33,8 @@ struct DownloadOptions {
     int passes = 3;
     std::string lang = "en";
     bool quiet = false;
+    ArchiveOptions archive;
+    bool textAsked = false; // --format or --output given
 };
 
 std::array<QString, 3> recordHeaders(const std::string &lang)
@@ -41,29 +45,6 @@ std::array<QString, 3> recordHeaders(const std::string &lang)
             texts.captions[kRecordNoCaption + 2]};
 }
 
-std::unique_ptr<RecordSink> sinkFor(const DownloadOptions &o, Output &out)
-{
-    static const std::map<std::string, RecordFormat> formats = {
-        {"csv", RecordFormat::Csv}, {"jsonl", RecordFormat::Jsonl}, {"influx", RecordFormat::Influx}};
-    if (o.format == "grid")
-        return std::make_unique<GridSink>(out, recordHeaders(o.lang));
-    return std::make_unique<FormatSink>(out, formats.at(o.format));
-}
-
-std::array<bool, kLogAreas> chosenAreas(const DownloadOptions &o, const AnalyzerLink &analyzer)
-{
-    std::array<bool, kLogAreas> areas{};
-    if (!o.sectors.empty()) {
-        parseSectorList(o.sectors, areas);
-    } else if (o.energy) {
-        areas[kEnergyArea] = true;
-    } else {
-        for (int area = 0; area < kLogAreas; ++area)
-            areas[size_t(area)] = analyzer.recordCount(area) > 0;
-    }
-    return areas;
-}
-
 int runDownload(const DownloadOptions &o)
 {
     int status = ExitComplete;
@@ -71,16 +52,35 @@ int runDownload(const DownloadOptions &o)
     if (!link)
         return status;
     AnalyzerLink &analyzer = *link;
+    std::unique_ptr<Archive> archive;
+    if (!o.archive.chosen().empty() && !(archive = openArchive(o.archive.chosen(), "download")))
+        return ExitIncomplete;
     Output out(o.output);
     if (!out.isOpen()) {
         std::fprintf(stderr, "pullrec-cli download: %s\n", out.error().c_str());
         return ExitIncomplete;
     }
-    const std::unique_ptr<RecordSink> sink = sinkFor(o, out);
+    // With an archive, text goes out only when asked for.
+    std::vector<RecordSink *> sinks;
+    const std::unique_ptr<RecordSink> text =
+        !archive || o.textAsked ? textSink(o.format, o.lang, out) : nullptr;
+    std::unique_ptr<ArchiveSink> archived = archive ? std::make_unique<ArchiveSink>(*archive) : nullptr;
+    for (RecordSink *sink : {text.get(), static_cast<RecordSink *>(archived.get())})
+        if (sink)
+            sinks.push_back(sink);
+    SinkChain sink(sinks);
+
+    AreaRanges ranges = wholeAreas(analyzer, chosenAreas(o.sectors, o.energy, analyzer));
+    if (o.archive.newOnly) {
+        std::string rereads;
+        skipArchived(analyzer, *archive, archiveIdentity(analyzer).serial, ranges, rereads);
+        if (!rereads.empty())
+            std::fprintf(stderr, "pullrec-cli download: log cleared or rewritten, reading whole: %s\n",
+                         rereads.c_str());
+    }
     Progress progress(!o.quiet && ::isatty(STDERR_FILENO));
-    const DownloadResult result =
-        download(analyzer, wholeAreas(analyzer, chosenAreas(o, analyzer)), o.passes, *sink,
-                 [&progress](const DownloadProgress &p) { progress.show(p); });
+    const DownloadResult result = download(analyzer, ranges, o.passes, sink,
+                                           [&progress](const DownloadProgress &p) { progress.show(p); });
     progress.finish();
     for (const FailedRecord &f : result.failed)
         std::fprintf(stderr,
@@ -88,7 +88,9 @@ int runDownload(const DownloadOptions &o)
                      positionText(f.area, f.index).c_str(), areaName(f.area).c_str(), f.index, o.passes,
                      f.error.c_str());
     if (!result.stored)
-        std::fprintf(stderr, "pullrec-cli download: %s\n", out.error().c_str());
+        std::fprintf(stderr, "pullrec-cli download: %s\n",
+                     archived && !archived->error().empty() ? archived->error().c_str()
+                                                            : out.error().c_str());
     if (!result.complete()) {
         std::fprintf(stderr, "pullrec-cli download: incomplete, %lld of %lld records\n",
                      (long long)result.delivered, (long long)result.total);
@@ -98,6 +100,40 @@ int runDownload(const DownloadOptions &o)
 }
 
 } // namespace
+
+void addFormatOptions(CLI::App &command, std::string &format, std::string &lang)
+{
+    command
+        .add_option("--format", format,
+                    "grid: the window's CSV file (\";\" after each cell, code page 1254); csv: UTF-8, comma "
+                    "separated; jsonl: one JSON object a record; influx: line protocol (default csv)")
+        ->check(CLI::IsMember({"grid", "csv", "jsonl", "influx"}));
+    command.add_option("--lang", lang, "language of the grid's headers: en or tr (default en)")
+        ->check(CLI::IsMember({"en", "tr"}));
+}
+
+std::unique_ptr<RecordSink> textSink(const std::string &format, const std::string &lang, Output &out)
+{
+    static const std::map<std::string, RecordFormat> formats = {
+        {"csv", RecordFormat::Csv}, {"jsonl", RecordFormat::Jsonl}, {"influx", RecordFormat::Influx}};
+    if (format == "grid")
+        return std::make_unique<GridSink>(out, recordHeaders(lang));
+    return std::make_unique<FormatSink>(out, formats.at(format));
+}
+
+std::array<bool, kLogAreas> chosenAreas(const std::string &sectors, bool energy, const AnalyzerLink &analyzer)
+{
+    std::array<bool, kLogAreas> areas{};
+    if (!sectors.empty()) {
+        parseSectorList(sectors, areas);
+    } else if (energy) {
+        areas[kEnergyArea] = true;
+    } else {
+        for (int area = 0; area < kLogAreas; ++area)
+            areas[size_t(area)] = analyzer.recordCount(area) > 0;
+    }
+    return areas;
+}
 
 void addDownloadCommand(CLI::App &app, int &status)
 {
@@ -117,16 +153,16 @@ void addDownloadCommand(CLI::App &app, int &status)
     auto *all = cmd->add_flag("--all", o.all, "read every area that holds records (the default)");
     sectors->excludes(energy)->excludes(all);
     energy->excludes(all);
-    cmd->add_option("--format", o.format,
-                    "grid: the window's CSV file (\";\" after each cell, code page 1254); csv: UTF-8, comma "
-                    "separated; jsonl: one JSON object a record; influx: line protocol (default csv)")
-        ->check(CLI::IsMember({"grid", "csv", "jsonl", "influx"}));
-    cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
+    addFormatOptions(*cmd, o.format, o.lang);
+    auto *output =
+        cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
     cmd->add_option("--passes", o.passes, "passes over records that failed before giving them up (default 3)")
         ->check(CLI::Range(1, 100));
-    cmd->add_option("--lang", o.lang, "language of the grid's headers: en or tr (default en)")
-        ->check(CLI::IsMember({"en", "tr"}));
     cmd->add_flag("--quiet,-q", o.quiet, "no progress on stderr");
+    addArchiveOptions(*cmd, o.archive, true);
     cmd->footer(kExitStatusHelp);
-    cmd->callback([options, &status] { status = runDownload(*options); });
+    cmd->callback([options, output, cmd, &status] {
+        options->textAsked = output->count() > 0 || cmd->get_option("--format")->count() > 0;
+        status = runDownload(*options);
+    });
 }

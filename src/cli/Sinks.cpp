@@ -109,6 +109,10 @@ GridSink::GridSink(Output &out, std::array<QString, 3> recordHeaders)
 
 void GridSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
 {
+    if (started) { // another analyzer or configuration: a grid of its own
+        writeRow({});
+        started = false;
+    }
     onlyEnergy = std::none_of(areas.begin(), areas.begin() + kEnergyArea, [](bool chosen) { return chosen; });
     // A slot's header stands over its value's column; a slot the model does not offer stays empty.
     const int limit = analyzer.modelCode() == kShortModelCode ? 39 : kParameterCount;
@@ -176,7 +180,11 @@ void FormatSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas>
                 : none,
         areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
     serial = fromDevice(analyzer.identity().serial);
-    out.write(writer->header());
+    // Another analyzer with the same columns goes on under the same header.
+    if (writer->header() != header) {
+        header = writer->header();
+        out.write(header);
+    }
 }
 
 void FormatSink::record(int area, int, const PARSED_LOG &log)

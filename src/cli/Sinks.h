@@ -75,6 +75,7 @@ class FormatSink : public RecordSink
     RecordFormat format;
     std::unique_ptr<RecordWriter> writer;
     QString serial;
+    QByteArray header;
     QByteArray line;
     int untimed = 0;
 };

@@ -10,6 +10,8 @@ int main(int argc, char **argv)
     int status = ExitUsage;
     addInfoCommand(app, status);
     addDownloadCommand(app, status);
+    addCollectCommand(app, status);
+    addExportCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "model/RegisterTable.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+// The record archive: the downloaded records of any number of analyzers in one SQLite file or one
+// PostgreSQL database, both with the same schema (README, "The archive"). Texts are UTF-8.
+//
+// A record is keyed by analyzer serial, area, record number and the date and time texts, so storing
+// it again changes nothing, also when several processes store the same records at once. An Archive
+// object is one connection: use it from one thread at a time; open one per thread.
+
+inline constexpr int kArchiveSchemaVersion = 1;
+inline constexpr int kEnergyValues = 20;      // counters 0..3 and energy words 8..23
+inline constexpr int kArchiveEnergyArea = 15; // the worker's kEnergyArea
+
+struct AnalyzerIdentity {
+    std::string serial;
+    std::string vendor;
+    std::string model;
+    std::string version;
+    double ctRatio = 0;
+    double vtRatio = 0;
+};
+
+// One record as downloaded: the texts the grid shows and the decoded values exactly.
+struct ArchiveRecord {
+    int area = 0;     // 0..14 sectors, 15 the energy log
+    int position = 0; // record index in the area when it was read
+    int recordNo = 0;
+    std::string dateText; // "31/12/09"
+    std::string timeText; // "08:00:30"
+    // Normal log: the parameter code of each slot when decoded. Not used for the energy log.
+    std::array<int16_t, kLogSlots> codes{};
+    // Normal log: values 0..27; energy log: values 0..19 (PARSED_LOG::decodedValues).
+    std::array<double, kDecodedValues> values{};
+
+    bool energy() const;
+    int valueCount() const { return energy() ? kEnergyValues : kLogSlots; }
+    // The parameter code of the quantity in value slot `slot`: the configured code for the normal
+    // log, the same quantity's parameter code for the energy log (its kWh counter is code 60).
+    int16_t quantity(int slot) const;
+    // A slot whose code is no parameter decodes to 0 and heads no column: it is not stored, and comes
+    // back as an empty slot (kEmptySlot, 0).
+    bool storesValue(int slot) const;
+    // "2009-12-31 08:00:30", or empty when the date or time is no valid one.
+    std::string recordedAt() const;
+    bool sameRecord(const ArchiveRecord &other) const; // number, date and time
+};
+
+struct StoreCounts {
+    int64_t added = 0;
+    int64_t present = 0; // archived before
+};
+
+// Empty fields match everything; times as "YYYY-MM-DD HH:MM:SS", both ends included.
+struct RecordFilter {
+    std::string analyzer;
+    int area = -1;
+    std::string from;
+    std::string to;
+};
+
+struct StoredRecord {
+    std::string analyzer;
+    ArchiveRecord record;
+};
+
+class Archive
+{
+  public:
+    virtual ~Archive() = default;
+
+    // "sqlite:PATH", "postgresql://..." (or "postgres://...") or a libpq "key=value" string. Creates
+    // the schema on first use; refuses an archive of a newer schema. nullptr and error on failure.
+    static std::unique_ptr<Archive> open(const std::string &location, std::string &error);
+
+    // Inserts or updates the analyzer's identity.
+    virtual bool saveAnalyzer(const AnalyzerIdentity &identity) = 0;
+    virtual std::optional<AnalyzerIdentity> analyzer(const std::string &serial) = 0;
+
+    // One transaction: the whole batch or nothing. Adds to counts only when it commits.
+    virtual bool store(const std::string &serial, std::span<const ArchiveRecord> batch,
+                       StoreCounts &counts) = 0;
+
+    // The record of the area that was archived last, if any.
+    virtual std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area) = 0;
+
+    // The matching records by analyzer, area and archiving order; visit returns false to stop.
+    virtual bool forEach(const RecordFilter &filter,
+                         const std::function<bool(const StoredRecord &)> &visit) = 0;
+
+    // Text of the last failure.
+    const std::string &error() const { return lastError; }
+
+  protected:
+    std::string lastError;
+};
+
+// "2026-03-01T12:00" or "2026-03-01 12:00:05" or "2026-03-01" into the form of RecordFilter; empty when
+// it is none of them. A date alone is its first second, or with endOfDay its last.
+std::string normalizeTime(const std::string &text, bool endOfDay);

@@ -1,0 +1,373 @@
+#include "archive/PgArchive.h"
+
+#include <libpq-fe.h>
+
+#include <bit>
+#include <charconv>
+#include <map>
+#include <tuple>
+#include <utility>
+
+namespace
+{
+
+constexpr int kStoreAttempts = 5;           // a deadlock between collectors is retried
+constexpr long long kSchemaLockKey = 58001; // advisory lock held while the schema is created
+constexpr int kStoreLockKey = 58002;        // with the serial's hash: one analyzer's store
+
+bool transient(const char *sqlState)
+{
+    const std::string state = sqlState ? sqlState : "";
+    return state == "40P01" || state == "40001"; // deadlock detected, serialization failure
+}
+
+// PostgreSQL array literals: {"a","b"} with " and \ escaped.
+class ArrayText
+{
+  public:
+    void add(const std::string &text)
+    {
+        separate();
+        body += '"';
+        for (const char c : text) {
+            if (c == '"' || c == '\\')
+                body += '\\';
+            body += c;
+        }
+        body += '"';
+    }
+    void addNull()
+    {
+        separate();
+        body += "NULL";
+    }
+    void add(long long number)
+    {
+        separate();
+        body += std::to_string(number);
+    }
+    void add(double number)
+    {
+        separate();
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, number); // shortest exact form
+        body.append(buffer, result.ptr);
+    }
+    const char *text()
+    {
+        closed = body + "}";
+        return closed.c_str();
+    }
+
+  private:
+    void separate() { body += body.size() > 1 ? "," : ""; }
+    std::string body = "{";
+    std::string closed;
+};
+
+// Rows of sample in COPY's binary format: a header, per row the field count and each field's length and
+// big-endian bytes, a trailer.
+class CopyRows
+{
+  public:
+    CopyRows() { bytes.assign("PGCOPY\n\377\r\n\0\0\0\0\0\0\0\0\0", 19); }
+    void add(long long recordId, int slot, int quantity, double value)
+    {
+        put(uint16_t(4), 2);
+        put(8u, 4);
+        put(uint64_t(recordId), 8);
+        put(4u, 4);
+        put(uint32_t(slot), 4);
+        put(4u, 4);
+        put(uint32_t(quantity), 4);
+        put(8u, 4);
+        put(std::bit_cast<uint64_t>(value), 8);
+        ++count;
+    }
+    bool empty() const { return count == 0; }
+    const std::string &finish()
+    {
+        put(uint16_t(0xFFFF), 2);
+        return bytes;
+    }
+
+  private:
+    void put(uint64_t value, int size)
+    {
+        for (int k = size - 1; k >= 0; --k)
+            bytes.push_back(char(value >> (8 * k) & 0xFF));
+    }
+    std::string bytes;
+    size_t count = 0;
+};
+
+double toDouble(const char *text)
+{
+    double value = 0;
+    std::from_chars(text, text + std::char_traits<char>::length(text), value);
+    return value;
+}
+
+} // namespace
+
+// Owns a PGresult.
+class PgArchive::Result
+{
+  public:
+    explicit Result(PGresult *result = nullptr) : result(result) {}
+    Result(Result &&other) noexcept : result(std::exchange(other.result, nullptr)) {}
+    ~Result() { PQclear(result); }
+    Result &operator=(Result &&) = delete;
+
+    bool ok() const
+    {
+        const ExecStatusType status = PQresultStatus(result);
+        return result &&
+               (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_SINGLE_TUPLE);
+    }
+    PGresult *get() const { return result; }
+    int rows() const { return result ? PQntuples(result) : 0; }
+    bool null(int row, int column) const { return PQgetisnull(result, row, column); }
+    const char *text(int row, int column) const { return PQgetvalue(result, row, column); }
+    long long number(int row, int column) const { return std::atoll(text(row, column)); }
+    const char *sqlState() const { return result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr; }
+
+  private:
+    PGresult *result;
+};
+
+PgArchive::PgArchive(const std::string &connection)
+{
+    db = PQconnectdb(connection.c_str());
+    if (PQstatus(db) != CONNECTION_OK) {
+        lastError = std::string("cannot connect to the archive: ") + PQerrorMessage(db);
+        while (!lastError.empty() && lastError.back() == '\n')
+            lastError.pop_back();
+        return;
+    }
+    PQsetClientEncoding(db, "UTF8");
+    PQsetNoticeProcessor(
+        db, [](void *, const char *) {}, nullptr); // "already exists, skipping" and the like
+    const std::string name = std::string("database ") + PQdb(db);
+    if (!exec("SET extra_float_digits = 3") ||
+        !ensureSchema(*this, SqlDialect::Postgres,
+                      "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", name))
+        lastError = "archive " + name + ": " + lastError;
+}
+
+PgArchive::~PgArchive()
+{
+    PQfinish(db);
+}
+
+bool PgArchive::copy(const std::string &sql, const std::string &rows)
+{
+    copyState.clear();
+    const Result start(PQexec(db, sql.c_str()));
+    bool ok = PQresultStatus(start.get()) == PGRES_COPY_IN;
+    ok = ok && PQputCopyData(db, rows.data(), int(rows.size())) == 1;
+    ok = PQputCopyEnd(db, ok ? nullptr : "not sent") == 1 && ok;
+    while (PGresult *raw = PQgetResult(db)) {
+        const Result end(raw);
+        if (!end.ok()) {
+            ok = false;
+            copyState = end.sqlState() ? end.sqlState() : "";
+        }
+    }
+    if (!ok)
+        lastError = PQerrorMessage(db);
+    return ok;
+}
+
+PgArchive::Result PgArchive::query(const std::string &sql, const std::vector<const char *> &parameters)
+{
+    Result result(PQexecParams(db, sql.c_str(), int(parameters.size()), nullptr, parameters.data(), nullptr,
+                               nullptr, 0));
+    if (!result.ok()) {
+        lastError = PQerrorMessage(db);
+        while (!lastError.empty() && lastError.back() == '\n')
+            lastError.pop_back();
+    }
+    return result;
+}
+
+bool PgArchive::exec(const std::string &sql)
+{
+    Result result(PQexec(db, sql.c_str()));
+    if (result.ok())
+        return true;
+    lastError = PQerrorMessage(db);
+    return false;
+}
+
+bool PgArchive::queryNumber(const std::string &sql, long long &value)
+{
+    const Result result = query(sql, {});
+    if (!result.ok())
+        return false;
+    value = result.rows() == 0 || result.null(0, 0) ? -1 : result.number(0, 0);
+    return true;
+}
+
+bool PgArchive::saveAnalyzer(const AnalyzerIdentity &identity)
+{
+    const std::string ct = std::to_string(identity.ctRatio);
+    const std::string vt = std::to_string(identity.vtRatio);
+    return query(
+               "INSERT INTO analyzer (serial, vendor, model, version, ct_ratio, vt_ratio)"
+               " VALUES ($1, $2, $3, $4, $5, $6) ON CONFLICT (serial) DO UPDATE SET vendor = excluded.vendor,"
+               " model = excluded.model, version = excluded.version, ct_ratio = excluded.ct_ratio,"
+               " vt_ratio = excluded.vt_ratio",
+               {identity.serial.c_str(), identity.vendor.c_str(), identity.model.c_str(),
+                identity.version.c_str(), ct.c_str(), vt.c_str()})
+        .ok();
+}
+
+std::optional<AnalyzerIdentity> PgArchive::analyzer(const std::string &serial)
+{
+    const Result result =
+        query("SELECT vendor, model, version, ct_ratio, vt_ratio FROM analyzer WHERE serial = $1",
+              {serial.c_str()});
+    if (result.rows() != 1)
+        return std::nullopt;
+    return AnalyzerIdentity{serial,
+                            result.text(0, 0),
+                            result.text(0, 1),
+                            result.text(0, 2),
+                            toDouble(result.text(0, 3)),
+                            toDouble(result.text(0, 4))};
+}
+
+bool PgArchive::store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts)
+{
+    bool retry = true;
+    for (int attempt = 0; attempt < kStoreAttempts && retry; ++attempt) {
+        if (storeOnce(serial, batch, counts, retry))
+            return true;
+    }
+    return false;
+}
+
+bool PgArchive::storeOnce(const std::string &serial, std::span<const ArchiveRecord> batch,
+                          StoreCounts &counts, bool &retry)
+{
+    retry = false;
+    ArrayText areas, numbers, dates, times, stamps, positions;
+    for (const ArchiveRecord &record : batch) {
+        areas.add(static_cast<long long>(record.area));
+        numbers.add(static_cast<long long>(record.recordNo));
+        dates.add(record.dateText);
+        times.add(record.timeText);
+        const std::string at = record.recordedAt();
+        if (at.empty())
+            stamps.addNull();
+        else
+            stamps.add(at);
+        positions.add(static_cast<long long>(record.position));
+    }
+    // Collectors storing the same analyzer take turns, batch by batch, so they never wait on each
+    // other's rows in different orders (a deadlock); records the other committed are skipped here.
+    if (!exec("BEGIN") || !query("SELECT pg_advisory_xact_lock($1::int, hashtext($2))",
+                                 {std::to_string(kStoreLockKey).c_str(), serial.c_str()})
+                               .ok()) {
+        retry = true;
+        exec("ROLLBACK");
+        return false;
+    }
+    const Result inserted = query(
+        "INSERT INTO record (analyzer, area, record_no, date_text, time_text, recorded_at, position)"
+        " SELECT $1, * FROM unnest($2::int[], $3::int[], $4::text[], $5::text[], $6::timestamp[], $7::int[])"
+        " ON CONFLICT DO NOTHING RETURNING id, area, record_no, date_text, time_text",
+        {serial.c_str(), areas.text(), numbers.text(), dates.text(), times.text(), stamps.text(),
+         positions.text()});
+    bool ok = inserted.ok();
+    retry = !ok && transient(inserted.sqlState());
+
+    // The key of each new row leads back to its record of the batch.
+    using Key = std::tuple<int, int, std::string, std::string>;
+    std::map<Key, const ArchiveRecord *> byKey;
+    for (const ArchiveRecord &record : batch)
+        byKey.emplace(Key(record.area, record.recordNo, record.dateText, record.timeText), &record);
+    // The values of new records only, so no key can clash: binary COPY, the server's fastest way in,
+    // which also takes each double as its bits.
+    CopyRows rows;
+    for (int row = 0; ok && row < inserted.rows(); ++row) {
+        const ArchiveRecord &record =
+            *byKey.at(Key(int(inserted.number(row, 1)), int(inserted.number(row, 2)), inserted.text(row, 3),
+                          inserted.text(row, 4)));
+        const long long id = inserted.number(row, 0);
+        for (int slot = 0; slot < record.valueCount(); ++slot) {
+            if (record.storesValue(slot))
+                rows.add(id, slot, record.quantity(slot), record.values[size_t(slot)]);
+        }
+    }
+    if (ok && !rows.empty()) {
+        ok = copy("COPY sample (record_id, slot, quantity, value) FROM STDIN (FORMAT binary)", rows.finish());
+        retry = !ok && transient(copyState.c_str());
+    }
+    if (ok && exec("COMMIT")) {
+        counts.added += inserted.rows();
+        counts.present += static_cast<int64_t>(batch.size()) - inserted.rows();
+        return true;
+    }
+    const std::string reason = lastError;
+    exec("ROLLBACK");
+    lastError = reason;
+    return false;
+}
+
+std::optional<ArchiveRecord> PgArchive::lastRecord(const std::string &serial, int area)
+{
+    const std::string areaText = std::to_string(area);
+    const Result result = query("SELECT position, record_no, date_text, time_text FROM record"
+                                " WHERE analyzer = $1 AND area = $2::int ORDER BY id DESC LIMIT 1",
+                                {serial.c_str(), areaText.c_str()});
+    if (result.rows() != 1)
+        return std::nullopt;
+    ArchiveRecord record;
+    record.area = area;
+    record.position = int(result.number(0, 0));
+    record.recordNo = int(result.number(0, 1));
+    record.dateText = result.text(0, 2);
+    record.timeText = result.text(0, 3);
+    return record;
+}
+
+bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit)
+{
+    const std::string area = std::to_string(filter.area);
+    const char *parameters[] = {filter.analyzer.c_str(), area.c_str(),
+                                filter.from.empty() ? nullptr : filter.from.c_str(),
+                                filter.to.empty() ? nullptr : filter.to.c_str()};
+    const std::string sql = selectRecordsSql(SqlDialect::Postgres);
+    // One row at a time, so an export of millions of values does not sit in memory.
+    if (!PQsendQueryParams(db, sql.c_str(), 4, nullptr, parameters, nullptr, nullptr, 0) ||
+        !PQsetSingleRowMode(db)) {
+        lastError = PQerrorMessage(db);
+        return false;
+    }
+    RecordAssembler records(visit);
+    bool go = true;
+    bool ok = true;
+    while (PGresult *raw = PQgetResult(db)) {
+        const Result row(raw);
+        if (!row.ok()) {
+            ok = false;
+            lastError = PQresultErrorMessage(raw);
+        }
+        for (int r = 0; go && ok && r < row.rows(); ++r) {
+            go = records.row(row.number(r, 0), int(row.number(r, 7)), int(row.number(r, 8)),
+                             toDouble(row.text(r, 9)), [&](StoredRecord &stored) {
+                                 stored.analyzer = row.text(r, 1);
+                                 stored.record.area = int(row.number(r, 2));
+                                 stored.record.position = int(row.number(r, 3));
+                                 stored.record.recordNo = int(row.number(r, 4));
+                                 stored.record.dateText = row.text(r, 5);
+                                 stored.record.timeText = row.text(r, 6);
+                             });
+        }
+    }
+    if (ok && go)
+        records.finish();
+    return ok;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "archive/Archive.h"
+#include "archive/Schema.h"
+
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+// The archive in a PostgreSQL database, which any number of collectors may write at once.
+class PgArchive final : public Archive, private SchemaConnection
+{
+  public:
+    explicit PgArchive(const std::string &connection); // check error() afterwards
+    ~PgArchive() override;
+
+    bool saveAnalyzer(const AnalyzerIdentity &identity) override;
+    std::optional<AnalyzerIdentity> analyzer(const std::string &serial) override;
+    bool store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts) override;
+    std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area) override;
+    bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
+
+  private:
+    class Result;
+
+    bool exec(const std::string &sql) override;
+    bool queryNumber(const std::string &sql, long long &value) override;
+    std::string &errorText() override { return lastError; }
+    // Runs sql with text parameters (nullptr is NULL); the result, or an empty one after setting lastError.
+    Result query(const std::string &sql, const std::vector<const char *> &parameters);
+    // COPY ... FROM STDIN of rows (text format); its SQLSTATE in copyState on failure.
+    bool copy(const std::string &sql, const std::string &rows);
+    bool storeOnce(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts,
+                   bool &retry);
+
+    pg_conn *db = nullptr;
+    std::string copyState;
+};

@@ -1,0 +1,92 @@
+#include "archive/Schema.h"
+
+#include "archive/Archive.h"
+
+#include <vector>
+
+namespace
+{
+
+std::vector<std::string> createStatements(SqlDialect dialect)
+{
+    const bool sqlite = dialect == SqlDialect::Sqlite;
+    const std::string id = sqlite ? "INTEGER PRIMARY KEY" : "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
+    const std::string time = sqlite ? "TEXT" : "TIMESTAMP";
+    // Key texts compare byte by byte (SQLite always does): a language's collation costs every index step.
+    const std::string key = sqlite ? "TEXT" : "TEXT COLLATE \"C\"";
+    return {
+        "CREATE TABLE analyzer (serial " + key +
+            " PRIMARY KEY, vendor TEXT NOT NULL, model TEXT NOT NULL,"
+            " version TEXT NOT NULL, ct_ratio DOUBLE PRECISION NOT NULL, vt_ratio DOUBLE PRECISION NOT NULL)",
+        "CREATE TABLE quantity (code INTEGER PRIMARY KEY, name TEXT NOT NULL, unit TEXT NOT NULL)",
+        "CREATE TABLE record (id " + id + ", analyzer " + key +
+            " NOT NULL,"
+            " area INTEGER NOT NULL, record_no INTEGER NOT NULL, date_text " +
+            key + " NOT NULL, time_text " + key + " NOT NULL, recorded_at " + time +
+            ", position INTEGER NOT NULL,"
+            " UNIQUE (analyzer, area, record_no, date_text, time_text))",
+        "CREATE INDEX record_time ON record (analyzer, recorded_at)",
+        "CREATE INDEX record_order ON record (analyzer, area, id)",
+        // record.analyzer is an analyzer's serial and sample.record_id a record's id, written together
+        // in one transaction; checked references would cost a trigger per row.
+        std::string("CREATE TABLE sample (record_id BIGINT NOT NULL,"
+                    " slot INTEGER NOT NULL, quantity INTEGER NOT NULL, value DOUBLE PRECISION NOT NULL,"
+                    " PRIMARY KEY (record_id, slot))") +
+            (sqlite ? " WITHOUT ROWID" : ""),
+    };
+}
+
+// Names and units of the parameter codes, so plain SQL can ask for a quantity by name.
+std::string quantityRows()
+{
+    const DEVICE_REGISTER_TABLE table(1, 1); // names and units do not depend on the ratios
+    std::string sql = "INSERT INTO quantity (code, name, unit) VALUES ";
+    for (int code = 0; code < kParameterCount; ++code) {
+        sql += (code ? ",(" : "(") + std::to_string(code) + ",'" + table.regTable.name[size_t(code)] + "','" +
+               table.regTable.unit[size_t(code)] + "')";
+    }
+    return sql;
+}
+
+} // namespace
+
+std::string selectRecordsSql(SqlDialect dialect)
+{
+    const std::string from = dialect == SqlDialect::Sqlite ? "$3" : "CAST($3 AS TIMESTAMP)";
+    const std::string to = dialect == SqlDialect::Sqlite ? "$4" : "CAST($4 AS TIMESTAMP)";
+    return "SELECT r.id, r.analyzer, r.area, r.position, r.record_no, r.date_text, r.time_text,"
+           // A record of empty slots alone has no values but is a record all the same.
+           " COALESCE(s.slot, -1), COALESCE(s.quantity, 0), COALESCE(s.value, 0)"
+           " FROM record r LEFT JOIN sample s ON s.record_id = r.id"
+           " WHERE ($1 = '' OR r.analyzer = $1) AND (CAST($2 AS INTEGER) < 0 OR r.area = CAST($2 AS INTEGER))"
+           " AND (" +
+           from + " IS NULL OR r.recorded_at >= " + from + ") AND (" + to +
+           " IS NULL OR r.recorded_at <= " + to + ") ORDER BY r.analyzer, r.area, r.id, s.slot";
+}
+
+bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
+                  const std::string &name)
+{
+    long long version = -1;
+    bool ok = connection.exec(beginExclusive) &&
+              connection.exec("CREATE TABLE IF NOT EXISTS pullrec_schema (version INTEGER NOT NULL)") &&
+              connection.queryNumber("SELECT max(version) FROM pullrec_schema", version);
+    if (ok && version < 0) {
+        for (const std::string &sql : createStatements(dialect))
+            ok = ok && connection.exec(sql);
+        ok = ok && connection.exec(quantityRows()) &&
+             connection.exec("INSERT INTO pullrec_schema (version) VALUES (" +
+                             std::to_string(kArchiveSchemaVersion) + ")");
+    } else if (ok && version > kArchiveSchemaVersion) {
+        connection.errorText() = "archive " + name + " has schema version " + std::to_string(version) +
+                                 "; this program knows version " + std::to_string(kArchiveSchemaVersion) +
+                                 " and older: use a newer pullrec-cli";
+        ok = false;
+    }
+    if (ok)
+        return connection.exec("COMMIT");
+    const std::string reason = connection.errorText();
+    connection.exec("ROLLBACK");
+    connection.errorText() = reason;
+    return false;
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "archive/Archive.h"
+
+#include <functional>
+#include <string>
+
+// The schema both archives share, version kArchiveSchemaVersion. The differences are the identity
+// column, the time type and SQLite's table without row ids.
+enum class SqlDialect { Sqlite, Postgres };
+
+// What creating or checking the schema needs of a connection. Each backend implements it.
+class SchemaConnection
+{
+  public:
+    virtual ~SchemaConnection() = default;
+    virtual bool exec(const std::string &sql) = 0;
+    // The first column of the first row as a number; -1 for no row or NULL, false on failure.
+    virtual bool queryNumber(const std::string &sql, long long &value) = 0;
+    virtual std::string &errorText() = 0;
+};
+
+// Creates the schema on first use and checks its version, all inside the transaction that
+// beginExclusive opens, so concurrent first users create it once. beginExclusive is the dialect's
+// statement that opens it and keeps other creators out.
+// The joined record and sample rows of RecordFilter's records, one row per value: record id,
+// analyzer, area, position, record number, date text, time text, slot, quantity, value (slot -1: a
+// record without values). Parameters:
+// $1 analyzer ('' for all), $2 area (-1 for all), $3 and $4 the first and last time (NULL for open).
+std::string selectRecordsSql(SqlDialect dialect);
+
+// Turns the rows of selectRecordsSql into records for visit.
+class RecordAssembler
+{
+  public:
+    explicit RecordAssembler(const std::function<bool(const StoredRecord &)> &visit) : visit(visit) {}
+
+    // One row; readHeader fills analyzer, area, position, number, date and time when a record starts.
+    // False once visit asked to stop.
+    template <typename ReadHeader>
+    bool row(long long id, int slot, int quantity, double value, ReadHeader readHeader)
+    {
+        if (!started || id != currentId) {
+            if (!finish())
+                return false;
+            current = StoredRecord();
+            current.record.codes.fill(kEmptySlot); // slots not stored
+            readHeader(current);
+            currentId = id;
+            started = true;
+        }
+        if (slot >= 0 && slot < kLogSlots)
+            current.record.codes[size_t(slot)] = int16_t(quantity);
+        if (slot >= 0 && slot < kDecodedValues)
+            current.record.values[size_t(slot)] = value;
+        return true;
+    }
+    // Hands over the last record; false when visit asked to stop.
+    bool finish()
+    {
+        const bool go = !started || visit(current);
+        started = false;
+        return go;
+    }
+
+  private:
+    const std::function<bool(const StoredRecord &)> &visit;
+    StoredRecord current;
+    long long currentId = 0;
+    bool started = false;
+};
+
+bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
+                  const std::string &name);

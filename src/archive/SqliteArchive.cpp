@@ -1,0 +1,246 @@
+#include "archive/SqliteArchive.h"
+
+#include <sqlite3.h>
+
+namespace
+{
+
+constexpr int kBusyTimeoutMs = 60000; // another process's write transaction
+
+} // namespace
+
+// A prepared statement that is finalized when it goes out of scope.
+class SqliteArchive::Statement
+{
+  public:
+    Statement(sqlite3 *db, const std::string &sql)
+    {
+        sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &statement, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(statement); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    sqlite3_stmt *get() const { return statement; }
+    void text(int index, const std::string &value)
+    {
+        sqlite3_bind_text(statement, index, value.data(), int(value.size()), SQLITE_TRANSIENT);
+    }
+    std::string column(int index) const
+    {
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, index));
+        return bytes ? std::string(bytes, size_t(sqlite3_column_bytes(statement, index))) : std::string();
+    }
+
+  private:
+    sqlite3_stmt *statement = nullptr;
+};
+
+SqliteArchive::SqliteArchive(const std::string &path)
+{
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        lastError = "cannot open archive " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
+        return;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // A killed process loses at most its open transaction; committed ones survive it in the log.
+    if (!exec("PRAGMA journal_mode = WAL") || !exec("PRAGMA synchronous = NORMAL") ||
+        !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path)) {
+        lastError = "archive " + path + ": " + lastError;
+        return;
+    }
+    const char *record =
+        "INSERT INTO record (analyzer, area, record_no, date_text, time_text, recorded_at, position)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING";
+    if (sqlite3_prepare_v2(db, record, -1, &insertRecord, nullptr) != SQLITE_OK)
+        fail();
+}
+
+SqliteArchive::~SqliteArchive()
+{
+    sqlite3_finalize(insertRecord);
+    for (sqlite3_stmt *insert : sampleInserts)
+        sqlite3_finalize(insert);
+    sqlite3_close(db);
+}
+
+bool SqliteArchive::fail()
+{
+    lastError = sqlite3_errmsg(db);
+    return false;
+}
+
+bool SqliteArchive::exec(const std::string &sql)
+{
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK || fail();
+}
+
+bool SqliteArchive::queryNumber(const std::string &sql, long long &value)
+{
+    Statement query(db, sql);
+    const int step = sqlite3_step(query.get());
+    if (step != SQLITE_ROW && step != SQLITE_DONE)
+        return fail();
+    const bool null = step == SQLITE_DONE || sqlite3_column_type(query.get(), 0) == SQLITE_NULL;
+    value = null ? -1 : sqlite3_column_int64(query.get(), 0);
+    return true;
+}
+
+bool SqliteArchive::saveAnalyzer(const AnalyzerIdentity &identity)
+{
+    Statement upsert(db,
+                     "INSERT INTO analyzer (serial, vendor, model, version, ct_ratio, vt_ratio)"
+                     " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (serial) DO UPDATE SET vendor = excluded.vendor,"
+                     " model = excluded.model, version = excluded.version, ct_ratio = excluded.ct_ratio,"
+                     " vt_ratio = excluded.vt_ratio");
+    upsert.text(1, identity.serial);
+    upsert.text(2, identity.vendor);
+    upsert.text(3, identity.model);
+    upsert.text(4, identity.version);
+    sqlite3_bind_double(upsert.get(), 5, identity.ctRatio);
+    sqlite3_bind_double(upsert.get(), 6, identity.vtRatio);
+    return sqlite3_step(upsert.get()) == SQLITE_DONE || fail();
+}
+
+std::optional<AnalyzerIdentity> SqliteArchive::analyzer(const std::string &serial)
+{
+    Statement query(db, "SELECT vendor, model, version, ct_ratio, vt_ratio FROM analyzer WHERE serial = ?");
+    query.text(1, serial);
+    if (sqlite3_step(query.get()) != SQLITE_ROW)
+        return std::nullopt;
+    return AnalyzerIdentity{serial,
+                            query.column(0),
+                            query.column(1),
+                            query.column(2),
+                            sqlite3_column_double(query.get(), 3),
+                            sqlite3_column_double(query.get(), 4)};
+}
+
+bool SqliteArchive::storeOne(const std::string &serial, const ArchiveRecord &record, StoreCounts &counts)
+{
+    sqlite3_reset(insertRecord);
+    const std::string at = record.recordedAt();
+    sqlite3_bind_text(insertRecord, 1, serial.data(), int(serial.size()), SQLITE_STATIC);
+    sqlite3_bind_int(insertRecord, 2, record.area);
+    sqlite3_bind_int(insertRecord, 3, record.recordNo);
+    sqlite3_bind_text(insertRecord, 4, record.dateText.data(), int(record.dateText.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insertRecord, 5, record.timeText.data(), int(record.timeText.size()), SQLITE_STATIC);
+    if (at.empty())
+        sqlite3_bind_null(insertRecord, 6);
+    else
+        sqlite3_bind_text(insertRecord, 6, at.data(), int(at.size()), SQLITE_STATIC);
+    sqlite3_bind_int(insertRecord, 7, record.position);
+    if (sqlite3_step(insertRecord) != SQLITE_DONE)
+        return fail();
+    if (sqlite3_changes(db) == 0) {
+        ++counts.present;
+        return true;
+    }
+    ++counts.added;
+    const sqlite3_int64 id = sqlite3_last_insert_rowid(db);
+    int stored = 0;
+    for (int slot = 0; slot < record.valueCount(); ++slot)
+        stored += record.storesValue(slot);
+    if (stored == 0)
+        return true;
+    sqlite3_stmt *insert = sampleInsert(stored);
+    if (!insert)
+        return fail();
+    sqlite3_reset(insert);
+    int parameter = 1;
+    for (int slot = 0; slot < record.valueCount(); ++slot) {
+        if (!record.storesValue(slot))
+            continue;
+        sqlite3_bind_int64(insert, parameter++, id);
+        sqlite3_bind_int(insert, parameter++, slot);
+        sqlite3_bind_int(insert, parameter++, record.quantity(slot));
+        sqlite3_bind_double(insert, parameter++, record.values[size_t(slot)]);
+    }
+    return sqlite3_step(insert) == SQLITE_DONE || fail();
+}
+
+sqlite3_stmt *SqliteArchive::sampleInsert(int rows)
+{
+    // One statement for a record's values: a step per value would cost more than the values do.
+    sqlite3_stmt *&insert = sampleInserts[size_t(rows)];
+    if (!insert) {
+        std::string sql = "INSERT INTO sample (record_id, slot, quantity, value) VALUES (?, ?, ?, ?)";
+        for (int row = 1; row < rows; ++row)
+            sql += ", (?, ?, ?, ?)";
+        sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &insert, nullptr);
+    }
+    return insert;
+}
+
+bool SqliteArchive::store(const std::string &serial, std::span<const ArchiveRecord> batch,
+                          StoreCounts &counts)
+{
+    StoreCounts these;
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    for (const ArchiveRecord &record : batch) {
+        if (!storeOne(serial, record, these)) {
+            const std::string reason = lastError;
+            exec("ROLLBACK");
+            lastError = reason;
+            return false;
+        }
+    }
+    if (!exec("COMMIT"))
+        return false;
+    counts.added += these.added;
+    counts.present += these.present;
+    return true;
+}
+
+std::optional<ArchiveRecord> SqliteArchive::lastRecord(const std::string &serial, int area)
+{
+    Statement query(db, "SELECT area, position, record_no, date_text, time_text FROM record"
+                        " WHERE analyzer = ? AND area = ? ORDER BY id DESC LIMIT 1");
+    query.text(1, serial);
+    sqlite3_bind_int(query.get(), 2, area);
+    if (sqlite3_step(query.get()) != SQLITE_ROW)
+        return std::nullopt;
+    ArchiveRecord record;
+    record.area = sqlite3_column_int(query.get(), 0);
+    record.position = sqlite3_column_int(query.get(), 1);
+    record.recordNo = sqlite3_column_int(query.get(), 2);
+    record.dateText = query.column(3);
+    record.timeText = query.column(4);
+    return record;
+}
+
+bool SqliteArchive::forEach(const RecordFilter &filter,
+                            const std::function<bool(const StoredRecord &)> &visit)
+{
+    Statement query(db, selectRecordsSql(SqlDialect::Sqlite));
+    query.text(1, filter.analyzer);
+    sqlite3_bind_int(query.get(), 2, filter.area);
+    if (!filter.from.empty())
+        query.text(3, filter.from);
+    if (!filter.to.empty())
+        query.text(4, filter.to);
+
+    RecordAssembler records(visit);
+    sqlite3_stmt *row = query.get();
+    int step;
+    while ((step = sqlite3_step(row)) == SQLITE_ROW) {
+        const bool go =
+            records.row(sqlite3_column_int64(row, 0), sqlite3_column_int(row, 7), sqlite3_column_int(row, 8),
+                        sqlite3_column_double(row, 9), [&](StoredRecord &stored) {
+                            stored.analyzer = query.column(1);
+                            stored.record.area = sqlite3_column_int(row, 2);
+                            stored.record.position = sqlite3_column_int(row, 3);
+                            stored.record.recordNo = sqlite3_column_int(row, 4);
+                            stored.record.dateText = query.column(5);
+                            stored.record.timeText = query.column(6);
+                        });
+        if (!go)
+            return true;
+    }
+    if (step != SQLITE_DONE)
+        return fail();
+    records.finish();
+    return true;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "archive/Archive.h"
+#include "archive/Schema.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The archive in one SQLite file (write-ahead log; several processes may write, one at a time).
+class SqliteArchive final : public Archive, private SchemaConnection
+{
+  public:
+    explicit SqliteArchive(const std::string &path); // check error() afterwards
+    ~SqliteArchive() override;
+
+    bool saveAnalyzer(const AnalyzerIdentity &identity) override;
+    std::optional<AnalyzerIdentity> analyzer(const std::string &serial) override;
+    bool store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts) override;
+    std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area) override;
+    bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
+
+  private:
+    class Statement;
+
+    bool exec(const std::string &sql) override;
+    bool queryNumber(const std::string &sql, long long &value) override;
+    std::string &errorText() override { return lastError; }
+    bool fail();
+    sqlite3_stmt *sampleInsert(int rows); // prepared on first use
+    bool storeOne(const std::string &serial, const ArchiveRecord &record, StoreCounts &counts);
+
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *insertRecord = nullptr;
+    std::array<sqlite3_stmt *, kDecodedValues + 1> sampleInserts{}; // by the number of values
+};

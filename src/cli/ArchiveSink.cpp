@@ -1,0 +1,57 @@
+#include "cli/ArchiveSink.h"
+
+#include "cli/AnalyzerLink.h"
+#include "text/DeviceText.h"
+
+#include <algorithm>
+
+AnalyzerIdentity archiveIdentity(const AnalyzerLink &analyzer)
+{
+    const DEVICE_ID &id = analyzer.identity();
+    auto utf8 = [](const std::string &bytes) { return fromDevice(bytes).toStdString(); };
+    return {utf8(id.serial),
+            utf8(id.vendor),
+            utf8(id.model),
+            utf8(id.version),
+            analyzer.table().ctRatio(),
+            analyzer.table().vtRatio()};
+}
+
+void ArchiveSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &)
+{
+    const AnalyzerIdentity identity = archiveIdentity(analyzer);
+    codes = analyzer.configuration().paramCodes;
+    stored = {};
+    failure.clear();
+    if (!archive.saveAnalyzer(identity)) {
+        failure = archive.error();
+        return;
+    }
+    writer = std::make_unique<ArchiveWriter>(archive, identity.serial);
+}
+
+void ArchiveSink::record(int area, int index, const PARSED_LOG &log)
+{
+    if (!writer)
+        return;
+    next.area = area;
+    next.position = index;
+    next.recordNo = std::stoi(log.recordNoText);
+    next.dateText = log.dateText;
+    next.timeText = log.timeText;
+    next.codes = codes;
+    next.values = log.decodedValues;
+    writer->add(next);
+}
+
+bool ArchiveSink::end()
+{
+    if (!writer)
+        return false;
+    const bool ok = writer->finish();
+    stored = writer->counts();
+    if (!ok)
+        failure = writer->error();
+    writer.reset();
+    return ok;
+}

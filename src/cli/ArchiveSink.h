@@ -1,0 +1,35 @@
+#pragma once
+
+#include "archive/Archive.h"
+#include "archive/ArchiveWriter.h"
+#include "cli/RecordSink.h"
+
+#include <memory>
+#include <string>
+
+class AnalyzerLink;
+
+// The analyzer's identity for the archive: texts in UTF-8, the transformer ratios of its table set.
+AnalyzerIdentity archiveIdentity(const AnalyzerLink &analyzer);
+
+// Keeps a download's records in the archive. Writes run on a thread of their own, batched in
+// transactions, so reading the next record does not wait for them.
+class ArchiveSink : public RecordSink
+{
+  public:
+    explicit ArchiveSink(Archive &archive) : archive(archive) {}
+
+    void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
+    void record(int area, int index, const PARSED_LOG &log) override;
+    bool end() override; // waits until every record is written
+    StoreCounts counts() const { return stored; }
+    const std::string &error() const { return failure; }
+
+  private:
+    Archive &archive;
+    std::unique_ptr<ArchiveWriter> writer;
+    std::array<int16_t, kLogSlots> codes{};
+    ArchiveRecord next;
+    StoreCounts stored;
+    std::string failure;
+};

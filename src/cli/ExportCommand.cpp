@@ -1,0 +1,126 @@
+#include "cli/AnalyzerLink.h"
+#include "cli/ArchiveOptions.h"
+#include "cli/Commands.h"
+#include "cli/Sinks.h"
+#include "text/DeviceText.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace
+{
+
+struct ExportOptions {
+    ArchiveOptions archive;
+    std::string analyzer;
+    int area = 0; // 1..16, 0 for all
+    std::string from, to;
+    std::string format;
+    std::string output = "-";
+    std::string lang = "en";
+};
+
+// The stored facts of an analyzer as the sinks know an analyzer, for a run of records decoded alike.
+struct Run {
+    std::string analyzer;
+    std::array<int16_t, kLogSlots> codes{};
+    bool operator!=(const Run &other) const { return analyzer != other.analyzer || codes != other.codes; }
+};
+
+int runExport(const ExportOptions &o)
+{
+    RecordFilter filter;
+    filter.analyzer = o.analyzer;
+    filter.area = o.area - 1;
+    filter.from = normalizeTime(o.from, false);
+    filter.to = normalizeTime(o.to, true);
+    if (filter.from.empty() != o.from.empty() || filter.to.empty() != o.to.empty()) {
+        std::fprintf(stderr, "pullrec-cli export: --from and --to take YYYY-MM-DD[THH:MM[:SS]]\n");
+        return ExitUsage;
+    }
+    const std::string location = o.archive.chosen().empty() ? kDefaultArchive : o.archive.chosen();
+    // Two connections: PostgreSQL streams the records on one while the other looks up analyzers.
+    std::unique_ptr<Archive> records = openArchive(location, "export");
+    std::unique_ptr<Archive> analyzers = records ? openArchive(location, "export") : nullptr;
+    if (!analyzers)
+        return ExitNoAnalyzer;
+
+    Output out(o.output);
+    if (!out.isOpen()) {
+        std::fprintf(stderr, "pullrec-cli export: %s\n", out.error().c_str());
+        return ExitIncomplete;
+    }
+    const std::unique_ptr<RecordSink> sink = textSink(o.format, o.lang, out);
+    std::array<bool, kLogAreas> areas{};
+    areas.fill(o.area == 0);
+    if (o.area > 0)
+        areas[size_t(o.area - 1)] = true;
+
+    std::map<std::string, std::optional<AnalyzerIdentity>> known;
+    AnalyzerLink link{COMSETT()};
+    Run current;
+    bool begun = false;
+    PARSED_LOG log;
+    const bool read = records->forEach(filter, [&](const StoredRecord &stored) {
+        const ArchiveRecord &r = stored.record;
+        Run run{stored.analyzer, r.energy() ? current.codes : r.codes};
+        if (!begun || run != current) {
+            auto found = known.find(stored.analyzer);
+            if (found == known.end())
+                found = known.emplace(stored.analyzer, analyzers->analyzer(stored.analyzer)).first;
+            const AnalyzerIdentity id =
+                found->second.value_or(AnalyzerIdentity{stored.analyzer, "", "", "", 1, 1});
+            link.assume(
+                {toDevice(QString::fromStdString(id.vendor)), toDevice(QString::fromStdString(id.model)),
+                 toDevice(QString::fromStdString(id.serial)), toDevice(QString::fromStdString(id.version))},
+                id.ctRatio, id.vtRatio, run.codes);
+            sink->begin(link, areas);
+            current = run;
+            begun = true;
+        }
+        log.recordNoText = std::to_string(r.recordNo);
+        log.dateText = r.dateText;
+        log.timeText = r.timeText;
+        log.decodedValues = r.values;
+        sink->record(r.area, r.position, log);
+        return true;
+    });
+    if (!read)
+        std::fprintf(stderr, "pullrec-cli export: %s\n", records->error().c_str());
+    if (!begun) {
+        link.assume({}, 1, 1, {});
+        sink->begin(link, areas);
+    }
+    if (!sink->end()) {
+        std::fprintf(stderr, "pullrec-cli export: %s\n", out.error().c_str());
+        return ExitIncomplete;
+    }
+    return read ? ExitComplete : ExitIncomplete;
+}
+
+} // namespace
+
+void addExportCommand(CLI::App &app, int &status)
+{
+    auto options = std::make_shared<ExportOptions>();
+    ExportOptions &o = *options;
+    CLI::App *cmd = app.add_subcommand("export", "Writes the records the archive holds as text");
+    addArchiveOptions(*cmd, o.archive, false);
+    cmd->add_option("--analyzer", o.analyzer, "only this analyzer (its serial number)");
+    cmd->add_option("--area", o.area, "only this area: sector 1-15, or 16 for the energy log")
+        ->check(CLI::Range(1, 16));
+    cmd->add_option("--from", o.from,
+                    "records from this time on: YYYY-MM-DD[THH:MM[:SS]], the analyzer's clock");
+    cmd->add_option("--to", o.to, "records up to this time (a date alone: to its end)");
+    addFormatOptions(*cmd, o.format, o.lang);
+    cmd->get_option("--format")->required();
+    cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
+    cmd->footer(
+        "Records come by analyzer, area and the order they were archived in; grid of one analyzer and "
+        "area is the window's CSV file of those records. Exit status: 0 done, 1 usage error, 2 the "
+        "archive cannot be opened, 3 the archive or the output failed on the way.");
+    cmd->callback([options, &status] { status = runExport(*options); });
+}

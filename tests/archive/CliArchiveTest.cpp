@@ -1,0 +1,286 @@
+// pullrec-cli's archive against ktr58-sim: downloads kept once, --new-only, export, collect, and two
+// collectors at once on one PostgreSQL database.
+
+#include "PgServer.h"
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace
+{
+
+const std::string kCli = std::string(PULLREC_BIN_DIR) + "/pullrec-cli";
+constexpr int kLogged = 18; // quantities of the simulator's default configuration; empty slots are not stored
+constexpr int kEnergyValues = 20; // of each energy record
+
+// --records for ktr58-sim: counts of sector 1 and of the energy log, nothing elsewhere.
+std::string records(int sector1, int energy)
+{
+    std::string counts = std::to_string(sector1);
+    for (int area = 1; area < 16; ++area)
+        counts += "," + std::to_string(area == 15 ? energy : 0);
+    return counts;
+}
+
+std::string tcp(const SimProcess &sim)
+{
+    return "127.0.0.1:" + std::to_string(sim.tcpPort());
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Record requests (function 20) for area in a simulator log.
+int recordRequests(const std::string &log, int area)
+{
+    char frame[64];
+    std::snprintf(frame, sizeof frame, ": 14 07 06 00 %02x", area);
+    int count = 0;
+    for (size_t at = log.find(frame); at != std::string::npos; at = log.find(frame, at + 1))
+        ++count;
+    return count;
+}
+
+class CliArchive : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              ("pullrec-cli-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        archive = "sqlite:" + (dir / "a.db").string();
+    }
+    void TearDown() override
+    {
+        std::filesystem::current_path(home);
+        std::filesystem::remove_all(dir);
+    }
+
+    ProgramRun cli(const std::vector<std::string> &args, int limitMs = 120000)
+    {
+        ProgramRun run = runProgram(kCli, args, limitMs);
+        if (run.exitCode < 0)
+            ADD_FAILURE() << "pullrec-cli did not finish: " << run.err;
+        return run;
+    }
+    long long sql(const std::string &query)
+    {
+        sqlite3 *db = nullptr;
+        long long value = -1;
+        sqlite3_open(archive.substr(std::string("sqlite:").size()).c_str(), &db);
+        sqlite3_exec(
+            db, query.c_str(),
+            [](void *out, int, char **row, char **) {
+                *static_cast<long long *>(out) = row[0] ? std::atoll(row[0]) : -1;
+                return 0;
+            },
+            &value, nullptr);
+        sqlite3_close(db);
+        return value;
+    }
+    std::string path(const std::string &name) const { return (dir / name).string(); }
+
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::path dir;
+    std::string archive;
+};
+
+} // namespace
+
+TEST_F(CliArchive, DownloadTwiceStoresOnceAndExportsTheWindowsGrid)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", records(4, 3)})) << sim.error();
+    for (int run = 0; run < 2; ++run) {
+        const ProgramRun download =
+            cli({"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"});
+        EXPECT_EQ(download.exitCode, 0) << download.err;
+        EXPECT_EQ(download.out, ""); // the archive alone, no text on stdout
+    }
+    EXPECT_EQ(sql("SELECT count(*) FROM record"), 7);
+    EXPECT_EQ(sql("SELECT count(*) FROM sample"), 4 * kLogged + 3 * kEnergyValues);
+
+    // The grid of each area as a download writes it (the window's CSV file), and as the archive gives it.
+    for (const auto &[select, area] :
+         {std::pair<std::string, std::string>{"--sectors=1", "1"}, {"--energy", "16"}}) {
+        const ProgramRun direct = cli({"download", "--tcp", tcp(sim), select, "--format", "grid", "--quiet"});
+        const ProgramRun exported = cli({"export", "--archive", archive, "--area", area, "--format", "grid"});
+        EXPECT_EQ(exported.exitCode, 0) << exported.err;
+        EXPECT_FALSE(direct.out.empty());
+        EXPECT_EQ(exported.out, direct.out) << "area " << area;
+    }
+}
+
+TEST_F(CliArchive, NewOnlyReadsOnlyWhatIsNewWithFewRequests)
+{
+    std::filesystem::current_path(dir); // --new-only alone archives into ./pullrec.db
+    archive = "sqlite:" + path("pullrec.db");
+    auto newOnly = [&](const SimProcess &sim) {
+        return cli({"download", "--tcp", tcp(sim), "--all", "--new-only", "--quiet"}).exitCode;
+    };
+    auto archived = [&](int area) {
+        return sql("SELECT count(*) FROM record WHERE area = " + std::to_string(area));
+    };
+    {
+        SimProcess sim;
+        ASSERT_TRUE(sim.startTcp({"--records", records(5, 2), "--log", path("a.log")})) << sim.error();
+        ASSERT_EQ(newOnly(sim), 0);
+        const size_t firstRun = readFile(path("a.log")).size();
+        ASSERT_EQ(newOnly(sim), 0);
+        const std::string second = readFile(path("a.log")).substr(firstRun);
+        EXPECT_EQ(recordRequests(second, 0), 1); // the check of the last archived record
+        EXPECT_EQ(recordRequests(second, 15), 1);
+        EXPECT_EQ(archived(0), 5);
+    }
+
+    // The same analyzer, its log growing: a run reads the check and the records added since.
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", records(5, 2), "--grow", "20", "--log", path("b.log")}))
+        << sim.error();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    size_t logFrom = 0;
+    long long before = 5, now = 5;
+    while (now == before && std::chrono::steady_clock::now() < deadline) {
+        logFrom = readFile(path("b.log")).size();
+        ASSERT_EQ(newOnly(sim), 0);
+        now = archived(0);
+    }
+    ASSERT_GT(now, before);
+    const std::string run = readFile(path("b.log")).substr(logFrom);
+    EXPECT_EQ(recordRequests(run, 0), 1 + (now - before));
+    EXPECT_EQ(recordRequests(run, 15), 1);
+    EXPECT_EQ(sql("SELECT count(DISTINCT position) FROM record WHERE area = 0"), now);
+    EXPECT_EQ(sql("SELECT max(position) FROM record WHERE area = 0"), now - 1);
+    EXPECT_EQ(archived(15), 2);
+}
+
+TEST_F(CliArchive, KilledDownloadKeepsWholeRecordsOnly)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", records(2000, 0), "--delay", "2"})) << sim.error();
+    int out = -1;
+    std::string error;
+    const pid_t download = spawnProcess(
+        kCli, {"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"}, out, nullptr, error);
+    ASSERT_GT(download, 0) << error;
+    // Killed once the first transaction is in, while the download goes on.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    long long stored = -1;
+    while (stored <= 0 && std::chrono::steady_clock::now() < deadline)
+        stored = sql("SELECT count(*) FROM record");
+    ::kill(download, SIGKILL);
+    int status = 0;
+    waitExit(download, 10000, status);
+    ::close(out);
+    ASSERT_GT(stored, 0);
+    const long long records = sql("SELECT count(*) FROM record");
+    EXPECT_LT(records, 2000);
+    EXPECT_EQ(sql("SELECT count(*) FROM sample"), records * kLogged);
+    EXPECT_EQ(
+        sql("SELECT count(*) FROM record r WHERE (SELECT count(*) FROM sample WHERE record_id = r.id) <> " +
+            std::to_string(kLogged)),
+        0);
+    // The next run completes the archive.
+    EXPECT_EQ(cli({"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"}).exitCode, 0);
+    EXPECT_EQ(sql("SELECT count(*) FROM record"), 2000);
+}
+
+TEST_F(CliArchive, ClearedLogIsReadWhole)
+{
+    const std::string log = path("sim.log");
+    {
+        SimProcess sim;
+        ASSERT_TRUE(sim.startTcp({"--records", records(6, 0)})) << sim.error();
+        ASSERT_EQ(cli({"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"}).exitCode, 0);
+    }
+    // The same analyzer, its log cleared: three records now.
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", records(3, 0), "--log", log})) << sim.error();
+    const ProgramRun again =
+        cli({"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--new-only", "--quiet"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.err.find("cleared or rewritten"), std::string::npos) << again.err;
+    EXPECT_EQ(recordRequests(readFile(log), 0), 3);
+    EXPECT_EQ(sql("SELECT count(*) FROM record"), 6); // the three were archived already
+}
+
+TEST_F(CliArchive, CollectSaysWhichAnalyzerFailed)
+{
+    SimProcess bus, tcpSim;
+    ASSERT_TRUE(bus.startPty({"--units", "1,2", "--records", records(4, 1)})) << bus.error();
+    ASSERT_TRUE(tcpSim.startTcp({"--records", records(4, 1), "--missing", "0:2", "--seed", "7"}))
+        << tcpSim.error();
+    std::ofstream(path("fleet.ini")) << "[bus-1]\nrtu = " << bus.ptyPath() << "\nunit = 1\n"
+                                     << "[bus-2]\nrtu = " << bus.ptyPath() << "\nunit = 2\n"
+                                     << "[gateway]\ntcp = " << tcp(tcpSim) << "\nall = true\ntimeout = 300\n";
+    const ProgramRun run =
+        cli({"collect", "--fleet", path("fleet.ini"), "--archive", archive, "--passes", "1"});
+    EXPECT_EQ(run.exitCode, 3) << run.out << run.err;
+    std::istringstream lines(run.out);
+    std::string bus1, bus2, gateway;
+    std::getline(lines, bus1);
+    std::getline(lines, bus2);
+    std::getline(lines, gateway);
+    EXPECT_NE(bus1.find("bus-1: serial "), std::string::npos) << run.out;
+    EXPECT_NE(bus1.find(", 5 new, 0 already archived, 0 failed"), std::string::npos) << bus1;
+    EXPECT_NE(bus2.find(", 5 new, 0 already archived, 0 failed"), std::string::npos) << bus2;
+    EXPECT_NE(gateway.find(", 4 new, 0 already archived, 1 failed"), std::string::npos) << gateway;
+    EXPECT_EQ(sql("SELECT count(DISTINCT analyzer) FROM record"), 3);
+}
+
+TEST_F(CliArchive, TwoCollectorsOnOnePostgresqlStoreEveryRecordOnce)
+{
+    PgServer pg;
+    ASSERT_TRUE(pg.start()) << pg.error();
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    for (int seed = 1; seed <= 3; ++seed) {
+        sims.push_back(std::make_unique<SimProcess>());
+        ASSERT_TRUE(sims.back()->startTcp({"--records", records(300, 40), "--seed", std::to_string(seed)}))
+            << sims.back()->error();
+    }
+    auto section = [&](int k) {
+        return "[a" + std::to_string(k) + "]\ntcp = " + tcp(*sims[size_t(k)]) + "\n";
+    };
+    std::ofstream(path("one.ini")) << section(0) << section(1);
+    std::ofstream(path("two.ini")) << section(1) << section(2) << section(0);
+
+    ProgramRun runs[2];
+    std::thread second([&] {
+        runs[1] = cli({"collect", "--fleet", path("two.ini"), "--archive", pg.connection()});
+    });
+    runs[0] = cli({"collect", "--fleet", path("one.ini"), "--archive", pg.connection()});
+    second.join();
+    EXPECT_EQ(runs[0].exitCode, 0) << runs[0].out << runs[0].err;
+    EXPECT_EQ(runs[1].exitCode, 0) << runs[1].out << runs[1].err;
+
+    PGconn *db = PQconnectdb(pg.connection().c_str());
+    auto number = [db](const char *query) {
+        PGresult *result = PQexec(db, query);
+        const long long value = PQntuples(result) == 1 ? std::atoll(PQgetvalue(result, 0, 0)) : -1;
+        PQclear(result);
+        return value;
+    };
+    EXPECT_EQ(number("SELECT count(*) FROM record"), 3 * 340);
+    EXPECT_EQ(number("SELECT count(*) FROM (SELECT DISTINCT analyzer, area, position FROM record) p"),
+              3 * 340);
+    EXPECT_EQ(number("SELECT count(*) FROM sample"), 3 * (300 * kLogged + 40 * kEnergyValues));
+    EXPECT_EQ(number("SELECT count(*) FROM analyzer"), 3);
+    PQfinish(db);
+}
