@@ -4,10 +4,18 @@
 #include "model/RecordDecoding.h"
 
 #include <charconv>
+#include <cstdio>
 
 AnalyzerLink::AnalyzerLink(const COMSETT &settings)
 {
     worker.settings = settings;
+}
+
+AnalyzerLink::~AnalyzerLink()
+{
+    if (!verboseCommand.empty())
+        std::fprintf(stderr, "pullrec-cli %s: %s: %s\n", verboseCommand.c_str(),
+                     describe(worker.settings).c_str(), countersLine(worker.traffic.counters()).c_str());
 }
 
 bool AnalyzerLink::open()

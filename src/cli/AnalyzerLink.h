@@ -11,6 +11,9 @@ class AnalyzerLink
 {
   public:
     explicit AnalyzerLink(const COMSETT &settings);
+    // With a command name set, the link's counters go to stderr when it ends (--verbose).
+    ~AnalyzerLink();
+    void reportTrafficAs(const std::string &command) { verboseCommand = command; }
 
     // Opens the link, then reads the identity, the configuration and the record counts. False with the
     // reason in error() when any of them fails: no link, or no analyzer answering on it.
@@ -38,6 +41,7 @@ class AnalyzerLink
 
   private:
     std::string lastError;
+    std::string verboseCommand;
     int model = 0;
     std::vector<std::string> labels;
 };

@@ -90,6 +90,8 @@ int runCollect(const CollectOptions &o)
             COMSETT settings;
             toSettings(groups[g].front()->connection, settings, ignored);
             AnalyzerLink link(settings);
+            if (groups[g].front()->connection.verbose)
+                link.reportTrafficAs("collect");
             for (const FleetAnalyzer *a : groups[g])
                 summaries[size_t(a - fleet.data())] = collectOne(*a, link, archive.get(), o);
         }

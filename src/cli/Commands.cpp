@@ -47,6 +47,8 @@ std::unique_ptr<AnalyzerLink> openAnalyzer(const ConnectionOptions &options, con
         return nullptr;
     }
     auto analyzer = std::make_unique<AnalyzerLink>(settings);
+    if (options.verbose)
+        analyzer->reportTrafficAs(command);
     if (!analyzer->open()) {
         std::fprintf(stderr, "pullrec-cli %s: %s\n", command, analyzer->error().c_str());
         status = ExitNoAnalyzer;

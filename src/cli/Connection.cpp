@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
+#include <cstdio>
 
 namespace
 {
@@ -39,6 +40,8 @@ void addConnectionOptions(CLI::App &command, ConnectionOptions &o)
         .add_option("--poll-delay", o.pollDelay,
                     "ms between the starts of two requests, 0-100000 (default 0)")
         ->check(CLI::Range(0, 100000))
+        ->group(group);
+    command.add_flag("--verbose,-v", o.verbose, "the link's traffic counters on stderr at the end")
         ->group(group);
 }
 
@@ -88,4 +91,23 @@ std::string describe(const COMSETT &s)
         return "rtu " + s.comPort + " " + std::to_string(s.baudRate) + " baud unit " +
                std::to_string(s.slaveAddress);
     return "tcp " + s.host + ":" + std::to_string(s.tcpPort) + " unit " + std::to_string(s.slaveAddress);
+}
+
+std::string countersLine(const TrafficCounters &c)
+{
+    auto count = [](const char *name, uint64_t n) { return std::string(name) + " " + std::to_string(n); };
+    std::string line = count("requests", c.requests) + ", " + count("replies", c.replies) + ", " +
+                       count("time-outs", c.timeouts) + ", " + count("CRC errors", c.crcErrors) + ", " +
+                       count("retries", c.retries) + ", " + count("reconnects", c.reconnects);
+    for (size_t code = 0; code < c.exceptions.size(); ++code)
+        if (c.exceptions[code])
+            line += ", " + count(("exception " + std::to_string(code)).c_str(), c.exceptions[code]);
+    auto ms = [](int64_t us) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f ms", double(us) / 1000);
+        return std::string(text);
+    };
+    if (c.medianReplyUs >= 0)
+        line += ", reply time median " + ms(c.medianReplyUs) + ", max " + ms(c.maxReplyUs);
+    return line;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "modbus/TrafficRecorder.h"
 #include "worker/WorkerTypes.h"
 
 #include <string>
@@ -18,6 +19,7 @@ struct ConnectionOptions {
     int timeout = 1000;
     int retries = 5;
     int pollDelay = 0;
+    bool verbose = false; // the link's counters on stderr at the end
 };
 
 // --tcp, --rtu, --baud, --unit, --timeout, --retries and --poll-delay, with their ranges.
@@ -29,3 +31,7 @@ bool toSettings(const ConnectionOptions &options, COMSETT &settings, std::string
 
 // "tcp 10.0.0.5:502 unit 1" or "rtu /dev/ttyUSB0 9600 baud unit 3", for messages.
 std::string describe(const COMSETT &settings);
+
+// "requests 120, replies 118, time-outs 2, ...": the counters of a link since it was opened, as the
+// window's communication monitor counts them.
+std::string countersLine(const TrafficCounters &counters);

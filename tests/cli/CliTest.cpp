@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 namespace
 {
@@ -83,8 +84,17 @@ TEST(CliExit, UnreadableRecordsAreNamedAndExitThree)
         std::vector<std::string> args = kRecords;
         args.insert(args.end(), {"--missing", "0:4", "--missing", "15:1"});
         ASSERT_TRUE(tcp ? sim.startTcp(args) : sim.startPty(args)) << sim.error();
-        const ProgramRun r = cli({"download", "--all", "--passes", "2", "--format", "jsonl"}, sim);
+        const ProgramRun r =
+            cli({"download", "--all", "--passes", "2", "--format", "jsonl", "--verbose"}, sim);
         EXPECT_EQ(r.exitCode, 3) << r.err;
+        // The two missing records, refused twice each, and nothing lost on the way.
+        std::smatch counts;
+        ASSERT_TRUE(
+            std::regex_search(r.err, counts,
+                              std::regex("requests (\\d+), replies (\\d+), time-outs 0, CRC errors 0, "
+                                         "retries 0, reconnects 0, exception 2 4, reply time median")))
+            << r.err;
+        EXPECT_EQ(counts[1], counts[2]);
         EXPECT_NE(
             r.err.find("record 00-0004 (sector 1, record 4) unreadable after 2 passes: Illegal Data Address"),
             std::string::npos)
