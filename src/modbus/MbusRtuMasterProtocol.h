@@ -24,7 +24,7 @@ class MbusRtuMasterProtocol : public MbusSerialMasterProtocol
 
     ~MbusRtuMasterProtocol() override;
 
-    // 8 data bits only (else 1). Sets frameSilence from the baud rate first.
+    // 8 data bits only (else 1). Sets the frame silence from the baud rate first.
     int open(const char *portName, int baudRate, int dataBits, int stopBits, int parity) override;
 
     // Idle time that separates frames, four 11-bit characters, in ms rounded to
