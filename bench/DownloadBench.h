@@ -38,12 +38,9 @@ inline bool startSimulator(SimProcess &sim)
     return false;
 }
 
-// Connect and configuration read on 127.0.0.1:port, poll delay 0.
-inline bool connectWorker(comThread &worker, int port)
+// Connect, configuration and count reads on the link the settings name, unit 1, poll delay 0.
+inline bool connectAndRead(comThread &worker)
 {
-    worker.settings.mode = 0;
-    worker.settings.host = "127.0.0.1";
-    worker.settings.tcpPort = port;
     worker.settings.slaveAddress = 1;
     worker.settings.timeout = 1000;
     worker.settings.pollDelay = 0;
@@ -51,11 +48,19 @@ inline bool connectWorker(comThread &worker, int port)
     return worker.connect() && worker.readConfiguration(168, names) && worker.readAreaCounts();
 }
 
-// Switches the download of every sector on from the view's UI thread; when it was switched on.
-inline Clock::time_point startAllSectors(RecordingView &view, comThread &worker)
+// The same on 127.0.0.1:port.
+inline bool connectWorker(comThread &worker, int port)
 {
-    std::array<bool, kAreaCount> selected{};
-    std::fill_n(selected.begin(), kSectors, true);
+    worker.settings.mode = 0;
+    worker.settings.host = "127.0.0.1";
+    worker.settings.tcpPort = port;
+    return connectAndRead(worker);
+}
+
+// Switches the download of the selected areas on from the view's UI thread; when it was switched on.
+inline Clock::time_point startAreas(RecordingView &view, comThread &worker,
+                                    const std::array<bool, kAreaCount> &selected)
+{
     const auto start = Clock::now();
     view.runOnUi([&] {
         worker.selectAreas(selected);
@@ -63,6 +68,36 @@ inline Clock::time_point startAllSectors(RecordingView &view, comThread &worker)
         worker.resume();
     });
     return start;
+}
+
+// Switches the download of every sector on from the view's UI thread; when it was switched on.
+inline Clock::time_point startAllSectors(RecordingView &view, comThread &worker)
+{
+    std::array<bool, kAreaCount> selected{};
+    std::fill_n(selected.begin(), kSectors, true);
+    return startAreas(view, worker, selected);
+}
+
+// Downloads the selected areas until `records` records are shown (at most 5 minutes): when it was switched
+// on, then when each record was shown; empty on failure.
+inline std::vector<Clock::time_point> timedDownload(RecordingView &view, comThread &worker,
+                                                    const std::array<bool, kAreaCount> &selected,
+                                                    size_t records)
+{
+    std::vector<Clock::time_point> times;
+    times.reserve(records + 1);
+    std::promise<void> lastShown;
+    view.setAfterShow([&](const RecordingView::Shown &) {
+        times.push_back(Clock::now());
+        if (times.size() == records + 1)
+            lastShown.set_value();
+    });
+    times.push_back(startAreas(view, worker, selected));
+    const bool done = lastShown.get_future().wait_for(std::chrono::minutes(5)) == std::future_status::ready;
+    view.setAfterShow(nullptr);
+    if (!done)
+        times.clear();
+    return times;
 }
 
 // Seconds for the whole download by the worker alone, its records handed to a recording view on a UI
@@ -74,16 +109,9 @@ inline double headlessDownloadSeconds(int port)
         return -1;
     RecordingView view(worker, RecordingView::Jobs::UiThread);
     worker.setView(&view);
-    std::promise<void> lastShown;
-    int shown = 0;
-    view.setAfterShow([&](const RecordingView::Shown &) {
-        if (++shown == kRecords)
-            lastShown.set_value();
-    });
-    const auto start = startAllSectors(view, worker);
-    if (lastShown.get_future().wait_for(std::chrono::minutes(5)) != std::future_status::ready)
-        return -1;
-    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    std::array<bool, kAreaCount> selected{};
+    std::fill_n(selected.begin(), kSectors, true);
+    const std::vector<Clock::time_point> times = timedDownload(view, worker, selected, kRecords);
     worker.stop();
-    return elapsed;
+    return times.empty() ? -1 : std::chrono::duration<double>(times.back() - times.front()).count();
 }

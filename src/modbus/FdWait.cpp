@@ -1,5 +1,6 @@
 #include "modbus/FdWait.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
@@ -20,20 +21,23 @@ int64_t steadyUs()
 
 int waitForFd(int fd, short events, int timeoutMs, int wakeFd)
 {
-    const int64_t deadline = steadyMs() + timeoutMs;
-    int left = timeoutMs;
+    return waitForFdUntil(fd, events, steadyUs() + int64_t{timeoutMs} * 1000, wakeFd);
+}
+
+int waitForFdUntil(int fd, short events, int64_t deadlineUs, int wakeFd)
+{
     for (;;) {
+        const int64_t left = std::max<int64_t>(deadlineUs - steadyUs(), 0);
+        const timespec wait{static_cast<time_t>(left / 1000000), static_cast<long>(left % 1000000) * 1000};
         // poll ignores entries with a negative descriptor.
         pollfd p[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
-        const int r = ::poll(p, 2, left);
+        const int r = ::ppoll(p, 2, &wait, nullptr);
         if (r > 0)
             return p[1].revents != 0 ? kWoken : p[0].revents;
         if (r == 0)
             return 0;
         if (errno != EINTR)
             return -1;
-        const int64_t rest = deadline - steadyMs();
-        left = rest > 0 ? static_cast<int>(rest) : 0;
     }
 }
 

@@ -16,6 +16,8 @@ inline constexpr int kWoken = -2;
 // fd may be -1 to wait on wakeFd alone.
 // Returns the reported events, 0 on time-out, -1 when poll fails, kWoken.
 int waitForFd(int fd, short events, int timeoutMs, int wakeFd = -1);
+// The same up to a steadyUs() deadline: a serial line's silences are fractions of a millisecond.
+int waitForFdUntil(int fd, short events, int64_t deadlineUs, int wakeFd = -1);
 
 // A flag another thread raises to end the waits of an exchange: an eventfd
 // that stays readable while raised, polled beside the socket or tty.

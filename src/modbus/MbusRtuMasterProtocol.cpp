@@ -23,9 +23,8 @@ MbusRtuMasterProtocol::~MbusRtuMasterProtocol() = default;
 
 int MbusRtuMasterProtocol::open(const char *portName, int baudRate, int dataBits, int stopBits, int parity)
 {
-    // Four characters of 11 bits, rounded to the nearest ms, at least 1 ms.
-    const double silence = baudRate > 0 ? 11000.0 / baudRate * 4 + 0.5 : 0.0;
-    frameSilence = silence > 1.0 ? static_cast<int>(silence) : 1;
+    // Four characters of 11 bits, rounded up: never less than the 3.5 a slave needs.
+    frameSilenceUs = baudRate > 0 ? (44000000 + baudRate - 1) / baudRate : 1000;
     if (dataBits != 8)
         return IllegalArgument;
     return MbusSerialMasterProtocol::open(portName, baudRate, dataBits, stopBits, parity);
@@ -45,22 +44,14 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
     int result = awaitOwedReply();
     if (result != Success)
         return result;
-    serialPort.purge();
     result = applyPollDelay();
     if (result != Success)
         return result;
-
-    // Send only after frameSilence ms without a received byte, but give up
-    // once the line has been busy for a whole time-out.
-    const int64_t idleDeadline = steadyMs() + timeout;
-    uint8_t discard;
-    SerialResult idle;
-    while ((idle = serialPort.read(&discard, 1, frameSilence)) == SerialResult::Ok) {
-        if (steadyMs() >= idleDeadline)
-            return ReplyTimeout;
-    }
-    if (idle == SerialResult::Woken)
-        return Cancelled;
+    // Bytes still waiting are read, not flushed: they tell when the line was last busy.
+    const Line line = awaitQuietLine(steadyUs() + int64_t{timeout} * 1000);
+    if (line != Line::Quiet)
+        return line == Line::Woken ? Cancelled : ReplyTimeout;
+    serialPort.purge(); // what is left of an interrupted request must not precede this one
 
     markSending();
     if (rtsToggle)
@@ -114,17 +105,29 @@ int MbusRtuMasterProtocol::awaitOwedReply()
     if (owedUntil == 0)
         return Success;
     const int64_t left = owedUntil - steadyMs();
-    uint8_t discard;
-    SerialResult r = serialPort.read(&discard, 1, left > 0 ? static_cast<int>(left) : 0);
-    if (r == SerialResult::Ok) {
-        // The rest of the reply, up to the silence that ends a frame; a line that
-        // never goes quiet is left to the idle-line wait.
-        const int64_t end = steadyMs() + timeout;
-        while ((r = serialPort.read(&discard, 1, frameSilence)) == SerialResult::Ok && steadyMs() < end) {
-        }
-    }
-    if (r == SerialResult::Woken)
+    uint8_t first;
+    const SerialResult r = serialPort.read(&first, 1, left > 0 ? static_cast<int>(left) : 0);
+    // The rest of the reply, up to the silence that ends a frame; a line that
+    // never goes quiet is left to the idle-line wait.
+    if (r == SerialResult::Woken ||
+        (r == SerialResult::Ok && awaitQuietLine(steadyUs() + int64_t{timeout} * 1000) == Line::Woken))
         return Cancelled; // still owed: the next transaction waits for it
     owedUntil = 0;
     return Success;
+}
+
+MbusRtuMasterProtocol::Line MbusRtuMasterProtocol::awaitQuietLine(int64_t giveUpUs)
+{
+    uint8_t discard[64];
+    for (;;) {
+        int got = 0;
+        const SerialResult r =
+            serialPort.readUntil(discard, sizeof discard, serialPort.lastActivityUs() + frameSilenceUs, &got);
+        if (r == SerialResult::Woken)
+            return Line::Woken;
+        if (got == 0 && r != SerialResult::Ok)
+            return Line::Quiet;
+        if (steadyUs() >= giveUpUs)
+            return Line::Busy;
+    }
 }

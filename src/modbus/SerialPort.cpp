@@ -58,12 +58,6 @@ SerialResult openFailure(int error)
     }
 }
 
-int remainingMs(int64_t deadline)
-{
-    const int64_t left = deadline - steadyMs();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
 } // namespace
 
 SerialPort::~SerialPort()
@@ -96,6 +90,7 @@ SerialResult SerialPort::open(const char *portName)
     }
     std::memcpy(savedSettings, &saved, sizeof saved);
     portHandle = fd;
+    lastActivity = steadyUs(); // the line was not watched before: it counts as busy until now
     purge();
     const SerialResult r = configure(9600, 8, 1, 0);
     if (r != SerialResult::Ok)
@@ -167,7 +162,7 @@ SerialResult SerialPort::write(const uint8_t buffer[], int n, int timeoutMs)
 {
     if (!isOpen())
         return SerialResult::NotOpen;
-    const int64_t deadline = steadyMs() + timeoutMs;
+    const int64_t deadline = steadyUs() + int64_t{timeoutMs} * 1000;
     int done = 0;
     while (done < n) {
         const ssize_t w = ::write(portHandle, buffer + done, static_cast<size_t>(n - done));
@@ -179,7 +174,7 @@ SerialResult SerialPort::write(const uint8_t buffer[], int n, int timeoutMs)
             continue;
         if (w < 0 && errno != EAGAIN)
             break;
-        const int ready = waitForFd(portHandle, POLLOUT, remainingMs(deadline), wakeFd);
+        const int ready = waitForFdUntil(portHandle, POLLOUT, deadline, wakeFd);
         if (ready == kWoken)
             return SerialResult::Woken;
         if (ready <= 0 || (ready & POLLOUT) == 0)
@@ -190,23 +185,28 @@ SerialResult SerialPort::write(const uint8_t buffer[], int n, int timeoutMs)
 
 SerialResult SerialPort::read(uint8_t buffer[], int n, int timeoutMs, int *received)
 {
+    return readUntil(buffer, n, steadyUs() + int64_t{timeoutMs} * 1000, received);
+}
+
+SerialResult SerialPort::readUntil(uint8_t buffer[], int n, int64_t deadline, int *received)
+{
     int ignored = 0;
     int &done = received ? *received : ignored;
     done = 0;
     if (!isOpen())
         return SerialResult::NotOpen;
-    const int64_t deadline = steadyMs() + timeoutMs;
     while (done < n) {
         const ssize_t r = ::read(portHandle, buffer + done, static_cast<size_t>(n - done));
         if (r > 0) {
             done += static_cast<int>(r);
+            lastActivity = steadyUs();
             continue;
         }
         if (r < 0 && errno == EINTR)
             continue;
         if (r == 0 || errno != EAGAIN)
             break; // hang-up or device failure: what arrived is all there is
-        const int ready = waitForFd(portHandle, POLLIN, remainingMs(deadline), wakeFd);
+        const int ready = waitForFdUntil(portHandle, POLLIN, deadline, wakeFd);
         if (ready == kWoken)
             return SerialResult::Woken;
         if (ready <= 0 || (ready & POLLIN) == 0)
@@ -230,6 +230,7 @@ SerialResult SerialPort::drain()
         if (errno != EINTR)
             return SerialResult::SystemError;
     }
+    lastActivity = steadyUs();
     return SerialResult::Ok;
 }
 

@@ -39,14 +39,20 @@ class SerialPort
     // bytes arrived in *received, also when they are fewer than n.
     SerialResult write(const uint8_t buffer[], int n, int timeoutMs);
     SerialResult read(uint8_t buffer[], int n, int timeoutMs, int *received = nullptr);
+    // read() up to a steadyUs() deadline; a deadline already past still takes the bytes waiting.
+    SerialResult readUntil(uint8_t buffer[], int n, int64_t deadlineUs, int *received = nullptr);
     SerialResult purge();
+    // Waits until the written bytes have left the port.
     SerialResult drain();
+    // steadyUs() when the line was last seen busy: a byte read, drain() returned, or open().
+    int64_t lastActivityUs() const { return lastActivity; }
     SerialResult setRts();
     SerialResult clearRts();
 
   private:
     int portHandle = -1;
     int wakeFd = -1;
+    int64_t lastActivity = 0;
     // The struct termios read at open, held as raw storage so that this header
     // does not spread the termios macros to every user.
     alignas(8) unsigned char savedSettings[64] = {};

@@ -185,6 +185,48 @@ TEST_F(RtuMaster, ByteDuringIdleLineWaitRestartsItAndIsDiscarded)
     EXPECT_GE(requestSeen - last, milliseconds(35));
 }
 
+TEST_F(RtuMaster, NextRequestLeavesTheFrameSilenceAfterEveryKindOfFrame)
+{
+    // 1200 baud: 3.5 characters of 11 bits are 32 ms. The silence is counted from the line's last byte
+    // (a reply, stray bytes, our own broadcast), so each frame below must be that far from the request
+    // after it.
+    open(1200, 0, 500);
+    const auto silence = microseconds(32084);
+    steady_clock::time_point replied, strayed, seen[3];
+    slave = std::thread([&] {
+        pty.read(8, 1000);
+        pty.write(withCrc({1, 3, 2, 0, 1}));
+        replied = steady_clock::now();
+        pty.read(8, 1000);
+        seen[0] = steady_clock::now();
+        pty.write(withCrc({1, 3, 2, 0, 2}));
+        // A stray frame after the reply the master took; it is still waiting when the next request is due.
+        pty.write({0xEE, 0xEE});
+        strayed = steady_clock::now();
+        pty.read(8, 1000);
+        seen[1] = steady_clock::now();
+        pty.write(withCrc({1, 3, 2, 0, 3}));
+        pty.read(11, 1000); // the broadcast
+        pty.read(8, 1000);
+        seen[2] = steady_clock::now();
+        pty.write(withCrc({1, 3, 2, 0, 4}));
+    });
+    ASSERT_EQ(master.readHoldingRegisters(1, 1, value, 1), Success);
+    ASSERT_EQ(master.readHoldingRegisters(1, 1, value, 1), Success);
+    EXPECT_EQ(value[0], 2);
+    ASSERT_EQ(master.readHoldingRegisters(1, 1, value, 1), Success);
+    EXPECT_EQ(value[0], 3) << "the stray bytes were taken for the reply";
+    const int16_t words[1] = {5};
+    const auto broadcast = steady_clock::now();
+    ASSERT_EQ(master.writeMultipleRegisters(0, 1, words, 1), Success);
+    ASSERT_EQ(master.readHoldingRegisters(1, 1, value, 1), Success);
+    EXPECT_EQ(value[0], 4);
+    slave.join();
+    EXPECT_GE(seen[0] - replied, silence);
+    EXPECT_GE(seen[1] - strayed, silence);
+    EXPECT_GE(seen[2] - broadcast, silence);
+}
+
 TEST_F(RtuMaster, LineThatNeverGoesQuietEndsTheAttemptAfterTheTimeout)
 {
     open(1200, 0, 100);

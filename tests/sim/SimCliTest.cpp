@@ -48,6 +48,8 @@ TEST(SimCli, RefusesBadArgumentsWithOneLine)
         {"--units", "2,2"},
         {"--unit", "2", "--units", "3,4"},
         {"--grow", "0"},
+        {"--pace"}, // no serial line to pace
+        {"--tcp", "127.0.0.1:0", "--pace"},
         {"stray"},
     };
     for (const auto &args : bad) {

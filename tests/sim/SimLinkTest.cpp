@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -147,6 +150,61 @@ TEST(SimRtu, ServesAnExistingSerialDevice)
     std::optional<Answer> a = client.ask(1, readRatios());
     ASSERT_TRUE(a.has_value());
     EXPECT_EQ(a->pdu, ratiosReply);
+}
+
+// When each of the n bytes of a reply arrived on fd, within 2 s; fewer when the rest did not come.
+std::vector<std::chrono::steady_clock::time_point> arrivals(int fd, size_t n)
+{
+    using namespace std::chrono;
+    std::vector<steady_clock::time_point> at;
+    const auto end = steady_clock::now() + seconds(2);
+    while (at.size() < n && steady_clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        uint8_t buf[256];
+        const ssize_t got = ::read(fd, buf, std::min(sizeof buf, n - at.size()));
+        at.insert(at.end(), got > 0 ? static_cast<size_t>(got) : 0, steady_clock::now());
+    }
+    return at;
+}
+
+TEST(SimRtu, PacedRepliesNeverOutrunTheLine)
+{
+    // 9600 baud, 11 bits a character: a request's bytes cross the line one after another, the reply
+    // starts 3.5 characters after its last one, and byte i of the reply cannot arrive before its own
+    // character time has passed. Only lower bounds: a busy machine may make every byte late.
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string device = ::ptsname(master);
+    RawRtuClient client(master);
+    termios raw{};
+    ASSERT_EQ(::tcgetattr(master, &raw), 0);
+    ::cfmakeraw(&raw);
+    ASSERT_EQ(::tcsetattr(master, TCSANOW, &raw), 0);
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--rtu", device, "--baud", "9600", "--pace"})) << sim.error();
+
+    using namespace std::chrono;
+    const duration<double, std::micro> character(11e6 / 9600);
+    struct Exchange {
+        std::vector<uint8_t> request;
+        size_t replyLength;
+    };
+    const std::vector<uint8_t> recordRequest{1, 20, 7, 6, 0, 0, 0, 0, 0, 1};
+    const std::vector<uint8_t> ratios{1, 3, 0, 74, 0, 2};
+    for (const Exchange &e :
+         {Exchange{recordRequest, 71}, Exchange{ratios, 9}, Exchange{recordRequest, 71}}) {
+        const auto sent = steady_clock::now();
+        ASSERT_TRUE(client.send(e.request[0], std::vector<uint8_t>(e.request.begin() + 1, e.request.end())));
+        const auto at = arrivals(master, e.replyLength);
+        ASSERT_EQ(at.size(), e.replyLength);
+        const double firstDue = (e.request.size() + 2) + 3.5;
+        for (size_t i = 0; i < at.size(); ++i)
+            ASSERT_GE(at[i] - sent, character * (firstDue + i + 1)) << "byte " << i;
+    }
 }
 
 } // namespace

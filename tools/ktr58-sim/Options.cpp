@@ -10,7 +10,8 @@
 #include <vector>
 
 const char *const usageText =
-    "usage: ktr58-sim [--tcp HOST:PORT [--any-address]] [--rtu DEVICE] [--pty LINK] [--baud N] [--unit N] "
+    "usage: ktr58-sim [--tcp HOST:PORT [--any-address]] [--rtu DEVICE] [--pty LINK] [--baud N] [--pace] "
+    "[--unit N] "
     "[--model TEXT] [--id-length N] [--records N0,...,N15] [--seed S] [--drop P] [--corrupt P] "
     "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--close-every N] [--units N,M,...] "
     "[--grow MS] [--print-record AREA INDEX] [-v] [--log FILE]";
@@ -23,6 +24,8 @@ const char *const helpText =
     "  --rtu DEVICE           serve Modbus RTU on this serial device\n"
     "  --pty LINK             serve Modbus RTU on a new pseudo-terminal, LINK a symbolic link to it\n"
     "  --baud N               baud rate of --rtu and --pty (default 9600)\n"
+    "  --pace                 with --rtu or --pty: reply no sooner than 3.5 characters after a request and\n"
+    "                         send a character every 11 bit times, as an analyzer on a real line does\n"
     "  --unit N               the analyzer's Modbus address, 1-247 (default 1)\n"
     "  --units N,M,...        several analyzers on the line, one per address, each with its own serial "
     "number and records\n"
@@ -197,6 +200,8 @@ std::string parseOptions(int argc, char **argv, SimOptions &o)
             o.verbose = true;
         } else if (opt == "-h" || opt == "--help") {
             o.help = true;
+        } else if (opt == "--pace") {
+            o.pace = true;
         } else if (opt == "--any-address") {
             o.anyAddress = true;
         } else if (opt == "--print-record") {
@@ -284,6 +289,8 @@ std::string parseOptions(int argc, char **argv, SimOptions &o)
 
     if (transports > 1)
         return "give only one of --tcp, --rtu and --pty";
+    if (o.pace && o.transport == SimOptions::Transport::Tcp)
+        return "--pace needs --rtu or --pty";
     if (unitLists > 1)
         return "give only one of --unit and --units";
     if (o.units.empty())

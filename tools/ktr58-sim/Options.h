@@ -17,6 +17,7 @@ struct SimOptions {
     bool anyAddress = false;
     std::string serialPath; // the device (--rtu) or the link to create (--pty)
     int baud = 9600;
+    bool pace = false; // --pace: replies at the speed of a real line
     int unit = 1;
     std::vector<int> units; // --units: several analyzers on one line, each its own; empty: just `unit`
 

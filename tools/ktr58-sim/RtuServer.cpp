@@ -1,5 +1,6 @@
 #include "RtuServer.h"
 
+#include "LinePace.h"
 #include "Log.h"
 #include "RtuFramer.h"
 #include "SerialLine.h"
@@ -8,38 +9,24 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 
 namespace
 {
 
-void writeAll(int fd, const std::vector<uint8_t> &frame)
-{
-    size_t sent = 0;
-    while (sent < frame.size()) {
-        ssize_t n = ::write(fd, frame.data() + sent, frame.size() - sent);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EAGAIN) {
-            pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, 1000) <= 0)
-                return; // nobody reads the line: the reply is lost, as on a real wire
-        } else if (n < 0 && errno != EINTR) {
-            return;
-        }
-    }
-}
-
 std::vector<uint8_t> rtuFrame(const Reply &reply)
 {
-    std::vector<uint8_t> frame{reply.unit};
-    frame.insert(frame.end(), reply.pdu.begin(), reply.pdu.end());
-    uint16_t crc = crc16(frame.data(), static_cast<int>(frame.size()));
+    std::vector<uint8_t> frame(reply.pdu.size() + 3);
+    frame[0] = reply.unit;
+    std::copy(reply.pdu.begin(), reply.pdu.end(), frame.begin() + 1);
+    uint16_t crc = crc16(frame.data(), static_cast<int>(frame.size() - 2));
     if (reply.corrupt)
         crc ^= 0x5A5A;
-    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    frame[frame.size() - 2] = static_cast<uint8_t>(crc & 0xFF);
+    frame[frame.size() - 1] = static_cast<uint8_t>(crc >> 8);
     return frame;
 }
 
@@ -57,6 +44,9 @@ int serveRtu(const SimOptions &o, Responder &responder, const StopSignal &stop)
     std::fflush(stdout);
 
     RtuFramer framer(o.baud);
+    std::optional<LinePace> pace;
+    if (o.pace)
+        pace.emplace(o.baud);
     while (!stop.requested()) {
         pollfd fds[2] = {{stop.fd(), POLLIN, 0}, {line.fd(), POLLIN, 0}};
         int n = ::poll(fds, 2, framer.idleTimeoutMs(RtuFramer::Clock::now()));
@@ -66,7 +56,10 @@ int serveRtu(const SimOptions &o, Responder &responder, const StopSignal &stop)
             uint8_t buf[512];
             ssize_t got = ::read(line.fd(), buf, sizeof buf);
             if (got > 0) {
-                framer.feed(buf, static_cast<size_t>(got), RtuFramer::Clock::now());
+                const auto now = RtuFramer::Clock::now();
+                framer.feed(buf, static_cast<size_t>(got), now);
+                if (pace)
+                    pace->received(static_cast<size_t>(got), now);
             } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
                 std::fprintf(stderr, "ktr58-sim: the serial line is gone\n");
                 return 1;
@@ -82,7 +75,11 @@ int serveRtu(const SimOptions &o, Responder &responder, const StopSignal &stop)
                 continue;
             if (o.delayMs > 0 && !stop.sleep(o.delayMs))
                 break;
-            writeAll(line.fd(), rtuFrame(*reply));
+            const std::vector<uint8_t> frame = rtuFrame(*reply);
+            if (!pace)
+                line.write(frame.data(), frame.size());
+            else if (!pace->send(line, frame, stop))
+                break;
         }
     }
     return 0;

@@ -1,6 +1,7 @@
 #include "SerialLine.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -100,4 +101,21 @@ std::string SerialLine::open(const SimOptions &o)
         return failure("cannot create " + o.serialPath);
     link = o.serialPath;
     return {};
+}
+
+void SerialLine::write(const uint8_t *data, size_t n) const
+{
+    size_t sent = 0;
+    while (sent < n) {
+        const ssize_t w = ::write(lineFd, data + sent, n - sent);
+        if (w > 0) {
+            sent += static_cast<size_t>(w);
+        } else if (w < 0 && errno == EAGAIN) {
+            pollfd p{lineFd, POLLOUT, 0};
+            if (::poll(&p, 1, 1000) <= 0)
+                return;
+        } else if (w < 0 && errno != EINTR) {
+            return;
+        }
+    }
 }

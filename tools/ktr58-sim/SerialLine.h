@@ -2,6 +2,8 @@
 
 #include "Options.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 // The simulator's end of a serial line: an existing device (--rtu) or a new
@@ -18,6 +20,8 @@ class SerialLine
     // Empty on success, else a one-line reason.
     std::string open(const SimOptions &options);
     int fd() const { return lineFd; }
+    // All n bytes, unless nobody reads the line for a second: then the rest is lost, as on a real wire.
+    void write(const uint8_t *data, size_t n) const;
 
   private:
     int lineFd = -1;

@@ -52,14 +52,19 @@ bool StopSignal::requested() const
 
 bool StopSignal::sleep(int ms) const
 {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+    return sleepUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms));
+}
+
+bool StopSignal::sleepUntil(std::chrono::steady_clock::time_point end) const
+{
+    using namespace std::chrono;
     while (!requested()) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+        const auto left = duration_cast<nanoseconds>(end - steady_clock::now()).count();
         if (left <= 0)
             return true;
+        const timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
         pollfd p{fd(), POLLIN, 0};
-        ::poll(&p, 1, static_cast<int>(left));
+        ::ppoll(&p, 1, &wait, nullptr);
     }
     return false;
 }
