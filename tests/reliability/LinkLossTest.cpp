@@ -73,12 +73,12 @@ class KillAfterRow
     bool reached = false, killed = false;
 };
 
+using LinkLoss = WorkerOnSim;
+
 // Every transaction of a connection, each on a link the analyzer closed after its previous reply.
-TEST(LinkLoss, TransactionsGoOnOverALinkTheAnalyzerClosed)
+TEST_F(LinkLoss, TransactionsGoOnOverALinkTheAnalyzerClosed)
 {
-    SimProcess sim;
-    ASSERT_TRUE(sim.startTcp({"--close-every", "1"})) << sim.error();
-    comThread worker;
+    ASSERT_TRUE(startSim(Transport::Tcp, {"--close-every", "1"}));
     useTcp(worker, sim.tcpPort());
     ASSERT_TRUE(worker.connect());
     EXPECT_TRUE(worker.readDeviceId()) << worker.lastErrorText;
@@ -91,21 +91,15 @@ TEST(LinkLoss, TransactionsGoOnOverALinkTheAnalyzerClosed)
     EXPECT_TRUE(worker.isConnected());
 
     // A link the window closed stays closed.
-    worker.closeLink(0);
+    worker.closeLink(LinkMode::Tcp);
     EXPECT_FALSE(worker.readAreaCounts());
     EXPECT_FALSE(worker.isConnected());
 }
 
-TEST(LinkLoss, DownloadGoesOnOverTheConnectionsAnAnalyzerKeepsClosing)
+TEST_F(LinkLoss, DownloadGoesOnOverTheConnectionsAnAnalyzerKeepsClosing)
 {
     const std::vector<std::string> args = {"--records", recordCounts({40}), "--close-every", "3"};
-    SimProcess sim;
-    ASSERT_TRUE(sim.startTcp(args)) << sim.error();
-    comThread worker;
-    RecordingView view(worker);
-    useTcp(worker, sim.tcpPort());
-    ASSERT_TRUE(connectAndConfigure(worker));
-    worker.setView(&view);
+    ASSERT_TRUE(startAndConnect(Transport::Tcp, args));
     startDownload(worker, {0});
     ASSERT_TRUE(waitCompleted(view, worker, 1, 20s));
     // One pass, no record given up on.
@@ -117,16 +111,10 @@ TEST(LinkLoss, DownloadGoesOnOverTheConnectionsAnAnalyzerKeepsClosing)
 
 // The analyzer vanishes for longer than the worker's pause between two tries of a record, then comes
 // back on the same port: the download carries on where it was, in the same pass.
-TEST(LinkLoss, DownloadResumesWhenAKilledAnalyzerIsBack)
+TEST_F(LinkLoss, DownloadResumesWhenAKilledAnalyzerIsBack)
 {
     const std::vector<std::string> args = {"--records", recordCounts({60}), "--seed", "5"};
-    SimProcess sim;
-    ASSERT_TRUE(sim.startTcp(args)) << sim.error();
-    comThread worker;
-    RecordingView view(worker);
-    useTcp(worker, sim.tcpPort());
-    ASSERT_TRUE(connectAndConfigure(worker));
-    worker.setView(&view);
+    ASSERT_TRUE(startAndConnect(Transport::Tcp, args));
 
     KillAfterRow gate(view, 20); // record 21 goes out to a dead analyzer
     startDownload(worker, {0});
@@ -146,16 +134,10 @@ TEST(LinkLoss, DownloadResumesWhenAKilledAnalyzerIsBack)
 
 // The serial line's far end goes away (an adapter unplugged, the analyzer's pseudo-terminal closed)
 // and comes back under the same name: the port is opened again and the download carries on.
-TEST(LinkLoss, SerialDownloadResumesWhenTheLineIsBack)
+TEST_F(LinkLoss, SerialDownloadResumesWhenTheLineIsBack)
 {
     const std::vector<std::string> args = {"--records", recordCounts({40}), "--baud", "38400"};
-    SimProcess sim;
-    ASSERT_TRUE(sim.startPty(args)) << sim.error();
-    comThread worker;
-    RecordingView view(worker);
-    useRtu(worker, sim.ptyPath(), 100);
-    ASSERT_TRUE(connectAndConfigure(worker));
-    worker.setView(&view);
+    ASSERT_TRUE(startAndConnect(Transport::Rtu, args, 100));
 
     KillAfterRow gate(view, 10);
     startDownload(worker, {0});
@@ -174,18 +156,13 @@ TEST(LinkLoss, SerialDownloadResumesWhenTheLineIsBack)
 
 // A pause while the analyzer has stopped answering holds once the request on the wire has used up its
 // tries; nothing goes out after that until the operator resumes.
-TEST(LinkLoss, PauseHoldsWithinOneRequestsTriesWhenTheAnalyzerIsSilent)
+TEST_F(LinkLoss, PauseHoldsWithinOneRequestsTriesWhenTheAnalyzerIsSilent)
 {
     constexpr int timeoutMs = 200;
     constexpr int retries = 5;
-    SimProcess sim;
-    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({40})})) << sim.error();
+    ASSERT_TRUE(startSim(Transport::Tcp, {"--records", recordCounts({40})}));
     SilenceProxy proxy(sim.tcpPort());
-    comThread worker;
-    RecordingView view(worker);
-    useTcp(worker, proxy.port(), timeoutMs);
-    ASSERT_TRUE(connectAndConfigure(worker));
-    worker.setView(&view);
+    ASSERT_TRUE(connectWorker(Transport::Tcp, timeoutMs, proxy.port()));
     view.setAfterShow([&](const RecordingView::Shown &record) {
         if (record.row == 10)
             proxy.setSilent(true);

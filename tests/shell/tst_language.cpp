@@ -1,5 +1,5 @@
-#include "shell/Language.h"
 #include "text/CodePage1254.h"
+#include "text/Language.h"
 
 #include <QTest>
 

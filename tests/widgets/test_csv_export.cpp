@@ -1,4 +1,4 @@
-#include "ui/CsvExport.h"
+#include "text/CsvExport.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -10,46 +10,36 @@
 namespace
 {
 
-TEST(Faults, DroppedAndCorruptRepliesStillDeliverEveryRecordOnce)
+using Faults = WorkerOnSim;
+class FaultsOnEitherLink : public WorkerOnSim, public testing::WithParamInterface<Transport>
 {
-    for (const bool rtu : {false, true}) {
-        SCOPED_TRACE(rtu ? "RTU" : "TCP");
-        const std::vector<std::string> args = {"--records", recordCounts({25}),   "--seed",
-                                               "3",         "--corrupt",          "0.15",
-                                               "--drop",    rtu ? "0.02" : "0.15"};
-        SimProcess sim;
-        comThread worker;
-        RecordingView view(worker);
-        ASSERT_TRUE(rtu ? sim.startPty(args) : sim.startTcp(args)) << sim.error();
-        if (rtu)
-            useRtu(worker, sim.ptyPath(), 100);
-        else
-            useTcp(worker, sim.tcpPort(), 100);
-        ASSERT_TRUE(connectAndConfigure(worker));
-        worker.setView(&view);
-        startDownload(worker, {0});
-        ASSERT_TRUE(waitCompleted(view, worker, 1, 30s));
-        // Should a record fail all attempts, its pass ends short and a new one starts at row 1.
-        auto shown = view.shown();
-        const size_t lastPass = shown.size() - 25;
-        for (size_t i = 0; i < 25; ++i) {
-            EXPECT_EQ(shown[lastPass + i].row, static_cast<int>(i + 1));
-            EXPECT_EQ(shown[lastPass + i].positionText, positionOf(0, static_cast<int>(i)));
-            EXPECT_EQ(shown[lastPass + i].recordNo,
-                      predictRecord(worker, 0, static_cast<int>(i), args).recordNo);
-        }
+};
+
+TEST_P(FaultsOnEitherLink, DroppedAndCorruptRepliesStillDeliverEveryRecordOnce)
+{
+    const bool rtu = GetParam() == Transport::Rtu;
+    const std::vector<std::string> args = {
+        "--records", recordCounts({25}), "--seed", "3", "--corrupt", "0.15", "--drop", rtu ? "0.02" : "0.15"};
+    ASSERT_TRUE(startAndConnect(GetParam(), args, 100));
+    startDownload(worker, {0});
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 30s));
+    // Should a record fail all attempts, its pass ends short and a new one starts at row 1.
+    auto shown = view.shown();
+    const size_t lastPass = shown.size() - 25;
+    for (size_t i = 0; i < 25; ++i) {
+        EXPECT_EQ(shown[lastPass + i].row, static_cast<int>(i + 1));
+        EXPECT_EQ(shown[lastPass + i].positionText, positionOf(0, static_cast<int>(i)));
+        EXPECT_EQ(shown[lastPass + i].recordNo, predictRecord(worker, 0, static_cast<int>(i), args).recordNo);
     }
 }
 
-TEST(Faults, MissingRecordRepeatsPassesUntilPaused)
+INSTANTIATE_TEST_SUITE_P(Transports, FaultsOnEitherLink, testing::Values(Transport::Tcp, Transport::Rtu),
+                         transportName);
+
+TEST_F(Faults, MissingRecordRepeatsPassesUntilPaused)
 {
-    SimProcess sim;
-    comThread worker;
-    RecordingView view(worker);
-    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({3, 2}), "--missing", "0:1"})) << sim.error();
-    useTcp(worker, sim.tcpPort(), 100);
-    ASSERT_TRUE(connectAndConfigure(worker));
-    worker.setView(&view);
+    ASSERT_TRUE(
+        startAndConnect(Transport::Tcp, {"--records", recordCounts({3, 2}), "--missing", "0:1"}, 100));
     startDownload(worker, {0});
 
     // Two passes: record 1 is skipped each time, so the counter never reaches 3.
@@ -80,15 +70,9 @@ TEST(Faults, MissingRecordRepeatsPassesUntilPaused)
     EXPECT_EQ(view.rowCount(), 2 + 2);
 }
 
-TEST(Faults, PauseBetweenRecordsLosesAndRepeatsNothing)
+TEST_F(Faults, PauseBetweenRecordsLosesAndRepeatsNothing)
 {
-    SimProcess sim;
-    comThread worker;
-    RecordingView view(worker);
-    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({8})})) << sim.error();
-    useTcp(worker, sim.tcpPort());
-    ASSERT_TRUE(connectAndConfigure(worker));
-    worker.setView(&view);
+    ASSERT_TRUE(startAndConnect(Transport::Tcp, {"--records", recordCounts({8})}));
     view.setAfterShow([&](const RecordingView::Shown &record) {
         if (record.row == 3)
             worker.suspend(); // the operator switches off while record 3 is on screen
@@ -105,17 +89,12 @@ TEST(Faults, PauseBetweenRecordsLosesAndRepeatsNothing)
     EXPECT_EQ(positions(view), sectorPositions(0, 8));
 }
 
-TEST(Faults, PauseDuringARequestLetsThatRecordFinish)
+TEST_F(Faults, PauseDuringARequestLetsThatRecordFinish)
 {
-    SimProcess sim;
-    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({6})})) << sim.error();
+    ASSERT_TRUE(startSim(Transport::Tcp, {"--records", recordCounts({6})}));
     GatedProxy proxy(sim.tcpPort());
-    comThread worker;
-    RecordingView view(worker);
-    useTcp(worker, proxy.port(), 1000);
-    ASSERT_TRUE(connectAndConfigure(worker)); // requests 1 to 3
-    worker.setView(&view);
-    proxy.holdRequest(3 + 3); // record 2 of sector 1
+    ASSERT_TRUE(connectWorker(Transport::Tcp, 1000, proxy.port())); // requests 1 to 3
+    proxy.holdRequest(3 + 3);                                       // record 2 of sector 1
 
     startDownload(worker, {0});
     ASSERT_TRUE(proxy.waitHeld(10s));
@@ -130,15 +109,9 @@ TEST(Faults, PauseDuringARequestLetsThatRecordFinish)
     EXPECT_EQ(positions(view), sectorPositions(0, 6));
 }
 
-TEST(Faults, RepeatedPauseOrResumeChangesNothing)
+TEST_F(Faults, RepeatedPauseOrResumeChangesNothing)
 {
-    SimProcess sim;
-    ASSERT_TRUE(sim.startTcp({"--records", recordCounts({4})})) << sim.error();
-    comThread worker;
-    RecordingView view(worker);
-    useTcp(worker, sim.tcpPort());
-    ASSERT_TRUE(connectAndConfigure(worker));
-    worker.setView(&view);
+    ASSERT_TRUE(startAndConnect(Transport::Tcp, {"--records", recordCounts({4})}));
     EXPECT_TRUE(worker.suspended());
     worker.suspend();
     startDownload(worker, {0});

@@ -266,10 +266,10 @@ void RecordingView::setGridCurrentRow(int row)
     changedNow();
 }
 
-void RecordingView::setStatusText(int panel, const std::string &text)
+void RecordingView::setStatusText(StatusPanel panel, const std::string &text)
 {
     std::lock_guard lock(mutex);
-    panels[panel] = text;
+    panels[size_t(panel)] = text;
 }
 
 void RecordingView::showStatusMessage(StatusMessage message)
@@ -309,7 +309,7 @@ void RecordingView::setDownloadSwitch(bool on)
     }
 }
 
-void RecordingView::enableDownloadControls()
+void RecordingView::downloadCompleted()
 {
     std::lock_guard lock(mutex);
     ++enabled;

@@ -68,12 +68,12 @@ class RecordingView : public WorkerView
     void setGridColumnCount(int columns) override;
     void setGridRowCount(int rows) override;
     void setGridCurrentRow(int row) override;
-    void setStatusText(int panel, const std::string &text) override;
+    void setStatusText(StatusPanel panel, const std::string &text) override;
     void showStatusMessage(StatusMessage message) override;
     bool rxLampOn() const override;
     void setLamps(bool rxOn, bool txOn) override;
     void setDownloadSwitch(bool on) override;
-    void enableDownloadControls() override;
+    void downloadCompleted() override;
 
   private:
     void uiLoop();

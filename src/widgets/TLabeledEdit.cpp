@@ -1,4 +1,4 @@
-#include "shell/TLabeledEdit.h"
+#include "widgets/TLabeledEdit.h"
 
 #include <QLabel>
 #include <QLineEdit>
