@@ -41,7 +41,7 @@ inline bool startSimulator(SimProcess &sim)
 // Connect and configuration read on 127.0.0.1:port, poll delay 0.
 inline bool connectWorker(comThread &worker, int port)
 {
-    worker.settings.mode = 0;
+    worker.settings.mode = LinkMode::Tcp;
     worker.settings.host = "127.0.0.1";
     worker.settings.tcpPort = port;
     worker.settings.slaveAddress = 1;

@@ -58,7 +58,8 @@ class Download : public testing::TestWithParam<bool> // true: RTU over a pty
         EXPECT_TRUE(worker.suspended());
         EXPECT_FALSE(view.switchOn());
         EXPECT_EQ(view.enableCalls(), 1);
-        EXPECT_EQ(view.status(0), "Selected Log data read completed Succesfully...");
+        EXPECT_EQ(view.status(WorkerView::StatusPanel::Message),
+                  "Selected Log data read completed Succesfully...");
         EXPECT_EQ(view.rowCount(), records + 2);
         EXPECT_EQ(view.currentRow(), records);
     }
@@ -90,7 +91,7 @@ TEST_P(Download, OneSector)
     expectCompleted(3);
     EXPECT_TRUE(view.rxLamp()); // the lamps alternate from RX: the third record lights RX
     EXPECT_FALSE(view.txLamp());
-    EXPECT_EQ(view.status(1), "Rec.Count: 3");
+    EXPECT_EQ(view.status(WorkerView::StatusPanel::Records), "Rec.Count: 3");
 }
 
 TEST_P(Download, SeveralSectorsInAreaOrder)

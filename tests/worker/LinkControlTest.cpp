@@ -78,10 +78,11 @@ TEST(LinkStatus, DownloadWithoutALinkSaysWhyAndGoesOnOnceConnected)
     RecordingView view(worker);
     useTcp(worker, sim.tcpPort());
     ASSERT_TRUE(connectAndConfigure(worker));
-    worker.closeLink(0); // as a failed Connect or a change of mode leaves it
+    worker.closeLink(LinkMode::Tcp); // as a failed Connect or a change of mode leaves it
     worker.setView(&view);
     startDownload(worker, {0});
-    ASSERT_TRUE(view.waitFor([&] { return view.status(0) == "Illegal state error"; }, 500ms));
+    ASSERT_TRUE(view.waitFor(
+        [&] { return view.status(WorkerView::StatusPanel::Message) == "Illegal state error"; }, 500ms));
     EXPECT_TRUE(view.shown().empty());
 
     // Paused, connected again, switched on: the waiting record comes first, then the rest.
@@ -101,7 +102,7 @@ TEST(LateReplies, SlowSerialAnalyzerNeverPutsARecordInAnotherRow)
     RecordingView view(worker);
     useRtu(worker, sim.ptyPath(), 1000);
     ASSERT_TRUE(connectAndConfigure(worker));
-    worker.closeLink(1);
+    worker.closeLink(LinkMode::Rtu);
     worker.settings.timeout = 400;
     ASSERT_TRUE(worker.connect());
     worker.setView(&view);

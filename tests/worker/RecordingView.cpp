@@ -149,10 +149,10 @@ size_t RecordingView::queuedJobs() const
     return queue.size();
 }
 
-std::string RecordingView::status(int panel) const
+std::string RecordingView::status(StatusPanel panel) const
 {
     std::lock_guard lock(mutex);
-    return panels[panel];
+    return panels[size_t(panel)];
 }
 
 int RecordingView::completions() const
@@ -254,9 +254,9 @@ void RecordingView::setGridCurrentRow(int row)
         record.time = cellAt(row, 2);
         for (int c = 3; c < 34; ++c)
             record.values.push_back(valueAt(row, c));
-        record.counterText = panels[1];
-        record.positionText = panels[2];
-        record.errorText = panels[3];
+        record.counterText = panels[size_t(StatusPanel::Records)];
+        record.positionText = panels[size_t(StatusPanel::Position)];
+        record.errorText = panels[size_t(StatusPanel::Error)];
         record.columnCount = columns;
         records.push_back(record);
         hook = afterShow;
@@ -276,10 +276,10 @@ void RecordingView::showStatusMessage(StatusMessage message)
 {
     std::lock_guard lock(mutex);
     if (message == StatusMessage::Completed) {
-        panels[0] = "Selected Log data read completed Succesfully...";
+        panels[size_t(StatusPanel::Message)] = "Selected Log data read completed Succesfully...";
         ++completed;
     } else {
-        panels[0] = " Reading Log ...";
+        panels[size_t(StatusPanel::Message)] = " Reading Log ...";
     }
 }
 

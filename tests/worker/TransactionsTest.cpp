@@ -162,7 +162,7 @@ TEST(TransactionsTcp, TimingsTakeEffectAtTheNextConnection)
     worker.settings.timeout = 400;
     worker.connect(); // the open link refuses new timings
     EXPECT_EQ(worker.tcpMaster.getTimeout(), 250);
-    worker.closeLink(0);
+    worker.closeLink(LinkMode::Tcp);
     EXPECT_FALSE(worker.isConnected());
     ASSERT_TRUE(worker.connect());
     EXPECT_EQ(worker.tcpMaster.getTimeout(), 400);
