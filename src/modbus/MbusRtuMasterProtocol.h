@@ -36,5 +36,5 @@ class MbusRtuMasterProtocol : public MbusSerialMasterProtocol
 
     int frameSilence = 1;
     int64_t owedUntil = 0; // steady ms; 0 when no reply is owed
-    uint8_t frame[268] = {};
+    uint8_t frame[modbus::MaxFrameLength] = {};
 };
