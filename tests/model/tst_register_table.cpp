@@ -1,6 +1,6 @@
-#include "model/RegisterTable.h"
 #include "model/InitialLabels.h"
 #include "model/RecordDecoding.h"
+#include "model/RegisterTable.h"
 
 #include <gtest/gtest.h>
 

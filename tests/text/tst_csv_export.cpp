@@ -117,4 +117,4 @@ void CsvExportTest::saveFailureIsReported()
 }
 
 QTEST_GUILESS_MAIN(CsvExportTest)
-#include "test_csv_export.moc"
+#include "tst_csv_export.moc"

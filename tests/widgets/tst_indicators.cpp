@@ -188,4 +188,4 @@ void IndicatorTest::litLampIsBrighter()
 }
 
 QTEST_MAIN(IndicatorTest)
-#include "test_indicators.moc"
+#include "tst_indicators.moc"

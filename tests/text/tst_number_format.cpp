@@ -76,4 +76,4 @@ void NumberFormatTest::nonFinite()
 }
 
 QTEST_GUILESS_MAIN(NumberFormatTest)
-#include "test_number_format.moc"
+#include "tst_number_format.moc"
