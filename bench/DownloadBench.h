@@ -51,7 +51,7 @@ inline bool connectAndRead(comThread &worker)
 // The same on 127.0.0.1:port.
 inline bool connectWorker(comThread &worker, int port)
 {
-    worker.settings.mode = 0;
+    worker.settings.mode = LinkMode::Tcp;
     worker.settings.host = "127.0.0.1";
     worker.settings.tcpPort = port;
     return connectAndRead(worker);

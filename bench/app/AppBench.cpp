@@ -26,7 +26,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "shell/TLabeledEdit.h"
+#include "widgets/TLabeledEdit.h"
 
 #include <algorithm>
 #include <chrono>

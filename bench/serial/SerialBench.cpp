@@ -52,7 +52,7 @@ Measured measured(const std::vector<Clock::time_point> &times)
 
 bool connectSerialWorker(comThread &worker, const std::string &port, int baud)
 {
-    worker.settings.mode = 1;
+    worker.settings.mode = LinkMode::Rtu;
     worker.settings.comPort = port;
     worker.settings.baudRate = baud;
     return connectAndRead(worker);

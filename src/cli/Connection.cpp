@@ -9,8 +9,6 @@ namespace
 {
 
 constexpr int kModbusTcpPort = 502;
-constexpr int kTcpMode = 0;
-constexpr int kRtuMode = 1;
 
 } // namespace
 
@@ -57,12 +55,12 @@ bool toSettings(const ConnectionOptions &o, COMSETT &s, std::string &error)
     s.pollDelay = o.pollDelay;
     s.retryCount = o.retries;
     if (!o.rtu.empty()) {
-        s.mode = kRtuMode;
+        s.mode = LinkMode::Rtu;
         s.comPort = o.rtu;
         s.baudRate = o.baud;
         return true;
     }
-    s.mode = kTcpMode;
+    s.mode = LinkMode::Tcp;
     s.host = o.tcp;
     s.tcpPort = kModbusTcpPort;
     const size_t colon = o.tcp.rfind(':');
@@ -87,7 +85,7 @@ bool toSettings(const ConnectionOptions &o, COMSETT &s, std::string &error)
 
 std::string describe(const COMSETT &s)
 {
-    if (s.mode == kRtuMode)
+    if (s.mode == LinkMode::Rtu)
         return "rtu " + s.comPort + " " + std::to_string(s.baudRate) + " baud unit " +
                std::to_string(s.slaveAddress);
     return "tcp " + s.host + ":" + std::to_string(s.tcpPort) + " unit " + std::to_string(s.slaveAddress);

@@ -6,7 +6,7 @@
 #include "cli/Download.h"
 #include "cli/Progress.h"
 #include "cli/Sinks.h"
-#include "shell/Language.h"
+#include "text/Language.h"
 
 #include <CLI/CLI.hpp>
 
@@ -21,7 +21,6 @@ namespace
 
 constexpr int kEnglish = 1;
 constexpr int kTurkish = 0;
-constexpr int kRecordNoCaption = 33; // then "Date" and "Time"
 
 struct DownloadOptions {
     ConnectionOptions connection;
@@ -41,8 +40,8 @@ std::array<QString, 3> recordHeaders(const std::string &lang)
 {
     LANGUAGE texts;
     fillLanguageTexts(texts, lang == "tr" ? kTurkish : kEnglish);
-    return {texts.captions[kRecordNoCaption], texts.captions[kRecordNoCaption + 1],
-            texts.captions[kRecordNoCaption + 2]};
+    return {texts.captions[Captions::RecordNo], texts.captions[Captions::Date],
+            texts.captions[Captions::Time]};
 }
 
 int runDownload(const DownloadOptions &o)

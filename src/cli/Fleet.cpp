@@ -101,7 +101,7 @@ std::vector<std::vector<const FleetAnalyzer *>> groupByLink(const std::vector<Fl
         COMSETT settings;
         std::string ignored;
         toSettings(analyzer.connection, settings, ignored);
-        const std::string link = settings.mode == 1
+        const std::string link = settings.mode == LinkMode::Rtu
                                      ? "rtu " + settings.comPort
                                      : "tcp " + settings.host + ":" + std::to_string(settings.tcpPort);
         const auto [at, added] = byLink.emplace(link, groups.size());

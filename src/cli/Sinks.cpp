@@ -46,12 +46,12 @@ class HeaderRow : public WorkerView
     void setGridColumnCount(int) override {}
     void setGridRowCount(int) override {}
     void setGridCurrentRow(int) override {}
-    void setStatusText(int, const std::string &) override {}
+    void setStatusText(StatusPanel, const std::string &) override {}
     void showStatusMessage(StatusMessage) override {}
     bool rxLampOn() const override { return false; }
     void setLamps(bool, bool) override {}
     void setDownloadSwitch(bool) override {}
-    void enableDownloadControls() override {}
+    void downloadCompleted() override {}
 
   private:
     const std::array<QString, 3> &recordHeaders;
@@ -115,7 +115,7 @@ void GridSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &
     }
     onlyEnergy = std::none_of(areas.begin(), areas.begin() + kEnergyArea, [](bool chosen) { return chosen; });
     // A slot's header stands over its value's column; a slot the model does not offer stays empty.
-    const int limit = analyzer.modelCode() == kShortModelCode ? 39 : kParameterCount;
+    const int limit = offeredParameterCount(analyzer.modelCode());
     logHeader.assign(recordHeaders.begin(), recordHeaders.end());
     for (int16_t code : analyzer.configuration().paramCodes)
         logHeader.push_back(code >= 0 && code < limit ? fromDevice(analyzer.parameterLabels()[size_t(code)])

@@ -1,4 +1,4 @@
-#include "modbus/MbusMasterFunctions.h"
+#include "modbus/MbusError.h"
 
 namespace
 {

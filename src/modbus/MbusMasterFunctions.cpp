@@ -1,22 +1,8 @@
 #include "modbus/MbusMasterFunctions.h"
 
+#include "modbus/ModbusFrames.h"
+
 #include <cstring>
-
-namespace
-{
-
-// The 0-based start address and the register count, high bytes first, as both register functions
-// begin their request.
-void putAddressAndCount(uint8_t pdu[], int startRef, int count)
-{
-    const int address = startRef - 1;
-    pdu[0] = static_cast<uint8_t>(address >> 8);
-    pdu[1] = static_cast<uint8_t>(address);
-    pdu[2] = static_cast<uint8_t>(count >> 8);
-    pdu[3] = static_cast<uint8_t>(count);
-}
-
-} // namespace
 
 MbusMasterFunctions::~MbusMasterFunctions() = default;
 
@@ -51,15 +37,16 @@ int MbusMasterFunctions::readHoldingRegisters(int slaveAddr, int startRef, int16
         return IllegalArgument;
     for (int i = 0; i < count; ++i)
         values[i] = 0;
-    if (slaveAddr < 1 || slaveAddr > 255 || startRef < 1 || startRef > 65536 || count < 1 || count > 125)
+    if (slaveAddr < 1 || slaveAddr > 255 || startRef < 1 || startRef > 65536 || count < 1 ||
+        count > modbus::MaxReadRegisters)
         return IllegalArgument;
 
-    putAddressAndCount(pduBuffer, startRef, count);
-    const int r = transact(slaveAddr, 3, pduBuffer, 4, pduBuffer, 2 * count + 1);
+    const int length = modbus::putReadRequest(pduBuffer, startRef, count);
+    int r = transact(slaveAddr, modbus::ReadHoldingRegisters, pduBuffer, length, pduBuffer, 2 * count + 1);
+    if (r == Success)
+        r = modbus::checkReadReply(pduBuffer, count);
     if (r != Success)
         return r;
-    if (pduBuffer[0] != static_cast<uint8_t>(2 * count))
-        return InvalidReply;
     for (int i = 0; i < count; ++i)
         values[i] = static_cast<int16_t>((pduBuffer[1 + 2 * i] << 8) | pduBuffer[2 + 2 * i]);
     return Success;
@@ -72,20 +59,11 @@ int MbusMasterFunctions::writeMultipleRegisters(int slaveAddr, int startRef, con
         count < 1 || count > 100)
         return IllegalArgument;
 
-    putAddressAndCount(pduBuffer, startRef, count);
-    pduBuffer[4] = static_cast<uint8_t>(2 * count);
-    for (int i = 0; i < count; ++i) {
-        const auto word = static_cast<uint16_t>(values[i]);
-        pduBuffer[5 + 2 * i] = static_cast<uint8_t>(word >> 8);
-        pduBuffer[6 + 2 * i] = static_cast<uint8_t>(word);
-    }
-    const int r = transact(slaveAddr, 16, pduBuffer, 2 * count + 5, pduBuffer, 4);
-    if (r != Success)
+    const int length = modbus::putWriteRequest(pduBuffer, startRef, values, count);
+    const int r = transact(slaveAddr, modbus::WriteMultipleRegisters, pduBuffer, length, pduBuffer, 4);
+    if (r != Success || slaveAddr == 0)
         return r;
-    // Only the echoed quantity is compared, not the echoed start address.
-    if (slaveAddr == 0 || ((pduBuffer[2] << 8) | pduBuffer[3]) == count)
-        return Success;
-    return InvalidReply;
+    return modbus::checkWriteReply(pduBuffer, count);
 }
 
 int MbusMasterFunctions::customRequest(int slaveAddr, int functionCode, const uint8_t request[],

@@ -1,48 +1,12 @@
 #pragma once
 
 #include "modbus/FdWait.h"
+#include "modbus/MbusError.h"
+#include "modbus/ModbusNumbers.h"
 #include "modbus/PollTimer.h"
 #include "modbus/TrafficObserver.h"
 
 #include <cstdint>
-
-// Result code of every operation of the Modbus stack; 0 is success.
-// General errors are below 64, input/output errors from 64, protocol errors
-// from 128, and an exception reply gives 160 plus the exception code.
-enum MbusError : int {
-    Success = 0,
-    IllegalArgument = 1,
-    IllegalState = 2,
-    Cancelled = 3, // cancel() ended the operation
-    NoDataTable = 4,
-    IllegalSlaveAddress = 5,
-    IoErrorClass = 64,
-    IoError = 65,
-    OpenError = 66,
-    PortAlreadyOpen = 67,
-    ConnectionError = 68,
-    ConnectionClosed = 69,
-    SocketLibraryError = 70,
-    PortAlreadyBound = 71,
-    ListenFailed = 72,
-    FileDescriptorsExceeded = 73,
-    PortNoAccess = 74,
-    PortNotAvailable = 75,
-    ProtocolErrorClass = 128,
-    ChecksumError = 129,
-    InvalidFrame = 130,
-    InvalidReply = 131,
-    ReplyTimeout = 132,
-    SendTimeout = 133,
-    ExceptionResponse = 160,
-    IllegalFunctionException = 161,
-    IllegalDataAddressException = 162,
-    IllegalDataValueException = 163,
-    SlaveDeviceFailureException = 164,
-};
-
-// Fixed English text of a result code; "Unknown error" for codes not in the table. Never null.
-const char *errorText(int code);
 
 // Transport-independent part of a Modbus master: settings shared by all
 // transports, the register operations and the custom request. Operations
@@ -52,8 +16,8 @@ class MbusMasterFunctions
 {
   public:
     // Largest request or reply data length (after the function code) that
-    // fits the 268-byte wire buffer of every transport.
-    static constexpr int MaxDataLength = 260;
+    // fits the wire buffer of every transport.
+    static constexpr int MaxDataLength = modbus::MaxDataLength;
 
     MbusMasterFunctions() = default;
     MbusMasterFunctions(const MbusMasterFunctions &) = delete;
@@ -86,10 +50,10 @@ class MbusMasterFunctions
     // pointer test per attempt. Set while no operation runs.
     void setTrafficObserver(TrafficObserver *observer) { trafficObserver = observer; }
 
-    // Function 3. References are 1-based; slave 1..255, count 1..125.
+    // Function 3 (ReadHoldingRegisters). References are 1-based; slave 1..255, count 1..125.
     // values[0..count-1] are 0 unless the read succeeds.
     int readHoldingRegisters(int slaveAddr, int startRef, int16_t values[], int count);
-    // Function 16. Slave 0..255 (0 = broadcast), count 1..100.
+    // Function 16 (WriteMultipleRegisters). Slave 0..255 (0 = broadcast), count 1..100.
     int writeMultipleRegisters(int slaveAddr, int startRef, const int16_t values[], int count);
     // Any function code; the reply is exactly replyLen bytes after the function
     // code. Lengths from 0 to MaxDataLength, else 1. request and reply may overlap.
@@ -130,15 +94,12 @@ class MbusMasterFunctions
             trafficObserver->attemptEnded(receivedFrame, receivedLength, pduOffset, result, attempt);
     }
 
-    // Result of an exception reply carrying this exception code byte.
-    static int exceptionResult(uint8_t code) { return static_cast<int8_t>(code) | 0xA0; }
-
     int retryCount = 0;
     int timeout = 1000;
     int pollDelay = 0;
     PollTimer pollTimer;
     WakeSignal cancelSignal; // polled beside the line by every wait
-    uint8_t pduBuffer[260] = {};
+    uint8_t pduBuffer[modbus::MaxDataLength] = {};
     TrafficObserver *trafficObserver = nullptr;
     const uint8_t *receivedFrame = nullptr;
     int receivedLength = 0;

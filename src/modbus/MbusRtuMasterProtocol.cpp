@@ -1,7 +1,7 @@
 #include "modbus/MbusRtuMasterProtocol.h"
 
-#include "modbus/Crc16.h"
 #include "modbus/FdWait.h"
+#include "modbus/ModbusFrames.h"
 
 #include <chrono>
 #include <cstring>
@@ -33,13 +33,8 @@ int MbusRtuMasterProtocol::open(const char *portName, int baudRate, int dataBits
 int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const uint8_t request[],
                                         int requestLen, uint8_t reply[], int replyLen)
 {
-    frame[0] = static_cast<uint8_t>(slaveAddr);
-    frame[1] = static_cast<uint8_t>(functionCode);
-    if (requestLen > 0)
-        std::memmove(frame + 2, request, static_cast<size_t>(requestLen));
-    const uint16_t crc = crc16(frame, requestLen + 2);
-    frame[requestLen + 2] = static_cast<uint8_t>(crc);
-    frame[requestLen + 3] = static_cast<uint8_t>(crc >> 8);
+    const int requestFrameLength =
+        modbus::buildRtuRequest(frame, slaveAddr, functionCode, request, requestLen);
 
     int result = awaitOwedReply();
     if (result != Success)
@@ -56,7 +51,7 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
     markSending();
     if (rtsToggle)
         serialPort.setRts();
-    const SerialResult w = serialPort.write(frame, requestLen + 4, timeout);
+    const SerialResult w = serialPort.write(frame, requestFrameLength, timeout);
     serialPort.drain();
     if (rtsToggle) {
         std::this_thread::sleep_for(std::chrono::milliseconds(rtsDelay));
@@ -66,32 +61,27 @@ int MbusRtuMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
         return owe(Cancelled); // part of the request may be on the line
     if (w != SerialResult::Ok)
         return w == SerialResult::Incomplete ? SendTimeout : IoError;
-    observeSent(frame, requestLen + 4, 1);
+    observeSent(frame, requestFrameLength, modbus::RtuPduOffset);
     if (slaveAddr == 0 || replyLen <= 0)
         return Success;
 
-    // An exception reply is 5 bytes, so the first read stops there.
+    // The head is as long as an exception reply, so the first read stops there.
     receivedFrame = frame;
-    SerialResult r = serialPort.read(frame, 5, timeout, &receivedLength);
+    SerialResult r = serialPort.read(frame, modbus::RtuReplyHead, timeout, &receivedLength);
     if (r != SerialResult::Ok)
         return owe(replyFailure(r));
-    int length = 5;
-    if ((frame[1] & 0x80) == 0 && replyLen + 4 > 5) {
+    const int length = modbus::rtuReplyLength(frame, replyLen);
+    if (length > modbus::RtuReplyHead) {
         int rest = 0;
-        r = serialPort.read(frame + 5, replyLen - 1, timeout, &rest);
+        r = serialPort.read(frame + modbus::RtuReplyHead, length - modbus::RtuReplyHead, timeout, &rest);
         receivedLength += rest;
         if (r != SerialResult::Ok)
             return owe(replyFailure(r));
-        length = replyLen + 4;
     }
-    if (crc16(frame, length - 2) != (frame[length - 2] | (frame[length - 1] << 8)))
-        return ChecksumError;
-    if ((frame[1] & 0x7F) != functionCode || frame[0] != slaveAddr)
-        return owe(InvalidFrame); // someone else's frame: ours may still come
-    if (frame[1] & 0x80)
-        return exceptionResult(frame[2]);
-    std::memcpy(reply, frame + 2, static_cast<size_t>(replyLen));
-    return Success;
+    const int verdict = modbus::checkRtuReply(frame, length, slaveAddr, functionCode, reply, replyLen);
+    if (verdict == InvalidFrame)
+        return owe(verdict); // someone else's frame: ours may still come
+    return verdict;
 }
 
 int MbusRtuMasterProtocol::owe(int result)

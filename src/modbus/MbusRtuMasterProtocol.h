@@ -45,5 +45,5 @@ class MbusRtuMasterProtocol : public MbusSerialMasterProtocol
 
     int64_t frameSilenceUs = 1000;
     int64_t owedUntil = 0; // steady ms; 0 when no reply is owed
-    uint8_t frame[268] = {};
+    uint8_t frame[modbus::MaxFrameLength] = {};
 };

@@ -1,6 +1,7 @@
 #include "modbus/MbusTcpMasterProtocol.h"
 
 #include "modbus/FdWait.h"
+#include "modbus/ModbusFrames.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -13,8 +14,6 @@
 
 namespace
 {
-
-constexpr int kAduSize = 268;
 
 void setOption(int fd, int level, int name, const void *value, socklen_t size)
 {
@@ -95,7 +94,7 @@ int MbusTcpMasterProtocol::connectSocket()
     }
 
     const int on = 1;
-    const int bufferSize = kAduSize;
+    const int bufferSize = modbus::MaxFrameLength;
     const linger noLinger{0, 0};
     setOption(socketHandle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     setOption(socketHandle, SOL_SOCKET, SO_SNDBUF, &bufferSize, sizeof bufferSize);
@@ -123,7 +122,7 @@ int MbusTcpMasterProtocol::transact(int slaveAddr, int functionCode, const uint8
         attempt = retryCount - retriesLeft;
         receivedLength = 0;
         const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
-        observeEnd(r, 7);
+        observeEnd(r, modbus::TcpPduOffset);
         if (r == Cancelled) {
             close(); // its reply may still come on this connection
             return r;
@@ -180,13 +179,7 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
     if (r != Success)
         return r;
 
-    adu[0] = adu[1] = adu[2] = adu[3] = 0;
-    adu[4] = static_cast<uint8_t>((requestLen + 2) >> 8);
-    adu[5] = static_cast<uint8_t>(requestLen + 2);
-    adu[6] = static_cast<uint8_t>(slaveAddr);
-    adu[7] = static_cast<uint8_t>(functionCode);
-    if (requestLen > 0)
-        std::memmove(adu + 8, request, static_cast<size_t>(requestLen));
+    const int requestFrameLength = modbus::buildTcpRequest(adu, slaveAddr, functionCode, request, requestLen);
 
     r = applyPollDelay();
     if (r != Success)
@@ -194,40 +187,34 @@ int MbusTcpMasterProtocol::transactOnce(int slaveAddr, int functionCode, const u
 
     // An idle socket takes the small request at once; wait for room only when it does not.
     markSending();
-    ssize_t sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);
+    ssize_t sent = ::send(socketHandle, adu, static_cast<size_t>(requestFrameLength), MSG_NOSIGNAL);
     if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
         const int ready = waitForFd(socketHandle, POLLOUT, timeout, cancelSignal.fd());
         if (ready == kWoken)
             return Cancelled;
         if (ready <= 0 || (ready & POLLOUT) == 0)
             return IoError;
-        sent = ::send(socketHandle, adu, static_cast<size_t>(requestLen + 8), MSG_NOSIGNAL);
+        sent = ::send(socketHandle, adu, static_cast<size_t>(requestFrameLength), MSG_NOSIGNAL);
     }
     if (sent < 0)
         return ConnectionClosed;
-    if (sent != requestLen + 8)
+    if (sent != requestFrameLength)
         return IoError;
-    observeSent(adu, requestLen + 8, 7);
+    observeSent(adu, requestFrameLength, modbus::TcpPduOffset);
 
     // The reply is delimited by the length the caller expects, not by its
     // length field; an exception reply ends after its code byte.
     // The first read already asks for the whole expected reply, so a reply that
     // arrived in one piece costs one read; it never asks past that length.
-    const int full = replyLen + 8 > 9 ? replyLen + 8 : 9;
+    const int full = modbus::tcpReplyCapacity(replyLen);
     int have = 0;
     receivedFrame = adu;
-    r = receive(have, 9, full);
-    if (r == Success && (adu[7] & 0x80) == 0)
-        r = receive(have, replyLen + 8, full);
+    r = receive(have, modbus::TcpReplyHead, full);
+    const int length = r == Success ? modbus::tcpReplyLength(adu, replyLen) : 0;
+    if (r == Success)
+        r = receive(have, length, full);
     receivedLength = have;
     if (r != Success)
         return r;
-
-    if ((adu[7] & 0x7F) != functionCode || (adu[6] != slaveAddr && adu[6] != 0))
-        return InvalidFrame;
-    if (adu[7] & 0x80)
-        return exceptionResult(adu[8]);
-    if (replyLen > 0)
-        std::memcpy(reply, adu + 8, static_cast<size_t>(replyLen));
-    return Success;
+    return modbus::checkTcpReply(adu, length, slaveAddr, functionCode, reply, replyLen);
 }

@@ -41,7 +41,7 @@ class MbusTcpMasterProtocol : public MbusMasterFunctions
     int receive(int &have, int want, int upTo); // until `want` bytes, reading at most `upTo`
     int flushInput();
 
-    uint8_t adu[268] = {};
+    uint8_t adu[modbus::MaxFrameLength] = {};
     int socketHandle = -1;
     unsigned short port = 502;
     sockaddr_in peerAddress = {};

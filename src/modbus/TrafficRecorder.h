@@ -1,5 +1,6 @@
 #pragma once
 
+#include "modbus/ModbusNumbers.h"
 #include "modbus/TrafficObserver.h"
 
 #include <array>
@@ -9,7 +10,7 @@
 
 // One line of traffic: a request sent, or what an attempt read back together with its result.
 struct TrafficFrame {
-    static constexpr int MaxLength = 268; // the largest frame of either transport
+    static constexpr int MaxLength = modbus::MaxFrameLength; // the largest frame of either transport
 
     uint64_t sequence = 0; // 1, 2, ... in the order of the traffic, never reused
     int64_t wallUs = 0;    // system clock, microseconds since the epoch

@@ -22,7 +22,7 @@ bool isDefinedParameter(int code)
 
 void BuildParameterList(const DEVICE_REGISTER_TABLE &table, int modelCode, std::vector<std::string> &labels)
 {
-    const int count = modelCode == kShortModelCode ? 39 : kParameterCount;
+    const int count = offeredParameterCount(modelCode);
     if (labels.size() < static_cast<size_t>(kParameterCount))
         labels.resize(kParameterCount);
     for (int i = 0; i < count; ++i)

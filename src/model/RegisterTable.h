@@ -13,6 +13,15 @@ inline constexpr int kEnergyWords = 29;      // words of an energy record
 inline constexpr int kDecodedValues = 31;    // values of a parsed record
 inline constexpr int16_t kEmptySlot = 255;   // parameter code of an unused log slot
 inline constexpr int kShortModelCode = 167;  // the model that offers parameters 0..38 only
+inline constexpr int kShortModelParameters = 39;
+inline constexpr int kSectorGridColumns = 31; // record number, date, time and the logged values
+inline constexpr int kEnergyGridColumns = 19; // record number, date, time and the energy fields
+
+// Parameter codes 0..N-1 the analyzer of modelCode offers for logging.
+constexpr int offeredParameterCount(int modelCode)
+{
+    return modelCode == kShortModelCode ? kShortModelParameters : kParameterCount;
+}
 
 // One table: four parallel arrays indexed by parameter code (or energy word).
 // Undefined entries have code = index, scale 0, empty name and unit.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/IniFile.h"
+#include "worker/WorkerTypes.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -14,8 +15,8 @@ class GSETTINGS
     static constexpr char defaultHost[] = "192.168.1.100"; // a private address, for IP sections missing
 
     struct fields {
-        qint32 lang = 1; // 0 Turkish, 1 English
-        qint32 mode = 1; // 0 Ethernet (Modbus TCP), 1 serial (Modbus RTU)
+        qint32 lang = 1;             // 0 Turkish, 1 English
+        qint32 mode = LinkMode::Rtu; // a LinkMode
         qint16 modbusId = 1;
         qint16 com = 0; // index in the serial port list
         qint32 pollDelay = 100;

@@ -81,7 +81,7 @@ void TForm2::BitBtn1Click()
         settings.values.lang = 0;
     if (RadioButton2->isChecked())
         settings.values.lang = 1;
-    settings.values.mode = 1;
+    settings.values.mode = LinkMode::Rtu;
     settings.save();
     if (mainWindow)
         mainWindow->show();

@@ -1,7 +1,7 @@
 #include "shell/TForm3.h"
 
 #include "shell/Errors.h"
-#include "shell/TLabeledEdit.h"
+#include "widgets/TLabeledEdit.h"
 #include "worker/WorkerTypes.h"
 
 #include <QFrame>

@@ -102,7 +102,7 @@ QByteArray jsonString(const QString &text)
 std::vector<Quantity> logQuantities(const DEVICE_REGISTER_TABLE &table, int modelCode,
                                     std::span<const int16_t, kLogSlots> paramCodes)
 {
-    const int limit = modelCode == kShortModelCode ? 39 : kParameterCount;
+    const int limit = offeredParameterCount(modelCode);
     std::vector<Quantity> quantities;
     for (int slot = 0; slot < kLogSlots; ++slot) {
         const int code = paramCodes[slot];

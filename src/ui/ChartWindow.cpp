@@ -40,17 +40,6 @@ constexpr int kRefreshMs = 500; // at most two redraws a second while records ar
 constexpr double kEmptyRangeMs = 60'000;
 const QString kTimeFormat = QStringLiteral("dd/MM/yy HH:mm:ss"); // two-digit years, as the grid shows
 
-// Caption indices of the chart's texts in LANGUAGE.
-enum Caption {
-    ChartTitle = 62,
-    SavePicture = 63,
-    Minimum = 64,
-    Maximum = 65,
-    Average = 66,
-    Parameter = 67,
-    Hint = 68
-};
-
 // The average shows four decimals at most: the grid's full precision would only be noise.
 QString averageText(double value)
 {
@@ -63,7 +52,7 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
     : QWidget(parent, Qt::Window), grid(grid), texts(texts)
 {
     setObjectName(QStringLiteral("ChartWindow"));
-    setWindowTitle(texts.captions[ChartTitle]);
+    setWindowTitle(texts.captions[Captions::ChartTitle]);
     buildChart();
     buildPanels();
     resize(900, 620);
@@ -119,8 +108,9 @@ void ChartWindow::buildPanels()
     quantityList->setMaximumWidth(180);
     statsTable = new QTableWidget(0, 4);
     statsTable->setObjectName(QStringLiteral("statsTable"));
-    statsTable->setHorizontalHeaderLabels({texts.captions[Parameter], texts.captions[Minimum],
-                                           texts.captions[Maximum], texts.captions[Average]});
+    statsTable->setHorizontalHeaderLabels(
+        {texts.captions[Captions::Parameter], texts.captions[Captions::Minimum],
+         texts.captions[Captions::Maximum], texts.captions[Captions::Average]});
     statsTable->verticalHeader()->hide();
     statsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     statsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -132,8 +122,8 @@ void ChartWindow::buildPanels()
     hoverLabel = new QLabel;
     hoverLabel->setObjectName(QStringLiteral("hoverLabel"));
     hoverLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    hoverLabel->setText(texts.captions[Hint]); // until the pointer is over the chart
-    pngButton = new QPushButton(texts.captions[SavePicture]);
+    hoverLabel->setText(texts.captions[Captions::ChartHint]); // until the pointer is over the chart
+    pngButton = new QPushButton(texts.captions[Captions::SavePicture]);
     pngButton->setObjectName(QStringLiteral("pngButton"));
 
     auto *right = new QVBoxLayout;
@@ -494,7 +484,7 @@ void ChartWindow::savePictureClicked()
 {
     const QStringList filters{QStringLiteral("PNG (*.png)"), QStringLiteral("SVG (*.svg)")};
     QString filter;
-    QString path = QFileDialog::getSaveFileName(this, texts.captions[SavePicture],
+    QString path = QFileDialog::getSaveFileName(this, texts.captions[Captions::SavePicture],
                                                 QDir(QStringLiteral("DATA")).absolutePath(),
                                                 filters.join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())

@@ -2,7 +2,7 @@
 
 #include "ui/ChartModel.h"
 
-#include "shell/Language.h"
+#include "text/Language.h"
 
 #include <QWidget>
 

@@ -7,7 +7,7 @@
 #include "shell/Errors.h"
 #include "shell/Startup.h"
 #include "shell/TForm3.h"
-#include "shell/TLabeledEdit.h"
+#include "widgets/TLabeledEdit.h"
 #include "widgets/TiLedRectangle.h"
 #include "widgets/TiSwitchLed.h"
 #include "worker/comThread.h"
@@ -43,6 +43,7 @@ TForm1::TForm1() : worker(std::make_unique<comThread>())
         item->setCheckState(Qt::Unchecked);
     }
     connectHandlers();
+    setWindowState(WindowState::NotConnected);
     Form3 = new TForm3(worker->settings, this);
     worker->setView(this);
 }
@@ -119,7 +120,7 @@ bool TForm1::closeConfirmed()
 {
     if (!recordsUnsaved && !iSwitchLed1->isActive() && !downloadPaused)
         return true;
-    QMessageBox box(QMessageBox::Question, applicationTitle(), texts.messages[7],
+    QMessageBox box(QMessageBox::Question, applicationTitle(), texts.messages[Messages::CloseUnsaved],
                     QMessageBox::Yes | QMessageBox::No, this);
     return box.exec() == QMessageBox::Yes;
 }
@@ -155,15 +156,15 @@ void TForm1::FormShow()
     // Whatever the mode: a serial start must not leave 0 and 0 for a later Ethernet close to save.
     worker->settings.timeout = values.timeout;
     worker->settings.pollDelay = values.pollDelay;
-    if (values.mode == 0) {
-        commMode = 0;
+    if (values.mode == LinkMode::Tcp) {
+        commMode = LinkMode::Tcp;
         LabeledEdit3->setText(QString::number(values.modbusId));
         LabeledEdit1->setText(values.ip);
         LabeledEdit2->setText(QString::number(values.tcpPort));
         RadioButton2->setChecked(true);
     } else {
         // Serial, also for a MODE that names no mode (a hand-edited file): the panel shows serial.
-        commMode = 1;
+        commMode = LinkMode::Rtu;
         Adres_edit->setText(QString::number(values.modbusId));
         Com_Combo->setCurrentIndex(values.com >= 0 && values.com < Com_Combo->count() ? values.com : -1);
         RadioButton1->setChecked(true);
@@ -177,7 +178,7 @@ void TForm1::FormClose()
     settingsWriteFailed = false;
     GSETTINGS::fields &values = gsettings->values;
     values.mode = commMode;
-    if (commMode == 0) {
+    if (commMode == LinkMode::Tcp) {
         values.modbusId = qint16(StrToInt(LabeledEdit3->text()));
         values.ip = LabeledEdit1->text();
         // Not the operator's address: a port box that does not convert keeps the port loaded.
@@ -203,39 +204,36 @@ void TForm1::ApplyLanguage(qint16 lang)
 {
     fillLanguageTexts(texts, lang);
     const auto &c = texts.captions;
-    Bevel1->setToolTip(c[45]);
-    GroupBox1->setToolTip(c[46]);
-    Label5->setText(c[47]);
-    Panel2->setToolTip(c[48]);
-    GroupBox3->setToolTip(c[49]);
-    RadioButton1->setText(c[0]);
-    RadioButton2->setText(c[1]);
-    grid->setToolTip(c[41]);
-    CheckBox1->setText(c[25]);
-    LabeledEdit3->label()->setText(c[4]);
-    BitBtn1->setText(c[14]);
-    Label1->setText(c[15]);
-    BitBtn2->setText(c[16]);
-    iSwitchLed1->setCaption(c[16]);
-    Label2->setText(c[8]);
-    LabeledEdit4->label()->setText(c[9]);
-    BitBtn3->setText(c[10]);
-    Label3->setText(c[11]);
-    Label4->setText(c[17]);
-    BitBtn4->setText(c[12]);
-    setWindowTitle(c[13] + kVersion);
-    Adres_Label->setText(c[20]);
-    Baud_Label->setText(c[19]);
-    Com_Label->setText(c[18]);
-    d1->setText(c[27]);
-    d2->setText(c[28]);
-    d1->setEnabled(false);
-    d2->setEnabled(false);
-    S1->setText(c[38]);
-    S1->setEnabled(false);
-    Export1->setText(c[61]);
-    Chart1->setText(c[60]);
-    N1->setText(c[42]);
+    Bevel1->setToolTip(c[Captions::ModeHint]);
+    GroupBox1->setToolTip(c[Captions::TimingsHint]);
+    Label5->setText(c[Captions::DeviceInformation]);
+    Panel2->setToolTip(c[Captions::ParametersHint]);
+    GroupBox3->setToolTip(c[Captions::SectorsHint]);
+    RadioButton1->setText(c[Captions::SerialPort]);
+    RadioButton2->setText(c[Captions::Ethernet]);
+    grid->setToolTip(c[Captions::GridHint]);
+    CheckBox1->setText(c[Captions::EventLog]);
+    LabeledEdit3->label()->setText(c[Captions::ModbusAddress]);
+    BitBtn1->setText(c[Captions::Connect]);
+    Label1->setText(c[Captions::SelectSectors]);
+    BitBtn2->setText(c[Captions::PullRecords]);
+    iSwitchLed1->setCaption(c[Captions::PullRecords]);
+    Label2->setText(c[Captions::ChooseParameters]);
+    LabeledEdit4->label()->setText(c[Captions::LogPeriod]);
+    BitBtn3->setText(c[Captions::Apply]);
+    Label3->setText(c[Captions::SaveToFileLabel]);
+    Label4->setText(c[Captions::FileName]);
+    BitBtn4->setText(c[Captions::Save]);
+    setWindowTitle(c[Captions::Title] + kVersion);
+    Adres_Label->setText(c[Captions::SerialAddress]);
+    Baud_Label->setText(c[Captions::BaudRate]);
+    Com_Label->setText(c[Captions::ComPort]);
+    d1->setText(c[Captions::SelectAll]);
+    d2->setText(c[Captions::UnselectAll]);
+    S1->setText(c[Captions::SaveToFile]);
+    Export1->setText(c[Captions::ExportMenu]);
+    Chart1->setText(c[Captions::ChartMenu]);
+    N1->setText(c[Captions::Timings]);
     communicationAction->setText(TrafficMonitor::menuText(lang));
     communicationAction->setData(lang); // for a monitor made later
     if (trafficMonitor)
@@ -259,7 +257,7 @@ void TForm1::showMessage(const QString &text)
     box.exec();
 }
 
-void TForm1::setStatus(int panel, const QString &text)
+void TForm1::setStatus(StatusPanel panel, const QString &text)
 {
     // Most texts repeat from record to record; an unchanged label costs nothing.
     QLabel *label = statusPanel[size_t(panel)];

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shell/GSETTINGS.h"
-#include "shell/Language.h"
+#include "text/Language.h"
 #include "worker/WorkerTypes.h"
 #include "worker/WorkerView.h"
 
@@ -59,7 +59,7 @@ class TForm1 : public QWidget, public WorkerView
     LANGUAGE texts;
     std::unique_ptr<comThread> worker;
     qint32 checkedCount = 0;
-    qint16 commMode = 0;
+    qint16 commMode = LinkMode::Tcp;
     qint16 modelCode = 0;
     std::unique_ptr<GSETTINGS> gsettings;
     QString ipList[kHistorySize];
@@ -126,11 +126,23 @@ class TForm1 : public QWidget, public WorkerView
     QFileDialog *sDialog = nullptr;    // made at the first save: it watches the file system while it exists
 
     QStatusBar *StatusBar1;
-    std::array<QLabel *, 4> statusPanel;
+    std::array<QLabel *, size_t(StatusPanel::Count)> statusPanel;
     TiLedRectangle *iLedRectangle1; // RX
     TiLedRectangle *iLedRectangle2; // TX
 
     TForm3 *Form3;
+
+    // What the operator may do. Handlers change the state; setWindowState() alone enables and disables
+    // controls. A transaction running off the UI thread keeps the state: its progress box holds the
+    // input off, so a quick one does not flash the controls.
+    enum class WindowState {
+        NotConnected, // Connect and the link settings only
+        Connected,    // the analyzer answered: sectors, Apply and the selection menu too
+        Downloading,  // nothing that uses the link or changes the selection under the worker
+        Paused,       // sectors, Connect and Apply again; the mode stays while a request may hold the link
+        Completed,    // as connected
+    };
+    WindowState windowState() const { return state; }
 
     // Slot of the host history that records host; 11 when it is there already.
     int FindIpSlot(const QString &host) const;
@@ -147,12 +159,12 @@ class TForm1 : public QWidget, public WorkerView
     void setGridColumnCount(int columns) override;
     void setGridRowCount(int rows) override;
     void setGridCurrentRow(int row) override;
-    void setStatusText(int panel, const std::string &text) override;
+    void setStatusText(StatusPanel panel, const std::string &text) override;
     void showStatusMessage(StatusMessage message) override;
     bool rxLampOn() const override;
     void setLamps(bool rxOn, bool txOn) override;
     void setDownloadSwitch(bool on) override;
-    void enableDownloadControls() override;
+    void downloadCompleted() override;
 
     // Handlers. Those that convert operator input throw EPullrecError; their
     // signal connections run them guarded.
@@ -206,9 +218,9 @@ class TForm1 : public QWidget, public WorkerView
 
     // Runs one of the worker's transactions on a thread of its own and waits without blocking the
     // event loop: the window keeps painting, input is held off, and from about 300 ms on a busy
-    // cursor and a progress box show the step (captions stepCaption) with Cancel. A cancel closes the
+    // cursor and a progress box show the step with Cancel. A cancel closes the
     // link and abandons the handler quietly (EPullrecAbort); otherwise the transaction's result.
-    bool transact(int stepCaption, const std::function<bool()> &transaction);
+    bool transact(Captions::Id step, const std::function<bool()> &transaction);
     // Connect and Apply end a paused download as a completed one ends: the next start is a new one.
     void endPausedDownload();
     // Records not saved, or a download running or paused: the operator's word before closing.
@@ -216,12 +228,10 @@ class TForm1 : public QWidget, public WorkerView
     static bool sameLink(const COMSETT &a, const COMSETT &b);
     void fillSerialPortList();
     void showMessage(const QString &text);
-    void setStatus(int panel, const QString &text);
+    void setStatus(StatusPanel panel, const QString &text);
     void showSectorCaptions();
-    void unlockAfterConnect();
+    void setWindowState(WindowState next);
     void sectorClicked(int box);
-    void setSectorBoxesEnabled(bool enabled);
-    void setDownloadLocks(bool locked);
     void setLivePainting(bool live);
     void repaintDownloadView();
     void showCurrentRow();
@@ -238,4 +248,6 @@ class TForm1 : public QWidget, public WorkerView
     bool downloadPaused = false;              // switched off before the last record: the pass can go on
     std::array<bool, 16> downloadSelection{}; // the areas of the download in progress or paused
     bool recordsUnsaved = false;              // the grid holds records no save has written since
+    WindowState state = WindowState::NotConnected;
+    bool saveOffered = false; // a download has started: save, export and chart stay offered from then on
 };

@@ -17,7 +17,6 @@ namespace
 {
 
 constexpr int kBusyDelayMs = 300; // quicker transactions show no box and no cursor
-constexpr int kCancelCaption = 56;
 
 // Holds off the operator's input to every window but the progress box while a transaction runs,
 // as a modal box would, so no second transaction can start and no setting changes under it.
@@ -57,9 +56,9 @@ class InputHold : public QObject
 
 } // namespace
 
-bool TForm1::transact(int stepCaption, const std::function<bool()> &transaction)
+bool TForm1::transact(Captions::Id step, const std::function<bool()> &transaction)
 {
-    QProgressDialog box(texts.captions[size_t(stepCaption)], texts.captions[kCancelCaption], 0, 0, this);
+    QProgressDialog box(texts.captions[step], texts.captions[Captions::Cancel], 0, 0, this);
     box.setObjectName(QStringLiteral("ProgressBox"));
     box.setWindowTitle(applicationTitle());
     box.setMinimumDuration(kBusyDelayMs);
@@ -96,7 +95,7 @@ bool TForm1::transact(int stepCaption, const std::function<bool()> &transaction)
         // A cancel that came too late to cut the transaction still leaves the link closed.
         if (result)
             worker->closeLink(worker->settings.mode);
-        setStatus(0, QString::fromLatin1(errorText(Cancelled)));
+        setStatus(StatusPanel::Message, QString::fromLatin1(errorText(Cancelled)));
         throw EPullrecAbort();
     }
     return result;

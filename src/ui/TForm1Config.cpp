@@ -5,7 +5,7 @@
 #include "model/RecordDecoding.h"
 #include "shell/Errors.h"
 #include "shell/Startup.h"
-#include "shell/TLabeledEdit.h"
+#include "widgets/TLabeledEdit.h"
 #include "worker/comThread.h"
 
 #include <QApplication>
@@ -18,11 +18,9 @@
 
 namespace
 {
-constexpr int kGridColumns = 31;
 constexpr int kFirstValueColumn = 3;
 constexpr int kMinLogPeriod = 1;
 constexpr int kMaxLogPeriod = 32767;
-constexpr int kStepWrite = 55; // caption the progress box shows
 } // namespace
 
 void TForm1::list1ClickCheck()
@@ -40,7 +38,7 @@ void TForm1::list1ClickCheck()
 
 void TForm1::BitBtn3Click()
 {
-    const auto answer = QMessageBox::warning(this, applicationTitle(), texts.messages[4],
+    const auto answer = QMessageBox::warning(this, applicationTitle(), texts.messages[Messages::ConfirmApply],
                                              QMessageBox::Ok | QMessageBox::Cancel);
     if (answer != QMessageBox::Ok)
         return;
@@ -51,13 +49,13 @@ void TForm1::BitBtn3Click()
     config.logPeriod = StrToInt(LabeledEdit4->text());
     // One register word, read back sign-extended: other periods would not survive a write and a read.
     if (config.logPeriod < kMinLogPeriod || config.logPeriod > kMaxLogPeriod) {
-        showMessage(texts.messages[6]);
+        showMessage(texts.messages[Messages::LogPeriodRange]);
         return;
     }
     config.eventLogging = CheckBox1->isChecked() ? 1 : 0;
     config.paramCodes.fill(kEmptySlot);
     if (checkedCount > kLogSlots) {
-        showMessage(texts.messages[3]);
+        showMessage(texts.messages[Messages::TooManyParameters]);
         return;
     }
     // Chosen codes in ascending order; the slots after them stay empty.
@@ -75,13 +73,13 @@ void TForm1::BitBtn3Click()
         if (!written)
             worker->logConfig = previous;
     });
-    written = transact(kStepWrite, [this] { return worker->writeConfiguration(); });
+    written = transact(Captions::WritingConfiguration, [this] { return worker->writeConfiguration(); });
     if (written) {
-        setStatus(0, texts.captions[30]);
-        showMessage(texts.messages[5]);
+        setStatus(StatusPanel::Message, texts.captions[Captions::WriteOk]);
+        showMessage(texts.messages[Messages::Applied]);
     } else {
-        setStatus(0, texts.captions[32]);
-        showMessage(texts.captions[32]);
+        setStatus(StatusPanel::Message, texts.captions[Captions::WriteFailed]);
+        showMessage(texts.captions[Captions::WriteFailed]);
     }
 }
 
@@ -101,13 +99,13 @@ void TForm1::RebuildParameterView()
         (new QListWidgetItem(fromDevice(labels[i]), list1))->setCheckState(Qt::Unchecked);
 
     gridModel->setColumnCount(1);
-    gridModel->setColumnCount(kGridColumns);
+    gridModel->setColumnCount(kSectorGridColumns);
 
     // Each slot's value lands in column 3 + slot, so its header goes there too:
     // a slot the list does not offer (255, or a code past the model's range)
     // between listed ones must not shift the later headers onto other values.
     checkedCount = 0;
-    const int limit = modelCode == kShortModelCode ? 39 : kParameterCount;
+    const int limit = offeredParameterCount(modelCode);
     for (int slot = 0; slot < int(config.paramCodes.size()); ++slot) {
         const int16_t code = config.paramCodes[slot];
         const bool listed = code >= 0 && code < limit && code < list1->count();

@@ -4,7 +4,7 @@
 
 #include "shell/Errors.h"
 #include "shell/TForm3.h"
-#include "shell/TLabeledEdit.h"
+#include "widgets/TLabeledEdit.h"
 #include "worker/comThread.h"
 
 #include <QAction>
@@ -23,19 +23,14 @@ namespace
 {
 constexpr int kNoSlot = 11;
 constexpr int kEnergyLogNumber = 16;
-// Captions of the steps the progress box names.
-constexpr int kStepConnect = 51;
-constexpr int kStepIdentity = 52;
-constexpr int kStepConfiguration = 53;
-constexpr int kStepCounts = 54;
 } // namespace
 
 bool TForm1::sameLink(const COMSETT &a, const COMSETT &b)
 {
     if (a.mode != b.mode || a.slaveAddress != b.slaveAddress)
         return false;
-    return a.mode == 0 ? a.host == b.host && a.tcpPort == b.tcpPort
-                       : a.comPort == b.comPort && a.baudRate == b.baudRate;
+    return a.mode == LinkMode::Tcp ? a.host == b.host && a.tcpPort == b.tcpPort
+                                   : a.comPort == b.comPort && a.baudRate == b.baudRate;
 }
 
 void TForm1::fillSerialPortList()
@@ -52,17 +47,17 @@ void TForm1::RadioButton1Click()
     GroupBox2->show();
     GroupBox1->hide();
     if (worker->isConnected())
-        worker->closeLink(0);
-    commMode = 1;
+        worker->closeLink(LinkMode::Tcp);
+    commMode = LinkMode::Rtu;
 }
 
 void TForm1::RadioButton2Click()
 {
     GroupBox2->hide();
     GroupBox1->show();
-    commMode = 0;
+    commMode = LinkMode::Tcp;
     if (worker->isConnected())
-        worker->closeLink(1);
+        worker->closeLink(LinkMode::Rtu);
 }
 
 void TForm1::N1Click()
@@ -102,9 +97,9 @@ void TForm1::BitBtn1Click()
     std::vector<std::string> names(kParameterCount);
     COMSETT &settings = worker->settings;
 
-    if (commMode == 1) {
+    if (commMode == LinkMode::Rtu) {
         if (Com_Combo->currentText().isEmpty() || Adres_edit->text().isEmpty()) {
-            showMessage(texts.messages[0]);
+            showMessage(texts.messages[Messages::NotEnoughInput]);
             return;
         }
         settings.slaveAddress = StrToInt(Adres_edit->text());
@@ -113,7 +108,7 @@ void TForm1::BitBtn1Click()
         settings.mode = commMode;
     } else {
         if (LabeledEdit1->text().isEmpty() || LabeledEdit3->text().isEmpty()) {
-            showMessage(texts.messages[0]);
+            showMessage(texts.messages[Messages::NotEnoughInput]);
             return;
         }
         settings.slaveAddress = StrToInt(LabeledEdit3->text());
@@ -122,23 +117,23 @@ void TForm1::BitBtn1Click()
         settings.mode = commMode;
     }
 
-    const bool linked = transact(kStepConnect, [this] {
+    const bool linked = transact(Captions::Connecting, [this] {
         // A link opened with other settings leads to another analyzer, or to none.
         if (worker->isConnected() && !sameLink(worker->settings, linkOpenedWith)) {
-            worker->closeLink(0);
-            worker->closeLink(1);
+            worker->closeLink(LinkMode::Tcp);
+            worker->closeLink(LinkMode::Rtu);
         }
         return worker->isConnected() || worker->connect();
     });
     if (!linked) {
         Memo1->appendPlainText(QStringLiteral("!!!"));
-        showMessage(texts.messages[2]);
+        showMessage(texts.messages[Messages::ConnectionFailed]);
         return;
     }
     linkOpenedWith = settings;
 
-    if (transact(kStepIdentity, [this] { return worker->readDeviceId(); })) {
-        setStatus(0, texts.captions[29]);
+    if (transact(Captions::ReadingIdentity, [this] { return worker->readDeviceId(); })) {
+        setStatus(StatusPanel::Message, texts.captions[Captions::ReadOk]);
         Memo1->clear();
         const DEVICE_ID &id = worker->deviceId;
         for (const std::string *line : {&id.vendor, &id.serial, &id.model, &id.version})
@@ -146,31 +141,32 @@ void TForm1::BitBtn1Click()
         modelCode = qint16(StrToInt(fromDevice(id.model).right(3)));
         // Only an Ethernet connection has a host of its own to remember.
         const QString host = QString::fromStdString(settings.host);
-        if (commMode == 0 && !host.isEmpty()) {
+        if (commMode == LinkMode::Tcp && !host.isEmpty()) {
             const int slot = FindIpSlot(host);
             if (slot != kNoSlot)
                 ipList[slot] = host;
         }
     } else {
-        setStatus(0, texts.captions[31]);
+        setStatus(StatusPanel::Message, texts.captions[Captions::ReadFailed]);
     }
 
-    if (!transact(kStepConfiguration, [&] { return worker->readConfiguration(modelCode, names); })) {
-        setStatus(0, texts.captions[31]);
+    if (!transact(Captions::ReadingConfiguration,
+                  [&] { return worker->readConfiguration(modelCode, names); })) {
+        setStatus(StatusPanel::Message, texts.captions[Captions::ReadFailed]);
         return;
     }
-    setStatus(0, texts.captions[29]);
+    setStatus(StatusPanel::Message, texts.captions[Captions::ReadOk]);
     RebuildParameterView();
 
-    const bool counted = transact(kStepCounts, [this] { return worker->readAreaCounts(); });
-    setStatus(0, texts.captions[counted ? 29 : 31]);
+    const bool counted = transact(Captions::ReadingCounts, [this] { return worker->readAreaCounts(); });
+    setStatus(StatusPanel::Message, texts.captions[counted ? Captions::ReadOk : Captions::ReadFailed]);
     showSectorCaptions();
-    unlockAfterConnect();
+    setWindowState(WindowState::Connected);
 }
 
 void TForm1::showSectorCaptions()
 {
-    const QString sector = texts.captions[26];
+    const QString sector = texts.captions[Captions::Sector];
     const QString arrow = QStringLiteral("  ->");
     list2->clear();
     for (int n = 1; n <= kSectorBoxes; ++n) {
@@ -181,20 +177,8 @@ void TForm1::showSectorCaptions()
                              QString::number(n) + arrow + count;
         (new QListWidgetItem(item, list2))->setCheckState(Qt::Unchecked);
     }
-    const QString energy = texts.captions[50] + ':' + QString::number(kEnergyLogNumber) + arrow +
-                           QString::number(worker->sectorCount[kEnergyArea]);
+    const QString energy = texts.captions[Captions::Energy] + ':' + QString::number(kEnergyLogNumber) +
+                           arrow + QString::number(worker->sectorCount[kEnergyArea]);
     chkEnergy->setText(energy);
     (new QListWidgetItem(energy, list2))->setCheckState(Qt::Unchecked);
-}
-
-void TForm1::unlockAfterConnect()
-{
-    for (QCheckBox *box : chkSector)
-        box->show();
-    chkEnergy->show();
-    d1->setEnabled(true);
-    d2->setEnabled(true);
-    BitBtn3->setEnabled(true);
-    BitBtn2->setEnabled(true);
-    BitBtn4->setEnabled(true);
 }

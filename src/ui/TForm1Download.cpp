@@ -14,12 +14,6 @@
 #include <QTableView>
 #include <QTimer>
 
-namespace
-{
-constexpr int kEnergyColumns = 19;
-constexpr int kPausedCaption = 57;
-} // namespace
-
 void TForm1::sectorClicked(int box)
 {
     if (chkSector[size_t(box)]->isChecked())
@@ -111,23 +105,33 @@ void TForm1::d2Click()
         box->setChecked(false);
 }
 
-void TForm1::setSectorBoxesEnabled(bool enabled)
-{
-    for (QCheckBox *box : chkSector)
-        box->setEnabled(enabled);
-    chkEnergy->setEnabled(enabled);
-}
-
 // While a download runs nothing may use the link but the worker: no Connect, no Apply, no change of
 // mode (which would close the link under it). Paused, Connect and Apply end the download first; the
 // mode stays until then, as a request in flight may still hold the link.
-void TForm1::setDownloadLocks(bool locked)
+void TForm1::setWindowState(WindowState next)
 {
-    setSectorBoxesEnabled(!locked);
-    BitBtn1->setEnabled(!locked);
-    BitBtn3->setEnabled(!locked);
-    RadioButton1->setEnabled(!locked);
-    RadioButton2->setEnabled(!locked);
+    state = next;
+    const bool connected = next != WindowState::NotConnected;
+    const bool downloading = next == WindowState::Downloading;
+    const bool paused = next == WindowState::Paused;
+    BitBtn1->setEnabled(!downloading);
+    RadioButton1->setEnabled(!downloading && !paused);
+    RadioButton2->setEnabled(!downloading && !paused);
+    BitBtn3->setEnabled(connected && !downloading);
+    BitBtn4->setEnabled(connected);
+    for (QCheckBox *box : chkSector) {
+        box->setEnabled(!downloading);
+        box->setVisible(connected);
+    }
+    chkEnergy->setEnabled(!downloading);
+    chkEnergy->setVisible(connected);
+    list2->setEnabled(!downloading && !paused);
+    d1->setEnabled(connected);
+    d2->setEnabled(connected);
+    BitBtn2->setEnabled(connected);
+    // The grid's other uses are there when saving is.
+    for (QAction *action : {S1, Export1, Chart1})
+        action->setEnabled(saveOffered);
 }
 
 void TForm1::setLivePainting(bool live)
@@ -164,11 +168,9 @@ void TForm1::iSwitchLed1Change()
             selected[size_t(k)] = checked;
         anySelected = anySelected || checked;
     }
-    if (!anySelected) {
+    if (!anySelected && iSwitchLed1->isActive()) {
+        // Nothing to download: the switch springs back, and this handler runs again for the switch-off.
         iSwitchLed1->setActive(false);
-        // Switched off to pause after "Unselect All": the pause must still hold.
-        worker->suspend();
-        setLivePainting(true);
         return;
     }
 
@@ -177,26 +179,25 @@ void TForm1::iSwitchLed1Change()
         if (downloadPaused && selected != downloadSelection)
             endPausedDownload();
         downloadPaused = false;
-        setDownloadLocks(true);
         if (worker->readDone) {
             gridModel->clearCells();
             worker->recordCounter = 0;
         }
-        S1->setEnabled(true);
+        saveOffered = true;
         worker->selectAreas(selected);
         if (worker->totalToRead == 0) {
             iSwitchLed1->setActive(false);
-            setDownloadLocks(false);
+            setWindowState(state == WindowState::Paused ? WindowState::Completed : state);
             return;
         }
         downloadSelection = selected;
         worker->readDone = false;
-        list2->setEnabled(false);
+        setWindowState(WindowState::Downloading);
         if (selected[kEnergyArea]) {
             worker->setEnergyHeaders();
-            gridModel->setColumnCount(kEnergyColumns);
+            gridModel->setColumnCount(kEnergyGridColumns);
         } else {
-            setStatus(0, texts.captions[29]);
+            setStatus(StatusPanel::Message, texts.captions[Captions::ReadOk]);
             RebuildParameterView();
         }
         setLivePainting(false);
@@ -209,10 +210,8 @@ void TForm1::iSwitchLed1Change()
         if (!worker->readDone) {
             // The way out of a download that cannot finish: a new selection, Connect or Apply.
             downloadPaused = true;
-            setSectorBoxesEnabled(true);
-            BitBtn1->setEnabled(true);
-            BitBtn3->setEnabled(true);
-            setStatus(0, texts.captions[kPausedCaption]);
+            setWindowState(WindowState::Paused);
+            setStatus(StatusPanel::Message, texts.captions[Captions::Paused]);
         }
     }
 }
@@ -224,5 +223,5 @@ void TForm1::endPausedDownload()
     downloadPaused = false;
     worker->restartPass();
     worker->readDone = true;
-    enableDownloadControls();
+    setWindowState(WindowState::Completed);
 }

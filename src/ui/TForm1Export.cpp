@@ -1,4 +1,4 @@
-#include "ui/CsvExport.h"
+#include "text/CsvExport.h"
 #include "ui/GridModel.h"
 #include "ui/GridRecords.h"
 #include "ui/TForm1.h"

@@ -2,7 +2,7 @@
 #include "ui/GridViewModel.h"
 #include "ui/TForm1.h"
 
-#include "shell/TLabeledEdit.h"
+#include "widgets/TLabeledEdit.h"
 #include "widgets/TiLedRectangle.h"
 #include "widgets/TiSwitchLed.h"
 
@@ -36,11 +36,10 @@ constexpr int kClientHeight = 598;
 constexpr int kPanel1Width = 236;
 constexpr int kPanel2Width = 246;
 constexpr int kTopRowHeight = 318;
-constexpr int kGridColumns = 31;
 constexpr int kGridRows = 2;
 constexpr int kColumnWidth = 58;
 constexpr int kRowHeight = 20;
-constexpr int kStatusWidths[4] = {160, 110, 120, 150};
+constexpr int kStatusWidths[] = {160, 110, 120, 150}; // by StatusPanel
 constexpr int kDownloadRepaintMs = 300;
 
 template <typename T> T *named(T *widget, const char *name)
@@ -168,14 +167,12 @@ void TForm1::buildConfigurationPanel()
     CheckBox1 = named(new QCheckBox(Panel2), "CheckBox1");
     BitBtn3 = named(new QPushButton(Panel2), "BitBtn3");
     BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
-    BitBtn3->setEnabled(false);
     Label3 = named(new QLabel(Panel2), "Label3");
     Label4 = named(new QLabel(Panel2), "Label4");
     BitBtn4 = named(new QPushButton(Panel2), "BitBtn4");
     for (QWidget *hidden :
          {static_cast<QWidget *>(Label3), static_cast<QWidget *>(Label4), static_cast<QWidget *>(BitBtn4)})
         hidden->hide();
-    BitBtn4->setEnabled(false);
 
     auto *period = new QHBoxLayout;
     period->addWidget(LabeledEdit4, 1);
@@ -196,8 +193,6 @@ void TForm1::buildSectorPanel()
     PopupMenu1 = named(new QMenu(this), "PopupMenu1");
     d1 = named(PopupMenu1->addAction(QString()), "d1");
     d2 = named(PopupMenu1->addAction(QString()), "d2");
-    d1->setEnabled(false);
-    d2->setEnabled(false);
 
     auto *boxes = new QGridLayout;
     boxes->setHorizontalSpacing(12);
@@ -214,16 +209,12 @@ void TForm1::buildSectorPanel()
     for (QWidget *w : {static_cast<QWidget *>(GroupBox3), static_cast<QWidget *>(list2),
                        static_cast<QWidget *>(chkEnergy)})
         w->setContextMenuPolicy(Qt::CustomContextMenu);
-    for (QCheckBox *box : chkSector) {
+    for (QCheckBox *box : chkSector)
         box->setContextMenuPolicy(Qt::CustomContextMenu);
-        box->hide();
-    }
-    chkEnergy->hide();
 
     iSwitchLed1 = named(new TiSwitchLed(GroupBox3), "iSwitchLed1");
     BitBtn2 = named(new QPushButton(GroupBox3), "BitBtn2");
     BitBtn2->hide();
-    BitBtn2->setEnabled(false);
 
     auto *layout = new QVBoxLayout(GroupBox3);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -236,7 +227,7 @@ void TForm1::buildSectorPanel()
 void TForm1::buildGrid()
 {
     Panel3 = panel(this, "Panel3");
-    gridModel = new GridModel(kGridRows, kGridColumns, this);
+    gridModel = new GridModel(kGridRows, kSectorGridColumns, this);
     grid = named(new QTableView(Panel3), "grid");
     gridView = new GridViewModel(gridModel, this);
     grid->setModel(gridView);
@@ -258,15 +249,9 @@ void TForm1::buildGrid()
                           QAbstractItemView::AnyKeyPressed);
     PopupMenu2 = named(new QMenu(this), "PopupMenu2");
     S1 = named(PopupMenu2->addAction(QString()), "S1");
-    S1->setEnabled(false);
     Export1 = named(PopupMenu2->addAction(QString()), "Export1");
     PopupMenu2->addSeparator();
     Chart1 = named(PopupMenu2->addAction(QString()), "Chart1");
-    // The grid's other uses are there when saving is.
-    connect(S1, &QAction::changed, this, [this] {
-        Export1->setEnabled(S1->isEnabled());
-        Chart1->setEnabled(S1->isEnabled());
-    });
     downloadRepaint = new QTimer(this);
     downloadRepaint->setInterval(kDownloadRepaintMs);
     connect(downloadRepaint, &QTimer::timeout, this, &TForm1::repaintDownloadView);
@@ -280,7 +265,8 @@ void TForm1::buildStatusBar()
 {
     StatusBar1 = named(new QStatusBar(this), "StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
-    for (int i = 0; i < 4; ++i) {
+    static_assert(std::size(kStatusWidths) == size_t(StatusPanel::Count));
+    for (int i = 0; i < int(StatusPanel::Count); ++i) {
         auto *label = new QLabel(StatusBar1);
         label->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
         // A fixed size: a new text then needs no new layout of the bar.
@@ -329,5 +315,6 @@ void TForm1::resizeEvent(QResizeEvent *event)
     // Beyond the design size the grid takes two thirds of the extra height and the panels above it
     // (the parameter list with them) one third; status panel 0 takes the extra width.
     topRow->setFixedHeight(kTopRowHeight + std::max(height() - kClientHeight, 0) / 3);
-    statusPanel[0]->setFixedWidth(kStatusWidths[0] + std::max(width() - kClientWidth, 0));
+    statusPanel[size_t(StatusPanel::Message)]->setFixedWidth(kStatusWidths[0] +
+                                                             std::max(width() - kClientWidth, 0));
 }

@@ -54,7 +54,9 @@ void TForm1::setGridValues(int row, int firstColumn, std::span<const double> val
 
 void TForm1::writeRecordHeaders()
 {
-    gridModel->setCells(0, 0, {texts.captions[33], texts.captions[34], texts.captions[35]});
+    gridModel->setCells(
+        0, 0,
+        {texts.captions[Captions::RecordNo], texts.captions[Captions::Date], texts.captions[Captions::Time]});
 }
 
 int TForm1::gridColumnCount() const
@@ -89,17 +91,19 @@ void TForm1::showCurrentRow()
     grid->setCurrentIndex(gridView->index(pendingCurrentRow, column));
 }
 
-// Paused, panel 0 keeps saying so: the record still in flight must not make it read as running.
-void TForm1::setStatusText(int panel, const std::string &text)
+// Paused, the message panel keeps saying so: the record still in flight must not make it read as running.
+void TForm1::setStatusText(StatusPanel panel, const std::string &text)
 {
-    if (panel != 0 || !downloadPaused)
+    if (panel != StatusPanel::Message || !downloadPaused)
         setStatus(panel, fromDevice(text));
 }
 
 void TForm1::showStatusMessage(StatusMessage message)
 {
     if (!downloadPaused)
-        setStatus(0, texts.captions[message == StatusMessage::Completed ? 40 : 36]);
+        setStatus(StatusPanel::Message,
+                  texts.captions[message == StatusMessage::Completed ? Captions::ReadCompleted
+                                                                     : Captions::ReadingLog]);
 }
 
 bool TForm1::rxLampOn() const
@@ -118,8 +122,7 @@ void TForm1::setDownloadSwitch(bool on)
     iSwitchLed1->setActive(on);
 }
 
-void TForm1::enableDownloadControls()
+void TForm1::downloadCompleted()
 {
-    list2->setEnabled(true);
-    setDownloadLocks(false);
+    setWindowState(WindowState::Completed);
 }

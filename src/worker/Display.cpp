@@ -22,15 +22,15 @@ void comThread::showRecord()
     if (readDone) {
         view->showStatusMessage(WorkerView::StatusMessage::Completed);
         view->setDownloadSwitch(false); // its handler suspends this worker
-        view->enableDownloadControls();
+        view->downloadCompleted();
     }
     view->setGridRowCount(row + 2); // one empty row below the last record
     view->setGridCell(row, 0, parsedLog.recordNoText);
     view->setGridCell(row, 1, parsedLog.dateText);
     view->setGridCell(row, 2, parsedLog.timeText);
-    view->setStatusText(1, "Rec.Count: " + std::to_string(row));
-    view->setStatusText(2, positionText);
-    view->setStatusText(3, lastErrorText);
+    view->setStatusText(WorkerView::StatusPanel::Records, "Rec.Count: " + std::to_string(row));
+    view->setStatusText(WorkerView::StatusPanel::Position, positionText);
+    view->setStatusText(WorkerView::StatusPanel::Error, lastErrorText);
     view->setGridValues(row, 3, parsedLog.decodedValues);
     view->setGridCurrentRow(row);
 
@@ -39,7 +39,7 @@ void comThread::showRecord()
     view->setLamps(!rxWasOn, rxWasOn);
     if (!readDone) {
         if (rxWasOn)
-            view->setStatusText(0, "");
+            view->setStatusText(WorkerView::StatusPanel::Message, "");
         else
             view->showStatusMessage(WorkerView::StatusMessage::Reading);
     }

@@ -1,5 +1,6 @@
 #include "worker/comThread.h"
 
+#include "modbus/ModbusFrames.h"
 #include "model/RecordDecoding.h"
 
 #include <span>
@@ -7,7 +8,6 @@
 namespace
 {
 
-constexpr int kReadFileRecordFunction = 20;
 constexpr int kRetryPauseMs = 1000;
 constexpr int kRecordNumberByte = 3;
 constexpr int kFirstWordByte = 11;
@@ -96,18 +96,12 @@ bool comThread::readRecord(int area, int index)
 {
     positionText = positionOf(area, index);
 
-    const uint8_t request[] = {0x07,
-                               0x06,
-                               0x00,
-                               static_cast<uint8_t>(area),
-                               static_cast<uint8_t>(index >> 8),
-                               static_cast<uint8_t>(index & 0xFF),
-                               0x00,
-                               0x01};
+    uint8_t request[modbus::record_request::Length];
+    modbus::putRecordRequest(request, area, index);
     uint8_t reply[kRecordReplyLength] = {};
     std::lock_guard lock(linkMutex);
     const int result = exchange([&](MbusMasterFunctions &link) {
-        return link.customRequest(settings.slaveAddress, kReadFileRecordFunction, request, sizeof request,
+        return link.customRequest(settings.slaveAddress, modbus::ReadFileRecord, request, sizeof request,
                                   reply, kRecordReplyLength);
     });
     if (result != Success) {

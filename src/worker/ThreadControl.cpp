@@ -93,7 +93,7 @@ bool comThread::handOver(bool withEnergyHeaders)
         if (withEnergyHeaders) {
             energyHeaderSet = setEnergyHeaders();
             if (view)
-                view->setGridColumnCount(19);
+                view->setGridColumnCount(kEnergyGridColumns);
         }
         showRecord();
     });
@@ -103,7 +103,7 @@ bool comThread::showLinkError()
 {
     return runOnView([this] {
         if (view)
-            view->setStatusText(0, lastErrorText);
+            view->setStatusText(WorkerView::StatusPanel::Message, lastErrorText);
     });
 }
 

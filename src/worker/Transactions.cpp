@@ -1,14 +1,13 @@
 #include "worker/comThread.h"
 
+#include "modbus/ModbusFrames.h"
 #include "model/RecordDecoding.h"
 
 namespace
 {
 
-constexpr int kReadDeviceIdFunction = 43;
 constexpr int kShortIdReply = 117;
 constexpr int kLongIdReply = 134;
-constexpr int kFirstLengthByte = 7; // after MEI type, code, conformity, more, next id, count, first id
 
 constexpr int kRatioRef = 75;
 constexpr int kConfigRef = 306;
@@ -21,26 +20,21 @@ int16_t low16(int32_t value)
     return static_cast<int16_t>(value & 0xFFFF);
 }
 
-// Objects by position, ids ignored: 1 vendor, 2 model, 3 version, 6 serial.
-// Stops at the first object that would run past the reply; returns whether all
-// six objects fitted.
+// Objects by position: 1 vendor, 2 model, 3 version, 6 serial. Returns whether all six fitted;
+// those that did are kept.
 bool parseIdentity(const uint8_t *reply, int length, DEVICE_ID &id)
 {
     id = DEVICE_ID{};
     std::string *const fields[] = {&id.vendor, &id.model, &id.version, nullptr, nullptr, &id.serial};
-    int lengthPos = kFirstLengthByte;
-    for (std::string *field : fields) {
-        if (lengthPos >= length)
-            return false;
-        const int valuePos = lengthPos + 1;
-        const int valueLength = reply[lengthPos];
-        if (valuePos + valueLength > length)
-            return false;
-        if (field)
-            field->assign(reinterpret_cast<const char *>(reply + valuePos), valueLength);
-        lengthPos = valuePos + valueLength + 1; // skip the next object's id
+    constexpr int count = static_cast<int>(std::size(fields));
+    modbus::IdObject objects[count];
+    const int fitted = modbus::splitIdentification(reply, length, objects, count);
+    for (int i = 0; i < fitted; ++i) {
+        if (fields[i])
+            fields[i]->assign(reinterpret_cast<const char *>(objects[i].text),
+                              static_cast<size_t>(objects[i].length));
     }
-    return true;
+    return fitted == count;
 }
 
 } // namespace
@@ -50,13 +44,13 @@ bool comThread::readDeviceId()
     std::lock_guard lock(linkMutex);
     beginTransaction();
     clearRegisters();
-    const uint8_t request[] = {0x0E, 0x01, 0x00};
+    const uint8_t request[] = {modbus::MeiDeviceIdentification, modbus::ReadBasicIdentification, 0x00};
     uint8_t reply[kLongIdReply];
     int length = kShortIdReply;
     auto identify = [&](uint8_t *into, int intoLength) {
         return exchange([&](MbusMasterFunctions &link) {
-            return link.customRequest(settings.slaveAddress, kReadDeviceIdFunction, request, sizeof request,
-                                      into, intoLength);
+            return link.customRequest(settings.slaveAddress, modbus::EncapsulatedInterface, request,
+                                      sizeof request, into, intoLength);
         });
     };
     int result = identify(reply, length);

@@ -6,9 +6,16 @@
 #include <cstdint>
 #include <string>
 
+// COMSETT::mode; the settings file's MODE keeps the same numbers.
+namespace LinkMode
+{
+inline constexpr int16_t Tcp = 0; // Ethernet
+inline constexpr int16_t Rtu = 1; // serial line
+} // namespace LinkMode
+
 // Connection settings, filled by the window before connect().
 struct COMSETT {
-    int16_t mode = 0; // 0 Modbus TCP, 1 Modbus RTU
+    int16_t mode = LinkMode::Tcp;
     int32_t slaveAddress = 0;
     int32_t tcpPort = 0; // low 16 bits become the TCP master's port
     std::string comPort; // serial device path

@@ -33,6 +33,15 @@ class WorkerView
         Completed, // "Selected Log data read completed Succesfully..."
     };
 
+    // The status bar's panels, left to right.
+    enum class StatusPanel {
+        Message,  // the language's texts, the last error of a failed start
+        Records,  // "Rec.Count: 3"
+        Position, // "0A-0001"
+        Error,    // the stack's error text of the last record
+        Count
+    };
+
     virtual ~WorkerView() = default;
 
     virtual void post(std::function<void()> job) = 0;
@@ -50,9 +59,9 @@ class WorkerView
     virtual void setGridRowCount(int rows) = 0;
     virtual void setGridCurrentRow(int row) = 0;
 
-    // Status bar panels 0..3; the text as given.
-    virtual void setStatusText(int panel, const std::string &text) = 0;
-    // Status bar panel 0, the language's text for the message.
+    // The text as given.
+    virtual void setStatusText(StatusPanel panel, const std::string &text) = 0;
+    // The Message panel, the language's text for the message.
     virtual void showStatusMessage(StatusMessage message) = 0;
 
     // The "RX" (iLedRectangle1) and "TX" (iLedRectangle2) lamps.
@@ -62,6 +71,7 @@ class WorkerView
     // Sets the download switch iSwitchLed1; its change handler runs as for
     // an operator's click (switched off it pauses the worker).
     virtual void setDownloadSwitch(bool on) = 0;
-    // At completion: enables list2, chkSector1..15, chkEnergy, BitBtn1, BitBtn3.
-    virtual void enableDownloadControls() = 0;
+    // The last record of the download is shown: the window lets the operator
+    // choose, connect and apply again.
+    virtual void downloadCompleted() = 0;
 };

@@ -26,7 +26,7 @@ void comThread::setView(WorkerView *newView)
 
 MbusMasterFunctions &comThread::master()
 {
-    if (settings.mode == 1)
+    if (settings.mode == LinkMode::Rtu)
         return rtuMaster;
     return tcpMaster;
 }
@@ -49,7 +49,7 @@ bool comThread::connect()
     linkSettings = settings;
     traffic.reset(master().isOpen());
     const int result = openLink();
-    linkWanted[settings.mode == 1] = master().isOpen(); // also when the link was open already
+    linkWanted[settings.mode == LinkMode::Rtu] = master().isOpen(); // also when the link was open already
     return finishTransaction(result);
 }
 
@@ -77,12 +77,13 @@ void comThread::cancel()
 int comThread::openLink()
 {
     const COMSETT &s = linkSettings;
-    MbusMasterFunctions &link = s.mode == 1 ? static_cast<MbusMasterFunctions &>(rtuMaster) : tcpMaster;
+    MbusMasterFunctions &link =
+        s.mode == LinkMode::Rtu ? static_cast<MbusMasterFunctions &>(rtuMaster) : tcpMaster;
     // Refused while the link is open: new timings wait for the next connection.
     link.setPollDelay(s.pollDelay);
     link.setTimeout(s.timeout);
     link.setRetryCount(s.retryCount);
-    if (s.mode == 1)
+    if (s.mode == LinkMode::Rtu)
         return rtuMaster.open(s.comPort.c_str(), s.baudRate, kDataBits, kStopBits,
                               MbusSerialMasterProtocol::NoParity);
     tcpMaster.setPort(static_cast<unsigned short>(s.tcpPort));
@@ -92,11 +93,11 @@ int comThread::openLink()
 bool comThread::linkLost(int result) const
 {
     if (result == Success || result == Cancelled || settings.mode != linkSettings.mode ||
-        !linkWanted[settings.mode == 1])
+        !linkWanted[settings.mode == LinkMode::Rtu])
         return false;
     // A serial port that takes no request is gone (an adapter unplugged, the
     // far end of a pseudo-terminal closed), or it failed to open again.
-    if (settings.mode == 1)
+    if (settings.mode == LinkMode::Rtu)
         return result == SendTimeout || result == IoError || !rtuMaster.isOpen();
     // The peer closed the connection, or the master's own reconnect failed.
     return result == ConnectionClosed || !tcpMaster.isOpen();
@@ -110,11 +111,11 @@ void comThread::closeLink(int mode)
 
 void comThread::closeLinkLocked(int mode)
 {
-    if (mode == 1)
+    if (mode == LinkMode::Rtu)
         rtuMaster.close();
     else
         tcpMaster.close();
-    linkWanted[mode == 1] = false;
+    linkWanted[mode == LinkMode::Rtu] = false;
 }
 
 void comThread::selectAreas(const std::array<bool, kAreaCount> &selected)

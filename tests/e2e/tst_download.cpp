@@ -215,6 +215,14 @@ class TestDownload : public QObject, public WindowFixture
         QTest::qWait(200);
         QCOMPARE(form->gridModel->rowCount(), rows);
         QCOMPARE(form->grid->model()->rowCount(), rows); // the view is live again
+        // A pause like any other: the way out is open, and the same selection again resumes it.
+        QCOMPARE(statusText(*form, 0), pausedText);
+        QVERIFY(form->chkSector[1]->isEnabled() && form->BitBtn1->isEnabled() && form->BitBtn3->isEnabled());
+        select(*form, {0});
+        clickSwitch(*form);
+        QVERIFY(waitCompleted(*form));
+        QCOMPARE(form->gridModel->rowCount(), 202);
+        verifyUnlocked();
     }
 
     void newDownloadEmptiesTheGrid()
@@ -259,6 +267,50 @@ class TestDownload : public QObject, public WindowFixture
         clickSwitch(*form);
         QVERIFY(waitCompleted(*form));
         QVERIFY(saveScreenshot(*form, file));
+    }
+
+    // In every state of the window a language switch leaves each control as enabled as it was.
+    void languageKeepsTheControlsOfEachState()
+    {
+        QVERIFY(startTcp({"--records", recordsArg({{0, 200}}), "--delay", "15"}));
+        const auto enabled = [this] {
+            QList<bool> states;
+            for (QWidget *w :
+                 {static_cast<QWidget *>(form->BitBtn1), static_cast<QWidget *>(form->BitBtn3),
+                  static_cast<QWidget *>(form->RadioButton1), static_cast<QWidget *>(form->RadioButton2),
+                  static_cast<QWidget *>(form->chkEnergy), static_cast<QWidget *>(form->list2)})
+                states << w->isEnabled();
+            for (QCheckBox *box : form->chkSector)
+                states << box->isEnabled();
+            for (QAction *action : {form->d1, form->d2, form->S1, form->Export1, form->Chart1})
+                states << action->isEnabled();
+            return states;
+        };
+        const auto switchLanguageAndCompare = [&](TForm1::WindowState state) {
+            QCOMPARE(form->windowState(), state);
+            const QList<bool> before = enabled();
+            form->ApplyLanguage(0);
+            QCOMPARE(enabled(), before);
+            form->ApplyLanguage(1);
+            QCOMPARE(enabled(), before);
+        };
+        switchLanguageAndCompare(TForm1::WindowState::Connected);
+        QVERIFY(form->d1->isEnabled() && !form->S1->isEnabled());
+
+        select(*form, {0});
+        clickSwitch(*form);
+        QTRY_VERIFY_WITH_TIMEOUT(form->gridModel->rowCount() > 5, 20000);
+        switchLanguageAndCompare(TForm1::WindowState::Downloading);
+        QVERIFY(!form->BitBtn1->isEnabled() && form->S1->isEnabled() && form->Chart1->isEnabled());
+
+        clickSwitch(*form);
+        switchLanguageAndCompare(TForm1::WindowState::Paused);
+        QVERIFY(form->BitBtn1->isEnabled() && !form->RadioButton1->isEnabled());
+
+        clickSwitch(*form);
+        QVERIFY(waitCompleted(*form));
+        switchLanguageAndCompare(TForm1::WindowState::Completed);
+        verifyUnlocked();
     }
 
     // Nothing selected, or only empty logs: the switch springs back and nothing starts.

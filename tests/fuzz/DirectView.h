@@ -55,7 +55,10 @@ class DirectView : public WorkerView
         rowCount = rows;
     }
     void setGridCurrentRow(int row) override { FUZZ_CHECK(row > 0 && row < rowCount); }
-    void setStatusText(int panel, const std::string &) override { FUZZ_CHECK(panel >= 0 && panel <= 3); }
+    void setStatusText(StatusPanel panel, const std::string &) override
+    {
+        FUZZ_CHECK(panel >= StatusPanel::Message && panel < StatusPanel::Count);
+    }
     void showStatusMessage(StatusMessage) override {}
     bool rxLampOn() const override { return rx; }
     void setLamps(bool rxOn, bool txOn) override
@@ -64,7 +67,7 @@ class DirectView : public WorkerView
         rx = rxOn;
     }
     void setDownloadSwitch(bool on) override { downloadSwitch = on; }
-    void enableDownloadControls() override {}
+    void downloadCompleted() override {}
 
     bool downloadSwitch = true;
     int valuesShown = 0;

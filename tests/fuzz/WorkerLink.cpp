@@ -4,13 +4,13 @@
 
 WorkerLink::WorkerLink()
 {
-    worker.settings.mode = 0;
+    worker.settings.mode = LinkMode::Tcp;
     open();
 }
 
 void WorkerLink::open()
 {
-    worker.closeLink(0);
+    worker.closeLink(LinkMode::Tcp);
     MbusTcpMasterProtocol &master = worker.tcpMaster;
     master.setTimeout(kFuzzTimeoutMs);
     master.setRetryCount(0);

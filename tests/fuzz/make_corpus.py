@@ -176,9 +176,82 @@ def settings():
         write("settings", name, data)
 
 
+def frames():
+    # how, slave, function, reply length, [unit], [function], data
+    built, exc, raw_kind = 0, 2, 3
+    foreign_unit, foreign_function, damaged, any_header = 4, 8, 16, 32
+    seeds = {
+        "registers": bytes([built, 1, 3]) + w(5) + registers(0x1234, 0xABCD),
+        "one_byte": bytes([built, 9, 20]) + w(1) + bytes([0x42]),
+        "longest": bytes([built, 247, 43]) + w(260) + bytes(range(256)) + bytes(4),
+        "exception": bytes([exc, 1, 16]) + w(4) + bytes([2]),
+        "exception_high": bytes([exc, 1, 3]) + w(3) + bytes([0x85]),
+        "foreign_unit": bytes([built | foreign_unit, 1, 3]) + w(3) + bytes([2]) + registers(7),
+        "unit_zero": bytes([built | foreign_unit, 5, 3]) + w(3) + bytes([0]) + registers(7),
+        "foreign_function": bytes([built | foreign_function, 1, 3]) + w(3) + bytes([4]) + registers(7),
+        "exception_of_other": bytes([exc | foreign_function, 1, 3]) + w(3) + bytes([16, 2]),
+        "damaged": bytes([built | damaged, 1, 3]) + w(3) + registers(7),
+        "any_header": bytes([built | any_header, 1, 3]) + w(3) + registers(7) + bytes([0, 7, 0, 9, 0, 99]),
+        "raw": bytes([raw_kind, 1, 3]) + w(3) + w(9) + bytes([0, 0, 0, 0, 0, 5, 1, 3, 2]),
+    }
+    for target in ("frame_rtu_reply", "frame_tcp_reply"):
+        for name, data in seeds.items():
+            write(target, name, data)
+
+    # records: a flag byte picks the record request (odd) or the identification (even)
+    ident = bytes([6, 1]) + bytes([3]) + b"KTR" + bytes([5]) + b"KTR58" + bytes([2]) + b"V3" + bytes([0, 0, 4]) + b"1234"
+    seeds = {
+        "request": bytes([1]) + w(15, 0x1234) + bytes([8, 7, 6, 0, 2, 0, 9, 0, 1]),
+        "request_two": bytes([1]) + w(0, 0) + bytes([15, 14]) + bytes([6, 0, 1, 0, 0, 0, 1]) * 2,
+        "request_type": bytes([1]) + w(1, 1) + bytes([8, 7, 5, 0, 1, 0, 1, 0, 1]),
+        "identity_built": ident,
+        "identity_raw": bytes([0, 6, 0]) + identity(b"Vendor", b"KTR-58-168", b"1.2", b"SN1"),
+        "identity_overrun": bytes([0, 6, 0]) + bytes([0x0E, 1, 1, 0, 0, 6, 0, 200]) + bytes(20),
+    }
+    for name, data in seeds.items():
+        write("frame_records", name, data)
+
+    # sim: a flag byte picks the framer (odd: baud flag, then pause, burst length, bytes, idle flag)
+    # or one PDU (even)
+    def rtu(*pdu_bytes):
+        f = bytes(pdu_bytes)
+        crc = crc16(f)
+        return f + bytes([crc & 0xFF, crc >> 8])
+
+    read = rtu(1, 3, 0, 74, 0, 2)
+    record = rtu(1, 20, 7, 6, 0, 1, 0, 4, 0, 1)
+    ident_req = rtu(1, 43, 0x0E, 1, 0)
+    write_req = rtu(1, 16, 1, 49, 0, 1, 2, 0, 60)
+    seeds = {
+        "pdu_read": bytes([0]) + bytes([3, 0, 74, 0, 2]),
+        "pdu_counts": bytes([0]) + bytes([3, 4, 0, 0, 17]),
+        "pdu_write": bytes([0]) + bytes([16, 1, 49, 0, 2, 4, 0, 1, 0, 2]),
+        "pdu_record": bytes([0]) + bytes([20, 7, 6, 0, 15, 0, 3, 0, 1]),
+        "pdu_identity": bytes([0]) + bytes([43, 0x0E, 1, 0]),
+        "pdu_object": bytes([0]) + bytes([43, 0x0E, 4, 5]),
+        "pdu_unknown": bytes([0]) + bytes([8, 0, 0]),
+        "line": bytes([1, 1]) + b"".join(bytes([50, len(f)]) + f + bytes([1]) for f in (read, record, ident_req, write_req)),
+        "line_split": bytes([1, 0]) + bytes([0, 3]) + record[:3] + bytes([0]) + bytes([1, len(record) - 3])
+        + record[3:] + bytes([0]),
+        "line_noise": bytes([1, 1]) + bytes([0, 5, 1, 99, 1, 2, 3, 1]) + bytes([100, len(read)]) + read + bytes([1]),
+    }
+    for name, data in seeds.items():
+        write("sim_request", name, data)
+
+
+def crc16(data):
+    crc = 0xFFFF
+    for b in data:
+        crc ^= b
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+    return crc
+
+
 if __name__ == "__main__":
     transport()
     worker_identity()
     worker_records()
     decoders()
     settings()
+    frames()

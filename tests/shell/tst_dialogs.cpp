@@ -3,7 +3,7 @@
 
 #include "shell/TForm2.h"
 #include "shell/TForm3.h"
-#include "shell/TLabeledEdit.h"
+#include "widgets/TLabeledEdit.h"
 #include "worker/WorkerTypes.h"
 
 #include <QLabel>

@@ -9,9 +9,9 @@
 #include "LoopbackSocket.h"
 #include "SimProcess.h"
 
-#include "shell/TLabeledEdit.h"
 #include "ui/GridModel.h"
 #include "ui/TForm1.h"
+#include "widgets/TLabeledEdit.h"
 #include "widgets/TiLedRectangle.h"
 #include "widgets/TiSwitchLed.h"
 #include "worker/comThread.h"

@@ -149,10 +149,10 @@ size_t RecordingView::queuedJobs() const
     return queue.size();
 }
 
-std::string RecordingView::status(int panel) const
+std::string RecordingView::status(StatusPanel panel) const
 {
     std::lock_guard lock(mutex);
-    return panels[panel];
+    return panels[size_t(panel)];
 }
 
 int RecordingView::completions() const
@@ -254,9 +254,9 @@ void RecordingView::setGridCurrentRow(int row)
         record.time = cellAt(row, 2);
         for (int c = 3; c < 34; ++c)
             record.values.push_back(valueAt(row, c));
-        record.counterText = panels[1];
-        record.positionText = panels[2];
-        record.errorText = panels[3];
+        record.counterText = panels[size_t(StatusPanel::Records)];
+        record.positionText = panels[size_t(StatusPanel::Position)];
+        record.errorText = panels[size_t(StatusPanel::Error)];
         record.columnCount = columns;
         records.push_back(record);
         hook = afterShow;
@@ -266,20 +266,20 @@ void RecordingView::setGridCurrentRow(int row)
     changedNow();
 }
 
-void RecordingView::setStatusText(int panel, const std::string &text)
+void RecordingView::setStatusText(StatusPanel panel, const std::string &text)
 {
     std::lock_guard lock(mutex);
-    panels[panel] = text;
+    panels[size_t(panel)] = text;
 }
 
 void RecordingView::showStatusMessage(StatusMessage message)
 {
     std::lock_guard lock(mutex);
     if (message == StatusMessage::Completed) {
-        panels[0] = "Selected Log data read completed Succesfully...";
+        panels[size_t(StatusPanel::Message)] = "Selected Log data read completed Succesfully...";
         ++completed;
     } else {
-        panels[0] = " Reading Log ...";
+        panels[size_t(StatusPanel::Message)] = " Reading Log ...";
     }
 }
 
@@ -309,7 +309,7 @@ void RecordingView::setDownloadSwitch(bool on)
     }
 }
 
-void RecordingView::enableDownloadControls()
+void RecordingView::downloadCompleted()
 {
     std::lock_guard lock(mutex);
     ++enabled;

@@ -46,7 +46,7 @@ class RecordingView : public WorkerView
     std::vector<Shown> shown() const;
     size_t shownCount() const;
     std::string cell(int row, int column) const;
-    std::string status(int panel) const;
+    std::string status(StatusPanel panel) const;
     int completions() const;
     bool switchOn() const;
     int enableCalls() const;
@@ -68,12 +68,12 @@ class RecordingView : public WorkerView
     void setGridColumnCount(int columns) override;
     void setGridRowCount(int rows) override;
     void setGridCurrentRow(int row) override;
-    void setStatusText(int panel, const std::string &text) override;
+    void setStatusText(StatusPanel panel, const std::string &text) override;
     void showStatusMessage(StatusMessage message) override;
     bool rxLampOn() const override;
     void setLamps(bool rxOn, bool txOn) override;
     void setDownloadSwitch(bool on) override;
-    void enableDownloadControls() override;
+    void downloadCompleted() override;
 
   private:
     void uiLoop();
@@ -95,7 +95,7 @@ class RecordingView : public WorkerView
     std::vector<std::vector<std::string>> cells;
     std::vector<std::vector<double>> values;
     std::vector<Shown> records;
-    std::string panels[4];
+    std::string panels[size_t(StatusPanel::Count)];
     int columns = 31;
     int rows = 2;
     int current = 0;

@@ -8,7 +8,7 @@
 
 void useTcp(comThread &worker, int port, int timeoutMs)
 {
-    worker.settings.mode = 0;
+    worker.settings.mode = LinkMode::Tcp;
     worker.settings.host = "127.0.0.1";
     worker.settings.tcpPort = port;
     worker.settings.slaveAddress = 1;
@@ -18,7 +18,7 @@ void useTcp(comThread &worker, int port, int timeoutMs)
 
 void useRtu(comThread &worker, const std::string &path, int timeoutMs)
 {
-    worker.settings.mode = 1;
+    worker.settings.mode = LinkMode::Rtu;
     worker.settings.comPort = path;
     worker.settings.baudRate = 38400;
     worker.settings.slaveAddress = 1;
@@ -123,4 +123,28 @@ std::vector<std::string> sectorPositions(int area, int count)
     for (int i = 0; i < count; ++i)
         out.push_back(positionOf(area, i));
     return out;
+}
+
+std::string transportName(const testing::TestParamInfo<Transport> &info)
+{
+    return info.param == Transport::Rtu ? "Rtu" : "Tcp";
+}
+
+testing::AssertionResult WorkerOnSim::startSim(Transport transport, const std::vector<std::string> &args)
+{
+    if (transport == Transport::Rtu ? sim.startPty(args) : sim.startTcp(args))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << sim.error();
+}
+
+testing::AssertionResult WorkerOnSim::connectWorker(Transport transport, int timeoutMs, int viaPort)
+{
+    if (transport == Transport::Rtu)
+        useRtu(worker, sim.ptyPath(), timeoutMs);
+    else
+        useTcp(worker, viaPort != 0 ? viaPort : sim.tcpPort(), timeoutMs);
+    auto connected = connectAndConfigure(worker);
+    if (connected)
+        worker.setView(&view);
+    return connected;
 }

@@ -2,19 +2,20 @@
 
 #include "Identity.h"
 
+#include "modbus/ModbusFrames.h"
+
 #include <algorithm>
 
 namespace
 {
 
-enum Function : uint8_t {
-    ReadHoldingRegisters = 3,
-    WriteMultipleRegisters = 16,
-    ReadFileRecord = 20,
-    EncapsulatedInterface = 43,
-};
-
-enum Exception : uint8_t { IllegalFunction = 1, IllegalDataAddress = 2, IllegalDataValue = 3 };
+using modbus::EncapsulatedInterface;
+using modbus::IllegalDataAddress;
+using modbus::IllegalDataValue;
+using modbus::IllegalFunction;
+using modbus::ReadFileRecord;
+using modbus::ReadHoldingRegisters;
+using modbus::WriteMultipleRegisters;
 
 // Protocol addresses (reference - 1) of the register blocks.
 constexpr int ratioAddress = 74;   // 75..76
@@ -23,12 +24,11 @@ constexpr int configWords = 31;
 constexpr int countsAddress = 1024; // 1025..1041
 constexpr int countsWords = 17;
 
-constexpr uint8_t meiDeviceIdentification = 0x0E;
 constexpr uint8_t emptySlot = 255;
 
 std::vector<uint8_t> exception(uint8_t function, uint8_t code)
 {
-    return {static_cast<uint8_t>(function | 0x80), code};
+    return {static_cast<uint8_t>(function | modbus::ExceptionFlag), code};
 }
 
 int be16(const uint8_t *p)
@@ -106,7 +106,7 @@ std::vector<uint8_t> Analyzer::readRegisters(const uint8_t *data, size_t length)
     if (length != 4)
         return exception(ReadHoldingRegisters, IllegalDataValue);
     int start = be16(data), count = be16(data + 2);
-    if (count < 1 || count > 125)
+    if (count < 1 || count > modbus::MaxReadRegisters)
         return exception(ReadHoldingRegisters, IllegalDataValue);
     // A read may not run from one block into the next.
     auto block = [](int address) {
@@ -134,7 +134,8 @@ std::vector<uint8_t> Analyzer::writeRegisters(const uint8_t *data, size_t length
     if (length < 5)
         return exception(WriteMultipleRegisters, IllegalDataValue);
     int start = be16(data), count = be16(data + 2);
-    if (count < 1 || count > 123 || data[4] != 2 * count || length != 5 + 2 * static_cast<size_t>(count))
+    if (count < 1 || count > modbus::MaxWriteRegisters || data[4] != 2 * count ||
+        length != 5 + 2 * static_cast<size_t>(count))
         return exception(WriteMultipleRegisters, IllegalDataValue);
     if (start < configAddress || start + count > configAddress + configWords)
         return exception(WriteMultipleRegisters, IllegalDataAddress);
@@ -164,12 +165,10 @@ std::optional<std::array<uint8_t, recordReplyLength>> Analyzer::record(int area,
 
 std::vector<uint8_t> Analyzer::readFileRecord(const uint8_t *data, size_t length) const
 {
-    // One sub-request of 7 bytes: reference type, file, record number, record length.
-    if (length < 1 || data[0] < 7 || data[0] > 0xF5 || data[0] % 7 != 0 || length != 1u + data[0])
-        return exception(ReadFileRecord, IllegalDataValue);
-    if (data[0] != 7 || data[1] != 6 || be16(data + 6) != 1)
-        return exception(ReadFileRecord, IllegalDataAddress);
-    auto r = record(be16(data + 2), be16(data + 4));
+    modbus::RecordRequest request;
+    if (const uint8_t code = modbus::parseRecordRequest(data, length, request))
+        return exception(ReadFileRecord, code);
+    auto r = record(request.file, request.record);
     if (!r)
         return exception(ReadFileRecord, IllegalDataAddress);
     std::vector<uint8_t> reply{ReadFileRecord};
@@ -179,12 +178,12 @@ std::vector<uint8_t> Analyzer::readFileRecord(const uint8_t *data, size_t length
 
 std::vector<uint8_t> Analyzer::identify(const uint8_t *data, size_t length) const
 {
-    if (length < 1 || data[0] != meiDeviceIdentification)
+    if (length < 1 || data[0] != modbus::MeiDeviceIdentification)
         return exception(EncapsulatedInterface, IllegalFunction);
-    if (length != 3 || data[1] < 1 || data[1] > 4)
+    if (length != 3 || data[1] < modbus::ReadBasicIdentification || data[1] > modbus::ReadOneObject)
         return exception(EncapsulatedInterface, IllegalDataValue);
     std::vector<uint8_t> reply{EncapsulatedInterface};
-    if (data[1] == 4) {
+    if (data[1] == modbus::ReadOneObject) {
         auto object = identificationObject(options, data[2]);
         if (!object)
             return exception(EncapsulatedInterface, IllegalDataAddress);

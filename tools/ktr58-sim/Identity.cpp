@@ -2,6 +2,8 @@
 
 #include "Random.h"
 
+#include "modbus/ModbusNumbers.h"
+
 #include <array>
 #include <string>
 
@@ -55,7 +57,8 @@ int minimumIdLength(const SimOptions &options)
 
 std::vector<uint8_t> identificationReply(const SimOptions &options, uint8_t readCode)
 {
-    std::vector<uint8_t> reply{0x0E, readCode, conformityLevel, 0x00, 0x00, objectCount};
+    std::vector<uint8_t> reply{
+        modbus::MeiDeviceIdentification, readCode, conformityLevel, 0x00, 0x00, objectCount};
     uint8_t id = 0;
     for (const std::string &text : objects(options)) {
         reply.push_back(id++);
@@ -70,8 +73,9 @@ std::optional<std::vector<uint8_t>> identificationObject(const SimOptions &optio
     if (objectId >= objectCount)
         return std::nullopt;
     const std::string text = objects(options)[objectId];
-    std::vector<uint8_t> reply{0x0E, 0x04, conformityLevel, 0x00,
-                               0x00, 1,    objectId,        static_cast<uint8_t>(text.size())};
+    std::vector<uint8_t> reply{
+        modbus::MeiDeviceIdentification,  modbus::ReadOneObject, conformityLevel, 0x00, 0x00, 1, objectId,
+        static_cast<uint8_t>(text.size())};
     reply.insert(reply.end(), text.begin(), text.end());
     return reply;
 }

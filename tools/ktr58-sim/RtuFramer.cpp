@@ -1,6 +1,7 @@
 #include "RtuFramer.h"
 
 #include "modbus/Crc16.h"
+#include "modbus/ModbusNumbers.h"
 
 namespace
 {
@@ -16,7 +17,7 @@ long requestLength(const std::vector<uint8_t> &f)
     switch (f[1]) {
     case 1:
     case 2:
-    case 3:
+    case modbus::ReadHoldingRegisters:
     case 4:
     case 5:
     case 6:
@@ -28,17 +29,17 @@ long requestLength(const std::vector<uint8_t> &f)
     case 17:
         return 4;
     case 15:
-    case 16:
+    case modbus::WriteMultipleRegisters:
         return f.size() < 7 ? 0 : 9 + f[6];
-    case 20:
+    case modbus::ReadFileRecord:
     case 21:
         return f.size() < 3 ? 0 : 5 + f[2];
     case 22:
         return 10;
     case 23:
         return f.size() < 11 ? 0 : 13 + f[10];
-    case 43:
-        return f.size() < 3 ? 0 : f[2] == 0x0E ? 7 : -1;
+    case modbus::EncapsulatedInterface:
+        return f.size() < 3 ? 0 : f[2] == modbus::MeiDeviceIdentification ? 7 : -1;
     default:
         return -1;
     }

@@ -2,6 +2,8 @@
 
 #include "Log.h"
 
+#include "modbus/ModbusNumbers.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -19,7 +21,7 @@
 namespace
 {
 
-constexpr size_t mbapLength = 7;
+constexpr size_t mbapLength = modbus::MbapLength;
 constexpr int maxMbapLength = 254; // unit identifier + a PDU of at most 253 bytes
 
 struct Connection {
@@ -86,7 +88,8 @@ bool serveInput(Connection &c, const SimOptions &o, Responder &responder, const 
         std::vector<uint8_t> request(c.input.begin(), c.input.begin() + static_cast<long>(frameLength));
         c.input.erase(c.input.begin(), c.input.begin() + static_cast<long>(frameLength));
 
-        std::optional<Reply> reply = responder.respond(request[6], request.data() + 7, frameLength - 7);
+        std::optional<Reply> reply =
+            responder.respond(request[6], request.data() + mbapLength, frameLength - mbapLength);
         if (!reply)
             continue;
         if (o.delayMs > 0 && !stop.sleep(o.delayMs))

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// Indices of LANGUAGE::messages; the numbers are the tables' own and never change.
+namespace Messages
+{
+enum Id : int {
+    NotEnoughInput = 0,
+    NoSector = 1,
+    ConnectionFailed = 2,
+    TooManyParameters = 3,
+    ConfirmApply = 4,
+    Applied = 5,
+    LogPeriodRange = 6,
+    CloseUnsaved = 7,
+};
+} // namespace Messages
+
+// Indices of LANGUAGE::captions; gaps are captions no window shows.
+namespace Captions
+{
+enum Id : int {
+    SerialPort = 0,
+    Ethernet = 1,
+    HostIp = 2,
+    HostPort = 3,
+    ModbusAddress = 4,
+    ChooseParameters = 8,
+    LogPeriod = 9,
+    Apply = 10,
+    SaveToFileLabel = 11,
+    Save = 12,
+    Title = 13,
+    Connect = 14,
+    SelectSectors = 15,
+    PullRecords = 16,
+    FileName = 17,
+    ComPort = 18,
+    BaudRate = 19,
+    SerialAddress = 20,
+    Vendor = 21,
+    Model = 22,
+    SerialNumber = 23,
+    Version = 24,
+    EventLog = 25,
+    Sector = 26,
+    SelectAll = 27,
+    UnselectAll = 28,
+    ReadOk = 29,
+    WriteOk = 30,
+    ReadFailed = 31,
+    WriteFailed = 32,
+    RecordNo = 33,
+    Date = 34,
+    Time = 35,
+    ReadingLog = 36,
+    Pause = 37,
+    SaveToFile = 38,
+    ReadCompleted = 40,
+    GridHint = 41,
+    Timings = 42,
+    TimeOut = 43,
+    PollDelay = 44,
+    ModeHint = 45,
+    TimingsHint = 46,
+    DeviceInformation = 47,
+    ParametersHint = 48,
+    SectorsHint = 49,
+    Energy = 50,
+    Connecting = 51,
+    ReadingIdentity = 52,
+    ReadingConfiguration = 53,
+    ReadingCounts = 54,
+    WritingConfiguration = 55,
+    Cancel = 56,
+    Paused = 57,
+    ChartMenu = 60,
+    ExportMenu = 61,
+    ChartTitle = 62,
+    SavePicture = 63,
+    Minimum = 64,
+    Maximum = 65,
+    Average = 66,
+    Parameter = 67,
+    ChartHint = 68,
+};
+} // namespace Captions
+
+// The main window's texts: message box texts and all other captions, hints and labels.
+// All empty until filled.
+struct LANGUAGE {
+    std::array<QString, 128> messages;
+    std::array<QString, 128> captions;
+};
+
+// Fills the tables for lang 0 (Turkish) or 1 (English); any other value fills nothing.
+// Entries no language uses stay as they are.
+void fillLanguageTexts(LANGUAGE &texts, int lang);

@@ -1,0 +1,91 @@
+#include "text/CodePage1254.h"
+#include "text/Language.h"
+
+#include <QTest>
+
+class LanguageTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void fillsTheChosenLanguage();
+    void blanksBelongToTheTexts();
+    void otherLanguagesFillNothing();
+    void turkishFitsTheCodePage();
+};
+
+namespace
+{
+int filled(const std::array<QString, 128> &table)
+{
+    return int(std::count_if(table.begin(), table.end(), [](const QString &t) { return !t.isEmpty(); }));
+}
+} // namespace
+
+void LanguageTest::fillsTheChosenLanguage()
+{
+    LANGUAGE english;
+    fillLanguageTexts(english, 1);
+    LANGUAGE turkish;
+    fillLanguageTexts(turkish, 0);
+    for (const LANGUAGE *texts : {&english, &turkish}) {
+        QCOMPARE(filled(texts->messages), 8);
+        QCOMPARE(filled(texts->captions),
+                 63); // 47 of the window, 7 of busy transactions, 9 of export and chart
+        for (int unused : {5, 6, 7, 39, 58})
+            QVERIFY(texts->captions[unused].isEmpty());
+    }
+    QCOMPARE(english.captions[13], QString("PULLREC "));
+    QCOMPARE(turkish.captions[13], QString("LOG Okuma "));
+    QCOMPARE(english.captions[14], QString("Connect"));
+    QCOMPARE(turkish.captions[14], QString::fromUtf8("Bağlan"));
+    QCOMPARE(english.captions[20], QString("ModBus Adsress (1-247)"));
+    QCOMPARE(english.messages[0], QString("Not Enough Input... Please check communication parameters"));
+    QCOMPARE(turkish.messages[2],
+             QString::fromUtf8("BAĞLANTI HATASI. Lütfen ayarları ve bağlantıları kontrol ediniz!"));
+    QCOMPARE(turkish.messages[5],
+             QString::fromUtf8("İşlem başarıyla gerçekleştirildi, Lütfen, yeni Bilgileri "
+                               "okumadan önce bu Uygulamayı yeniden başlatınız."));
+}
+
+void LanguageTest::blanksBelongToTheTexts()
+{
+    LANGUAGE english;
+    fillLanguageTexts(english, 1);
+    LANGUAGE turkish;
+    fillLanguageTexts(turkish, 0);
+    QCOMPARE(english.captions[40], QString("Selected Log data read completed Succesfully..."));
+    QCOMPARE(turkish.captions[40], QString::fromUtf8(" Seçilen bilgiler başarıyla okundu..."));
+    QCOMPARE(turkish.captions[16], QString("Bilgileri Oku "));
+    QCOMPARE(english.captions[16], QString("Pull REC(s)..."));
+    QCOMPARE(english.captions[36], QString(" Reading Log ..."));
+    QCOMPARE(english.captions[49], QString("Select the 1000 records to download from the device... "));
+    QCOMPARE(turkish.captions[49], QString::fromUtf8("Okumak istediğiniz 1000 veriyi seçiniz... "));
+    QCOMPARE(english.captions[50], QString("Energy "));
+    QCOMPARE(turkish.captions[50], QString("Enerji "));
+}
+
+void LanguageTest::otherLanguagesFillNothing()
+{
+    for (int lang : {-1, 2, 7}) {
+        LANGUAGE texts;
+        fillLanguageTexts(texts, lang);
+        QCOMPARE(filled(texts.messages) + filled(texts.captions), 0);
+    }
+    LANGUAGE kept;
+    fillLanguageTexts(kept, 1);
+    fillLanguageTexts(kept, 7);
+    QCOMPARE(kept.captions[14], QString("Connect"));
+}
+
+void LanguageTest::turkishFitsTheCodePage()
+{
+    LANGUAGE turkish;
+    fillLanguageTexts(turkish, 0);
+    for (const auto *table : {&turkish.messages, &turkish.captions})
+        for (const QString &text : *table)
+            QCOMPARE(QString(decode1254(encode1254(text))), text);
+}
+
+QTEST_APPLESS_MAIN(LanguageTest)
+#include "tst_language.moc"

@@ -1,0 +1,200 @@
+#include "RecordingView.h"
+#include "SimProcess.h"
+#include "WorkerHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace
+{
+
+const std::vector<std::string> kSimArgs = {"--records", "3,2,4,0,0,0,0,0,0,0,0,0,0,0,0,2", "--seed", "7"};
+
+class Download : public testing::TestWithParam<bool> // true: RTU over a pty
+{
+  protected:
+    void SetUp() override
+    {
+        std::vector<std::string> args = kSimArgs;
+        args.insert(args.end(), {"--log", logPath});
+        if (GetParam()) {
+            ASSERT_TRUE(sim.startPty(args)) << sim.error();
+            useRtu(worker, sim.ptyPath());
+        } else {
+            ASSERT_TRUE(sim.startTcp(args)) << sim.error();
+            useTcp(worker, sim.tcpPort());
+        }
+        ASSERT_TRUE(connectAndConfigure(worker));
+        worker.setView(&view);
+    }
+
+    // Each shown record, in order, is the predicted record of (area, index).
+    void expectShown(const std::vector<std::pair<int, int>> &order)
+    {
+        const auto shown = view.shown();
+        ASSERT_EQ(shown.size(), order.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            const auto [area, index] = order[i];
+            const ExpectedRecord expected = predictRecord(worker, area, index, kSimArgs);
+            SCOPED_TRACE(positionOf(area, index));
+            EXPECT_EQ(shown[i].row, static_cast<int>(i + 1));
+            EXPECT_EQ(shown[i].counterText, "Rec.Count: " + std::to_string(i + 1));
+            EXPECT_EQ(shown[i].positionText, positionOf(area, index));
+            EXPECT_EQ(shown[i].recordNo, expected.recordNo);
+            EXPECT_EQ(shown[i].date, expected.date);
+            EXPECT_EQ(shown[i].time, expected.time);
+            for (int v = 0; v < kDecodedValues; ++v)
+                EXPECT_DOUBLE_EQ(shown[i].values[v], expected.values[v]) << "value " << v;
+        }
+    }
+
+    void expectCompleted(int records)
+    {
+        EXPECT_TRUE(worker.readDone);
+        EXPECT_EQ(worker.recordCounter, 0);
+        EXPECT_TRUE(worker.suspended());
+        EXPECT_FALSE(view.switchOn());
+        EXPECT_EQ(view.enableCalls(), 1);
+        EXPECT_EQ(view.status(WorkerView::StatusPanel::Message),
+                  "Selected Log data read completed Succesfully...");
+        EXPECT_EQ(view.rowCount(), records + 2);
+        EXPECT_EQ(view.currentRow(), records);
+    }
+
+    void TearDown() override { std::filesystem::remove(logPath); }
+
+    // Record requests the simulator has logged (function 20).
+    int recordRequests() const
+    {
+        std::ifstream in(logPath);
+        int count = 0;
+        for (std::string line; std::getline(in, line);)
+            count += line.find("request unit 1: 14 ") != std::string::npos;
+        return count;
+    }
+
+    const std::string logPath =
+        testing::TempDir() + "ktr58-sim-download-" + std::to_string(::getpid()) + ".log";
+    SimProcess sim;
+    comThread worker;
+    RecordingView view{worker};
+};
+
+TEST_P(Download, OneSector)
+{
+    startDownload(worker, {0});
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    expectShown({{0, 0}, {0, 1}, {0, 2}});
+    expectCompleted(3);
+    EXPECT_TRUE(view.rxLamp()); // the lamps alternate from RX: the third record lights RX
+    EXPECT_FALSE(view.txLamp());
+    EXPECT_EQ(view.status(WorkerView::StatusPanel::Records), "Rec.Count: 3");
+}
+
+TEST_P(Download, SeveralSectorsInAreaOrder)
+{
+    startDownload(worker, {2, 0, 1});
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    expectShown({{0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1}, {2, 0}, {2, 1}, {2, 2}, {2, 3}});
+    expectCompleted(9);
+}
+
+TEST_P(Download, EnergyLogUnderItsOwnHeaders)
+{
+    startDownload(worker, {kEnergyArea});
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    expectShown({{15, 0}, {15, 1}});
+    expectCompleted(2);
+    EXPECT_TRUE(worker.energyHeaderSet);
+    const auto shown = view.shown();
+    EXPECT_EQ(shown.front().columnCount, 19); // narrowed before the first energy record
+    EXPECT_EQ(view.cell(0, 0), "Record #");
+    EXPECT_EQ(view.cell(0, 3), "kW/h.");
+    EXPECT_EQ(view.cell(0, 6), "kVAr/h. (C)");
+    EXPECT_EQ(view.cell(0, 7), "V1 HI");
+    EXPECT_EQ(view.cell(0, 18), "TVA DEM.");
+}
+
+TEST_P(Download, NextDownloadStartsAfresh)
+{
+    // Sector 1, then sectors 1 and 2: the second reads exactly its five records, from sector 1 on.
+    startDownload(worker, {0});
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    view.runOnUi([&] { startDownload(worker, {0, 1}); });
+    ASSERT_TRUE(waitCompleted(view, worker, 2, 10s));
+    const auto shown = view.shown();
+    ASSERT_EQ(shown.size(), 8u);
+    std::vector<std::string> second;
+    for (size_t i = 3; i < shown.size(); ++i) {
+        second.push_back(shown[i].positionText);
+        EXPECT_EQ(shown[i].row, static_cast<int>(i - 2));
+    }
+    EXPECT_EQ(second, (std::vector<std::string>{"00-0000", "00-0001", "00-0002", "01-0000", "01-0001"}));
+    EXPECT_EQ(recordRequests(), 3 + 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, Download, testing::Values(false, true),
+                         [](const auto &info) { return info.param ? "Rtu" : "Tcp"; });
+
+TEST(RecordParsing, TextsAndWordsOfAReply)
+{
+    comThread worker;
+    worker.regTable = std::make_unique<DEVICE_REGISTER_TABLE>(100, 1.0);
+    worker.logConfig.paramCodes.fill(kEmptySlot);
+    worker.logConfig.paramCodes[0] = 0;
+    worker.logConfig.paramCodes[27] = 75;
+    uint8_t reply[kRecordReplyLength] = {0x21, 0x20, 0x06, 0xFF, 0xFF, 31, 12, 9, 8, 0, 30};
+    reply[11] = 0x08; // 2300: 230.0 V
+    reply[12] = 0xFC;
+    reply[65] = 0xFF; // VT word 0xFFFF, unsigned
+    reply[66] = 0xFF;
+    worker.parseRecord(reply);
+    EXPECT_EQ(worker.parsedLog.recordNoText, "-1"); // the reply's number, signed
+    EXPECT_EQ(worker.parsedLog.dateText, "31/12/09");
+    EXPECT_EQ(worker.parsedLog.timeText, "08:00:30");
+    EXPECT_EQ(worker.parsedLog.rawWords[0], 2300);
+    EXPECT_DOUBLE_EQ(worker.parsedLog.decodedValues[0], 230.0);
+    EXPECT_DOUBLE_EQ(worker.parsedLog.decodedValues[27], 6553.5);
+
+    reply[5] = 5;
+    reply[6] = 255; // a byte of 128 or more keeps its minus sign
+    reply[7] = 0;
+    reply[13] = 0xFF; // high word -4
+    reply[14] = 0xFC;
+    worker.parseEnergyRecord(reply);
+    EXPECT_EQ(worker.parsedLog.dateText, "05/-1/00");
+    EXPECT_EQ(worker.parsedLog.rawWords[28], 0);
+    EXPECT_DOUBLE_EQ(worker.parsedLog.decodedValues[0], 2300.0 - 4 * 10000.0); // 2300 + (-4) x 10000
+}
+
+TEST(RecordParsing, FailedRequestKeepsTheLastRecord)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp(kSimArgs)) << sim.error();
+    comThread worker;
+    useTcp(worker, sim.tcpPort());
+    ASSERT_TRUE(connectAndConfigure(worker));
+    ASSERT_TRUE(worker.readRecord(1, 1));
+    const std::string recordNo = worker.parsedLog.recordNoText;
+    EXPECT_FALSE(worker.readRecord(10, 1)); // sector 11 holds nothing
+    EXPECT_EQ(worker.positionText, "0A-0001");
+    EXPECT_EQ(worker.lastErrorText, "Illegal Data Address exception response");
+    EXPECT_EQ(worker.parsedLog.recordNoText, recordNo);
+}
+
+TEST(DownloadCounts, NegativeCountsReadNothing)
+{
+    comThread worker;
+    worker.sectorCount = {5, -3, 32767, 32767};
+    worker.selectAreas({true, true, true, true});
+    EXPECT_EQ(worker.totalToRead, 5 + 32767 + 32767);
+    EXPECT_EQ(worker.sectorToRead[1], -3);
+    worker.selectAreas({false, true});
+    EXPECT_EQ(worker.totalToRead, 0);
+    EXPECT_FALSE(worker.sectorSelected[0]);
+}
+
+} // namespace

@@ -1,0 +1,205 @@
+#include "LoopbackPeers.h"
+#include "SimProcess.h"
+#include "WorkerHarness.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const std::array<int16_t, kAreaCount> kDefaultCounts = {120, 1000, 37, 0, 0, 0, 0, 0,
+                                                        0,   0,    0,  0, 0, 0, 0, 40};
+
+class Transactions : public testing::TestWithParam<bool> // true: RTU over a pty
+{
+  protected:
+    bool start(const std::vector<std::string> &args = {}, int timeoutMs = 300)
+    {
+        const bool started = GetParam() ? sim.startPty(args) : sim.startTcp(args);
+        if (started) {
+            if (GetParam())
+                useRtu(worker, sim.ptyPath(), timeoutMs);
+            else
+                useTcp(worker, sim.tcpPort(), timeoutMs);
+        }
+        return started;
+    }
+
+    SimProcess sim;
+    comThread worker;
+};
+
+TEST_P(Transactions, ConnectsAndReadsIdentityConfigurationAndCounts)
+{
+    ASSERT_TRUE(start()) << sim.error();
+    EXPECT_FALSE(worker.isConnected());
+    ASSERT_TRUE(worker.connect());
+    EXPECT_TRUE(worker.isConnected());
+
+    ASSERT_TRUE(worker.readDeviceId()) << worker.lastErrorText;
+    EXPECT_EQ(worker.deviceId.vendor, "KTR Elektronik");
+    EXPECT_EQ(worker.deviceId.model, "KTR-58-168");
+    EXPECT_EQ(worker.deviceId.version, "V3.07");
+    EXPECT_EQ(worker.deviceId.serial.size(), 8u);
+
+    std::vector<std::string> names(kParameterCount);
+    ASSERT_TRUE(worker.readConfiguration(168, names));
+    EXPECT_EQ(worker.ctRatioWord, 100);
+    EXPECT_EQ(worker.vtRatioWord, 10);
+    ASSERT_NE(worker.regTable, nullptr);
+    EXPECT_DOUBLE_EQ(worker.regTable->regTable.scale[7], 100.0); // CT x VT = 100 x 1.0
+    EXPECT_EQ(worker.logConfig.logPeriod, 900);
+    EXPECT_EQ(worker.logConfig.paramCodes[0], 0);
+    EXPECT_EQ(worker.logConfig.paramCodes[16], 60);
+    EXPECT_EQ(worker.logConfig.paramCodes[17], 61);
+    EXPECT_EQ(worker.logConfig.paramCodes[27], kEmptySlot);
+    EXPECT_EQ(names[0], "VLN1 : V");
+    EXPECT_EQ(names[78], "In : A");
+
+    ASSERT_TRUE(worker.readAreaCounts());
+    EXPECT_EQ(worker.sectorCount, kDefaultCounts);
+}
+
+TEST_P(Transactions, LongIdentityReplyIsAcceptedToo)
+{
+    ASSERT_TRUE(start({"--id-length", "134", "--model", "KTR-58-167"})) << sim.error();
+    ASSERT_TRUE(worker.connect());
+    // On the serial line the 117-byte read fails its checksum first; the 134-byte read succeeds.
+    ASSERT_TRUE(worker.readDeviceId()) << worker.lastErrorText;
+    EXPECT_EQ(worker.deviceId.vendor, "KTR Elektronik");
+    EXPECT_EQ(worker.deviceId.model, "KTR-58-167");
+    EXPECT_EQ(worker.deviceId.version, "V3.12");
+    // Over TCP the 117-byte read succeeds without the serial object; the worker asks again for 134.
+    EXPECT_EQ(worker.deviceId.serial.size(), 8u);
+
+    std::vector<std::string> names(kParameterCount);
+    ASSERT_TRUE(worker.readConfiguration(167, names));
+    EXPECT_EQ(names[38], "THDI3P : %");
+    EXPECT_EQ(names[39], "");
+}
+
+TEST_P(Transactions, WrittenConfigurationReadsBack)
+{
+    ASSERT_TRUE(start()) << sim.error();
+    ASSERT_TRUE(worker.connect());
+    std::vector<std::string> names(kParameterCount);
+    ASSERT_TRUE(worker.readConfiguration(168, names));
+    const int32_t third = worker.logConfig.thirdWord;
+
+    worker.logConfig.logPeriod = 65536 + 60; // only the low 16 bits go out
+    worker.logConfig.eventLogging = 1;
+    worker.logConfig.paramCodes.fill(kEmptySlot);
+    worker.logConfig.paramCodes[0] = 75;
+    worker.logConfig.paramCodes[1] = 66;
+    worker.logConfig.paramCodes[2] = 67;
+    ASSERT_TRUE(worker.writeConfiguration());
+
+    worker.logConfig = LOG_CONFIG{};
+    ASSERT_TRUE(worker.readConfiguration(168, names));
+    EXPECT_EQ(worker.logConfig.logPeriod, 60);
+    EXPECT_EQ(worker.logConfig.eventLogging, 1);
+    EXPECT_EQ(worker.logConfig.thirdWord, third);
+    EXPECT_EQ(worker.logConfig.paramCodes[0], 75);
+    EXPECT_EQ(worker.logConfig.paramCodes[2], 67);
+    EXPECT_EQ(worker.logConfig.paramCodes[3], kEmptySlot);
+}
+
+TEST_P(Transactions, FailuresLeaveTheWorkerAsItWas)
+{
+    ASSERT_TRUE(start({}, 50)) << sim.error();
+    // No link yet: every transaction fails without touching anything.
+    std::vector<std::string> names(kParameterCount, "kept");
+    EXPECT_FALSE(worker.readDeviceId());
+    EXPECT_EQ(worker.lastErrorText, "Illegal state error");
+    EXPECT_FALSE(worker.readConfiguration(168, names));
+    EXPECT_EQ(worker.regTable, nullptr);
+    EXPECT_EQ(names[0], "kept");
+    EXPECT_FALSE(worker.readAreaCounts());
+    EXPECT_FALSE(worker.writeConfiguration());
+
+    ASSERT_TRUE(connectAndConfigure(worker));
+    const LOG_CONFIG before = worker.logConfig;
+    const DEVICE_REGISTER_TABLE *table = worker.regTable.get();
+    const auto counts = worker.sectorCount;
+
+    sim.kill(); // the analyzer vanishes
+    names.assign(kParameterCount, "kept");
+    EXPECT_FALSE(worker.readConfiguration(168, names));
+    EXPECT_EQ(worker.regTable.get(), table);
+    EXPECT_EQ(worker.logConfig.logPeriod, before.logPeriod);
+    EXPECT_EQ(worker.logConfig.paramCodes, before.paramCodes);
+    EXPECT_EQ(names[0], "kept");
+    EXPECT_FALSE(worker.readAreaCounts());
+    EXPECT_EQ(worker.sectorCount, counts);
+    EXPECT_FALSE(worker.readDeviceId());
+    EXPECT_FALSE(worker.lastErrorText.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Link, Transactions, testing::Values(false, true),
+                         [](const auto &info) { return info.param ? "Rtu" : "Tcp"; });
+
+TEST(TransactionsTcp, ConnectFailsWithNoAnalyzerListening)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp()) << sim.error();
+    const int port = sim.tcpPort();
+    sim.stop();
+    comThread worker;
+    useTcp(worker, port);
+    EXPECT_FALSE(worker.connect());
+    EXPECT_FALSE(worker.isConnected());
+}
+
+TEST(TransactionsTcp, TimingsTakeEffectAtTheNextConnection)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp()) << sim.error();
+    comThread worker;
+    useTcp(worker, sim.tcpPort(), 250);
+    ASSERT_TRUE(worker.connect());
+    EXPECT_EQ(worker.tcpMaster.getTimeout(), 250);
+    EXPECT_EQ(worker.tcpMaster.getRetryCount(), 5);
+    worker.settings.timeout = 400;
+    worker.connect(); // the open link refuses new timings
+    EXPECT_EQ(worker.tcpMaster.getTimeout(), 250);
+    worker.closeLink(LinkMode::Tcp);
+    EXPECT_FALSE(worker.isConnected());
+    ASSERT_TRUE(worker.connect());
+    EXPECT_EQ(worker.tcpMaster.getTimeout(), 400);
+}
+
+TEST(TransactionsTcp, AnalyzerWithoutRatioRegistersBuildsNoTable)
+{
+    // Registers 306..336 only: ratios and counts are refused.
+    std::vector<uint16_t> config(31, 255);
+    config[0] = 600;
+    LibmodbusSlave slave(306, config);
+    comThread worker;
+    useTcp(worker, slave.port());
+    ASSERT_TRUE(worker.connect());
+
+    std::vector<std::string> names(kParameterCount);
+    EXPECT_FALSE(worker.readConfiguration(168, names));
+    EXPECT_EQ(worker.regTable, nullptr);
+    EXPECT_EQ(worker.logConfig.logPeriod, 0);
+    EXPECT_EQ(names[0], "");
+    EXPECT_FALSE(worker.readAreaCounts());
+    EXPECT_TRUE(worker.writeConfiguration());
+}
+
+TEST(TransactionsTcp, RefusedWriteChangesNothing)
+{
+    LibmodbusSlave slave(75, {100, 10}); // ratios only: the configuration write is refused
+    comThread worker;
+    useTcp(worker, slave.port());
+    ASSERT_TRUE(worker.connect());
+    worker.logConfig.logPeriod = 60;
+    worker.logConfig.paramCodes.fill(kEmptySlot);
+    EXPECT_FALSE(worker.writeConfiguration());
+    EXPECT_EQ(worker.logConfig.logPeriod, 60);
+    std::vector<std::string> names(kParameterCount);
+    EXPECT_FALSE(worker.readConfiguration(168, names));
+    EXPECT_EQ(worker.regTable, nullptr);
+}
+
+} // namespace
