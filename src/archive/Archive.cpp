@@ -2,6 +2,7 @@
 
 #include "archive/PgArchive.h"
 #include "archive/SqliteArchive.h"
+#include "model/RecordClock.h"
 
 #include <charconv>
 #include <chrono>
@@ -13,20 +14,6 @@ namespace
 // Parameter codes of the energy record's values: the four counters, then energy words 8..23.
 constexpr std::array<int16_t, kEnergyValues> kEnergyQuantities = {60, 62, 64, 66, 39, 40, 41, 45, 46, 47,
                                                                   54, 55, 56, 57, 58, 59, 27, 77, 74, 75};
-
-// "31/12/09" into {31, 12, 9}; false unless three decimal numbers joined by separator.
-bool splitThree(const std::string &text, char separator, int (&parts)[3])
-{
-    const char *at = text.data();
-    const char *end = at + text.size();
-    for (int k = 0; k < 3; ++k) {
-        const auto [next, ec] = std::from_chars(at, end, parts[k]);
-        if (ec != std::errc() || (k < 2 && (next == end || *next != separator)) || (k == 2 && next != end))
-            return false;
-        at = next + 1;
-    }
-    return true;
-}
 
 bool startsWith(const std::string &text, const char *prefix)
 {
@@ -53,20 +40,12 @@ bool ArchiveRecord::storesValue(int slot) const
 
 std::string ArchiveRecord::recordedAt() const
 {
-    int date[3];
-    int time[3];
-    if (!splitThree(dateText, '/', date) || !splitThree(timeText, ':', time))
-        return {};
-    // The analyzer keeps day, month and the year within its century.
-    const std::chrono::year_month_day day{std::chrono::year(2000 + date[2]),
-                                          std::chrono::month(unsigned(date[1])),
-                                          std::chrono::day(unsigned(date[0]))};
-    if (date[2] < 0 || date[2] > 99 || date[0] < 1 || date[1] < 1 || !day.ok() || time[0] < 0 ||
-        time[0] > 23 || time[1] < 0 || time[1] > 59 || time[2] < 0 || time[2] > 59)
+    RecordClock c;
+    if (!parseRecordClock(dateText, timeText, c))
         return {};
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", 2000 + date[2], date[1], date[0],
-                  time[0], time[1], time[2]);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
+                  c.minute, c.second);
     return text;
 }
 

@@ -1,5 +1,7 @@
 #include "text/RecordFormats.h"
 
+#include "model/RecordClock.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -54,21 +56,6 @@ QByteArray timeText(const QDateTime &time)
     std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60,
                   std::abs(offset) % 60);
     return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + zone;
-}
-
-// Two-digit numbers joined by sep: "31/12/09".
-bool splitThree(std::string_view text, char sep, int (&parts)[3])
-{
-    for (int k = 0; k < 3; ++k) {
-        const size_t end = k < 2 ? text.find(sep) : text.size();
-        if (end == std::string_view::npos)
-            return false;
-        const auto result = std::from_chars(text.data(), text.data() + end, parts[k]);
-        if (result.ec != std::errc() || result.ptr != text.data() + end)
-            return false;
-        text.remove_prefix(k < 2 ? end + 1 : end);
-    }
-    return true;
 }
 
 } // namespace
@@ -131,14 +118,10 @@ std::vector<Quantity> energyQuantities(const DEVICE_REGISTER_TABLE &table)
 
 QDateTime recordTime(std::string_view dateText, std::string_view timeText)
 {
-    int d[3], t[3];
-    if (!splitThree(dateText, '/', d) || !splitThree(timeText, ':', t) || d[2] < 0 || d[2] > 99)
+    RecordClock c;
+    if (!parseRecordClock(dateText, timeText, c))
         return {};
-    const QDate date(2000 + d[2], d[1], d[0]);
-    const QTime time(t[0], t[1], t[2]);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time);
+    return QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second));
 }
 
 RecordWriter::RecordWriter(RecordFormat format, const std::vector<Quantity> &logColumns,
