@@ -148,4 +148,50 @@ TEST(CliDownload, ProgressOnlyOnATerminalAndNotWhenQuiet)
     EXPECT_TRUE(quiet.out.empty()) << quiet.out;
 }
 
+// The record numbers of a jsonl download, in order, and the requests the link counted.
+struct Numbered {
+    std::vector<int> numbers;
+    int requests = -1;
+};
+
+Numbered numbered(const ProgramRun &r)
+{
+    Numbered n;
+    const std::regex record("\"record\":(-?\\d+),");
+    for (std::sregex_iterator it(r.out.begin(), r.out.end(), record), end; it != end; ++it)
+        n.numbers.push_back(std::stoi((*it)[1]));
+    std::smatch requests;
+    if (std::regex_search(r.err, requests, std::regex("requests (\\d+),")))
+        n.requests = std::stoi(requests[1]);
+    return n;
+}
+
+TEST(CliDownload, NumberingsAreWrittenAsSentInOnePass)
+{
+    const std::vector<std::string> download{"download", "--sectors", "1",     "--passes",
+                                            "1",        "--format",  "jsonl", "--verbose"};
+    SimProcess plainSim;
+    ASSERT_TRUE(plainSim.startTcp(kRecords)) << plainSim.error();
+    const Numbered plain = numbered(cli(download, plainSim));
+    ASSERT_EQ(plain.numbers, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    struct Case {
+        const char *numbering;
+        std::vector<int> numbers;
+        int extraRequests; // beyond a plainly numbered log's
+    };
+    for (const Case &c : {Case{"circular:4", {6, 7, 8, 9, 1, 2, 3, 4, 5}, 1},
+                          Case{"descending", {9, 8, 7, 6, 5, 4, 3, 2, 1}, 0}}) {
+        SCOPED_TRACE(c.numbering);
+        std::vector<std::string> args = kRecords;
+        args.insert(args.end(), {"--numbering", c.numbering});
+        SimProcess sim;
+        ASSERT_TRUE(sim.startTcp(args)) << sim.error();
+        const ProgramRun r = cli(download, sim);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const Numbered n = numbered(r);
+        EXPECT_EQ(n.numbers, c.numbers);
+        EXPECT_EQ(n.requests, plain.requests + c.extraRequests) << r.err;
+    }
+}
+
 } // namespace
