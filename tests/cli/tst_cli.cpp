@@ -1,5 +1,6 @@
 // pullrec-cli as a script sees it: exit statuses, failing records, and the record order when records
 // arrive in later passes.
+#include "RawCountAnalyzer.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
@@ -191,6 +192,30 @@ TEST(CliDownload, NumberingsAreWrittenAsSentInOnePass)
         const Numbered n = numbered(r);
         EXPECT_EQ(n.numbers, c.numbers);
         EXPECT_EQ(n.requests, plain.requests + c.extraRequests) << r.err;
+    }
+}
+
+TEST(CliDownload, NegativeCountIsNamedAndIncomplete)
+{
+    // Sector 2 reports 33536 records, which the signed register gives as -32000.
+    RawCountAnalyzer analyzer({3, 33536, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2});
+    const std::string tcp = "127.0.0.1:" + std::to_string(analyzer.port());
+    const std::string note = "sector 2: the analyzer reports -32000 records; nothing read";
+    struct Case {
+        std::vector<std::string> areas;
+        int exitCode;
+        size_t records;
+        bool noted;
+    };
+    for (const Case &c : {Case{{"--sectors", "1-2"}, 3, 3, true}, Case{{"--all"}, 3, 5, true},
+                          Case{{"--sectors", "1"}, 0, 3, false}}) {
+        SCOPED_TRACE(c.areas.back());
+        std::vector<std::string> args{"download", "--tcp", tcp, "--format", "jsonl", "--timeout", "300"};
+        args.insert(args.end(), c.areas.begin(), c.areas.end());
+        const ProgramRun r = runProgram(cliBinary(), args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(size_t(std::count(r.out.begin(), r.out.end(), '\n')), c.records);
+        EXPECT_EQ(r.err.find(note) != std::string::npos, c.noted) << r.err;
     }
 }
 
