@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <regex>
+
+#include <unistd.h>
 
 namespace
 {
@@ -217,6 +221,17 @@ TEST(CliDownload, NegativeCountIsNamedAndIncomplete)
         EXPECT_EQ(size_t(std::count(r.out.begin(), r.out.end(), '\n')), c.records);
         EXPECT_EQ(r.err.find(note) != std::string::npos, c.noted) << r.err;
     }
+    // collect counts the analyzer incomplete and says why on its line.
+    const std::string files = testing::TempDir() + "negative-count-" + std::to_string(::getpid());
+    std::ofstream(files + ".ini") << "[meter]\ntcp = " << tcp << "\nsectors = 1-2\n";
+    const ProgramRun collected = runProgram(
+        cliBinary(), {"collect", "--fleet", files + ".ini", "--archive", "sqlite:" + files + ".db"});
+    std::filesystem::remove(files + ".ini");
+    std::filesystem::remove(files + ".db");
+    EXPECT_EQ(collected.exitCode, 3) << collected.out << collected.err;
+    EXPECT_NE(collected.out.find(", 3 new, 0 already archived, 0 failed"), std::string::npos)
+        << collected.out;
+    EXPECT_NE(collected.out.find("; " + note), std::string::npos) << collected.out;
 }
 
 } // namespace
