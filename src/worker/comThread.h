@@ -27,7 +27,7 @@ inline constexpr int kRecordReplyLength = 67;
 // wrapped circular log, a restarted counter); the step is learnt from two neighbouring records and
 // forgotten at a jump. 16-bit arithmetic, as the analyzer's counter wraps.
 struct RecordNumbering {
-    // True when nothing is known against the number at this position.
+    // False only when what is known predicts another number at this position.
     bool expects(int index, uint16_t number) const
     {
         if (lastIndex < 0 || (!stepKnown && index != lastIndex))
