@@ -52,19 +52,23 @@ Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive,
         return {ExitNoAnalyzer, text};
     }
     const std::string serial = archiveIdentity(link).serial;
-    AreaRanges ranges = wholeAreas(link, chosenAreas(a.sectors, a.energy, link));
+    const std::array<bool, kLogAreas> areas = chosenAreas(a.sectors, a.energy, link);
+    AreaRanges ranges = wholeAreas(link, areas);
+    std::string unread;
+    for (const std::string &text : negativeCounts(link, areas))
+        unread += "; " + text;
     std::string rereads;
     if (o.archive.newOnly)
         skipArchived(link, *archive, serial, ranges, rereads);
     ArchiveSink sink(*archive);
     const DownloadResult result = download(link, ranges, o.passes, sink);
     const StoreCounts counts = sink.counts();
-    const int status = result.complete() ? ExitComplete : ExitIncomplete;
+    const int status = result.complete() && unread.empty() ? ExitComplete : ExitIncomplete;
     std::snprintf(
-        text, sizeof text, "%s: serial %s, %lld new, %lld already archived, %zu failed%s%s (%.1f s)%s%s",
+        text, sizeof text, "%s: serial %s, %lld new, %lld already archived, %zu failed%s%s (%.1f s)%s%s%s",
         a.name.c_str(), serial.c_str(), (long long)counts.added, (long long)counts.present,
         result.failed.size(), sink.error().empty() ? "" : ", archive: ", sink.error().c_str(), seconds(),
-        rereads.empty() ? "" : "; log cleared or rewritten, read whole: ", rereads.c_str());
+        rereads.empty() ? "" : "; log cleared or rewritten, read whole: ", rereads.c_str(), unread.c_str());
     return {status, text};
 }
 

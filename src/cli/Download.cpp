@@ -28,6 +28,17 @@ AreaRanges wholeAreas(const AnalyzerLink &analyzer, const std::array<bool, kLogA
     return ranges;
 }
 
+std::vector<std::string> negativeCounts(const AnalyzerLink &analyzer,
+                                        const std::array<bool, kLogAreas> &areas)
+{
+    std::vector<std::string> texts;
+    for (int area = 0; area < kLogAreas; ++area)
+        if (areas[size_t(area)] && analyzer.recordCount(area) < 0)
+            texts.push_back(areaName(area) + ": the analyzer reports " +
+                            std::to_string(analyzer.recordCount(area)) + " records; nothing read");
+    return texts;
+}
+
 DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int passes, RecordSink &sink,
                         const std::function<void(const DownloadProgress &)> &progress)
 {

@@ -18,6 +18,11 @@ using AreaRanges = std::array<AreaRange, kLogAreas>;
 // Every record of the areas chosen, as the analyzer counts them.
 AreaRanges wholeAreas(const AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas);
 
+// One text for each area chosen whose count is negative ("sector 2: the analyzer reports -32000 records;
+// nothing read"): the count register is signed, and nothing of such an area is read.
+std::vector<std::string> negativeCounts(const AnalyzerLink &analyzer,
+                                        const std::array<bool, kLogAreas> &areas);
+
 struct FailedRecord {
     int area = 0;
     int index = 0;

@@ -69,7 +69,11 @@ int runDownload(const DownloadOptions &o)
             sinks.push_back(sink);
     SinkChain sink(sinks);
 
-    AreaRanges ranges = wholeAreas(analyzer, chosenAreas(o.sectors, o.energy, analyzer));
+    const std::array<bool, kLogAreas> areas = chosenAreas(o.sectors, o.energy, analyzer);
+    AreaRanges ranges = wholeAreas(analyzer, areas);
+    const std::vector<std::string> unread = negativeCounts(analyzer, areas);
+    for (const std::string &text : unread)
+        std::fprintf(stderr, "pullrec-cli download: %s\n", text.c_str());
     if (o.archive.newOnly) {
         std::string rereads;
         skipArchived(analyzer, *archive, archiveIdentity(analyzer).serial, ranges, rereads);
@@ -95,7 +99,7 @@ int runDownload(const DownloadOptions &o)
                      (long long)result.delivered, (long long)result.total);
         return ExitIncomplete;
     }
-    return ExitComplete;
+    return unread.empty() ? ExitComplete : ExitIncomplete;
 }
 
 } // namespace
@@ -129,7 +133,7 @@ std::array<bool, kLogAreas> chosenAreas(const std::string &sectors, bool energy,
         areas[kEnergyArea] = true;
     } else {
         for (int area = 0; area < kLogAreas; ++area)
-            areas[size_t(area)] = analyzer.recordCount(area) > 0;
+            areas[size_t(area)] = analyzer.recordCount(area) != 0; // a negative count is reported
     }
     return areas;
 }

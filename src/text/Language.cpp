@@ -103,6 +103,8 @@ constexpr Text captionTexts[] = {
      u"Yakınlaştırmak için tekerleği çevirin ya da dikdörtgen çizin, kaydırmak için sağ tuşla sürükleyin, "
      u"tümü için çift tıklayın.",
      u"Wheel or drag a rectangle to zoom, drag with the right button to pan, double click to see all."},
+    {Captions::NegativeCount, u"%1: cihaz %2 kayıt bildiriyor; hiçbiri okunmadı.",
+     u"%1: the analyzer reports %2 records; nothing read."},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

@@ -86,6 +86,7 @@ enum Id : int {
     Average = 66,
     Parameter = 67,
     ChartHint = 68,
+    NegativeCount = 84, // "%1": the area, "%2": the count
 };
 } // namespace Captions
 

@@ -223,6 +223,7 @@ class TForm1 : public QWidget, public WorkerView
     bool transact(Captions::Id step, const std::function<bool()> &transaction);
     // Connect and Apply end a paused download as a completed one ends: the next start is a new one.
     void endPausedDownload();
+    QString negativeCountText(const std::array<bool, 16> &selected) const;
     // Records not saved, or a download running or paused: the operator's word before closing.
     bool closeConfirmed();
     static bool sameLink(const COMSETT &a, const COMSETT &b);
@@ -247,7 +248,8 @@ class TForm1 : public QWidget, public WorkerView
     COMSETT linkOpenedWith;                   // the settings of the last Connect that opened the link
     bool downloadPaused = false;              // switched off before the last record: the pass can go on
     std::array<bool, 16> downloadSelection{}; // the areas of the download in progress or paused
-    bool recordsUnsaved = false;              // the grid holds records no save has written since
+    QString unreadAreas;         // the selected areas whose count is negative, as the status bar says it
+    bool recordsUnsaved = false; // the grid holds records no save has written since
     WindowState state = WindowState::NotConnected;
     bool saveOffered = false; // a download has started: save, export and chart stay offered from then on
 };

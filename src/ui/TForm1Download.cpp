@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QStringList>
 #include <QTableView>
 #include <QTimer>
 
@@ -185,9 +186,12 @@ void TForm1::iSwitchLed1Change()
         }
         saveOffered = true;
         worker->selectAreas(selected);
+        unreadAreas = negativeCountText(selected);
         if (worker->totalToRead == 0) {
             iSwitchLed1->setActive(false);
             setWindowState(state == WindowState::Paused ? WindowState::Completed : state);
+            if (!unreadAreas.isEmpty())
+                setStatus(StatusPanel::Message, unreadAreas);
             return;
         }
         downloadSelection = selected;
@@ -200,6 +204,8 @@ void TForm1::iSwitchLed1Change()
             setStatus(StatusPanel::Message, texts.captions[Captions::ReadOk]);
             RebuildParameterView();
         }
+        if (!unreadAreas.isEmpty())
+            setStatus(StatusPanel::Message, unreadAreas);
         setLivePainting(false);
         worker->resume();
     } else {
@@ -214,6 +220,22 @@ void TForm1::iSwitchLed1Change()
             setStatus(StatusPanel::Message, texts.captions[Captions::Paused]);
         }
     }
+}
+
+// A negative count reads nothing: the count register is signed, and the analyzer's is out of range.
+QString TForm1::negativeCountText(const std::array<bool, 16> &selected) const
+{
+    QStringList parts;
+    for (int area = 0; area < kAreaCount; ++area) {
+        const int count = worker->sectorCount[size_t(area)];
+        if (!selected[size_t(area)] || count >= 0)
+            continue;
+        const QString name = area == kEnergyArea
+                                 ? texts.captions[Captions::Energy].trimmed()
+                                 : texts.captions[Captions::Sector] + ' ' + QString::number(area + 1);
+        parts << texts.captions[Captions::NegativeCount].arg(name).arg(count);
+    }
+    return parts.join(' ');
 }
 
 void TForm1::endPausedDownload()

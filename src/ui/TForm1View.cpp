@@ -125,4 +125,7 @@ void TForm1::setDownloadSwitch(bool on)
 void TForm1::downloadCompleted()
 {
     setWindowState(WindowState::Completed);
+    // Not "completed successfully" while a selected area could not be read at all.
+    if (!unreadAreas.isEmpty())
+        setStatus(StatusPanel::Message, unreadAreas);
 }

@@ -3,6 +3,7 @@
 #include "modbus/ModbusFrames.h"
 #include "model/RecordDecoding.h"
 
+#include <algorithm>
 #include <span>
 
 namespace
@@ -37,6 +38,11 @@ std::string positionOf(int area, int index)
     return {digits[area >> 4 & 0xF],   digits[area & 0xF],       '-',
             digits[index >> 12 & 0xF], digits[index >> 8 & 0xF], digits[index >> 4 & 0xF],
             digits[index & 0xF]};
+}
+
+uint16_t recordNumberOf(const uint8_t *reply)
+{
+    return static_cast<uint16_t>(bigEndianWord(reply + kRecordNumberByte));
 }
 
 // Record number, date, time and the 28 words a reply carries.
@@ -92,38 +98,50 @@ bool comThread::linkDown()
     return !master().isOpen();
 }
 
+int comThread::requestRecord(int area, int index, uint8_t reply[kRecordReplyLength])
+{
+    uint8_t request[modbus::record_request::Length];
+    modbus::putRecordRequest(request, area, index);
+    return exchange([&](MbusMasterFunctions &link) {
+        return link.customRequest(settings.slaveAddress, modbus::ReadFileRecord, request, sizeof request,
+                                  reply, kRecordReplyLength);
+    });
+}
+
 bool comThread::readRecord(int area, int index)
 {
     positionText = positionOf(area, index);
 
-    uint8_t request[modbus::record_request::Length];
-    modbus::putRecordRequest(request, area, index);
     uint8_t reply[kRecordReplyLength] = {};
+    uint8_t again[kRecordReplyLength] = {};
+    const uint8_t *accepted = reply;
     std::lock_guard lock(linkMutex);
-    const int result = exchange([&](MbusMasterFunctions &link) {
-        return link.customRequest(settings.slaveAddress, modbus::ReadFileRecord, request, sizeof request,
-                                  reply, kRecordReplyLength);
-    });
+    int result = requestRecord(area, index, reply);
+    RecordNumbering &numbering = recordNumbering[area];
+    const uint16_t number = recordNumberOf(reply);
+    if (result == Success && numbering.expects(index, number)) {
+        numbering.follow(index, number);
+    } else if (result == Success) {
+        // A reply owed to an earlier request would put a record in another's row; a jump in the
+        // analyzer's own numbering (a wrapped log, a restarted counter) reads the same twice.
+        result = requestRecord(area, index, again);
+        if (result == Success && std::equal(reply, reply + kFirstWordByte, again)) {
+            numbering.jumpTo(index, number);
+        } else if (result == Success && numbering.expects(index, recordNumberOf(again))) {
+            numbering.follow(index, recordNumberOf(again));
+            accepted = again;
+        } else if (result == Success) {
+            result = InvalidReply;
+        }
+    }
     if (result != Success) {
         lastErrorText = errorText(result);
         return false;
     }
-    // A reply owed to an earlier request, taken for this one, would put a record in another's row.
-    // The analyzer's own numbering is not known (the simulator counts from 1), so the distance
-    // between number and position is learnt from the area's first reply and must then hold. A
-    // mismatch fails the record and forgets the distance, so one odd reply never blocks the area.
-    const uint16_t distance = static_cast<uint16_t>(bigEndianWord(reply + kRecordNumberByte) - index);
-    int32_t &learnt = recordNumberDistance[area];
-    if (learnt >= 0 && learnt != distance) {
-        learnt = -1;
-        lastErrorText = errorText(InvalidReply);
-        return false;
-    }
-    learnt = distance;
     if (area == kEnergyArea)
-        parseEnergyRecord(reply);
+        parseEnergyRecord(accepted);
     else
-        parseRecord(reply);
+        parseRecord(accepted);
     return true;
 }
 

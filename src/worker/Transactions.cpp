@@ -117,7 +117,7 @@ bool comThread::readAreaCounts()
     // Register 1025 precedes the counts and means nothing to us.
     for (int k = 0; k < kAreaCount; ++k)
         sectorCount[k] = registers[1 + k];
-    recordNumberDistance = unknownDistances();
+    recordNumbering.fill({});
     return true;
 }
 

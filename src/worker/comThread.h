@@ -22,6 +22,43 @@ inline constexpr int kAreaCount = 16;  // sectors 1..15 are areas 0..14
 inline constexpr int kEnergyArea = 15; // the energy log
 inline constexpr int kRecordReplyLength = 67;
 
+// The number an area's next record should carry, from the records accepted before it. An analyzer
+// numbers its log its own way (position + constant, newest first, a fixed value, steps of S, a
+// wrapped circular log, a restarted counter); the step is learnt from two neighbouring records and
+// forgotten at a jump. 16-bit arithmetic, as the analyzer's counter wraps.
+struct RecordNumbering {
+    // False only when what is known predicts another number at this position.
+    bool expects(int index, uint16_t number) const
+    {
+        if (lastIndex < 0 || (!stepKnown && index != lastIndex))
+            return true;
+        const uint32_t distance = static_cast<uint32_t>(index - lastIndex);
+        return number == static_cast<uint16_t>(lastNumber + (stepKnown ? step : 0u) * distance);
+    }
+    // A record accepted as following the numbering.
+    void follow(int index, uint16_t number)
+    {
+        if (lastIndex >= 0 && index == lastIndex + 1) {
+            step = static_cast<uint16_t>(number - lastNumber);
+            stepKnown = true;
+        }
+        lastIndex = index;
+        lastNumber = number;
+    }
+    // A record accepted against the prediction: the numbering jumped, its step is learnt anew.
+    void jumpTo(int index, uint16_t number)
+    {
+        lastIndex = index;
+        lastNumber = number;
+        stepKnown = false;
+    }
+
+    int32_t lastIndex = -1; // none accepted yet
+    uint16_t lastNumber = 0;
+    uint16_t step = 0;
+    bool stepKnown = false;
+};
+
 // The one component that talks to the analyzer. The window calls the
 // transactions synchronously; the download runs on the worker's own thread and
 // shows every record through the WorkerView.
@@ -102,7 +139,9 @@ class comThread
     void stop();
 
     // One record: request with function 20, then parse into parsedLog.
-    // Sets positionText first and lastErrorText on failure.
+    // Sets positionText first and lastErrorText on failure. A number the area's
+    // numbering does not predict costs one immediate second request: the record
+    // is taken when both replies agree or the second fits, else refused.
     bool readRecord(int area, int index);
     void parseRecord(const uint8_t reply[kRecordReplyLength]);
     void parseEnergyRecord(const uint8_t reply[kRecordReplyLength]);
@@ -124,9 +163,9 @@ class comThread
     std::string positionText;  // "0A-0001": area, record being fetched
     std::string lastErrorText; // stack text of the last failed request
     std::array<int16_t, 64> registers{};
-    // Per area: record number minus position (16 bits) as the area's replies had it; -1 unknown.
-    // Forgotten when the counts are read again: the log may have been cleared.
-    std::array<int32_t, kAreaCount> recordNumberDistance = unknownDistances();
+    // Per area: the numbering the records accepted so far follow. Forgotten when the counts are read
+    // again: the log may have been cleared.
+    std::array<RecordNumbering, kAreaCount> recordNumbering{};
     std::atomic<int32_t> recordCounter{0};
     std::atomic<bool> readDone{false};
     std::atomic<bool> energyHeaderSet{false};
@@ -137,13 +176,6 @@ class comThread
 
   private:
     struct HandOver;
-
-    static std::array<int32_t, kAreaCount> unknownDistances()
-    {
-        std::array<int32_t, kAreaCount> distances;
-        distances.fill(-1);
-        return distances;
-    }
 
     MbusMasterFunctions &master();
     void clearRegisters();
@@ -169,6 +201,7 @@ class comThread
     bool finishTransaction(int result); // result 0; a cancel closes the link
     void closeLinkLocked(int mode);
     bool linkDown(); // the master of settings.mode is closed
+    int requestRecord(int area, int index, uint8_t reply[kRecordReplyLength]); // linkMutex held
     void run();
     void readPass();
     bool checkPoint();

@@ -1,11 +1,16 @@
 // pullrec-cli as a script sees it: exit statuses, failing records, and the record order when records
 // arrive in later passes.
+#include "RawCountAnalyzer.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <regex>
+
+#include <unistd.h>
 
 namespace
 {
@@ -146,6 +151,87 @@ TEST(CliDownload, ProgressOnlyOnATerminalAndNotWhenQuiet)
     const ProgramRun quiet = onTerminal(" --quiet");
     ASSERT_EQ(quiet.exitCode, 0) << quiet.out;
     EXPECT_TRUE(quiet.out.empty()) << quiet.out;
+}
+
+// The record numbers of a jsonl download, in order, and the requests the link counted.
+struct Numbered {
+    std::vector<int> numbers;
+    int requests = -1;
+};
+
+Numbered numbered(const ProgramRun &r)
+{
+    Numbered n;
+    const std::regex record("\"record\":(-?\\d+),");
+    for (std::sregex_iterator it(r.out.begin(), r.out.end(), record), end; it != end; ++it)
+        n.numbers.push_back(std::stoi((*it)[1]));
+    std::smatch requests;
+    if (std::regex_search(r.err, requests, std::regex("requests (\\d+),")))
+        n.requests = std::stoi(requests[1]);
+    return n;
+}
+
+TEST(CliDownload, NumberingsAreWrittenAsSentInOnePass)
+{
+    const std::vector<std::string> download{"download", "--sectors", "1",     "--passes",
+                                            "1",        "--format",  "jsonl", "--verbose"};
+    SimProcess plainSim;
+    ASSERT_TRUE(plainSim.startTcp(kRecords)) << plainSim.error();
+    const Numbered plain = numbered(cli(download, plainSim));
+    ASSERT_EQ(plain.numbers, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    struct Case {
+        const char *numbering;
+        std::vector<int> numbers;
+        int extraRequests; // beyond a plainly numbered log's
+    };
+    for (const Case &c : {Case{"circular:4", {6, 7, 8, 9, 1, 2, 3, 4, 5}, 1},
+                          Case{"descending", {9, 8, 7, 6, 5, 4, 3, 2, 1}, 0}}) {
+        SCOPED_TRACE(c.numbering);
+        std::vector<std::string> args = kRecords;
+        args.insert(args.end(), {"--numbering", c.numbering});
+        SimProcess sim;
+        ASSERT_TRUE(sim.startTcp(args)) << sim.error();
+        const ProgramRun r = cli(download, sim);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const Numbered n = numbered(r);
+        EXPECT_EQ(n.numbers, c.numbers);
+        EXPECT_EQ(n.requests, plain.requests + c.extraRequests) << r.err;
+    }
+}
+
+TEST(CliDownload, NegativeCountIsNamedAndIncomplete)
+{
+    // Sector 2 reports 33536 records, which the signed register gives as -32000.
+    RawCountAnalyzer analyzer({3, 33536, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2});
+    const std::string tcp = "127.0.0.1:" + std::to_string(analyzer.port());
+    const std::string note = "sector 2: the analyzer reports -32000 records; nothing read";
+    struct Case {
+        std::vector<std::string> areas;
+        int exitCode;
+        size_t records;
+        bool noted;
+    };
+    for (const Case &c : {Case{{"--sectors", "1-2"}, 3, 3, true}, Case{{"--all"}, 3, 5, true},
+                          Case{{"--sectors", "1"}, 0, 3, false}}) {
+        SCOPED_TRACE(c.areas.back());
+        std::vector<std::string> args{"download", "--tcp", tcp, "--format", "jsonl", "--timeout", "300"};
+        args.insert(args.end(), c.areas.begin(), c.areas.end());
+        const ProgramRun r = runProgram(cliBinary(), args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(size_t(std::count(r.out.begin(), r.out.end(), '\n')), c.records);
+        EXPECT_EQ(r.err.find(note) != std::string::npos, c.noted) << r.err;
+    }
+    // collect counts the analyzer incomplete and says why on its line.
+    const std::string files = testing::TempDir() + "negative-count-" + std::to_string(::getpid());
+    std::ofstream(files + ".ini") << "[meter]\ntcp = " << tcp << "\nsectors = 1-2\n";
+    const ProgramRun collected = runProgram(
+        cliBinary(), {"collect", "--fleet", files + ".ini", "--archive", "sqlite:" + files + ".db"});
+    std::filesystem::remove(files + ".ini");
+    std::filesystem::remove(files + ".db");
+    EXPECT_EQ(collected.exitCode, 3) << collected.out << collected.err;
+    EXPECT_NE(collected.out.find(", 3 new, 0 already archived, 0 failed"), std::string::npos)
+        << collected.out;
+    EXPECT_NE(collected.out.find("; " + note), std::string::npos) << collected.out;
 }
 
 } // namespace

@@ -35,6 +35,11 @@ TEST(SimCli, RefusesBadArgumentsWithOneLine)
         {"--tcp", "127.0.0.1:0", "--pty", "/tmp/x"},
         {"--records", "1,2,3"},
         {"--records", "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17"},
+        {"--records", "32768,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0"}, // the count register is signed
+        {"--numbering", "circular"},
+        {"--numbering", "skip:-1"},
+        {"--numbering", "fixed:65536"},
+        {"--numbering", "upwards:1"},
         {"--drop", "1.5"},
         {"--corrupt", "-0.1"},
         {"--missing", "16:0"},

@@ -163,4 +163,33 @@ TEST(SimRecords, FollowAWrittenConfiguration)
     EXPECT_NE(decode(before).words, r10.words);
 }
 
+TEST(SimRecords, NumberingOptionGivesTheNumbersAsAnAnalyzerWould)
+{
+    const std::string records = "120,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0";
+    struct Case {
+        const char *numbering;
+        std::vector<std::pair<int, int>> numbers;  // position, number
+        std::vector<std::pair<int, int>> sameTime; // position, plain position logged at that time
+    };
+    const Case cases[] = {
+        {"", {{0, 1}, {1, 2}, {119, 120}}, {}},
+        {"circular:45", {{44, 120}, {45, 1}, {119, 75}, {0, 76}}, {{45, 0}, {44, 119}}},
+        {"restart:60", {{59, 60}, {60, 1}, {61, 2}}, {{60, 60}}},
+        {"skip:700", {{0, 1}, {1, 701}, {94, 265}, {119, 17765}}, {{94, 94}}},
+        {"descending", {{0, 120}, {119, 1}}, {{0, 119}, {119, 0}}},
+        {"fixed:40000", {{0, 40000}, {77, 40000}}, {{77, 77}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.numbering);
+        std::vector<std::string> args{"--records", records};
+        if (*c.numbering)
+            args.insert(args.end(), {"--numbering", c.numbering});
+        for (const auto &[position, number] : c.numbers)
+            EXPECT_EQ(record(0, position, args).number, number) << "position " << position;
+        for (const auto &[position, plain] : c.sameTime)
+            EXPECT_EQ(record(0, position, args).instant(), record(0, plain, {"--records", records}).instant())
+                << "position " << position;
+    }
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -184,6 +185,58 @@ TEST(RecordParsing, FailedRequestKeepsTheLastRecord)
     EXPECT_EQ(worker.lastErrorText, "Illegal Data Address exception response");
     EXPECT_EQ(worker.parsedLog.recordNoText, recordNo);
 }
+
+// However the analyzer numbers its log, a download completes in one pass, shows each number as sent
+// (read as signed), and a jump in the numbering costs at most one more request.
+struct NumberingCase {
+    const char *numbering;
+    int (*number)(int index); // the number at a position of a 120-record log
+    int extraRequests;
+};
+
+void PrintTo(const NumberingCase &c, std::ostream *os)
+{
+    *os << c.numbering;
+}
+
+class Numbering : public WorkerOnSim, public testing::WithParamInterface<NumberingCase>
+{
+};
+
+TEST_P(Numbering, DownloadsInOnePassWithTheNumbersAsSent)
+{
+    const NumberingCase &c = GetParam();
+    std::vector<std::string> args{"--records", recordCounts({120})};
+    if (*c.numbering)
+        args.insert(args.end(), {"--numbering", c.numbering});
+    ASSERT_TRUE(startAndConnect(Transport::Tcp, args));
+    const uint64_t before = worker.traffic.counters().requests;
+    startDownload(worker, {0});
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 20s));
+    const auto shown = view.shown();
+    ASSERT_EQ(shown.size(), 120u); // a second pass would show more
+    for (int i = 0; i < 120; ++i) {
+        EXPECT_EQ(shown[size_t(i)].recordNo, std::to_string(int16_t(c.number(i)))) << positionOf(0, i);
+        EXPECT_EQ(shown[size_t(i)].errorText, "") << positionOf(0, i);
+    }
+    EXPECT_EQ(worker.traffic.counters().requests - before, 120u + uint64_t(c.extraRequests));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, Numbering,
+    testing::Values(NumberingCase{"", [](int i) { return i + 1; }, 0},
+                    NumberingCase{"circular:45", [](int i) { return i >= 45 ? i - 44 : i + 76; }, 1},
+                    NumberingCase{"restart:60", [](int i) { return i >= 60 ? i - 59 : i + 1; }, 1},
+                    // the step learnt from the first two records (0) is wrong from the third on
+                    NumberingCase{"restart:1", [](int i) { return i >= 1 ? i : 1; }, 1},
+                    NumberingCase{"skip:700", [](int i) { return int(uint16_t(1 + 700 * i)); }, 0},
+                    NumberingCase{"descending", [](int i) { return 120 - i; }, 0},
+                    NumberingCase{"fixed:40000", [](int) { return 40000; }, 0}),
+    [](const auto &info) {
+        std::string name = *info.param.numbering ? info.param.numbering : "plain";
+        std::replace(name.begin(), name.end(), ':', '_');
+        return name;
+    });
 
 TEST(DownloadCounts, NegativeCountsReadNothing)
 {

@@ -114,31 +114,45 @@ TEST(LateReplies, SlowSerialAnalyzerNeverPutsARecordInAnotherRow)
     EXPECT_EQ(view.completions(), 0);
 }
 
-TEST(LateReplies, RecordReplyForAnotherRecordIsRefused)
+TEST(LateReplies, ReplyForAnotherRecordIsAskedAgainAndNeverTaken)
 {
-    // An analyzer that numbers its records from 1001; the third request is answered with the
-    // second record, as a reply owed to an earlier request would be.
-    ScriptedTcpSlave slave([](int n, const Bytes &request) {
-        const int index = request[7 + 5] << 8 | request[7 + 6];
-        const int number = 1001 + (n == 2 ? index - 1 : index);
-        Bytes pdu(1 + kRecordReplyLength, 0);
-        pdu[0] = 20;
-        pdu[4] = static_cast<uint8_t>(number >> 8);
-        pdu[5] = static_cast<uint8_t>(number);
-        return Reply{mbapReply(1, pdu)};
-    });
-    comThread worker;
-    useTcp(worker, slave.port());
-    ASSERT_TRUE(worker.connect());
-    EXPECT_TRUE(worker.readRecord(0, 0));
-    EXPECT_TRUE(worker.readRecord(0, 1));
-    EXPECT_EQ(worker.parsedLog.recordNoText, "1002");
-    EXPECT_FALSE(worker.readRecord(0, 2));
-    EXPECT_EQ(worker.lastErrorText, "Invalid reply error");
-    EXPECT_EQ(worker.parsedLog.recordNoText, "1002");
-    // The next right reply is taken again: one odd reply never blocks the area.
-    EXPECT_TRUE(worker.readRecord(0, 2));
-    EXPECT_EQ(worker.parsedLog.recordNoText, "1003");
+    // An analyzer that numbers its records from 1001. The third record's first reply carries the second
+    // record, as a reply owed to an earlier request would; its second reply is the right one, or another
+    // wrong one.
+    struct Case {
+        const char *name;
+        int secondNumber; // of the third record's second reply
+        bool taken;
+    };
+    for (const Case &c : {Case{"right on asking again", 1003, true}, Case{"wrong twice", 1004, false}}) {
+        SCOPED_TRACE(c.name);
+        ScriptedTcpSlave slave([&c](int n, const Bytes &request) {
+            const int index = request[7 + 5] << 8 | request[7 + 6];
+            const int number = n == 2 ? 1002 : n == 3 ? c.secondNumber : 1001 + index;
+            Bytes pdu(1 + kRecordReplyLength, 0);
+            pdu[0] = 20;
+            pdu[4] = static_cast<uint8_t>(number >> 8);
+            pdu[5] = static_cast<uint8_t>(number);
+            return Reply{mbapReply(1, pdu)};
+        });
+        comThread worker;
+        useTcp(worker, slave.port());
+        ASSERT_TRUE(worker.connect());
+        EXPECT_TRUE(worker.readRecord(0, 0));
+        EXPECT_TRUE(worker.readRecord(0, 1));
+        EXPECT_EQ(worker.parsedLog.recordNoText, "1002");
+        EXPECT_EQ(worker.readRecord(0, 2), c.taken);
+        EXPECT_EQ(slave.requests().size(), 4u); // asked again at once, and once only
+        if (c.taken) {
+            EXPECT_EQ(worker.parsedLog.recordNoText, "1003");
+            continue;
+        }
+        EXPECT_EQ(worker.lastErrorText, "Invalid reply error");
+        EXPECT_EQ(worker.parsedLog.recordNoText, "1002");
+        // The next right reply is taken again: one odd reply never blocks the area.
+        EXPECT_TRUE(worker.readRecord(0, 2));
+        EXPECT_EQ(worker.parsedLog.recordNoText, "1003");
+    }
 }
 
 } // namespace

@@ -152,7 +152,8 @@ int Analyzer::recordCount(int area) const
             (std::chrono::steady_clock::now() - started) / std::chrono::milliseconds(options.growMs);
         count += static_cast<int>(std::min<int64_t>(grown, UINT16_MAX));
     }
-    return std::min(count, int(UINT16_MAX));
+    // The count register is signed: a log never reports more than it can hold.
+    return std::min(count, int(INT16_MAX));
 }
 
 std::optional<std::array<uint8_t, recordReplyLength>> Analyzer::record(int area, int index) const
@@ -160,7 +161,8 @@ std::optional<std::array<uint8_t, recordReplyLength>> Analyzer::record(int area,
     if (area < 0 || area > energyArea || index < 0 || index >= recordCount(area) ||
         options.missing.contains({area, index}))
         return std::nullopt;
-    return recordReply(options.seed, settings, area, index);
+    const NumberedRecord numbered = numberRecord(options.numbering, recordCount(area), index);
+    return recordReply(options.seed, settings, area, numbered.age, numbered.number);
 }
 
 std::vector<uint8_t> Analyzer::readFileRecord(const uint8_t *data, size_t length) const

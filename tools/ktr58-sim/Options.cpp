@@ -12,7 +12,8 @@
 const char *const usageText =
     "usage: ktr58-sim [--tcp HOST:PORT [--any-address]] [--rtu DEVICE] [--pty LINK] [--baud N] [--pace] "
     "[--unit N] "
-    "[--model TEXT] [--id-length N] [--records N0,...,N15] [--seed S] [--drop P] [--corrupt P] "
+    "[--model TEXT] [--id-length N] [--records N0,...,N15] [--numbering KIND] [--seed S] [--drop P] "
+    "[--corrupt P] "
     "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--close-every N] [--units N,M,...] "
     "[--grow MS] [--print-record AREA INDEX] [-v] [--log FILE]";
 
@@ -32,8 +33,15 @@ const char *const helpText =
     "  --model TEXT           model text of the identity (default KTR-58-168; ending in 167: the basic "
     "model)\n"
     "  --id-length N          length of the identity reply, 117 or longer (134 carries more text)\n"
-    "  --records N0,...,N15   record counts of sectors 1-15 and the energy log (default "
+    "  --records N0,...,N15   record counts of sectors 1-15 and the energy log, each 0-32767 (default "
     "120,1000,37,0,...,0,40)\n"
+    "  --numbering KIND       how records are numbered (default: position + 1):\n"
+    "                         circular:K  the log wrapped, the oldest record sits at position K\n"
+    "                         restart:K   the counter starts again at 1 at position K\n"
+    "                         skip:S      numbers advance by S\n"
+    "                         descending  newest record first\n"
+    "                         fixed:V     every record carries V\n"
+    "                         numbers are 16-bit and wrap\n"
     "  --seed S               seed of the serial number, the records and the fault draws (default 1)\n"
     "  --grow MS              every MS ms one more record in sector 1, with a later time stamp\n"
     "  --drop P               leave a reply out with probability P (0-1)\n"
@@ -124,13 +132,39 @@ bool parseRecords(const std::string &text, SimOptions &o)
         if (last != (comma == std::string::npos))
             return false;
         long long n = 0;
-        if (!parseInteger(std::string_view(text).substr(start, comma - start), 0, 65535, n))
+        // The count registers are signed 16-bit.
+        if (!parseInteger(std::string_view(text).substr(start, comma - start), 0, INT16_MAX, n))
             return false;
         counts[k] = static_cast<uint16_t>(n);
         start = comma + 1;
     }
     o.records = counts;
     return true;
+}
+
+bool parseNumbering(const std::string &text, SimOptions &o)
+{
+    using Kind = Numbering::Kind;
+    if (text == "descending") {
+        o.numbering = {Kind::Descending, 0};
+        return true;
+    }
+    static const std::pair<const char *, Kind> kinds[] = {{"circular", Kind::Circular},
+                                                          {"restart", Kind::Restart},
+                                                          {"skip", Kind::Skip},
+                                                          {"fixed", Kind::Fixed}};
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        return false;
+    for (const auto &[name, kind] : kinds) {
+        long long v = 0;
+        if (text.compare(0, colon, name) == 0 &&
+            parseInteger(std::string_view(text).substr(colon + 1), 0, 65535, v)) {
+            o.numbering = {kind, static_cast<int>(v)};
+            return true;
+        }
+    }
+    return false;
 }
 
 bool parseMissing(const std::string &text, SimOptions &o)
@@ -169,8 +203,8 @@ bool parseUnits(const std::string &text, SimOptions &o)
 bool isValueOption(const std::string &opt)
 {
     for (const char *known : {"--tcp", "--rtu", "--pty", "--baud", "--unit", "--model", "--id-length",
-                              "--records", "--seed", "--drop", "--corrupt", "--delay", "--wrong-unit",
-                              "--missing", "--close-every", "--log", "--units", "--grow"})
+                              "--records", "--numbering", "--seed", "--drop", "--corrupt", "--delay",
+                              "--wrong-unit", "--missing", "--close-every", "--log", "--units", "--grow"})
         if (opt == known)
             return true;
     return false;
@@ -247,6 +281,9 @@ std::string parseOptions(int argc, char **argv, SimOptions &o)
                 o.idLength = static_cast<int>(n);
             } else if (opt == "--records") {
                 if (!parseRecords(v, o))
+                    return bad();
+            } else if (opt == "--numbering") {
+                if (!parseNumbering(v, o))
                     return bad();
             } else if (opt == "--seed") {
                 if (!parseInteger(v, 0, INT64_MAX, n))

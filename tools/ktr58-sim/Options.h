@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Record.h"
+
 #include <array>
 #include <cstdint>
 #include <set>
@@ -25,6 +27,7 @@ struct SimOptions {
     int idLength = 117;
     std::array<uint16_t, 16> records = {120, 1000, 37, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40};
     uint64_t seed = 1;
+    Numbering numbering;
 
     double drop = 0;
     double corrupt = 0;

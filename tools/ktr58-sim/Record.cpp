@@ -218,11 +218,37 @@ std::array<uint16_t, 28> energyWords(const NetworkState &n, const LogSettings &s
 
 } // namespace
 
+NumberedRecord numberRecord(const Numbering &numbering, int count, int index)
+{
+    auto counted = [](int64_t n) { return static_cast<uint16_t>(n); };
+    const int k = numbering.value;
+    switch (numbering.kind) {
+    case Numbering::Kind::Plain:
+        break;
+    case Numbering::Kind::Circular: {
+        if (k <= 0 || k >= count)
+            break;
+        // The log wrapped: positions k.. hold the oldest records, 0..k-1 the newest.
+        const int age = index >= k ? index - k : index + count - k;
+        return {age, counted(age + 1)};
+    }
+    case Numbering::Kind::Restart:
+        return {index, counted(index >= k ? index - k + 1 : index + 1)};
+    case Numbering::Kind::Skip:
+        return {index, counted(1 + int64_t(index) * k)};
+    case Numbering::Kind::Descending:
+        return {count - 1 - index, counted(count - index)};
+    case Numbering::Kind::Fixed:
+        return {index, counted(k)};
+    }
+    return {index, counted(index + 1)};
+}
+
 std::array<uint8_t, recordReplyLength> recordReply(uint64_t seed, const LogSettings &settings, int area,
-                                                   int index)
+                                                   int age, uint16_t number)
 {
     const int64_t period = std::max<uint16_t>(settings.logConfig[0], 1);
-    const int64_t instant = areaStart(seed, area) + index * period;
+    const int64_t instant = areaStart(seed, area) + age * period;
     const Civil c = civilFromInstant(instant);
     const NetworkState n = networkAt(seed, instant);
 
@@ -238,7 +264,6 @@ std::array<uint8_t, recordReplyLength> recordReply(uint64_t seed, const LogSetti
     r[0] = recordReplyLength - 1; // response data length
     r[1] = recordReplyLength - 2; // file response length
     r[2] = 6;                     // reference type
-    const uint16_t number = static_cast<uint16_t>(index + 1);
     r[3] = static_cast<uint8_t>(number >> 8);
     r[4] = static_cast<uint8_t>(number);
     const int fields[] = {c.day, c.month, c.year % 100, c.hour, c.minute, c.second};

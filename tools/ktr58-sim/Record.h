@@ -13,7 +13,24 @@ struct LogSettings {
     std::array<uint16_t, 31> logConfig; // registers 306..336: period, event flag, third word, 28 codes
 };
 
+// How the analyzer numbers the records of a log. Plain: position + 1. Circular: the oldest record
+// sits at position `value`, the newest just before it. Restart: the counter starts again at 1 at
+// position `value`. Skip: numbers advance by `value`. Descending: newest first. Fixed: every
+// record carries `value`. Numbers are 16-bit and wrap as a counter does.
+struct Numbering {
+    enum class Kind { Plain, Circular, Restart, Skip, Descending, Fixed };
+    Kind kind = Kind::Plain;
+    int value = 0;
+};
+
+// A record of a log of `count` records at `index`: its place in time (0 the oldest) and its number.
+struct NumberedRecord {
+    int age;
+    uint16_t number;
+};
+NumberedRecord numberRecord(const Numbering &numbering, int count, int index);
+
 // Reply data (after the function code 20) of one record: sub-response header,
-// record number, date, time and 28 words. A pure function of its inputs.
+// record number, date, time and 28 words. `age` places it in time. A pure function of its inputs.
 std::array<uint8_t, recordReplyLength> recordReply(uint64_t seed, const LogSettings &settings, int area,
-                                                   int index);
+                                                   int age, uint16_t number);
