@@ -212,15 +212,26 @@ TEST_F(CliArchive, ClearedLogIsReadWhole)
         ASSERT_TRUE(sim.startTcp({"--records", records(6, 0)})) << sim.error();
         ASSERT_EQ(cli({"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"}).exitCode, 0);
     }
+    // What the archive holds is of the log before it was cleared: other times.
+    sql("UPDATE record SET time_text = '23:59:59'");
     // The same analyzer, its log cleared: three records now.
     SimProcess sim;
     ASSERT_TRUE(sim.startTcp({"--records", records(3, 0), "--log", log})) << sim.error();
-    const ProgramRun again =
-        cli({"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--new-only", "--quiet"});
+    auto newOnly = [&] {
+        return cli({"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--new-only", "--quiet"});
+    };
+    const ProgramRun again = newOnly();
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_NE(again.err.find("cleared or rewritten"), std::string::npos) << again.err;
-    EXPECT_EQ(recordRequests(readFile(log), 0), 3);
-    EXPECT_EQ(sql("SELECT count(*) FROM record"), 6); // the three were archived already
+    const std::string first = readFile(log);
+    EXPECT_EQ(recordRequests(first, 0), 1 + 3); // the check, then the area whole
+    EXPECT_EQ(sql("SELECT count(*) FROM record"), 6 + 3);
+
+    // The records of before stay archived above the log's end; the next run checks what it still has.
+    const ProgramRun then = newOnly();
+    EXPECT_EQ(then.exitCode, 0) << then.err;
+    EXPECT_EQ(then.err.find("cleared or rewritten"), std::string::npos) << then.err;
+    EXPECT_EQ(recordRequests(readFile(log).substr(first.size()), 0), 1);
 }
 
 TEST_F(CliArchive, CollectSaysWhichAnalyzerFailed)
