@@ -171,7 +171,8 @@ PgArchive::PgArchive(const std::string &connection, ArchiveAccess access) : name
     PQsetNoticeProcessor(
         db, [](void *, const char *) {}, nullptr); // "already exists, skipping" and the like
     if (!exec("SET extra_float_digits = 3") || !exec("SET lock_timeout = '" + timeout + "s'") ||
-        !exec("SET statement_timeout = '" + timeout + "s'") ||
+        !exec("SET statement_timeout = '" + std::to_string(2 * waitSeconds()) +
+              "s'") || // a lock wait is named so
         !ensureSchema(*this, SqlDialect::Postgres,
                       "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", name,
                       access, tracksGaps))
@@ -183,8 +184,10 @@ std::string PgArchive::explained(const std::string &reason) const
     std::string text = trimmed(reason);
     if (text.rfind("archive ", 0) != 0)
         text = "archive " + name + ": " + text;
-    if (lastState == "55P03" || lastState == "57014") // lock or statement time-out
-        text += " (no answer within " + std::to_string(waitSeconds()) + " s, PULLREC_ARCHIVE_TIMEOUT)";
+    if (lastState == "55P03" || lastState == "57014") { // lock or statement time-out
+        const int seconds = lastState == "55P03" ? waitSeconds() : 2 * waitSeconds();
+        text += " (no answer within " + std::to_string(seconds) + " s, PULLREC_ARCHIVE_TIMEOUT)";
+    }
     return text;
 }
 
