@@ -98,6 +98,28 @@ class CliArchive : public ::testing::Test
         return value;
     }
     std::string path(const std::string &name) const { return (dir / name).string(); }
+    // Downloads all of sim into the archive and sends signal once it holds atLeast records; the count
+    // then.
+    long long signalOnceStored(const SimProcess &sim, long long atLeast, int signal)
+    {
+        int out = -1;
+        std::string error;
+        const pid_t download =
+            spawnProcess(kCli, {"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"}, out,
+                         nullptr, error);
+        EXPECT_GT(download, 0) << error;
+        if (download <= 0)
+            return -1;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        long long stored = -1;
+        while (stored < atLeast && std::chrono::steady_clock::now() < deadline)
+            stored = sql("SELECT count(*) FROM record");
+        ::kill(download, signal);
+        int status = 0;
+        waitExit(download, 10000, status);
+        ::close(out);
+        return stored;
+    }
 
     const std::filesystem::path home = std::filesystem::current_path();
     std::filesystem::path dir;
@@ -177,21 +199,8 @@ TEST_F(CliArchive, KilledDownloadKeepsWholeRecordsOnly)
 {
     SimProcess sim;
     ASSERT_TRUE(sim.startTcp({"--records", records(2000, 0), "--delay", "2"})) << sim.error();
-    int out = -1;
-    std::string error;
-    const pid_t download = spawnProcess(
-        kCli, {"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"}, out, nullptr, error);
-    ASSERT_GT(download, 0) << error;
     // Killed once the first transaction is in, while the download goes on.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    long long stored = -1;
-    while (stored <= 0 && std::chrono::steady_clock::now() < deadline)
-        stored = sql("SELECT count(*) FROM record");
-    ::kill(download, SIGKILL);
-    int status = 0;
-    waitExit(download, 10000, status);
-    ::close(out);
-    ASSERT_GT(stored, 0);
+    ASSERT_GT(signalOnceStored(sim, 1, SIGKILL), 0);
     const long long records = sql("SELECT count(*) FROM record");
     EXPECT_LT(records, 2000);
     EXPECT_EQ(sql("SELECT count(*) FROM sample"), records * kLogged);
@@ -404,21 +413,8 @@ TEST_F(CliArchive, EarlyFailureDoesNotHoldBackLaterRecords)
     SimProcess sim;
     ASSERT_TRUE(sim.startTcp({"--records", records(2000, 0), "--delay", "2", "--missing", "0:1"}))
         << sim.error();
-    int out = -1;
-    std::string error;
-    const pid_t download = spawnProcess(
-        kCli, {"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--quiet"}, out, nullptr, error);
-    ASSERT_GT(download, 0) << error;
     // Ended while record 1 still waits for its next pass.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    long long stored = -1;
-    while (stored < 100 && std::chrono::steady_clock::now() < deadline)
-        stored = sql("SELECT count(*) FROM record");
-    ::kill(download, SIGTERM);
-    int status = 0;
-    waitExit(download, 10000, status);
-    ::close(out);
-    EXPECT_GE(stored, 100);
+    EXPECT_GE(signalOnceStored(sim, 100, SIGTERM), 100);
     EXPECT_EQ(sql("SELECT count(*) FROM record WHERE position = 1"), 0);
     EXPECT_EQ(sql("SELECT count(*) FROM missing_record WHERE position = 1"), 1); // for the next --new-only
 }
