@@ -164,7 +164,8 @@ PgArchive::PgArchive(const std::string &connection, ArchiveAccess access) : name
     const char *values[] = {timeout.c_str(), connection.c_str(), nullptr};
     db = PQconnectdbParams(keys, values, 1);
     if (PQstatus(db) != CONNECTION_OK) {
-        lastError = "cannot connect to archive " + name + ": " + trimmed(PQerrorMessage(db));
+        // libpq quotes a location it cannot parse, password and all.
+        lastError = "cannot connect to archive " + name + ": " + redactLocation(trimmed(PQerrorMessage(db)));
         return;
     }
     PQsetClientEncoding(db, "UTF8");
