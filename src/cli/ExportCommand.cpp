@@ -21,6 +21,7 @@ struct ExportOptions {
     std::string format;
     std::string output = "-";
     std::string lang = "en";
+    std::string zone;
 };
 
 // The stored facts of an analyzer as the sinks know an analyzer, for a run of records decoded alike.
@@ -53,7 +54,7 @@ int runExport(const ExportOptions &o)
         std::fprintf(stderr, "pullrec-cli export: %s\n", out.error().c_str());
         return ExitIncomplete;
     }
-    const std::unique_ptr<RecordSink> sink = textSink(o.format, o.lang, out);
+    const std::unique_ptr<RecordSink> sink = textSink(o.format, o.lang, o.zone, out);
     std::array<bool, kLogAreas> areas{};
     areas.fill(o.area == 0);
     if (o.area > 0)
@@ -95,7 +96,8 @@ int runExport(const ExportOptions &o)
         sink->begin(link, areas);
     }
     if (!sink->end()) {
-        std::fprintf(stderr, "pullrec-cli export: %s\n", out.error().c_str());
+        if (!out.error().empty()) // else the sink said why
+            std::fprintf(stderr, "pullrec-cli export: %s\n", out.error().c_str());
         return ExitIncomplete;
     }
     return read ? ExitComplete : ExitIncomplete;
@@ -117,6 +119,7 @@ void addExportCommand(CLI::App &app, int &status)
     cmd->add_option("--to", o.to, "records up to this time (a date alone: to its end)");
     addFormatOptions(*cmd, o.format, o.lang);
     cmd->get_option("--format")->required();
+    addZoneOption(*cmd, o.zone);
     cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
     cmd->footer(
         "Records come by analyzer, area and the order they were archived in; grid of one analyzer and "

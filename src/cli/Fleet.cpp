@@ -24,6 +24,7 @@ bool parseSection(FleetAnalyzer &analyzer, const std::vector<CLI::ConfigItem> &i
             "LIST"));
     app.add_flag("--energy", analyzer.energy);
     app.add_flag("--all", analyzer.all);
+    addZoneOption(app, analyzer.zone);
 
     std::vector<std::string> args;
     for (const CLI::ConfigItem &item : items) {

@@ -1,6 +1,7 @@
 #include "cli/Sinks.h"
 
 #include "cli/AnalyzerLink.h"
+#include "cli/Download.h"
 #include "text/DeviceText.h"
 #include "text/GridCsv.h"
 #include "text/NumberFormat.h"
@@ -17,6 +18,7 @@ constexpr int kLogColumns = 31;
 constexpr int kEnergyColumns = 19;
 constexpr int kFirstValueColumn = 3;
 constexpr int kHeaderCells = 34; // number, date, time and 31 values
+constexpr int kNamedUntimed = 20;
 
 // Row 0 of the grid as the worker writes it for the energy log, through the window's interface.
 class HeaderRow : public WorkerView
@@ -164,7 +166,8 @@ bool GridSink::end()
     return out.finish();
 }
 
-FormatSink::FormatSink(Output &out, RecordFormat format) : out(out), format(format)
+FormatSink::FormatSink(Output &out, RecordFormat format, QTimeZone zone)
+    : out(out), format(format), zone(std::move(zone))
 {
 }
 
@@ -187,16 +190,19 @@ void FormatSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas>
     }
 }
 
-void FormatSink::record(int area, int, const PARSED_LOG &log)
+void FormatSink::record(int area, int index, const PARSED_LOG &log)
 {
     ExportRecord r;
     r.analyzer = serial;
     r.area = area;
     r.number = std::atoi(log.recordNoText.c_str());
-    r.time = recordTime(log.dateText, log.timeText);
+    r.time = recordTime(log.dateText, log.timeText, zone);
     r.energy = area == kEnergyArea;
     r.values = log.decodedValues;
-    untimed += !r.time.isValid();
+    if (!r.time.isValid() && format == RecordFormat::Influx) {
+        if (untimed++ < kNamedUntimed)
+            untimedNames += (untimedNames.empty() ? "" : ", ") + positionText(area, index);
+    }
     line.clear();
     writer->append(r, line);
     out.write(line);
@@ -204,11 +210,14 @@ void FormatSink::record(int area, int, const PARSED_LOG &log)
 
 bool FormatSink::end()
 {
-    if (untimed > 0 && format == RecordFormat::Influx)
+    // A point without a time would be stored at the time of writing: such records are left out, and the
+    // output is then incomplete.
+    if (untimed > 0)
         std::fprintf(stderr,
-                     "pullrec-cli: %d records without a valid date and time left out of the influx lines\n",
-                     untimed);
-    return out.finish();
+                     "pullrec-cli: %d records without a valid date and time left out of the influx "
+                     "lines: %s%s\n",
+                     untimed, untimedNames.c_str(), untimed > kNamedUntimed ? ", ..." : "");
+    return out.finish() && untimed == 0;
 }
 
 void SinkChain::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)

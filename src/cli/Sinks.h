@@ -60,11 +60,13 @@ class GridSink : public RecordSink
     std::vector<QString> row;
 };
 
-// csv, jsonl or influx lines.
+// csv, jsonl or influx lines. Influx cannot take a record without a valid time: it is left out, named
+// on stderr, and end() fails.
 class FormatSink : public RecordSink
 {
   public:
-    FormatSink(Output &out, RecordFormat format);
+    // zone: the one the analyzers' clocks keep.
+    FormatSink(Output &out, RecordFormat format, QTimeZone zone);
 
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(int area, int index, const PARSED_LOG &log) override;
@@ -73,11 +75,13 @@ class FormatSink : public RecordSink
   private:
     Output &out;
     RecordFormat format;
+    QTimeZone zone;
     std::unique_ptr<RecordWriter> writer;
     QString serial;
     QByteArray header;
     QByteArray line;
-    int untimed = 0;
+    int untimed = 0; // influx records without a time, left out
+    std::string untimedNames;
 };
 
 // Sends every record to each sink in turn.

@@ -2,6 +2,8 @@
 
 #include "model/RecordClock.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -62,8 +64,9 @@ QByteArray timeText(const QDateTime &time)
 
 void appendNumber(QByteArray &out, double value)
 {
+    // A scaled register (2342 x 0.1) is no exact double: 15 digits drop the noise, as the grid does.
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     out.append(buffer, result.ptr - buffer);
 }
 
@@ -116,12 +119,28 @@ std::vector<Quantity> energyQuantities(const DEVICE_REGISTER_TABLE &table)
     return quantities;
 }
 
-QDateTime recordTime(std::string_view dateText, std::string_view timeText)
+QTimeZone clockZone(const std::string &name)
+{
+    if (name.empty())
+        return QTimeZone::systemTimeZone();
+    // Qt takes any other text for a POSIX rule ("Foo" is UTC): only names of the zone database count.
+    const QByteArray id = QByteArray::fromStdString(name);
+    const bool known = QTimeZone::isTimeZoneIdAvailable(id) ||
+                       (!id.startsWith('/') && !id.contains("..") &&
+                        QFileInfo(QStringLiteral("/usr/share/zoneinfo/") + QString::fromUtf8(id)).isFile());
+    return known ? QTimeZone(id) : QTimeZone();
+}
+
+QDateTime recordTime(std::string_view dateText, std::string_view timeText, const QTimeZone &zone)
 {
     RecordClock c;
     if (!parseRecordClock(dateText, timeText, c))
         return {};
-    return QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second));
+    // A fixed offset: Qt's own local time has no answer for a reading in a skipped hour.
+    const int offset = localOffset(
+        c, [&zone](int64_t utc) { return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)); });
+    return QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second), Qt::OffsetFromUTC,
+                     offset);
 }
 
 RecordWriter::RecordWriter(RecordFormat format, const std::vector<Quantity> &logColumns,
@@ -230,7 +249,10 @@ void RecordWriter::appendInflux(const ExportRecord &record, QByteArray &out) con
     out += "pullrec";
     if (!record.analyzer.isEmpty())
         out += ",analyzer=" + influxEscaped(record.analyzer, true);
-    out += ",area=" + QByteArray::number(record.area + 1) + ' ';
+    // Influx keeps one point per series and time: records of equal time (a clock set back, two events in
+    // a second) stay apart by their place in the log.
+    out +=
+        ",area=" + QByteArray::number(record.area + 1) + ",record=" + QByteArray::number(record.number) + ' ';
     if (!appendValues(record, &Column::fieldKey, '=', out)) {
         out.truncate(start); // a point needs at least one field
         return;

@@ -5,15 +5,17 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QTimeZone>
 
 #include <array>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 // Records as text for other programs: "csv" (UTF-8, comma separated, one header line), "jsonl" (one JSON
-// object a line) and "influx" (line protocol). Numbers always with "." and every digit a double needs to
-// read back the same value; times ISO 8601 in local time with the offset.
+// object a line) and "influx" (line protocol). Numbers always with "." and at most 15 significant
+// digits, trailing zeros dropped (what a scaled register really holds); times ISO 8601 with the offset.
 
 // A measured quantity of a record and where its value sits in the decoded values.
 struct Quantity {
@@ -29,9 +31,16 @@ std::vector<Quantity> logQuantities(const DEVICE_REGISTER_TABLE &table, int mode
 // The quantities of an energy log record: the four counters, then energy words 8 to 23.
 std::vector<Quantity> energyQuantities(const DEVICE_REGISTER_TABLE &table);
 
-// The record's date ("31/12/09") and time ("08:00:30") texts as a local time; invalid when they are no
-// date or time (an analyzer whose clock was never set).
-QDateTime recordTime(std::string_view dateText, std::string_view timeText);
+// The zone an analyzer's clock keeps: an IANA name such as "Europe/Berlin", empty for the host's zone.
+// Invalid for a name the system does not know.
+QTimeZone clockZone(const std::string &name);
+
+// The record's date ("31/12/09") and time ("08:00:30") texts as the clock read them, with the zone's
+// offset at that reading (see localOffset: a skipped reading keeps the offset before the change, a
+// repeated one is taken the first time). Invalid when the texts are no date or time (an analyzer whose
+// clock was never set).
+QDateTime recordTime(std::string_view dateText, std::string_view timeText,
+                     const QTimeZone &zone = QTimeZone::systemTimeZone());
 
 struct ExportRecord {
     QString analyzer; // the analyzer's serial number
@@ -42,7 +51,8 @@ struct ExportRecord {
     std::span<const double> values; // decoded values, indexed by Quantity::value
 };
 
-// A double as the shortest text that reads back as the same value, with "." whatever the locale.
+// A double with at most 15 significant digits and no trailing zeros, "." whatever the locale; the
+// exponent form ("1e+20") only where a fixed one would need more digits.
 void appendNumber(QByteArray &out, double value);
 // text as a JSON string, quotes included.
 QByteArray jsonString(const QString &text);
