@@ -171,19 +171,29 @@ FormatSink::FormatSink(Output &out, RecordFormat format, QTimeZone zone)
 {
 }
 
-void FormatSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+int FormatSink::layoutOf(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
 {
-    bool sectors = false;
-    for (int area = 0; area < kEnergyArea; ++area)
-        sectors = sectors || areas[size_t(area)];
+    const bool sectors =
+        std::any_of(areas.begin(), areas.begin() + kEnergyArea, [](bool chosen) { return chosen; });
     const std::vector<Quantity> none;
-    writer = std::make_unique<RecordWriter>(
-        format,
+    if (!writer)
+        writer = std::make_unique<RecordWriter>(format);
+    return writer->addLayout(
         sectors ? logQuantities(analyzer.table(), analyzer.modelCode(), analyzer.configuration().paramCodes)
                 : none,
         areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
+}
+
+void FormatSink::declare(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+{
+    layoutOf(analyzer, areas);
+}
+
+void FormatSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+{
+    layout = layoutOf(analyzer, areas);
     serial = fromDevice(analyzer.identity().serial);
-    // Another analyzer with the same columns goes on under the same header.
+    // Columns not declared beforehand need a header of their own.
     if (writer->header() != header) {
         header = writer->header();
         out.write(header);
@@ -204,12 +214,16 @@ void FormatSink::record(int area, int index, const PARSED_LOG &log)
             untimedNames += (untimedNames.empty() ? "" : ", ") + positionText(area, index);
     }
     line.clear();
-    writer->append(r, line);
+    writer->append(r, line, layout);
     out.write(line);
 }
 
 bool FormatSink::end()
 {
+    if (!writer) { // nothing at all: the csv header of no quantities
+        writer = std::make_unique<RecordWriter>(format);
+        out.write(writer->header());
+    }
     // A point without a time would be stored at the time of writing: such records are left out, and the
     // output is then incomplete.
     if (untimed > 0)

@@ -68,15 +68,21 @@ class FormatSink : public RecordSink
     // zone: the one the analyzers' clocks keep.
     FormatSink(Output &out, RecordFormat format, QTimeZone zone);
 
+    // Before any begin(): a configuration whose records will come, so that the columns are the union of
+    // them all and the csv has one header. Without it each begin() adds its columns as it comes.
+    void declare(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas);
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(int area, int index, const PARSED_LOG &log) override;
     bool end() override;
 
   private:
+    int layoutOf(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas);
+
     Output &out;
     RecordFormat format;
     QTimeZone zone;
     std::unique_ptr<RecordWriter> writer;
+    int layout = 0;
     QString serial;
     QByteArray header;
     QByteArray line;

@@ -22,6 +22,7 @@ struct Quantity {
     QString name;
     QString unit;
     int value = 0;
+    bool operator==(const Quantity &) const = default;
 };
 
 // The quantities of a normal log record: one per slot whose code is a parameter of the model. An energy
@@ -59,19 +60,26 @@ QByteArray jsonString(const QString &text);
 
 enum class RecordFormat { Csv, Jsonl, Influx };
 
-// Writes records of sector and energy logs in one format. A quantity sector and energy records share
-// (same name and unit) is one csv column, one JSON key, one field.
+// Writes records of sector and energy logs in one format, as one table: the columns are the union of
+// the quantities of every layout (the sector and energy quantities of one analyzer's configuration) added,
+// a quantity of the same name and unit in several layouts one csv column, one JSON key, one field.
 class RecordWriter
 {
   public:
+    explicit RecordWriter(RecordFormat format);
+    // With one layout, number 0.
     RecordWriter(RecordFormat format, const std::vector<Quantity> &logColumns,
                  const std::vector<Quantity> &energyColumns);
 
-    // The csv header line; empty for the other formats.
+    // The number of the layout of these quantities, its missing columns added after the others. The same
+    // quantities give the same number.
+    int addLayout(const std::vector<Quantity> &logColumns, const std::vector<Quantity> &energyColumns);
+
+    // The csv header line of the columns so far; empty for the other formats.
     QByteArray header() const;
-    // One record's line, line feed included. An influx line needs a time: a record without one gives
-    // nothing.
-    void append(const ExportRecord &record, QByteArray &out) const;
+    // One record's line, line feed included, its values placed by the layout it was decoded with; empty
+    // cells where it has no value. An influx line needs a time: a record without one gives nothing.
+    void append(const ExportRecord &record, QByteArray &out, int layout = 0) const;
 
   private:
     struct Column {
@@ -79,16 +87,22 @@ class RecordWriter
         QByteArray csvHeader;
         QByteArray jsonKey;
         QByteArray fieldKey;
-        std::array<int, 2> value{-1, -1}; // per kind (log, energy); -1: no such value
+    };
+    struct Layout {
+        std::array<std::vector<Quantity>, 2> quantities; // per kind (log, energy)
+        std::vector<std::array<int, 2>> values;          // per column and kind; -1 or past the end: none
     };
 
-    void appendCsv(const ExportRecord &record, QByteArray &out) const;
-    void appendJson(const ExportRecord &record, QByteArray &out) const;
-    void appendInflux(const ExportRecord &record, QByteArray &out) const;
+    // Where the record's value of column sits in its values; -1: it has none.
+    int valueIndex(const ExportRecord &record, int layout, size_t column) const;
+    void appendCsv(const ExportRecord &record, int layout, QByteArray &out) const;
+    void appendJson(const ExportRecord &record, int layout, QByteArray &out) const;
+    void appendInflux(const ExportRecord &record, int layout, QByteArray &out) const;
     // "key<separator>value" of each value the record has, comma separated; false when it has none.
-    bool appendValues(const ExportRecord &record, QByteArray Column::*key, char separator,
+    bool appendValues(const ExportRecord &record, int layout, QByteArray Column::*key, char separator,
                       QByteArray &out) const;
 
     RecordFormat format;
     std::vector<Column> columns;
+    std::vector<Layout> layouts;
 };

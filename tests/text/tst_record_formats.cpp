@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <array>
+#include <set>
 
 namespace
 {
@@ -209,6 +210,38 @@ class RecordFormatsTest : public QObject
                                  "kVArh(ind)=-1,kVArh(Cap)=10003,V1\\ HI=234.5,V2\\ HI=0,V3\\ HI=0,I1\\ HI=0,"
                                  "I2\\ HI=0,I3\\ HI=0,TI\\ HI.=0,TI\\ LO.=0,TI\\ DEM.=0,TW\\ DEM.=0,"
                                  "TVAr\\ DEM.=0,TVA\\ DEM.=0,Total\\ PF=0,CT=0,VT=0 946684801000000000\n"));
+    }
+
+    // Analyzers logging different quantities: one header of the union, each record's values under their
+    // own columns, empty cells elsewhere, whatever order the layouts come in.
+    void layoutsShareOneTable()
+    {
+        std::array<int16_t, kLogSlots> other;
+        other.fill(kEmptySlot);
+        other[0] = 27; // frequency, then VLN1
+        other[1] = 0;
+        const std::vector<Quantity> none;
+        RecordWriter w(RecordFormat::Csv);
+        const int first = w.addLayout(logQuantities(table, 168, codes()), none);
+        const int second = w.addLayout(logQuantities(table, 168, other), none);
+        const int energy = w.addLayout(none, energyQuantities(table));
+        QCOMPARE(w.addLayout(logQuantities(table, 168, other), none), second);
+        QCOMPARE(std::set<int>({first, second, energy}).size(), size_t(3));
+        const QByteArray header = w.header();
+        QVERIFY2(header.startsWith("analyzer,area,record,time,VLN1 [V],VLN1 #2 [V],kWh.Imp. [kWh],Hz. [Hz],"
+                                   "kWh.Ex. [kWh],"),
+                 header.constData());
+        QCOMPARE(header.count("Hz. [Hz]"), 1);
+
+        const std::array<double, kDecodedValues> values{49.98, 229.9};
+        QByteArray out;
+        w.append(record(QStringLiteral("S2"), {}, false, values), out, second);
+        QVERIFY2(out.startsWith("S2,3,7,,229.9,,,49.98,,"), out.constData());
+        QCOMPARE(out.count(','), header.count(','));
+        out.clear();
+        w.append(record(QStringLiteral("S3"), {}, true, energyValues), out, energy);
+        QVERIFY2(out.startsWith("S3,16,7,,,,29999,0,0,-1,"), out.constData());
+        QCOMPARE(out.count(','), header.count(','));
     }
 
     // Influx keeps one point per series key and time: records of equal time must differ in the key.
