@@ -18,7 +18,7 @@ constexpr int kLogColumns = 31;
 constexpr int kEnergyColumns = 19;
 constexpr int kFirstValueColumn = 3;
 constexpr int kHeaderCells = 34; // number, date, time and 31 values
-constexpr int kNamedUntimed = 20;
+constexpr int kNamedLeftOut = 20;
 
 // Row 0 of the grid as the worker writes it for the energy log, through the window's interface.
 class HeaderRow : public WorkerView
@@ -209,12 +209,11 @@ void FormatSink::record(int area, int index, const PARSED_LOG &log)
     r.time = recordTime(log.dateText, log.timeText, zone);
     r.energy = area == kEnergyArea;
     r.values = log.decodedValues;
-    if (!r.time.isValid() && format == RecordFormat::Influx) {
-        if (untimed++ < kNamedUntimed)
-            untimedNames += (untimedNames.empty() ? "" : ", ") + positionText(area, index);
-    }
     line.clear();
     writer->append(r, line, layout);
+    // Only influx writes no line, for a point it cannot have.
+    if (line.isEmpty() && leftOut++ < kNamedLeftOut)
+        leftOutNames += (leftOutNames.empty() ? "" : ", ") + positionText(area, index);
     out.write(line);
 }
 
@@ -224,14 +223,14 @@ bool FormatSink::end()
         writer = std::make_unique<RecordWriter>(format);
         out.write(writer->header());
     }
-    // A point without a time would be stored at the time of writing: such records are left out, and the
-    // output is then incomplete.
-    if (untimed > 0)
+    // A point without a time would be stored at the time of writing, one without a field not at all:
+    // such records are left out, and the output is then incomplete.
+    if (leftOut > 0)
         std::fprintf(stderr,
-                     "pullrec-cli: %d records without a valid date and time left out of the influx "
-                     "lines: %s%s\n",
-                     untimed, untimedNames.c_str(), untimed > kNamedUntimed ? ", ..." : "");
-    return out.finish() && untimed == 0;
+                     "pullrec-cli: %d records without a valid date and time, or without a value, left out "
+                     "of the influx lines: %s%s\n",
+                     leftOut, leftOutNames.c_str(), leftOut > kNamedLeftOut ? ", ..." : "");
+    return out.finish() && leftOut == 0;
 }
 
 void SinkChain::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)

@@ -60,8 +60,8 @@ class GridSink : public RecordSink
     std::vector<QString> row;
 };
 
-// csv, jsonl or influx lines. Influx cannot take a record without a valid time: it is left out, named
-// on stderr, and end() fails.
+// csv, jsonl or influx lines. Influx cannot take a record without a valid time or without a value: it is
+// left out, named on stderr, and end() fails.
 class FormatSink : public RecordSink
 {
   public:
@@ -86,8 +86,8 @@ class FormatSink : public RecordSink
     QString serial;
     QByteArray header;
     QByteArray line;
-    int untimed = 0; // influx records without a time, left out
-    std::string untimedNames;
+    int leftOut = 0; // influx records without a time or a value
+    std::string leftOutNames;
 };
 
 // Sends every record to each sink in turn.
