@@ -38,8 +38,12 @@ class RecordSink;
 
 // --format and --lang of the commands that write records as text.
 void addFormatOptions(CLI::App &command, std::string &format, std::string &lang);
-// The sink that writes format ("grid", "csv", "jsonl", "influx") to out; lang for the grid's headers.
-std::unique_ptr<RecordSink> textSink(const std::string &format, const std::string &lang, Output &out);
+// --tz ZONE: the zone the analyzer's clock keeps, checked to be one the system knows.
+void addZoneOption(CLI::App &command, std::string &zone);
+// The sink that writes format ("grid", "csv", "jsonl", "influx") to out; lang for the grid's headers,
+// zone (empty: the host's) for the times of the others.
+std::unique_ptr<RecordSink> textSink(const std::string &format, const std::string &lang,
+                                     const std::string &zone, Output &out);
 // The areas of a --sectors list, else the energy log with energy, else every area holding records.
 std::array<bool, 16> chosenAreas(const std::string &sectors, bool energy, const AnalyzerLink &analyzer);
 

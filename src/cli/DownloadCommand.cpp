@@ -31,6 +31,7 @@ struct DownloadOptions {
     std::string output = "-";
     int passes = 3;
     std::string lang = "en";
+    std::string zone;
     bool quiet = false;
     ArchiveOptions archive;
     bool textAsked = false; // --format or --output given
@@ -62,7 +63,7 @@ int runDownload(const DownloadOptions &o)
     // With an archive, text goes out only when asked for.
     std::vector<RecordSink *> sinks;
     const std::unique_ptr<RecordSink> text =
-        !archive || o.textAsked ? textSink(o.format, o.lang, out) : nullptr;
+        !archive || o.textAsked ? textSink(o.format, o.lang, o.zone, out) : nullptr;
     std::unique_ptr<ArchiveSink> archived = archive ? std::make_unique<ArchiveSink>(*archive) : nullptr;
     for (RecordSink *sink : {text.get(), static_cast<RecordSink *>(archived.get())})
         if (sink)
@@ -97,12 +98,11 @@ int runDownload(const DownloadOptions &o)
                      "pullrec-cli download: record %s (%s, record %d) unreadable after %d passes: %s\n",
                      positionText(f.area, f.index).c_str(), areaName(f.area).c_str(), f.index, o.passes,
                      f.error.c_str());
+    const std::string &storeError = archived && !archived->error().empty() ? archived->error() : out.error();
     if (result.stopped)
         std::fprintf(stderr, "pullrec-cli download: stopped reading: %s\n", archived->error().c_str());
-    else if (!result.stored)
-        std::fprintf(stderr, "pullrec-cli download: %s\n",
-                     archived && !archived->error().empty() ? archived->error().c_str()
-                                                            : out.error().c_str());
+    else if (!result.stored && !storeError.empty()) // else the sink said why
+        std::fprintf(stderr, "pullrec-cli download: %s\n", storeError.c_str());
     if (!result.complete() || !unchecked.empty()) {
         std::fprintf(stderr, "pullrec-cli download: incomplete, %lld of %lld records\n",
                      (long long)result.delivered, (long long)result.total);
@@ -124,13 +124,27 @@ void addFormatOptions(CLI::App &command, std::string &format, std::string &lang)
         ->check(CLI::IsMember({"en", "tr"}));
 }
 
-std::unique_ptr<RecordSink> textSink(const std::string &format, const std::string &lang, Output &out)
+void addZoneOption(CLI::App &command, std::string &zone)
+{
+    command
+        .add_option("--tz", zone,
+                    "zone the analyzer's clock keeps, such as Europe/Berlin (default the host's); a time "
+                    "its clock shows twice is taken the first time, one it skips with the offset before")
+        ->check(CLI::Validator(
+            [](std::string &name) {
+                return clockZone(name).isValid() ? std::string() : "unknown time zone: " + name;
+            },
+            "ZONE"));
+}
+
+std::unique_ptr<RecordSink> textSink(const std::string &format, const std::string &lang,
+                                     const std::string &zone, Output &out)
 {
     static const std::map<std::string, RecordFormat> formats = {
         {"csv", RecordFormat::Csv}, {"jsonl", RecordFormat::Jsonl}, {"influx", RecordFormat::Influx}};
     if (format == "grid")
         return std::make_unique<GridSink>(out, recordHeaders(lang));
-    return std::make_unique<FormatSink>(out, formats.at(format));
+    return std::make_unique<FormatSink>(out, formats.at(format), clockZone(zone));
 }
 
 std::array<bool, kLogAreas> chosenAreas(const std::string &sectors, bool energy, const AnalyzerLink &analyzer)
@@ -166,6 +180,7 @@ void addDownloadCommand(CLI::App &app, int &status)
     sectors->excludes(energy)->excludes(all);
     energy->excludes(all);
     addFormatOptions(*cmd, o.format, o.lang);
+    addZoneOption(*cmd, o.zone);
     auto *output =
         cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
     cmd->add_option("--passes", o.passes, "passes over records that failed before giving them up (default 3)")

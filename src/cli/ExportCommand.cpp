@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -21,14 +22,24 @@ struct ExportOptions {
     std::string format;
     std::string output = "-";
     std::string lang = "en";
+    std::string zone;
 };
 
-// The stored facts of an analyzer as the sinks know an analyzer, for a run of records decoded alike.
+// The stored facts of an analyzer as the sinks know an analyzer, for a run of records decoded alike: an
+// analyzer's sector records of one configuration, or its energy records.
 struct Run {
     std::string analyzer;
+    bool energy = false;
     std::array<int16_t, kLogSlots> codes{};
-    bool operator!=(const Run &other) const { return analyzer != other.analyzer || codes != other.codes; }
+    bool operator==(const Run &) const = default;
 };
+
+// The run of a stored record following the run before it; energy records keep the codes before them.
+Run runOf(const StoredRecord &stored, const Run &before)
+{
+    const ArchiveRecord &r = stored.record;
+    return {stored.analyzer, r.energy(), r.energy() ? before.codes : r.codes};
+}
 
 int runExport(const ExportOptions &o)
 {
@@ -54,7 +65,7 @@ int runExport(const ExportOptions &o)
         std::fprintf(stderr, "pullrec-cli export: %s\n", out.error().c_str());
         return ExitIncomplete;
     }
-    const std::unique_ptr<RecordSink> sink = textSink(o.format, o.lang, out);
+    const std::unique_ptr<RecordSink> sink = textSink(o.format, o.lang, o.zone, out);
     std::array<bool, kLogAreas> areas{};
     areas.fill(o.area == 0);
     if (o.area > 0)
@@ -62,23 +73,44 @@ int runExport(const ExportOptions &o)
 
     std::map<std::string, std::optional<AnalyzerIdentity>> known;
     AnalyzerLink link{COMSETT()};
+    // The link as the analyzer of run; the areas its records come from.
+    auto assume = [&](const Run &run) {
+        auto found = known.find(run.analyzer);
+        if (found == known.end())
+            found = known.emplace(run.analyzer, analyzers->analyzer(run.analyzer)).first;
+        const AnalyzerIdentity id = found->second.value_or(AnalyzerIdentity{run.analyzer, "", "", "", 1, 1});
+        link.assume({toDevice(QString::fromStdString(id.vendor)), toDevice(QString::fromStdString(id.model)),
+                     toDevice(QString::fromStdString(id.serial)),
+                     toDevice(QString::fromStdString(id.version))},
+                    id.ctRatio, id.vtRatio, run.codes);
+        std::array<bool, kLogAreas> of = areas;
+        if (o.area == 0)
+            for (int area = 0; area < kLogAreas; ++area)
+                of[size_t(area)] = (area == kEnergyArea) == run.energy;
+        return of;
+    };
+
+    // One table: every configuration's columns are known before the header is written.
+    auto *format = dynamic_cast<FormatSink *>(sink.get());
+    std::vector<Run> runs;
     Run current;
+    bool read = !format || records->forEach(filter, [&](const StoredRecord &stored) {
+        current = runOf(stored, current);
+        if (std::find(runs.begin(), runs.end(), current) == runs.end()) {
+            runs.push_back(current);
+            format->declare(link, assume(current));
+        }
+        return true;
+    });
+
+    current = {};
     bool begun = false;
     PARSED_LOG log;
-    const bool read = records->forEach(filter, [&](const StoredRecord &stored) {
+    read = read && records->forEach(filter, [&](const StoredRecord &stored) {
         const ArchiveRecord &r = stored.record;
-        Run run{stored.analyzer, r.energy() ? current.codes : r.codes};
+        const Run run = runOf(stored, current);
         if (!begun || run != current) {
-            auto found = known.find(stored.analyzer);
-            if (found == known.end())
-                found = known.emplace(stored.analyzer, analyzers->analyzer(stored.analyzer)).first;
-            const AnalyzerIdentity id =
-                found->second.value_or(AnalyzerIdentity{stored.analyzer, "", "", "", 1, 1});
-            link.assume(
-                {toDevice(QString::fromStdString(id.vendor)), toDevice(QString::fromStdString(id.model)),
-                 toDevice(QString::fromStdString(id.serial)), toDevice(QString::fromStdString(id.version))},
-                id.ctRatio, id.vtRatio, run.codes);
-            sink->begin(link, areas);
+            sink->begin(link, assume(run));
             current = run;
             begun = true;
         }
@@ -91,12 +123,13 @@ int runExport(const ExportOptions &o)
     });
     if (!read)
         std::fprintf(stderr, "pullrec-cli export: %s\n", records->error().c_str());
-    if (!begun) {
+    if (!begun && !format) {
         link.assume({}, 1, 1, {});
         sink->begin(link, areas);
     }
     if (!sink->end()) {
-        std::fprintf(stderr, "pullrec-cli export: %s\n", out.error().c_str());
+        if (!out.error().empty()) // else the sink said why
+            std::fprintf(stderr, "pullrec-cli export: %s\n", out.error().c_str());
         return ExitIncomplete;
     }
     return read ? ExitComplete : ExitIncomplete;
@@ -118,6 +151,7 @@ void addExportCommand(CLI::App &app, int &status)
     cmd->add_option("--to", o.to, "records up to this time (a date alone: to its end)");
     addFormatOptions(*cmd, o.format, o.lang);
     cmd->get_option("--format")->required();
+    addZoneOption(*cmd, o.zone);
     cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
     cmd->footer(
         "Records come by analyzer, area and the order they were archived in; grid of one analyzer and "

@@ -26,6 +26,7 @@ bool parseSection(FleetAnalyzer &analyzer, const std::vector<CLI::ConfigItem> &i
     auto *all = app.add_flag("--all", analyzer.all);
     sectors->excludes(energy)->excludes(all); // as the command line refuses them together
     energy->excludes(all);
+    addZoneOption(app, analyzer.zone);
 
     std::vector<std::string> args;
     for (const CLI::ConfigItem &item : items) {

@@ -15,6 +15,7 @@ struct FleetAnalyzer {
     std::string sectors; // empty: the energy log, or every area with records
     bool energy = false;
     bool all = false;
+    std::string zone; // "tz": the zone the analyzer's clock keeps, empty for the host's
 };
 
 // Reads the fleet file at path. False with the file, section and reason in error for an unknown key, a

@@ -1,6 +1,7 @@
 #include "cli/Sinks.h"
 
 #include "cli/AnalyzerLink.h"
+#include "cli/Download.h"
 #include "text/DeviceText.h"
 #include "text/GridCsv.h"
 #include "text/NumberFormat.h"
@@ -17,6 +18,7 @@ constexpr int kLogColumns = 31;
 constexpr int kEnergyColumns = 19;
 constexpr int kFirstValueColumn = 3;
 constexpr int kHeaderCells = 34; // number, date, time and 31 values
+constexpr int kNamedLeftOut = 20;
 
 // Row 0 of the grid as the worker writes it for the energy log, through the window's interface.
 class HeaderRow : public WorkerView
@@ -164,51 +166,71 @@ bool GridSink::end()
     return out.finish();
 }
 
-FormatSink::FormatSink(Output &out, RecordFormat format) : out(out), format(format)
+FormatSink::FormatSink(Output &out, RecordFormat format, QTimeZone zone)
+    : out(out), format(format), zone(std::move(zone))
 {
+}
+
+int FormatSink::layoutOf(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+{
+    const bool sectors =
+        std::any_of(areas.begin(), areas.begin() + kEnergyArea, [](bool chosen) { return chosen; });
+    const std::vector<Quantity> none;
+    if (!writer)
+        writer = std::make_unique<RecordWriter>(format);
+    return writer->addLayout(
+        sectors ? logQuantities(analyzer.table(), analyzer.modelCode(), analyzer.configuration().paramCodes)
+                : none,
+        areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
+}
+
+void FormatSink::declare(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+{
+    layoutOf(analyzer, areas);
 }
 
 void FormatSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
 {
-    bool sectors = false;
-    for (int area = 0; area < kEnergyArea; ++area)
-        sectors = sectors || areas[size_t(area)];
-    const std::vector<Quantity> none;
-    writer = std::make_unique<RecordWriter>(
-        format,
-        sectors ? logQuantities(analyzer.table(), analyzer.modelCode(), analyzer.configuration().paramCodes)
-                : none,
-        areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
+    layout = layoutOf(analyzer, areas);
     serial = fromDevice(analyzer.identity().serial);
-    // Another analyzer with the same columns goes on under the same header.
+    // Columns not declared beforehand need a header of their own.
     if (writer->header() != header) {
         header = writer->header();
         out.write(header);
     }
 }
 
-void FormatSink::record(int area, int, const PARSED_LOG &log)
+void FormatSink::record(int area, int index, const PARSED_LOG &log)
 {
     ExportRecord r;
     r.analyzer = serial;
     r.area = area;
     r.number = std::atoi(log.recordNoText.c_str());
-    r.time = recordTime(log.dateText, log.timeText);
+    r.time = recordTime(log.dateText, log.timeText, zone);
     r.energy = area == kEnergyArea;
     r.values = log.decodedValues;
-    untimed += !r.time.isValid();
     line.clear();
-    writer->append(r, line);
+    writer->append(r, line, layout);
+    // Only influx writes no line, for a point it cannot have.
+    if (line.isEmpty() && leftOut++ < kNamedLeftOut)
+        leftOutNames += (leftOutNames.empty() ? "" : ", ") + positionText(area, index);
     out.write(line);
 }
 
 bool FormatSink::end()
 {
-    if (untimed > 0 && format == RecordFormat::Influx)
+    if (!writer) { // nothing at all: the csv header of no quantities
+        writer = std::make_unique<RecordWriter>(format);
+        out.write(writer->header());
+    }
+    // A point without a time would be stored at the time of writing, one without a field not at all:
+    // such records are left out, and the output is then incomplete.
+    if (leftOut > 0)
         std::fprintf(stderr,
-                     "pullrec-cli: %d records without a valid date and time left out of the influx lines\n",
-                     untimed);
-    return out.finish();
+                     "pullrec-cli: %d records without a valid date and time, or without a value, left out "
+                     "of the influx lines: %s%s\n",
+                     leftOut, leftOutNames.c_str(), leftOut > kNamedLeftOut ? ", ..." : "");
+    return out.finish() && leftOut == 0;
 }
 
 void SinkChain::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)

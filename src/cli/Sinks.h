@@ -60,24 +60,34 @@ class GridSink : public RecordSink
     std::vector<QString> row;
 };
 
-// csv, jsonl or influx lines.
+// csv, jsonl or influx lines. Influx cannot take a record without a valid time or without a value: it is
+// left out, named on stderr, and end() fails.
 class FormatSink : public RecordSink
 {
   public:
-    FormatSink(Output &out, RecordFormat format);
+    // zone: the one the analyzers' clocks keep.
+    FormatSink(Output &out, RecordFormat format, QTimeZone zone);
 
+    // Before any begin(): a configuration whose records will come, so that the columns are the union of
+    // them all and the csv has one header. Without it each begin() adds its columns as it comes.
+    void declare(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas);
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(int area, int index, const PARSED_LOG &log) override;
     bool end() override;
 
   private:
+    int layoutOf(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas);
+
     Output &out;
     RecordFormat format;
+    QTimeZone zone;
     std::unique_ptr<RecordWriter> writer;
+    int layout = 0;
     QString serial;
     QByteArray header;
     QByteArray line;
-    int untimed = 0;
+    int leftOut = 0; // influx records without a time or a value
+    std::string leftOutNames;
 };
 
 // Sends every record to each sink in turn.

@@ -1,5 +1,6 @@
 #include "model/RecordClock.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 
@@ -35,4 +36,28 @@ bool parseRecordClock(std::string_view dateText, std::string_view timeText, Reco
         return false;
     clock = {2000 + d[2], d[1], d[0], t[0], t[1], t[2]};
     return true;
+}
+
+int64_t clockSeconds(const RecordClock &clock)
+{
+    using namespace std::chrono;
+    const sys_days day{year(clock.year) / month(unsigned(clock.month)) /
+                       std::chrono::day(unsigned(clock.day))};
+    return day.time_since_epoch().count() * int64_t{86400} + clock.hour * 3600 + clock.minute * 60 +
+           clock.second;
+}
+
+int localOffset(const RecordClock &clock, const std::function<int(int64_t)> &offsetAt)
+{
+    // A day either side is past any offset (at most 26 hours apart), so these are the offsets in force
+    // before and after a change near the reading.
+    constexpr int64_t kDay = 86400;
+    const int64_t reading = clockSeconds(clock);
+    const int before = offsetAt(reading - kDay);
+    const int after = offsetAt(reading + kDay);
+    // The larger offset is the earlier instant.
+    for (const int offset : {std::max(before, after), std::min(before, after)})
+        if (offsetAt(reading - offset) == offset)
+            return offset;
+    return before;
 }

@@ -2,6 +2,8 @@
 
 #include "model/RecordClock.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -62,8 +64,9 @@ QByteArray timeText(const QDateTime &time)
 
 void appendNumber(QByteArray &out, double value)
 {
+    // A scaled register (2342 x 0.1) is no exact double: 15 digits drop the noise, as the grid does.
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
     out.append(buffer, result.ptr - buffer);
 }
 
@@ -116,41 +119,83 @@ std::vector<Quantity> energyQuantities(const DEVICE_REGISTER_TABLE &table)
     return quantities;
 }
 
-QDateTime recordTime(std::string_view dateText, std::string_view timeText)
+QTimeZone clockZone(const std::string &name)
+{
+    if (name.empty())
+        return QTimeZone::systemTimeZone();
+    // Qt takes any other text for a POSIX rule ("Foo" is UTC): only names of the zone database count.
+    const QByteArray id = QByteArray::fromStdString(name);
+    const bool known = QTimeZone::isTimeZoneIdAvailable(id) ||
+                       (!id.startsWith('/') && !id.contains("..") &&
+                        QFileInfo(QStringLiteral("/usr/share/zoneinfo/") + QString::fromUtf8(id)).isFile());
+    return known ? QTimeZone(id) : QTimeZone();
+}
+
+QDateTime recordTime(std::string_view dateText, std::string_view timeText, const QTimeZone &zone)
 {
     RecordClock c;
     if (!parseRecordClock(dateText, timeText, c))
         return {};
-    return QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second));
+    // A fixed offset: Qt's own local time has no answer for a reading in a skipped hour.
+    const int offset = localOffset(
+        c, [&zone](int64_t utc) { return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)); });
+    return QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second), Qt::OffsetFromUTC,
+                     offset);
+}
+
+RecordWriter::RecordWriter(RecordFormat format) : format(format)
+{
 }
 
 RecordWriter::RecordWriter(RecordFormat format, const std::vector<Quantity> &logColumns,
                            const std::vector<Quantity> &energyColumns)
     : format(format)
 {
-    const std::vector<Quantity> *kinds[] = {&logColumns, &energyColumns};
+    addLayout(logColumns, energyColumns);
+}
+
+int RecordWriter::addLayout(const std::vector<Quantity> &logColumns,
+                            const std::vector<Quantity> &energyColumns)
+{
+    for (size_t k = 0; k < layouts.size(); ++k)
+        if (layouts[k].quantities[0] == logColumns && layouts[k].quantities[1] == energyColumns)
+            return int(k);
+    Layout layout{{logColumns, energyColumns}, {}};
     for (int kind = 0; kind < 2; ++kind) {
-        const size_t firstOfKind = columns.size();
-        for (const Quantity &q : *kinds[kind]) {
+        std::vector<QString> ofKind;
+        for (const Quantity &q : layout.quantities[kind]) {
             auto labelOf = [&q](const QString &name) {
                 return q.unit.isEmpty() ? name : name + QStringLiteral(" [") + q.unit + ']';
             };
             QString name = q.name;
-            const auto ofKind = columns.begin() + static_cast<std::ptrdiff_t>(firstOfKind);
             // The same quantity twice in one record keeps both, the second under its slot's number.
-            if (std::any_of(ofKind, columns.end(), [&](const Column &c) { return c.label == labelOf(name); }))
+            if (std::find(ofKind.begin(), ofKind.end(), labelOf(name)) != ofKind.end())
                 name += QStringLiteral(" #") + QString::number(q.value + 1);
             const QString label = labelOf(name);
+            ofKind.push_back(label);
             auto found = std::find_if(columns.begin(), columns.end(),
                                       [&](const Column &c) { return c.label == label; });
             if (found == columns.end()) {
-                columns.push_back(
-                    {label, csvField(label), jsonString(label), influxEscaped(name, true), {-1, -1}});
+                columns.push_back({label, csvField(label), jsonString(label), influxEscaped(name, true)});
                 found = columns.end() - 1;
             }
-            found->value[kind] = q.value;
+            const size_t column = size_t(found - columns.begin());
+            if (layout.values.size() <= column)
+                layout.values.resize(column + 1, {-1, -1});
+            layout.values[column][size_t(kind)] = q.value;
         }
     }
+    layouts.push_back(std::move(layout));
+    return int(layouts.size() - 1);
+}
+
+int RecordWriter::valueIndex(const ExportRecord &record, int layout, size_t column) const
+{
+    if (layout < 0)
+        return -1;
+    const std::vector<std::array<int, 2>> &values = layouts[size_t(layout)].values;
+    const int value = column < values.size() ? values[column][record.energy] : -1;
+    return value >= 0 && size_t(value) < record.values.size() ? value : -1;
 }
 
 QByteArray RecordWriter::header() const
@@ -163,54 +208,54 @@ QByteArray RecordWriter::header() const
     return line + '\n';
 }
 
-void RecordWriter::append(const ExportRecord &record, QByteArray &out) const
+void RecordWriter::append(const ExportRecord &record, QByteArray &out, int layout) const
 {
+    if (layout < 0 || size_t(layout) >= layouts.size())
+        layout = -1; // no quantities known: the record's own fields alone
     switch (format) {
     case RecordFormat::Csv:
-        appendCsv(record, out);
+        appendCsv(record, layout, out);
         break;
     case RecordFormat::Jsonl:
-        appendJson(record, out);
+        appendJson(record, layout, out);
         break;
     case RecordFormat::Influx:
-        appendInflux(record, out);
+        appendInflux(record, layout, out);
         break;
     }
 }
 
-void RecordWriter::appendCsv(const ExportRecord &record, QByteArray &out) const
+void RecordWriter::appendCsv(const ExportRecord &record, int layout, QByteArray &out) const
 {
     out += csvField(record.analyzer);
     out += ',' + QByteArray::number(record.area + 1) + ',' + QByteArray::number(record.number) + ',';
     out += timeText(record.time);
-    for (const Column &c : columns) {
+    for (size_t c = 0; c < columns.size(); ++c) {
         out += ',';
-        const int value = c.value[record.energy];
-        if (value >= 0 && size_t(value) < record.values.size())
+        if (const int value = valueIndex(record, layout, c); value >= 0)
             appendNumber(out, record.values[size_t(value)]);
     }
     out += '\n';
 }
 
-bool RecordWriter::appendValues(const ExportRecord &record, QByteArray Column::*key, char separator,
-                                QByteArray &out) const
+bool RecordWriter::appendValues(const ExportRecord &record, int layout, QByteArray Column::*key,
+                                char separator, QByteArray &out) const
 {
     bool any = false;
-    for (const Column &c : columns) {
-        const int value = c.value[record.energy];
-        if (value < 0 || size_t(value) >= record.values.size() ||
-            !std::isfinite(record.values[size_t(value)]))
+    for (size_t c = 0; c < columns.size(); ++c) {
+        const int value = valueIndex(record, layout, c);
+        if (value < 0 || !std::isfinite(record.values[size_t(value)]))
             continue;
         if (any)
             out += ',';
         any = true;
-        out += c.*key + separator;
+        out += columns[c].*key + separator;
         appendNumber(out, record.values[size_t(value)]);
     }
     return any;
 }
 
-void RecordWriter::appendJson(const ExportRecord &record, QByteArray &out) const
+void RecordWriter::appendJson(const ExportRecord &record, int layout, QByteArray &out) const
 {
     out += "{\"analyzer\":" + jsonString(record.analyzer);
     out += ",\"area\":" + QByteArray::number(record.area + 1);
@@ -218,11 +263,11 @@ void RecordWriter::appendJson(const ExportRecord &record, QByteArray &out) const
     out += ",\"time\":";
     out += record.time.isValid() ? '"' + timeText(record.time) + '"' : QByteArray("null");
     out += ",\"values\":{";
-    appendValues(record, &Column::jsonKey, ':', out);
+    appendValues(record, layout, &Column::jsonKey, ':', out);
     out += "}}\n";
 }
 
-void RecordWriter::appendInflux(const ExportRecord &record, QByteArray &out) const
+void RecordWriter::appendInflux(const ExportRecord &record, int layout, QByteArray &out) const
 {
     if (!record.time.isValid())
         return;
@@ -230,8 +275,11 @@ void RecordWriter::appendInflux(const ExportRecord &record, QByteArray &out) con
     out += "pullrec";
     if (!record.analyzer.isEmpty())
         out += ",analyzer=" + influxEscaped(record.analyzer, true);
-    out += ",area=" + QByteArray::number(record.area + 1) + ' ';
-    if (!appendValues(record, &Column::fieldKey, '=', out)) {
+    // Influx keeps one point per series and time: records of equal time (a clock set back, two events in
+    // a second) stay apart by their place in the log.
+    out +=
+        ",area=" + QByteArray::number(record.area + 1) + ",record=" + QByteArray::number(record.number) + ' ';
+    if (!appendValues(record, layout, &Column::fieldKey, '=', out)) {
         out.truncate(start); // a point needs at least one field
         return;
     }

@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -149,6 +150,64 @@ TEST_F(CliArchive, DownloadTwiceStoresOnceAndExportsTheWindowsGrid)
         EXPECT_EQ(exported.exitCode, 0) << exported.err;
         EXPECT_FALSE(direct.out.empty());
         EXPECT_EQ(exported.out, direct.out) << "area " << area;
+    }
+}
+
+// Analyzers logging different quantities, and one with the energy log alone, export as one table.
+// A record whose clock was never set is still written where the format can carry it, and influx, which
+// cannot, says so with exit 3.
+TEST_F(CliArchive, ExportIsOneTableOfEveryRecord)
+{
+    SimProcess full, basic, energyOnly;
+    ASSERT_TRUE(full.startTcp({"--records", records(3, 2)})) << full.error();
+    ASSERT_TRUE(basic.startTcp({"--records", records(3, 0), "--model", "KTR-58-167", "--seed", "2"}))
+        << basic.error();
+    ASSERT_TRUE(energyOnly.startTcp({"--records", records(0, 2), "--seed", "3"})) << energyOnly.error();
+    for (const SimProcess *sim : {&full, &basic, &energyOnly}) {
+        const ProgramRun download = cli({"download", "--tcp", tcp(*sim), "--archive", archive, "--quiet"});
+        ASSERT_EQ(download.exitCode, 0) << download.err;
+    }
+    auto split = [](const std::string &text, char separator) {
+        std::vector<std::string> parts;
+        std::istringstream in(text);
+        for (std::string part; std::getline(in, part, separator);)
+            parts.push_back(part);
+        return parts;
+    };
+
+    const ProgramRun csv = cli({"export", "--archive", archive, "--format", "csv"});
+    EXPECT_EQ(csv.exitCode, 0) << csv.err;
+    const std::vector<std::string> lines = split(csv.out, '\n');
+    ASSERT_EQ(lines.size(), 1u + 3 + 2 + 3 + 2);
+    const std::vector<std::string> header = split(lines[0], ',');
+    EXPECT_EQ(header[4], "VLN1 [V]");
+    for (const char *label : {"T.ILN [A]", "kWh.Imp. [kWh]", "Hz. [Hz]"}) // the basic model's, energy, shared
+        EXPECT_EQ(std::count(header.begin(), header.end(), label), 1) << label;
+    EXPECT_EQ(lines[0].find(" #"), std::string::npos) << "a quantity twice: " << lines[0];
+    for (size_t k = 1; k < lines.size(); ++k) {
+        EXPECT_EQ(std::count(lines[k].begin(), lines[k].end(), ','), header.size() - 1) << lines[k];
+        const std::vector<std::string> cells = split(lines[k] + ",", ',');
+        EXPECT_EQ(cells[1] == "16", cells[4].empty()) << "energy records have no VLN1: " << lines[k];
+        EXPECT_NE(cells[0], "analyzer") << "a second header";
+    }
+
+    sql("UPDATE record SET date_text = '-1/-1/-1', time_text = '-1:-1:-1', recorded_at = NULL "
+        "WHERE id = (SELECT min(id) FROM record WHERE area = 0)");
+    const struct {
+        const char *format;
+        int exitCode;
+        size_t lines;
+        const char *untimed; // in the record's line, or on stderr
+    } formats[] = {
+        {"csv", 0, 11, ",1,1,,"},
+        {"jsonl", 0, 10, "\"record\":1,\"time\":null,"},
+        {"influx", 3, 9, "left out of the influx lines: 00-0000"},
+    };
+    for (const auto &f : formats) {
+        const ProgramRun run = cli({"export", "--archive", archive, "--format", f.format});
+        EXPECT_EQ(run.exitCode, f.exitCode) << f.format << run.err;
+        EXPECT_EQ(split(run.out, '\n').size(), f.lines) << f.format;
+        EXPECT_NE((run.out + run.err).find(f.untimed), std::string::npos) << f.format << run.out << run.err;
     }
 }
 

@@ -41,7 +41,7 @@ def cli(connection, *args):
 
 # Line protocol: measurement, escaped tags, escaped float fields, a nanosecond time stamp.
 KEY = r"(?:[^,= \\]|\\.)+"
-LINE = re.compile(rf"^pullrec,analyzer=({KEY}),area=(\d+) ({KEY}=-?[0-9.e+-]+(?:,{KEY}=-?[0-9.e+-]+)*) (\d{{19}})$")
+LINE = re.compile(rf"^pullrec,analyzer=({KEY}),area=(\d+),record=(\d+) ({KEY}=-?[0-9.e+-]+(?:,{KEY}=-?[0-9.e+-]+)*) (\d{{19}})$")
 
 
 def unescape(text):
@@ -88,17 +88,17 @@ def exercise(connection, transport):
         if not m:
             continue
         fields = {}
-        for field in re.findall(rf"({KEY})=(-?[0-9.e+-]+)", m.group(3)):
+        for field in re.findall(rf"({KEY})=(-?[0-9.e+-]+)", m.group(4)):
             fields[unescape(field[0])] = float(field[1])
-        area = m.group(2)
-        number = [r[2] for r in rows][n]
+        area, number = m.group(2), m.group(3)
+        check(f"{transport} influx record {number}", number == [r[2] for r in rows][n])
         t, values = csv_values[(area, number)]
         check(f"{transport} influx analyzer", unescape(m.group(1)) == serial)
-        check(f"{transport} influx time", int(m.group(4)) == int(t.timestamp()) * 10**9)
+        check(f"{transport} influx time", int(m.group(5)) == int(t.timestamp()) * 10**9)
         check(f"{transport} influx fields {area}/{number}",
               fields == {k.split(" [")[0]: v for k, v in values.items()})
 
-    # The grid's 15 significant digits agree with the full values.
+    # The grid and the other formats write the same 15 significant digits.
     grid = cli(connection, "download", "--sectors", "3", "--format", "grid").decode("cp1254").split("\n")
     names = grid[0].split(";")
     for line in grid[1:-2]:
@@ -108,9 +108,45 @@ def exercise(connection, transport):
         for name, cell in zip(names[3:], cells[3:]):
             label = name.replace(" : ", " [") + "]" if not name.endswith(" : ") else name[:-3]
             if label in values:
-                check(f"{transport} grid {label} {cell}", abs(float(cell) - values[label]) <= 1e-9 * abs(values[label]))
+                check(f"{transport} grid {label} {cell}", float(cell) == values[label])
 
 
+def zones():
+    """Seed 70 logs sector 1 from 2024-03-31 00:00 every 15 minutes: through the hour Berlin skips."""
+    sim, address = start(["--tcp", "127.0.0.1:0", "--seed", "70", "--records", "16" + ",0" * 14 + ",0"])
+    try:
+        berlin = dict(os.environ, TZ="Europe/Berlin")
+        connection = ["--tcp", address]
+        run = subprocess.run([CLI, "download", "--format", "csv", *connection], capture_output=True, env=berlin,
+                             timeout=60)
+        rows = list(csv.reader(io.StringIO(run.stdout.decode())))[1:]
+        times = [r[3] for r in rows]
+        check(f"zones: host zone csv exit {run.returncode}", run.returncode == 0)
+        check(f"zones: skipped hour keeps the offset before {times[8:12]}",
+              times[8:12] == [f"2024-03-31T02:{m:02d}:00+01:00" for m in (0, 15, 30, 45)])
+        check(f"zones: after the change {times[12]}", times[12] == "2024-03-31T03:00:00+02:00")
+        run = subprocess.run([CLI, "download", "--format", "influx", *connection], capture_output=True, env=berlin,
+                             timeout=60)
+        lines = run.stdout.decode().splitlines()
+        stamps = [int(line.split(" ")[-1]) for line in lines]
+        check(f"zones: influx every record {len(stamps)} exit {run.returncode}", run.returncode == 0 and len(stamps) == 16)
+        check("zones: influx 15 minutes apart", all(b - a == 900 * 10**9 for a, b in zip(stamps[:12], stamps[1:12])))
+        # 02:00+01:00 and 03:00+02:00 are one instant: two points all the same.
+        check("zones: equal instants", stamps[8] == stamps[12])
+        check("zones: distinct points", len({(line.split(" ")[0], line.split(" ")[-1]) for line in lines}) == 16)
+        # The analyzer's zone, whatever the host's.
+        run = subprocess.run([CLI, "download", "--tz", "America/New_York", "--format", "jsonl", *connection],
+                             capture_output=True, env=berlin, timeout=60)
+        first = json.loads(run.stdout.decode().splitlines()[0])
+        check(f"zones: --tz {first['time']}", first["time"] == "2024-03-31T00:00:00-04:00")
+        run = subprocess.run([CLI, "download", "--tz", "Europe/Berln", *connection], capture_output=True, timeout=60)
+        check(f"zones: bad zone exit {run.returncode}", run.returncode == 1 and b"Europe/Berln" in run.stderr)
+    finally:
+        sim.terminate()
+        sim.wait()
+
+
+zones()
 tcp, address = start(["--tcp", "127.0.0.1:0", "--records", RECORDS])
 with tempfile.TemporaryDirectory() as scratch:
     pty, path = start(["--pty", os.path.join(scratch, "ktr58"), "--records", RECORDS])

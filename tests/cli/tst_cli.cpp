@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -49,12 +50,23 @@ TEST(CliExit, UsageErrorsExitOne)
         {"download", "--tcp", "127.0.0.1", "--format", "xml"},
         {"download", "--tcp", "127.0.0.1", "--lang", "de"},
         {"download", "--tcp", "127.0.0.1", "--passes", "0"},
+        {"download", "--tcp", "127.0.0.1", "--tz", "Europe/Berln"},
+        {"download", "--tcp", "127.0.0.1", "--tz", "Foo"}, // a POSIX rule to Qt, no zone's name
+        {"export", "--format", "csv", "--tz", "../../etc/passwd"},
     };
     for (const auto &args : bad) {
         const ProgramRun r = runProgram(cliBinary(), args);
         EXPECT_EQ(r.exitCode, 1) << (args.empty() ? "(nothing)" : args.back()) << ": " << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
     }
+    // A fleet file's zone is checked as the option is, and named.
+    const std::string fleet = ::testing::TempDir() + "pullrec-fleet-tz.ini";
+    std::ofstream(fleet) << "[a]\ntcp = 127.0.0.1:1\ntz = Mars/Base\n";
+    const ProgramRun r =
+        runProgram(cliBinary(), {"collect", "--fleet", fleet, "--archive", "sqlite::memory:"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("Mars/Base"), std::string::npos) << r.err;
+    std::remove(fleet.c_str());
     for (const char *command : {"info", "download"}) {
         const ProgramRun help = runProgram(cliBinary(), {command, "--help"});
         EXPECT_EQ(help.exitCode, 0);
