@@ -223,6 +223,11 @@ class TForm1 : public QWidget, public WorkerView
     bool transact(Captions::Id step, const std::function<bool()> &transaction);
     // Connect and Apply end a paused download as a completed one ends: the next start is a new one.
     void endPausedDownload();
+    // The same, then waits (as the transaction step) until the worker holds no record request: the
+    // request reads the settings and the configuration the handler is about to change.
+    void endPausedDownloadFor(Captions::Id step);
+    // A closed link (a change of mode, a cancelled step) leaves nothing to download from.
+    void leaveClosedLink();
     // Records not saved, or a download running or paused: the operator's word before closing.
     bool closeConfirmed();
     static bool sameLink(const COMSETT &a, const COMSETT &b);

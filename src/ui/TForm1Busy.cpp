@@ -95,6 +95,7 @@ bool TForm1::transact(Captions::Id step, const std::function<bool()> &transactio
         // A cancel that came too late to cut the transaction still leaves the link closed.
         if (result)
             worker->closeLink(worker->settings.mode);
+        leaveClosedLink();
         setStatus(StatusPanel::Message, QString::fromLatin1(errorText(Cancelled)));
         throw EPullrecAbort();
     }

@@ -124,5 +124,7 @@ void TForm1::setDownloadSwitch(bool on)
 
 void TForm1::downloadCompleted()
 {
+    // A pause that came while the last record was on its way ends with the download.
+    downloadPaused = false;
     setWindowState(WindowState::Completed);
 }
