@@ -9,8 +9,10 @@
 #include <QWidget>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class ChartWindow;
 class GridModel;
@@ -240,6 +242,7 @@ class TForm1 : public QWidget, public WorkerView
     void setLivePainting(bool live);
     void repaintDownloadView();
     void showCurrentRow();
+    Q_INVOKABLE void runPostedJob();
 
     // While records arrive the grid and the status bar are painted a few times a second, not once per
     // record: the worker waits for every record's display, so painting would set the pace of the
@@ -255,4 +258,6 @@ class TForm1 : public QWidget, public WorkerView
     bool recordsUnsaved = false;              // the grid holds records no save has written since
     WindowState state = WindowState::NotConnected;
     bool saveOffered = false; // a download has started: save, export and chart stay offered from then on
+    std::mutex postedMutex;
+    std::deque<std::function<void()>> postedJobs; // the worker's, oldest first
 };

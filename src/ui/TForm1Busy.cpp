@@ -85,7 +85,8 @@ bool TForm1::transact(Captions::Id step, const std::function<bool()> &transactio
     bool result = false;
     std::thread thread([&] {
         result = transaction();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        // By name: a queued functor would be built here and read on the UI thread behind Qt's locks.
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     loop.exec();
     thread.join();

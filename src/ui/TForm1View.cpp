@@ -31,8 +31,27 @@ int areaOf(const std::string &position)
 
 void TForm1::post(std::function<void()> job)
 {
-    // Called on the worker thread; the job runs here, on the UI thread.
-    QMetaObject::invokeMethod(this, std::move(job), Qt::QueuedConnection);
+    // Called on the worker thread; the job runs here, on the UI thread. It travels in a queue of our
+    // own under a std::mutex, and Qt's queued call carries no data: a thread checker sees this
+    // hand-over, not one through Qt's own queue, whose locking it cannot see into.
+    {
+        std::lock_guard lock(postedMutex);
+        postedJobs.push_back(std::move(job));
+    }
+    QMetaObject::invokeMethod(this, "runPostedJob", Qt::QueuedConnection);
+}
+
+void TForm1::runPostedJob()
+{
+    std::function<void()> job;
+    {
+        std::lock_guard lock(postedMutex);
+        if (postedJobs.empty())
+            return;
+        job = std::move(postedJobs.front());
+        postedJobs.pop_front();
+    }
+    job();
 }
 
 std::string TForm1::gridCell(int row, int column) const
