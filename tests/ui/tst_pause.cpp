@@ -38,6 +38,12 @@ class TestPause : public QObject, public WindowFixture
         return form->windowState() == TForm1::WindowState::Paused;
     }
 
+    bool completed()
+    {
+        return QTest::qWaitFor([this] { return form->windowState() == TForm1::WindowState::Completed; },
+                               10000);
+    }
+
     void resumeSim()
     {
         if (stopped)
@@ -60,16 +66,14 @@ class TestPause : public QObject, public WindowFixture
     {
         QVERIFY(pauseWithRecordInFlight("1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0"));
         resumeSim();
-        QVERIFY(
-            QTest::qWaitFor([this] { return form->windowState() == TForm1::WindowState::Completed; }, 10000));
+        QVERIFY(completed());
         QCOMPARE(statusText(*form, 0), completedText);
         QVERIFY(form->worker->readDone);
         QCOMPARE(form->gridModel->cell(1, 0), QStringLiteral("1"));
 
         // Switched on again: a new download of the same selection, as after any completed one.
         QTest::mouseClick(form->iSwitchLed1, Qt::LeftButton);
-        QVERIFY(
-            QTest::qWaitFor([this] { return form->windowState() == TForm1::WindowState::Completed; }, 10000));
+        QVERIFY(completed());
         QCOMPARE(statusText(*form, 0), completedText);
         QCOMPARE(form->gridModel->rowCount(), 1 + 2);
     }
@@ -106,8 +110,7 @@ class TestPause : public QObject, public WindowFixture
 
         // The next download starts afresh and completes once.
         QTest::mouseClick(form->iSwitchLed1, Qt::LeftButton);
-        QVERIFY(
-            QTest::qWaitFor([this] { return form->windowState() == TForm1::WindowState::Completed; }, 10000));
+        QVERIFY(completed());
         QCOMPARE(form->gridModel->rowCount(), 2 + 2);
         QCOMPARE(form->gridModel->cell(1, 0), QStringLiteral("1"));
         QCOMPARE(form->gridModel->cell(2, 0), QStringLiteral("2"));
