@@ -9,8 +9,10 @@
 #include <QWidget>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class ChartWindow;
 class GridModel;
@@ -224,6 +226,11 @@ class TForm1 : public QWidget, public WorkerView
     // Connect and Apply end a paused download as a completed one ends: the next start is a new one.
     void endPausedDownload();
     QString negativeCountText(const std::array<bool, 16> &selected) const;
+    // The same, then waits (as the transaction step) until the worker holds no record request: the
+    // request reads the settings and the configuration the handler is about to change.
+    void endPausedDownloadFor(Captions::Id step);
+    // A closed link (a change of mode, a cancelled step) leaves nothing to download from.
+    void leaveClosedLink();
     // Records not saved, or a download running or paused: the operator's word before closing.
     bool closeConfirmed();
     static bool sameLink(const COMSETT &a, const COMSETT &b);
@@ -236,6 +243,7 @@ class TForm1 : public QWidget, public WorkerView
     void setLivePainting(bool live);
     void repaintDownloadView();
     void showCurrentRow();
+    Q_INVOKABLE void runPostedJob();
 
     // While records arrive the grid and the status bar are painted a few times a second, not once per
     // record: the worker waits for every record's display, so painting would set the pace of the
@@ -252,4 +260,6 @@ class TForm1 : public QWidget, public WorkerView
     bool recordsUnsaved = false; // the grid holds records no save has written since
     WindowState state = WindowState::NotConnected;
     bool saveOffered = false; // a download has started: save, export and chart stay offered from then on
+    std::mutex postedMutex;
+    std::deque<std::function<void()>> postedJobs; // the worker's, oldest first
 };

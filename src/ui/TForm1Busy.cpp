@@ -85,7 +85,8 @@ bool TForm1::transact(Captions::Id step, const std::function<bool()> &transactio
     bool result = false;
     std::thread thread([&] {
         result = transaction();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        // By name: a queued functor would be built here and read on the UI thread behind Qt's locks.
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     loop.exec();
     thread.join();
@@ -95,6 +96,7 @@ bool TForm1::transact(Captions::Id step, const std::function<bool()> &transactio
         // A cancel that came too late to cut the transaction still leaves the link closed.
         if (result)
             worker->closeLink(worker->settings.mode);
+        leaveClosedLink();
         setStatus(StatusPanel::Message, QString::fromLatin1(errorText(Cancelled)));
         throw EPullrecAbort();
     }

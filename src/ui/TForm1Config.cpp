@@ -65,7 +65,7 @@ void TForm1::BitBtn3Click()
             config.paramCodes[slot++] = int16_t(k);
     }
 
-    endPausedDownload();
+    endPausedDownloadFor(Captions::WritingConfiguration);
     // The worker writes its own configuration; a failed or cancelled write puts the old one back.
     const LOG_CONFIG previous = std::exchange(worker->logConfig, config);
     bool written = false;

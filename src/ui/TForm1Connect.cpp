@@ -49,6 +49,7 @@ void TForm1::RadioButton1Click()
     if (worker->isConnected())
         worker->closeLink(LinkMode::Tcp);
     commMode = LinkMode::Rtu;
+    leaveClosedLink();
 }
 
 void TForm1::RadioButton2Click()
@@ -58,6 +59,13 @@ void TForm1::RadioButton2Click()
     commMode = LinkMode::Tcp;
     if (worker->isConnected())
         worker->closeLink(LinkMode::Rtu);
+    leaveClosedLink();
+}
+
+void TForm1::leaveClosedLink()
+{
+    if (state != WindowState::NotConnected && !worker->isConnected())
+        setWindowState(WindowState::NotConnected);
 }
 
 void TForm1::N1Click()
@@ -91,7 +99,7 @@ int TForm1::FindIpSlot(const QString &host) const
 
 void TForm1::BitBtn1Click()
 {
-    endPausedDownload();
+    endPausedDownloadFor(Captions::Connecting);
     gridModel->clearCells();
     recordsUnsaved = false;
     std::vector<std::string> names(kParameterCount);
@@ -126,6 +134,8 @@ void TForm1::BitBtn1Click()
         return worker->isConnected() || worker->connect();
     });
     if (!linked) {
+        // Whatever was open before is closed now: no download may start on it.
+        setWindowState(WindowState::NotConnected);
         Memo1->appendPlainText(QStringLiteral("!!!"));
         showMessage(texts.messages[Messages::ConnectionFailed]);
         return;

@@ -247,3 +247,13 @@ void TForm1::endPausedDownload()
     worker->readDone = true;
     setWindowState(WindowState::Completed);
 }
+
+void TForm1::endPausedDownloadFor(Captions::Id step)
+{
+    endPausedDownload();
+    if (worker->requestInFlight())
+        transact(step, [this] {
+            worker->waitForNoRequest();
+            return true;
+        });
+}

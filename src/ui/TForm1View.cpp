@@ -31,8 +31,27 @@ int areaOf(const std::string &position)
 
 void TForm1::post(std::function<void()> job)
 {
-    // Called on the worker thread; the job runs here, on the UI thread.
-    QMetaObject::invokeMethod(this, std::move(job), Qt::QueuedConnection);
+    // Called on the worker thread; the job runs here, on the UI thread. It travels in a queue of our
+    // own under a std::mutex, and Qt's queued call carries no data: a thread checker sees this
+    // hand-over, not one through Qt's own queue, whose locking it cannot see into.
+    {
+        std::lock_guard lock(postedMutex);
+        postedJobs.push_back(std::move(job));
+    }
+    QMetaObject::invokeMethod(this, "runPostedJob", Qt::QueuedConnection);
+}
+
+void TForm1::runPostedJob()
+{
+    std::function<void()> job;
+    {
+        std::lock_guard lock(postedMutex);
+        if (postedJobs.empty())
+            return;
+        job = std::move(postedJobs.front());
+        postedJobs.pop_front();
+    }
+    job();
 }
 
 std::string TForm1::gridCell(int row, int column) const
@@ -100,7 +119,12 @@ void TForm1::setStatusText(StatusPanel panel, const std::string &text)
 
 void TForm1::showStatusMessage(StatusMessage message)
 {
-    if (!downloadPaused)
+    if (downloadPaused)
+        return;
+    // Not "completed successfully" while a selected area could not be read at all.
+    if (message == StatusMessage::Completed && !unreadAreas.isEmpty())
+        setStatus(StatusPanel::Message, unreadAreas);
+    else
         setStatus(StatusPanel::Message,
                   texts.captions[message == StatusMessage::Completed ? Captions::ReadCompleted
                                                                      : Captions::ReadingLog]);
@@ -124,8 +148,7 @@ void TForm1::setDownloadSwitch(bool on)
 
 void TForm1::downloadCompleted()
 {
+    // A pause that came while the last record was on its way ends with the download.
+    downloadPaused = false;
     setWindowState(WindowState::Completed);
-    // Not "completed successfully" while a selected area could not be read at all.
-    if (!unreadAreas.isEmpty())
-        setStatus(StatusPanel::Message, unreadAreas);
 }

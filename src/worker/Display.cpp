@@ -10,6 +10,11 @@ constexpr const char *kEnergyCounterHeaders[] = {"kW/h.", "kW/h.Ex.", "kVAr/h. (
 
 void comThread::showRecord()
 {
+    showRecord(parsedLog, positionText, lastErrorText);
+}
+
+void comThread::showRecord(const PARSED_LOG &log, const std::string &position, const std::string &error)
+{
     const int32_t row = recordCounter;
     if (row == totalToRead)
         readDone = true;
@@ -20,18 +25,18 @@ void comThread::showRecord()
     }
 
     if (readDone) {
-        view->showStatusMessage(WorkerView::StatusMessage::Completed);
         view->setDownloadSwitch(false); // its handler suspends this worker
-        view->downloadCompleted();
+        view->downloadCompleted();      // ends a pause, so the completion is said whatever the switch did
+        view->showStatusMessage(WorkerView::StatusMessage::Completed);
     }
     view->setGridRowCount(row + 2); // one empty row below the last record
-    view->setGridCell(row, 0, parsedLog.recordNoText);
-    view->setGridCell(row, 1, parsedLog.dateText);
-    view->setGridCell(row, 2, parsedLog.timeText);
+    view->setGridCell(row, 0, log.recordNoText);
+    view->setGridCell(row, 1, log.dateText);
+    view->setGridCell(row, 2, log.timeText);
     view->setStatusText(WorkerView::StatusPanel::Records, "Rec.Count: " + std::to_string(row));
-    view->setStatusText(WorkerView::StatusPanel::Position, positionText);
-    view->setStatusText(WorkerView::StatusPanel::Error, lastErrorText);
-    view->setGridValues(row, 3, parsedLog.decodedValues);
+    view->setStatusText(WorkerView::StatusPanel::Position, position);
+    view->setStatusText(WorkerView::StatusPanel::Error, error);
+    view->setGridValues(row, 3, log.decodedValues);
     view->setGridCurrentRow(row);
 
     // The lamps alternate, and the reading text blinks with them until the end.

@@ -60,10 +60,11 @@ void parseReply(const uint8_t *reply, PARSED_LOG &log)
 void comThread::readPass()
 {
     recordCounter = 0;
-    passAbandoned = false;
     // A pass ends with the download it completes, with a new download's
     // selection, or on stop; never resumed after either of the first two.
-    auto goOn = [this] { return checkPoint() && !readDone && !passAbandoned; };
+    const uint64_t thisPass = pass;
+    auto goOn = [this, thisPass] { return checkPoint() && passGoesOn(thisPass); };
+    Fetched record;
     for (int area = 0; area < kAreaCount; ++area) {
         if (!goOn())
             return;
@@ -74,20 +75,27 @@ void comThread::readPass()
                 return;
             if (index >= sectorToRead[area])
                 break;
-            bool read = readRecord(area, index);
+            Fetch got = fetch(area, index, thisPass, record);
             // One more try after a pause. While the link is down every record
             // would fail: this one keeps its place until the link is back, rather
             // than the pass skipping the rest and a new pass fetching them again.
-            for (bool first = true; !read && (first || linkDown()); first = false) {
-                if (!showLinkError() || !pauseFor(kRetryPauseMs) || !checkPoint())
+            // The pass may end during the pause: fetch() then asks for nothing.
+            for (bool first = true; got == Fetch::Failed && (first || record.linkDown); first = false) {
+                if (!showLinkError(thisPass, record.error) || !pauseFor(kRetryPauseMs))
                     return;
-                read = readRecord(area, index);
+                got = fetch(area, index, thisPass, record);
             }
-            if (!read)
+            if (got == Fetch::PassEnded)
+                return;
+            if (got == Fetch::Failed)
                 continue; // skipped in this pass; the next pass tries again
             const bool last = ++recordCounter == totalToRead;
-            if (!handOver(area == kEnergyArea && !energyHeaderSet) || last)
+            if (!handOver(thisPass, record, area == kEnergyArea && !energyHeaderSet))
                 return;
+            if (last) {
+                ++pass;
+                return;
+            }
         }
     }
 }

@@ -23,7 +23,20 @@ void comThread::resume()
 
 void comThread::restartPass()
 {
-    passAbandoned = true;
+    ++pass;
+}
+
+void comThread::waitForNoRequest()
+{
+    std::unique_lock lock(stateMutex);
+    pauseRequested = true;
+    stateChanged.wait(lock, [this] { return !requestPending; });
+}
+
+bool comThread::requestInFlight() const
+{
+    std::lock_guard lock(stateMutex);
+    return requestPending;
 }
 
 void comThread::suspend()
@@ -81,29 +94,62 @@ bool comThread::checkPoint()
     return !stopRequested;
 }
 
+bool comThread::passGoesOn(uint64_t forPass) const
+{
+    return pass == forPass && !readDone;
+}
+
+comThread::Fetch comThread::fetch(int area, int index, uint64_t forPass, Fetched &into)
+{
+    {
+        // One lock for the test and the mark, so that waitForNoRequest() never misses a request.
+        std::unique_lock lock(stateMutex);
+        stateChanged.wait(lock, [this] { return stopRequested || !pauseRequested; });
+        if (stopRequested || !passGoesOn(forPass))
+            return Fetch::PassEnded;
+        requestPending = true;
+    }
+    const bool read = readRecord(area, index);
+    into.linkDown = !read && linkDown();
+    {
+        // A transaction on another thread may write lastErrorText once the request has ended.
+        std::lock_guard link(linkMutex);
+        into.position = positionText;
+        into.error = lastErrorText;
+        if (read)
+            into.log = parsedLog;
+    }
+    std::lock_guard lock(stateMutex);
+    requestPending = false;
+    stateChanged.notify_all();
+    return read ? Fetch::Read : Fetch::Failed;
+}
+
 bool comThread::pauseFor(int ms)
 {
     std::unique_lock lock(stateMutex);
     return !stateChanged.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopRequested; });
 }
 
-bool comThread::handOver(bool withEnergyHeaders)
+bool comThread::handOver(uint64_t forPass, const Fetched &record, bool withEnergyHeaders)
 {
-    return runOnView([this, withEnergyHeaders] {
+    return runOnView([this, forPass, record, withEnergyHeaders] {
+        if (pass != forPass)
+            return; // the window ended the pass while the record was on its way
         if (withEnergyHeaders) {
             energyHeaderSet = setEnergyHeaders();
             if (view)
                 view->setGridColumnCount(kEnergyGridColumns);
         }
-        showRecord();
+        showRecord(record.log, record.position, record.error);
     });
 }
 
-bool comThread::showLinkError()
+bool comThread::showLinkError(uint64_t forPass, const std::string &error)
 {
-    return runOnView([this] {
-        if (view)
-            view->setStatusText(WorkerView::StatusPanel::Message, lastErrorText);
+    return runOnView([this, forPass, error] {
+        if (view && pass == forPass)
+            view->setStatusText(WorkerView::StatusPanel::Message, error);
     });
 }
 

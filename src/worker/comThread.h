@@ -129,8 +129,16 @@ class comThread
     // While suspended (window): the pass in progress is abandoned, so the next
     // resume() reads the selection afresh from its first area, recordCounter
     // from 0. A completed download always ends its pass; this is for one that
-    // was paused and whose selection changed.
+    // was paused and whose selection changed. Nothing of an ended pass reaches
+    // the view: a record or error text still on its way there is dropped.
     void restartPass();
+
+    // Window, before it changes settings or logConfig: suspends and waits until
+    // the worker holds no record request (it then waits at a check point or is
+    // idle). A request in flight ends within its time-outs and retries, at once
+    // on cancel().
+    void waitForNoRequest();
+    bool requestInFlight() const;
 
     // The download switch: a two-state pause; repeated calls change nothing.
     void resume();
@@ -147,6 +155,7 @@ class comThread
     void parseEnergyRecord(const uint8_t reply[kRecordReplyLength]);
     // Puts parsedLog on the window; runs on the UI thread as a view job.
     void showRecord();
+    void showRecord(const PARSED_LOG &log, const std::string &position, const std::string &error);
 
     uint16_t ctRatioWord = 0;
     uint16_t vtRatioWord = 0;
@@ -177,6 +186,16 @@ class comThread
   private:
     struct HandOver;
 
+    // One record request's outcome, copied while the worker still holds it, so
+    // that the window shows what this request got whatever runs meanwhile.
+    struct Fetched {
+        PARSED_LOG log;
+        std::string position;
+        std::string error;
+        bool linkDown = false; // failed with the link closed
+    };
+    enum class Fetch { Read, Failed, PassEnded };
+
     MbusMasterFunctions &master();
     void clearRegisters();
     int openLink(); // opens the master of linkSettings, linkMutex held
@@ -205,10 +224,13 @@ class comThread
     void run();
     void readPass();
     bool checkPoint();
+    bool passGoesOn(uint64_t forPass) const;
+    // At the check point, then one readRecord(); PassEnded without a request when the pass ended.
+    Fetch fetch(int area, int index, uint64_t forPass, Fetched &into);
     bool pauseFor(int ms);
-    bool handOver(bool withEnergyHeaders);
-    bool runOnView(std::function<void()> job); // waits until it ran; false if stopped
-    bool showLinkError();                      // status panel 0: why the last record request failed
+    bool handOver(uint64_t forPass, const Fetched &record, bool withEnergyHeaders);
+    bool runOnView(std::function<void()> job);                      // waits until it ran; false if stopped
+    bool showLinkError(uint64_t forPass, const std::string &error); // status panel 0: why the request failed
 
     WorkerView *view = nullptr;
     std::mutex linkMutex;
@@ -222,7 +244,9 @@ class comThread
     std::condition_variable stateChanged;
     bool pauseRequested = true;
     bool stopRequested = false;
-    std::atomic<bool> passAbandoned{false};
+    // Counts passes ended by restartPass() or a completed download; a hand-over of another pass is dropped.
+    std::atomic<uint64_t> pass{0};
+    bool requestPending = false; // stateMutex
     std::shared_ptr<HandOver> pendingHandOver;
     std::thread thread;
 };

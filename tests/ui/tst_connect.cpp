@@ -7,7 +7,10 @@
 
 #include <QGroupBox>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QRegularExpression>
+
+#include <csignal>
 
 using namespace ui;
 
@@ -38,6 +41,51 @@ class TestConnect : public QObject
 
   private slots:
     void cleanup() { settingsfile::remove(); }
+
+    // Connected, then the link closes under the window: a change of mode, a failed Connect to another
+    // analyzer, a cancelled Connect step. Nothing is left to download from, so the window is not
+    // connected any more (before, a download started there retried its first record forever).
+    void closedLinkLeavesNotConnected_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("mode change") << "mode";
+        QTest::newRow("failed connect elsewhere") << "port";
+        QTest::newRow("cancelled connect step") << "cancel";
+    }
+    void closedLinkLeavesNotConnected()
+    {
+        QFETCH(QString, how);
+        ScratchDir scratch;
+        SimProcess sim;
+        QVERIFY2(sim.startTcp({}), sim.error().c_str());
+        auto form = openWindow(ethernet());
+        QVERIFY(form);
+        connectTcp(*form, sim.tcpPort());
+        QCOMPARE(form->windowState(), TForm1::WindowState::Connected);
+        if (how == "mode") {
+            form->RadioButton1->click();
+        } else if (how == "port") {
+            ModalAnswer failed;
+            connectTcp(*form, closedLoopbackPort());
+            QVERIFY(failed.wait());
+        } else {
+            QCOMPARE(::kill(sim.pid(), SIGSTOP), 0);
+            QTimer watch;
+            connect(&watch, &QTimer::timeout, [&] {
+                auto *progress = form->findChild<QProgressDialog *>(QStringLiteral("ProgressBox"));
+                if (progress && progress->isVisible()) {
+                    watch.stop();
+                    QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+                }
+            });
+            watch.start(20);
+            QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+            ::kill(sim.pid(), SIGCONT);
+        }
+        QVERIFY(!form->worker->isConnected());
+        QCOMPARE(form->windowState(), TForm1::WindowState::NotConnected);
+        QVERIFY(form->chkSector[0]->isHidden() && !form->BitBtn3->isEnabled());
+    }
 
     void emptyInputIsRefused()
     {

@@ -1,7 +1,10 @@
 #include "LoopbackPeers.h"
 #include "RecordingView.h"
+#include "ScriptedTcpSlave.h"
 #include "SimProcess.h"
 #include "WorkerHarness.h"
+
+#include "modbus/ModbusFrames.h"
 
 #include <gtest/gtest.h>
 
@@ -107,6 +110,74 @@ TEST_F(Faults, PauseDuringARequestLetsThatRecordFinish)
     worker.resume();
     ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
     EXPECT_EQ(positions(view), sectorPositions(0, 6));
+}
+
+// The window ends a paused download (Connect, Apply) while its record is on the wire: it waits for
+// that request, and the record never reaches the grid of the next download.
+TEST_F(Faults, RecordInFlightOfAnEndedPassIsDropped)
+{
+    ASSERT_TRUE(startSim(Transport::Tcp, {"--records", recordCounts({2, 1})}));
+    GatedProxy proxy(sim.tcpPort());
+    ASSERT_TRUE(connectWorker(Transport::Tcp, 5000, proxy.port())); // requests 1 to 3
+    proxy.holdRequest(3 + 1);
+
+    startDownload(worker, {0});
+    ASSERT_TRUE(proxy.waitHeld(10s));
+    view.runOnUi([&] {
+        worker.suspend();
+        worker.restartPass();
+        worker.readDone = true;
+    });
+    auto idle = std::async(std::launch::async, [&] { worker.waitForNoRequest(); });
+    EXPECT_EQ(idle.wait_for(100ms), std::future_status::timeout);
+    EXPECT_TRUE(worker.requestInFlight());
+    proxy.release();
+    ASSERT_EQ(idle.wait_for(10s), std::future_status::ready);
+    EXPECT_FALSE(worker.requestInFlight());
+
+    view.runOnUi([&] { startDownload(worker, {1}); });
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    EXPECT_EQ(positions(view), sectorPositions(1, 1));
+    EXPECT_EQ(view.shown()[0].row, 1);
+}
+
+// A record that failed waits a second before its retry; a new selection made meanwhile must not get
+// the old record in its first row (with one record to read, a completion from the wrong area).
+TEST(EndedPass, RetryAfterAFailedRecordAsksNothingOfAnEndedPass)
+{
+    ScriptedTcpSlave slave([](int n, const std::vector<uint8_t> &request) {
+        if (n == 0)
+            return ScriptedTcpSlave::Reply{mbapReply(1, {0x80 | modbus::ReadFileRecord, 2})};
+        modbus::RecordRequest asked;
+        modbus::parseRecordRequest(request.data() + 8, request.size() - 8, asked);
+        std::vector<uint8_t> pdu(1 + kRecordReplyLength, 0);
+        pdu[0] = modbus::ReadFileRecord;
+        pdu[5] = static_cast<uint8_t>(asked.record + 1);
+        return ScriptedTcpSlave::Reply{mbapReply(1, pdu)};
+    });
+    comThread worker;
+    RecordingView view(worker);
+    useTcp(worker, slave.port());
+    ASSERT_TRUE(worker.connect());
+    worker.setView(&view);
+    worker.sectorCount[0] = 1;
+    worker.sectorCount[3] = 1;
+    startDownload(worker, {0});
+    ASSERT_TRUE(view.waitFor(
+        [&] {
+            return view.status(WorkerView::StatusPanel::Message) == "Illegal Data Address exception response";
+        },
+        10s));
+    view.runOnUi([&] {
+        worker.suspend();
+        worker.restartPass();
+        startDownload(worker, {3});
+    });
+    ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
+    EXPECT_EQ(positions(view), sectorPositions(3, 1));
+    const auto requests = slave.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1][8 + 3], 3); // the second request is area 3's
 }
 
 TEST_F(Faults, RepeatedPauseOrResumeChangesNothing)
