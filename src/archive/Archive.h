@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 // The record archive: the downloaded records of any number of analyzers in one SQLite file or one
 // PostgreSQL database, both with the same schema (README, "The archive"). Texts are UTF-8.
@@ -68,6 +69,9 @@ struct RecordFilter {
     std::string to;
 };
 
+// What an opened archive is used for: reading needs no write or schema rights.
+enum class ArchiveAccess { Read, Write };
+
 struct StoredRecord {
     std::string analyzer;
     ArchiveRecord record;
@@ -78,20 +82,29 @@ class Archive
   public:
     virtual ~Archive() = default;
 
-    // "sqlite:PATH", "postgresql://..." (or "postgres://...") or a libpq "key=value" string. Creates
-    // the schema on first use; refuses an archive of a newer schema. nullptr and error on failure.
-    static std::unique_ptr<Archive> open(const std::string &location, std::string &error);
+    // "sqlite:PATH", "postgresql://..." (or "postgres://...") or a libpq "key=value" string. For
+    // writing, creates the schema on first use; reading only checks its version. Refuses an archive of
+    // a newer schema. nullptr and error (with any password masked) on failure.
+    static std::unique_ptr<Archive> open(const std::string &location, std::string &error,
+                                         ArchiveAccess access = ArchiveAccess::Write);
 
     // Inserts or updates the analyzer's identity.
     virtual bool saveAnalyzer(const AnalyzerIdentity &identity) = 0;
     virtual std::optional<AnalyzerIdentity> analyzer(const std::string &serial) = 0;
 
-    // One transaction: the whole batch or nothing. Adds to counts only when it commits.
+    // One transaction: the whole batch or nothing. Adds to counts only when it commits. The positions
+    // stored are no longer gaps.
     virtual bool store(const std::string &serial, std::span<const ArchiveRecord> batch,
                        StoreCounts &counts) = 0;
 
-    // The record of the area that was archived last, if any.
-    virtual std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area) = 0;
+    // The record at the highest position of the area below `below` (of several there, the one archived
+    // last), if any.
+    virtual std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area, int below) = 0;
+
+    // Gaps: positions whose record a download gave up on and no later one stored, ascending. An
+    // archive whose gap table could not be added (no rights to) keeps none.
+    virtual std::vector<int> gaps(const std::string &serial, int area) = 0;
+    virtual bool addGaps(const std::string &serial, int area, std::span<const int> positions) = 0;
 
     // The matching records by analyzer, area and archiving order; visit returns false to stop.
     virtual bool forEach(const RecordFilter &filter,
@@ -103,6 +116,9 @@ class Archive
   protected:
     std::string lastError;
 };
+
+// The location for messages: the password of a URL or a libpq string replaced by "***".
+std::string redactLocation(const std::string &location);
 
 // "2026-03-01T12:00" or "2026-03-01 12:00:05" or "2026-03-01" into the form of RecordFilter; empty when
 // it is none of them. A date alone is its first second, or with endOfDay its last.

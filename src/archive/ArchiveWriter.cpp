@@ -26,6 +26,19 @@ void ArchiveWriter::add(const ArchiveRecord &record)
         changed.notify_one();
 }
 
+void ArchiveWriter::addGap(int area, int position)
+{
+    std::lock_guard lock(mutex);
+    if (!failed && !finishing)
+        queuedGaps.emplace_back(area, position);
+}
+
+bool ArchiveWriter::broken() const
+{
+    std::lock_guard lock(mutex);
+    return failed;
+}
+
 bool ArchiveWriter::finish()
 {
     {
@@ -55,19 +68,25 @@ void ArchiveWriter::run()
 {
     std::vector<ArchiveRecord> batch;
     batch.reserve(batchSize);
+    std::vector<std::pair<int, int>> gaps;
     std::unique_lock lock(mutex);
     for (;;) {
         changed.wait_for(lock, std::chrono::milliseconds(maxDelayMs),
                          [this] { return finishing || queued.size() >= batchSize; });
-        if (queued.empty()) {
+        if (queued.empty() && queuedGaps.empty()) {
             if (finishing)
                 return;
             continue;
         }
         batch.swap(queued);
+        gaps.swap(queuedGaps);
         lock.unlock();
+        bool ok = true;
+        for (const auto &[area, position] : gaps)
+            ok = ok && archive.addGaps(serial, area, std::span(&position, 1));
+        gaps.clear();
         StoreCounts counts;
-        const bool ok = archive.store(serial, batch, counts);
+        ok = ok && (batch.empty() || archive.store(serial, batch, counts));
         lock.lock();
         written.notify_all();
         batch.clear();
@@ -77,6 +96,7 @@ void ArchiveWriter::run()
             failed = true;
             failure = archive.error();
             queued.clear();
+            queuedGaps.clear();
             written.notify_all();
             return;
         }

@@ -20,10 +20,14 @@ class ArchiveWriter
 
     // Queues a record; returns at once unless kQueuedBatches batches wait already.
     void add(const ArchiveRecord &record);
+    // Queues a gap: the record at position of area failed. Stored before the records queued after it, so
+    // a later success of the same record removes it.
+    void addGap(int area, int position);
     // Writes what is queued and ends the thread. False if any write failed; error() says why. Records
     // queued after a failed write are not written.
     bool finish();
 
+    bool broken() const; // a write failed: nothing more is written
     StoreCounts counts() const;
     std::string error() const;
 
@@ -39,6 +43,7 @@ class ArchiveWriter
     std::condition_variable changed; // records queued, or finish()
     std::condition_variable written; // a batch went out
     std::vector<ArchiveRecord> queued;
+    std::vector<std::pair<int, int>> queuedGaps; // area, position
     bool finishing = false;
     bool failed = false;
     StoreCounts stored;

@@ -4,6 +4,8 @@
 
 #include <bit>
 #include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -101,6 +103,23 @@ class CopyRows
     size_t count = 0;
 };
 
+// Seconds to wait for the server, a lock or a statement: PULLREC_ARCHIVE_TIMEOUT, else two minutes.
+int waitSeconds()
+{
+    const char *text = std::getenv("PULLREC_ARCHIVE_TIMEOUT");
+    int seconds = 0;
+    if (!text || std::from_chars(text, text + std::strlen(text), seconds).ec != std::errc() || seconds < 1)
+        return 120;
+    return seconds;
+}
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
 double toDouble(const char *text)
 {
     double value = 0;
@@ -136,23 +155,41 @@ class PgArchive::Result
     PGresult *result;
 };
 
-PgArchive::PgArchive(const std::string &connection)
+PgArchive::PgArchive(const std::string &connection, ArchiveAccess access) : name(redactLocation(connection))
 {
-    db = PQconnectdb(connection.c_str());
+    // A server that is gone or a lock that is never let go ends a run instead of hanging it; the
+    // location's own connect_timeout, after this one, wins.
+    const std::string timeout = std::to_string(waitSeconds());
+    const char *keys[] = {"connect_timeout", "dbname", nullptr};
+    const char *values[] = {timeout.c_str(), connection.c_str(), nullptr};
+    db = PQconnectdbParams(keys, values, 1);
     if (PQstatus(db) != CONNECTION_OK) {
-        lastError = std::string("cannot connect to the archive: ") + PQerrorMessage(db);
-        while (!lastError.empty() && lastError.back() == '\n')
-            lastError.pop_back();
+        // libpq quotes a location it cannot parse, password and all.
+        lastError = "cannot connect to archive " + name + ": " + redactLocation(trimmed(PQerrorMessage(db)));
         return;
     }
     PQsetClientEncoding(db, "UTF8");
     PQsetNoticeProcessor(
         db, [](void *, const char *) {}, nullptr); // "already exists, skipping" and the like
-    const std::string name = std::string("database ") + PQdb(db);
-    if (!exec("SET extra_float_digits = 3") ||
+    if (!exec("SET extra_float_digits = 3") || !exec("SET lock_timeout = '" + timeout + "s'") ||
+        !exec("SET statement_timeout = '" + std::to_string(2 * waitSeconds()) +
+              "s'") || // a lock wait is named so
         !ensureSchema(*this, SqlDialect::Postgres,
-                      "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", name))
-        lastError = "archive " + name + ": " + lastError;
+                      "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", name,
+                      access, tracksGaps))
+        lastError = explained(lastError);
+}
+
+std::string PgArchive::explained(const std::string &reason) const
+{
+    std::string text = trimmed(reason);
+    if (text.rfind("archive ", 0) != 0)
+        text = "archive " + name + ": " + text;
+    if (lastState == "55P03" || lastState == "57014") { // lock or statement time-out
+        const int seconds = lastState == "55P03" ? waitSeconds() : 2 * waitSeconds();
+        text += " (no answer within " + std::to_string(seconds) + " s, PULLREC_ARCHIVE_TIMEOUT)";
+    }
+    return text;
 }
 
 PgArchive::~PgArchive()
@@ -174,8 +211,10 @@ bool PgArchive::copy(const std::string &sql, const std::string &rows)
             copyState = end.sqlState() ? end.sqlState() : "";
         }
     }
-    if (!ok)
+    if (!ok) {
         lastError = PQerrorMessage(db);
+        lastState = copyState;
+    }
     return ok;
 }
 
@@ -184,9 +223,8 @@ PgArchive::Result PgArchive::query(const std::string &sql, const std::vector<con
     Result result(PQexecParams(db, sql.c_str(), int(parameters.size()), nullptr, parameters.data(), nullptr,
                                nullptr, 0));
     if (!result.ok()) {
-        lastError = PQerrorMessage(db);
-        while (!lastError.empty() && lastError.back() == '\n')
-            lastError.pop_back();
+        lastError = trimmed(PQerrorMessage(db));
+        lastState = result.sqlState() ? result.sqlState() : "";
     }
     return result;
 }
@@ -196,7 +234,8 @@ bool PgArchive::exec(const std::string &sql)
     Result result(PQexec(db, sql.c_str()));
     if (result.ok())
         return true;
-    lastError = PQerrorMessage(db);
+    lastError = trimmed(PQerrorMessage(db));
+    lastState = result.sqlState() ? result.sqlState() : "";
     return false;
 }
 
@@ -270,8 +309,10 @@ bool PgArchive::storeOnce(const std::string &serial, std::span<const ArchiveReco
     if (!exec("BEGIN") || !query("SELECT pg_advisory_xact_lock($1::int, hashtext($2))",
                                  {std::to_string(kStoreLockKey).c_str(), serial.c_str()})
                                .ok()) {
-        retry = true;
+        retry = transient(lastState.c_str());
+        const std::string reason = lastError;
         exec("ROLLBACK");
+        lastError = explained(reason);
         return false;
     }
     const Result inserted = query(
@@ -305,6 +346,13 @@ bool PgArchive::storeOnce(const std::string &serial, std::span<const ArchiveReco
         ok = copy("COPY sample (record_id, slot, quantity, value) FROM STDIN (FORMAT binary)", rows.finish());
         retry = !ok && transient(copyState.c_str());
     }
+    if (ok && tracksGaps) {
+        ok = query("DELETE FROM missing_record WHERE analyzer = $1 AND (area, position) IN"
+                   " (SELECT * FROM unnest($2::int[], $3::int[]))",
+                   {serial.c_str(), areas.text(), positions.text()})
+                 .ok();
+        retry = !ok && transient(lastState.c_str());
+    }
     if (ok && exec("COMMIT")) {
         counts.added += inserted.rows();
         counts.present += static_cast<int64_t>(batch.size()) - inserted.rows();
@@ -312,16 +360,18 @@ bool PgArchive::storeOnce(const std::string &serial, std::span<const ArchiveReco
     }
     const std::string reason = lastError;
     exec("ROLLBACK");
-    lastError = reason;
+    lastError = explained(reason);
     return false;
 }
 
-std::optional<ArchiveRecord> PgArchive::lastRecord(const std::string &serial, int area)
+std::optional<ArchiveRecord> PgArchive::lastRecord(const std::string &serial, int area, int below)
 {
     const std::string areaText = std::to_string(area);
+    const std::string belowText = std::to_string(below);
     const Result result = query("SELECT position, record_no, date_text, time_text FROM record"
-                                " WHERE analyzer = $1 AND area = $2::int ORDER BY id DESC LIMIT 1",
-                                {serial.c_str(), areaText.c_str()});
+                                " WHERE analyzer = $1 AND area = $2::int AND position < $3::int"
+                                " ORDER BY position DESC, id DESC LIMIT 1",
+                                {serial.c_str(), areaText.c_str(), belowText.c_str()});
     if (result.rows() != 1)
         return std::nullopt;
     ArchiveRecord record;
@@ -333,6 +383,37 @@ std::optional<ArchiveRecord> PgArchive::lastRecord(const std::string &serial, in
     return record;
 }
 
+std::vector<int> PgArchive::gaps(const std::string &serial, int area)
+{
+    std::vector<int> positions;
+    if (!tracksGaps)
+        return positions;
+    const std::string areaText = std::to_string(area);
+    const Result result = query("SELECT position FROM missing_record WHERE analyzer = $1 AND area = $2::int"
+                                " ORDER BY position",
+                                {serial.c_str(), areaText.c_str()});
+    for (int row = 0; row < result.rows(); ++row)
+        positions.push_back(int(result.number(row, 0)));
+    return positions;
+}
+
+bool PgArchive::addGaps(const std::string &serial, int area, std::span<const int> positions)
+{
+    if (!tracksGaps || positions.empty())
+        return true;
+    ArrayText list;
+    for (const int position : positions)
+        list.add(static_cast<long long>(position));
+    const std::string areaText = std::to_string(area);
+    const bool ok = query("INSERT INTO missing_record (analyzer, area, position)"
+                          " SELECT $1, $2::int, unnest($3::int[]) ON CONFLICT DO NOTHING",
+                          {serial.c_str(), areaText.c_str(), list.text()})
+                        .ok();
+    if (!ok)
+        lastError = explained(lastError);
+    return ok;
+}
+
 bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit)
 {
     const std::string area = std::to_string(filter.area);
@@ -340,6 +421,9 @@ bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(con
                                 filter.from.empty() ? nullptr : filter.from.c_str(),
                                 filter.to.empty() ? nullptr : filter.to.c_str()};
     const std::string sql = selectRecordsSql(SqlDialect::Postgres);
+    // An export streams as long as its rows take; locks still time out.
+    if (!exec("SET statement_timeout = 0"))
+        return false;
     // One row at a time, so an export of millions of values does not sit in memory.
     if (!PQsendQueryParams(db, sql.c_str(), 4, nullptr, parameters, nullptr, nullptr, 0) ||
         !PQsetSingleRowMode(db)) {

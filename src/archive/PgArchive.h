@@ -12,13 +12,15 @@ struct pg_result;
 class PgArchive final : public Archive, private SchemaConnection
 {
   public:
-    explicit PgArchive(const std::string &connection); // check error() afterwards
+    PgArchive(const std::string &connection, ArchiveAccess access); // check error() afterwards
     ~PgArchive() override;
 
     bool saveAnalyzer(const AnalyzerIdentity &identity) override;
     std::optional<AnalyzerIdentity> analyzer(const std::string &serial) override;
     bool store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts) override;
-    std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area) override;
+    std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area, int below) override;
+    std::vector<int> gaps(const std::string &serial, int area) override;
+    bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
 
   private:
@@ -35,5 +37,11 @@ class PgArchive final : public Archive, private SchemaConnection
                    bool &retry);
 
     pg_conn *db = nullptr;
+    std::string name; // the location without its password, for messages
+    bool tracksGaps = false;
+    // reason with the archive's name, and the time-out's when that ended it.
+    std::string explained(const std::string &reason) const;
+
     std::string copyState;
+    std::string lastState; // SQLSTATE of the last failure
 };

@@ -48,6 +48,17 @@ std::string quantityRows()
     return sql;
 }
 
+// Positions a download gave up on, so a later --new-only run fetches them again.
+std::string createGapsSql(SqlDialect dialect)
+{
+    const bool sqlite = dialect == SqlDialect::Sqlite;
+    return std::string("CREATE TABLE IF NOT EXISTS missing_record (analyzer ") +
+           (sqlite ? "TEXT" : "TEXT COLLATE \"C\"") +
+           " NOT NULL, area INTEGER NOT NULL, position INTEGER NOT NULL, PRIMARY KEY (analyzer, area, "
+           "position))" +
+           (sqlite ? " WITHOUT ROWID" : "");
+}
+
 } // namespace
 
 std::string selectRecordsSql(SqlDialect dialect)
@@ -65,9 +76,35 @@ std::string selectRecordsSql(SqlDialect dialect)
 }
 
 bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
-                  const std::string &name)
+                  const std::string &name, ArchiveAccess access, bool &tracksGaps)
 {
+    auto tooNew = [&](long long version) {
+        connection.errorText() = "archive " + name + " has schema version " + std::to_string(version) +
+                                 "; this program knows version " + std::to_string(kArchiveSchemaVersion) +
+                                 " and older: use a newer pullrec-cli";
+        return false;
+    };
+    long long ignored = 0;
+    // Read first, outside any transaction: a role or file without write rights reads all the same.
     long long version = -1;
+    const bool found =
+        connection.queryNumber("SELECT max(version) FROM pullrec_schema", version) && version > 0;
+    if (found && version > kArchiveSchemaVersion)
+        return tooNew(version);
+    tracksGaps = found && connection.queryNumber("SELECT count(*) FROM missing_record WHERE 1 = 0", ignored);
+    if (access == ArchiveAccess::Read) {
+        if (!found)
+            connection.errorText() = "archive " + name + " holds no archive: " + connection.errorText();
+        else
+            connection.errorText().clear();
+        return found;
+    }
+    if (found && tracksGaps) {
+        connection.errorText().clear();
+        return true;
+    }
+
+    // Created once even when several writers start at once: they take turns in beginExclusive.
     bool ok = connection.exec(beginExclusive) &&
               connection.exec("CREATE TABLE IF NOT EXISTS pullrec_schema (version INTEGER NOT NULL)") &&
               connection.queryNumber("SELECT max(version) FROM pullrec_schema", version);
@@ -78,13 +115,22 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
              connection.exec("INSERT INTO pullrec_schema (version) VALUES (" +
                              std::to_string(kArchiveSchemaVersion) + ")");
     } else if (ok && version > kArchiveSchemaVersion) {
-        connection.errorText() = "archive " + name + " has schema version " + std::to_string(version) +
-                                 "; this program knows version " + std::to_string(kArchiveSchemaVersion) +
-                                 " and older: use a newer pullrec-cli";
-        ok = false;
+        ok = tooNew(version);
     }
-    if (ok)
-        return connection.exec("COMMIT");
+    // Gaps came after version 1 and need no new version: a program without them ignores the table.
+    // A writer without the rights to add it to an older archive writes without it.
+    const bool gapsOk = ok && connection.exec(createGapsSql(dialect));
+    if (!gapsOk && found) {
+        connection.exec("ROLLBACK");
+        connection.errorText().clear();
+        return true;
+    }
+    ok = gapsOk && connection.exec("COMMIT");
+    tracksGaps = ok;
+    if (ok) {
+        connection.errorText().clear();
+        return true;
+    }
     const std::string reason = connection.errorText();
     connection.exec("ROLLBACK");
     connection.errorText() = reason;

@@ -20,9 +20,6 @@ class SchemaConnection
     virtual std::string &errorText() = 0;
 };
 
-// Creates the schema on first use and checks its version, all inside the transaction that
-// beginExclusive opens, so concurrent first users create it once. beginExclusive is the dialect's
-// statement that opens it and keeps other creators out.
 // The joined record and sample rows of RecordFilter's records, one row per value: record id,
 // analyzer, area, position, record number, date text, time text, slot, quantity, value (slot -1: a
 // record without values). Parameters:
@@ -70,5 +67,9 @@ class RecordAssembler
     bool started = false;
 };
 
+// For reading, only checks that the schema is there and not newer. For writing, also creates it on
+// first use, and the gap table when an older archive lacks it, inside the transaction that
+// beginExclusive opens (the dialect's statement that keeps other creators out), so concurrent first
+// users create it once. tracksGaps says whether the gap table is there.
 bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
-                  const std::string &name);
+                  const std::string &name, ArchiveAccess access, bool &tracksGaps);

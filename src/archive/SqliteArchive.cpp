@@ -36,30 +36,38 @@ class SqliteArchive::Statement
     sqlite3_stmt *statement = nullptr;
 };
 
-SqliteArchive::SqliteArchive(const std::string &path)
+SqliteArchive::SqliteArchive(const std::string &path, ArchiveAccess access)
 {
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
+    const bool write = access == ArchiveAccess::Write;
+    const int flags =
+        (write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         lastError = "cannot open archive " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
         return;
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // A killed process loses at most its open transaction; committed ones survive it in the log.
-    if (!exec("PRAGMA journal_mode = WAL") || !exec("PRAGMA synchronous = NORMAL") ||
-        !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path)) {
-        lastError = "archive " + path + ": " + lastError;
+    if ((write && (!exec("PRAGMA journal_mode = WAL") || !exec("PRAGMA synchronous = NORMAL"))) ||
+        !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path, access, tracksGaps)) {
+        lastError = lastError.rfind("archive ", 0) == 0 ? lastError : "archive " + path + ": " + lastError;
         return;
     }
+    if (!write)
+        return;
     const char *record =
         "INSERT INTO record (analyzer, area, record_no, date_text, time_text, recorded_at, position)"
         " VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING";
     if (sqlite3_prepare_v2(db, record, -1, &insertRecord, nullptr) != SQLITE_OK)
+        fail();
+    const char *gap = "DELETE FROM missing_record WHERE analyzer = ? AND area = ? AND position = ?";
+    if (tracksGaps && sqlite3_prepare_v2(db, gap, -1, &deleteGap, nullptr) != SQLITE_OK)
         fail();
 }
 
 SqliteArchive::~SqliteArchive()
 {
     sqlite3_finalize(insertRecord);
+    sqlite3_finalize(deleteGap);
     for (sqlite3_stmt *insert : sampleInserts)
         sqlite3_finalize(insert);
     sqlite3_close(db);
@@ -133,7 +141,16 @@ bool SqliteArchive::storeOne(const std::string &serial, const ArchiveRecord &rec
     sqlite3_bind_int(insertRecord, 7, record.position);
     if (sqlite3_step(insertRecord) != SQLITE_DONE)
         return fail();
-    if (sqlite3_changes(db) == 0) {
+    const int changes = sqlite3_changes(db);
+    if (deleteGap) {
+        sqlite3_reset(deleteGap);
+        sqlite3_bind_text(deleteGap, 1, serial.data(), int(serial.size()), SQLITE_STATIC);
+        sqlite3_bind_int(deleteGap, 2, record.area);
+        sqlite3_bind_int(deleteGap, 3, record.position);
+        if (sqlite3_step(deleteGap) != SQLITE_DONE)
+            return fail();
+    }
+    if (changes == 0) {
         ++counts.present;
         return true;
     }
@@ -194,12 +211,14 @@ bool SqliteArchive::store(const std::string &serial, std::span<const ArchiveReco
     return true;
 }
 
-std::optional<ArchiveRecord> SqliteArchive::lastRecord(const std::string &serial, int area)
+std::optional<ArchiveRecord> SqliteArchive::lastRecord(const std::string &serial, int area, int below)
 {
-    Statement query(db, "SELECT area, position, record_no, date_text, time_text FROM record"
-                        " WHERE analyzer = ? AND area = ? ORDER BY id DESC LIMIT 1");
+    Statement query(
+        db, "SELECT area, position, record_no, date_text, time_text FROM record"
+            " WHERE analyzer = ? AND area = ? AND position < ? ORDER BY position DESC, id DESC LIMIT 1");
     query.text(1, serial);
     sqlite3_bind_int(query.get(), 2, area);
+    sqlite3_bind_int(query.get(), 3, below);
     if (sqlite3_step(query.get()) != SQLITE_ROW)
         return std::nullopt;
     ArchiveRecord record;
@@ -209,6 +228,44 @@ std::optional<ArchiveRecord> SqliteArchive::lastRecord(const std::string &serial
     record.dateText = query.column(3);
     record.timeText = query.column(4);
     return record;
+}
+
+std::vector<int> SqliteArchive::gaps(const std::string &serial, int area)
+{
+    std::vector<int> positions;
+    if (!tracksGaps)
+        return positions;
+    Statement query(db,
+                    "SELECT position FROM missing_record WHERE analyzer = ? AND area = ? ORDER BY position");
+    query.text(1, serial);
+    sqlite3_bind_int(query.get(), 2, area);
+    while (sqlite3_step(query.get()) == SQLITE_ROW)
+        positions.push_back(sqlite3_column_int(query.get(), 0));
+    return positions;
+}
+
+bool SqliteArchive::addGaps(const std::string &serial, int area, std::span<const int> positions)
+{
+    if (!tracksGaps || positions.empty())
+        return true;
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    Statement insert(db, "INSERT INTO missing_record (analyzer, area, position) VALUES (?, ?, ?)"
+                         " ON CONFLICT DO NOTHING");
+    for (const int position : positions) {
+        sqlite3_reset(insert.get());
+        insert.text(1, serial);
+        sqlite3_bind_int(insert.get(), 2, area);
+        sqlite3_bind_int(insert.get(), 3, position);
+        if (sqlite3_step(insert.get()) != SQLITE_DONE) {
+            fail();
+            const std::string reason = lastError;
+            exec("ROLLBACK");
+            lastError = reason;
+            return false;
+        }
+    }
+    return exec("COMMIT");
 }
 
 bool SqliteArchive::forEach(const RecordFilter &filter,

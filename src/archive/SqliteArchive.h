@@ -10,13 +10,15 @@ struct sqlite3_stmt;
 class SqliteArchive final : public Archive, private SchemaConnection
 {
   public:
-    explicit SqliteArchive(const std::string &path); // check error() afterwards
+    SqliteArchive(const std::string &path, ArchiveAccess access); // check error() afterwards
     ~SqliteArchive() override;
 
     bool saveAnalyzer(const AnalyzerIdentity &identity) override;
     std::optional<AnalyzerIdentity> analyzer(const std::string &serial) override;
     bool store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts) override;
-    std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area) override;
+    std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area, int below) override;
+    std::vector<int> gaps(const std::string &serial, int area) override;
+    bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
 
   private:
@@ -31,5 +33,7 @@ class SqliteArchive final : public Archive, private SchemaConnection
 
     sqlite3 *db = nullptr;
     sqlite3_stmt *insertRecord = nullptr;
+    sqlite3_stmt *deleteGap = nullptr; // null when the archive keeps no gaps
+    bool tracksGaps = false;
     std::array<sqlite3_stmt *, kDecodedValues + 1> sampleInserts{}; // by the number of values
 };

@@ -30,37 +30,45 @@ void addArchiveOptions(CLI::App &command, ArchiveOptions &options, bool newOnly)
             "--archive says otherwise)");
 }
 
-std::unique_ptr<Archive> openArchive(const std::string &location, const char *command)
+std::unique_ptr<Archive> openArchive(const std::string &location, const char *command, ArchiveAccess access)
 {
     std::string error;
-    std::unique_ptr<Archive> archive = Archive::open(location, error);
+    std::unique_ptr<Archive> archive = Archive::open(location, error, access);
     if (!archive)
         std::fprintf(stderr, "pullrec-cli %s: %s\n", command, error.c_str());
     return archive;
 }
 
-void skipArchived(AnalyzerLink &analyzer, Archive &archive, const std::string &serial, AreaRanges &ranges,
-                  std::string &notes)
+std::vector<FailedRecord> skipArchived(AnalyzerLink &analyzer, Archive &archive, const std::string &serial,
+                                       AreaRanges &ranges, int passes, std::string &notes)
 {
+    std::vector<FailedRecord> unreadable;
     for (int area = 0; area < kLogAreas; ++area) {
         AreaRange &range = ranges[size_t(area)];
         if (range.last <= range.first)
             continue;
-        const std::optional<ArchiveRecord> last = archive.lastRecord(serial, area);
+        const std::optional<ArchiveRecord> last = archive.lastRecord(serial, area, range.last);
         if (!last)
             continue; // nothing archived yet: all of it is new
-        ArchiveRecord now;
-        if (last->position < range.last && analyzer.readRecord(area, last->position)) {
-            const PARSED_LOG &log = analyzer.worker.parsedLog;
-            now.recordNo = std::stoi(log.recordNoText);
-            now.dateText = log.dateText;
-            now.timeText = log.timeText;
-            if (now.sameRecord(*last)) {
-                range.first = std::max(range.first, last->position + 1);
-                continue;
-            }
+        if (!readRetrying(analyzer, area, last->position, passes)) {
+            // A dropped reply is no cleared log: reading the area whole would be no better off.
+            unreadable.push_back({area, last->position, analyzer.worker.lastErrorText});
+            range = {};
+            continue;
         }
-        notes += std::string(notes.empty() ? "" : ", ") +
-                 (area == kEnergyArea ? "energy log" : "sector " + std::to_string(area + 1));
+        const PARSED_LOG &log = analyzer.worker.parsedLog;
+        ArchiveRecord now;
+        now.recordNo = std::stoi(log.recordNoText);
+        now.dateText = log.dateText;
+        now.timeText = log.timeText;
+        if (now.sameRecord(*last)) {
+            range.first = std::max(range.first, last->position + 1);
+            for (const int gap : archive.gaps(serial, area))
+                if (gap < range.first)
+                    range.before.push_back(gap);
+            continue;
+        }
+        notes += std::string(notes.empty() ? "" : ", ") + areaName(area);
     }
+    return unreadable;
 }

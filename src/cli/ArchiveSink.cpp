@@ -44,6 +44,12 @@ void ArchiveSink::record(int area, int index, const PARSED_LOG &log)
     writer->add(next);
 }
 
+void ArchiveSink::missing(int area, int index)
+{
+    if (writer)
+        writer->addGap(area, index);
+}
+
 bool ArchiveSink::end()
 {
     if (!writer)

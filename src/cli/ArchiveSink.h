@@ -21,6 +21,9 @@ class ArchiveSink : public RecordSink
 
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(int area, int index, const PARSED_LOG &log) override;
+    void missing(int area, int index) override;
+    bool ordered() const override { return false; } // a record kept as soon as read survives a kill
+    bool working() const override { return writer && !writer->broken(); }
     bool end() override; // waits until every record is written
     StoreCounts counts() const { return stored; }
     const std::string &error() const { return failure; }

@@ -34,13 +34,14 @@ int severity(int status)
     return status == ExitNoAnalyzer ? 2 : status == ExitIncomplete ? 1 : 0;
 }
 
-Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive, const CollectOptions &o)
+Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive,
+                   const std::string &archiveFailure, const CollectOptions &o)
 {
     const auto start = std::chrono::steady_clock::now();
     auto seconds = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
-    char text[512];
+    char text[1024];
     COMSETT settings;
     std::string error;
     toSettings(a.connection, settings, error);
@@ -48,7 +49,7 @@ Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive,
     link.worker.settings.pollDelay = settings.pollDelay;
     if (!archive || !link.open()) {
         std::snprintf(text, sizeof text, "%s: failed, %s (%.1f s)", a.name.c_str(),
-                      archive ? link.error().c_str() : "no archive", seconds());
+                      archive ? link.error().c_str() : archiveFailure.c_str(), seconds());
         return {ExitNoAnalyzer, text};
     }
     const std::string serial = archiveIdentity(link).serial;
@@ -58,17 +59,33 @@ Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive,
     for (const std::string &text : negativeCounts(link, areas))
         unread += "; " + text;
     std::string rereads;
+    std::vector<FailedRecord> unchecked;
     if (o.archive.newOnly)
-        skipArchived(link, *archive, serial, ranges, rereads);
+        unchecked = skipArchived(link, *archive, serial, ranges, o.passes, rereads);
     ArchiveSink sink(*archive);
-    const DownloadResult result = download(link, ranges, o.passes, sink);
+    const DownloadResult result = download(link, ranges, o.passes, {&sink});
     const StoreCounts counts = sink.counts();
+<<<<<<< HEAD
     const int status = result.complete() && unread.empty() ? ExitComplete : ExitIncomplete;
     std::snprintf(
         text, sizeof text, "%s: serial %s, %lld new, %lld already archived, %zu failed%s%s (%.1f s)%s%s%s",
         a.name.c_str(), serial.c_str(), (long long)counts.added, (long long)counts.present,
         result.failed.size(), sink.error().empty() ? "" : ", archive: ", sink.error().c_str(), seconds(),
         rereads.empty() ? "" : "; log cleared or rewritten, read whole: ", rereads.c_str(), unread.c_str());
+=======
+    const int status = result.complete() && unchecked.empty() ? ExitComplete : ExitIncomplete;
+    std::string notes;
+    if (!rereads.empty())
+        notes += "; log cleared or rewritten, read whole: " + rereads;
+    for (const FailedRecord &f : unchecked)
+        notes += "; " + areaName(f.area) + " not read, its last archived record " +
+                 positionText(f.area, f.index) + " unreadable: " + f.error;
+    std::snprintf(text, sizeof text,
+                  "%s: serial %s, %lld new, %lld already archived, %zu failed%s%s%s (%.1f s)%s",
+                  a.name.c_str(), serial.c_str(), (long long)counts.added, (long long)counts.present,
+                  result.failed.size(), result.stopped ? ", stopped reading" : "",
+                  sink.error().empty() ? "" : ", archive: ", sink.error().c_str(), seconds(), notes.c_str());
+>>>>>>> wt-archive
     return {status, text};
 }
 
@@ -90,14 +107,15 @@ int runCollect(const CollectOptions &o)
     auto work = [&] {
         for (size_t g; (g = nextGroup++) < groups.size();) {
             std::string ignored;
-            std::unique_ptr<Archive> archive = Archive::open(location, ignored);
+            std::string failure;
+            std::unique_ptr<Archive> archive = Archive::open(location, failure);
             COMSETT settings;
             toSettings(groups[g].front()->connection, settings, ignored);
             AnalyzerLink link(settings);
             if (groups[g].front()->connection.verbose)
                 link.reportTrafficAs("collect");
             for (const FleetAnalyzer *a : groups[g])
-                summaries[size_t(a - fleet.data())] = collectOne(*a, link, archive.get(), o);
+                summaries[size_t(a - fleet.data())] = collectOne(*a, link, archive.get(), failure, o);
         }
     };
     std::vector<std::thread> jobs;

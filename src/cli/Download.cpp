@@ -2,6 +2,7 @@
 
 #include "cli/AnalyzerLink.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <thread>
@@ -24,10 +25,11 @@ AreaRanges wholeAreas(const AnalyzerLink &analyzer, const std::array<bool, kLogA
     AreaRanges ranges{};
     for (int area = 0; area < kLogAreas; ++area)
         if (areas[size_t(area)])
-            ranges[size_t(area)] = {0, std::max<int>(analyzer.recordCount(area), 0)};
+            ranges[size_t(area)].last = std::max<int>(analyzer.recordCount(area), 0);
     return ranges;
 }
 
+<<<<<<< HEAD
 std::vector<std::string> negativeCounts(const AnalyzerLink &analyzer,
                                         const std::array<bool, kLogAreas> &areas)
 {
@@ -40,61 +42,94 @@ std::vector<std::string> negativeCounts(const AnalyzerLink &analyzer,
 }
 
 DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int passes, RecordSink &sink,
+=======
+bool readRetrying(AnalyzerLink &analyzer, int area, int index, int passes)
+{
+    for (int pass = 1; pass <= std::max(passes, 1); ++pass) {
+        if (pass > 1)
+            std::this_thread::sleep_for(kPassPause);
+        if (analyzer.readRecord(area, index))
+            return true;
+    }
+    return false;
+}
+
+DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int passes,
+                        const std::vector<RecordSink *> &sinks,
+>>>>>>> wt-archive
                         const std::function<void(const DownloadProgress &)> &progress)
 {
     std::vector<Position> positions;
     std::array<bool, kLogAreas> areas{};
     for (int area = 0; area < kLogAreas; ++area) {
         const AreaRange &r = ranges[size_t(area)];
-        areas[size_t(area)] = r.last > r.first;
+        areas[size_t(area)] = r.last > r.first || !r.before.empty();
+        for (const int index : r.before)
+            positions.push_back({area, index});
         for (int index = std::max(r.first, 0); index < r.last; ++index)
             positions.push_back({area, index});
     }
     DownloadResult result;
     result.total = int64_t(positions.size());
-    sink.begin(analyzer, areas);
+    std::vector<RecordSink *> ordered, asRead;
+    for (RecordSink *sink : sinks) {
+        sink->begin(analyzer, areas);
+        (sink->ordered() ? ordered : asRead).push_back(sink);
+    }
+    auto working = [&] {
+        return std::any_of(sinks.begin(), sinks.end(), [](const RecordSink *s) { return s->working(); });
+    };
 
-    // Records read ahead of one that failed wait here until it is read or given up.
+    // Records read ahead of one that failed wait here, for the ordered sinks only, until it is read or
+    // given up.
     std::map<size_t, PARSED_LOG> waiting;
     std::vector<bool> read(positions.size(), false);
     std::map<size_t, std::string> errors;
-    size_t next = 0; // the next position the sink gets
-    auto deliver = [&](size_t i, const PARSED_LOG &log) {
-        sink.record(positions[i].area, positions[i].index, log);
-        ++result.delivered;
+    size_t next = 0; // the next position the ordered sinks get
+    auto deliver = [&](const std::vector<RecordSink *> &to, size_t i, const PARSED_LOG &log) {
+        for (RecordSink *sink : to)
+            sink->record(positions[i].area, positions[i].index, log);
     };
     auto flush = [&](bool giveUp) {
         for (; next < positions.size() && (read[next] || giveUp); ++next) {
             auto held = waiting.find(next);
             if (held == waiting.end())
                 continue;
-            deliver(next, held->second);
+            deliver(ordered, next, held->second);
             waiting.erase(held);
         }
     };
 
     const auto start = std::chrono::steady_clock::now();
     int64_t done = 0;
-    for (int pass = 1; pass <= std::max(passes, 1) && done < result.total; ++pass) {
+    for (int pass = 1; pass <= std::max(passes, 1) && done < result.total && !result.stopped; ++pass) {
         if (pass > 1)
             std::this_thread::sleep_for(kPassPause);
         for (size_t i = 0; i < positions.size(); ++i) {
             if (read[i])
                 continue;
+            if (!working()) {
+                result.stopped = true;
+                break;
+            }
             if (!analyzer.readRecord(positions[i].area, positions[i].index)) {
+                if (!errors.count(i))
+                    for (RecordSink *sink : sinks)
+                        sink->missing(positions[i].area, positions[i].index);
                 errors[i] = analyzer.worker.lastErrorText;
                 if (!analyzer.linkUp())
                     break; // the link is gone: the next pass opens it again
                 continue;
             }
             read[i] = true;
-            errors.erase(i);
             ++done;
+            ++result.delivered;
+            deliver(asRead, i, analyzer.worker.parsedLog);
             if (i == next) {
-                deliver(i, analyzer.worker.parsedLog);
+                deliver(ordered, i, analyzer.worker.parsedLog);
                 ++next;
                 flush(false);
-            } else {
+            } else if (!ordered.empty()) {
                 waiting.emplace(i, analyzer.worker.parsedLog);
             }
             if (progress)
@@ -102,11 +137,14 @@ DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int pa
         }
     }
     flush(true);
-    for (size_t i = 0; i < positions.size(); ++i)
-        if (!read[i])
-            result.failed.push_back({positions[i].area, positions[i].index,
-                                     errors.count(i) ? errors[i] : std::string("not read")});
-    result.stored = sink.end();
+    if (!result.stopped) {
+        for (size_t i = 0; i < positions.size(); ++i)
+            if (!read[i])
+                result.failed.push_back({positions[i].area, positions[i].index,
+                                         errors.count(i) ? errors[i] : std::string("not read")});
+    }
+    for (RecordSink *sink : sinks)
+        result.stored = sink->end() && result.stored;
     return result;
 }
 

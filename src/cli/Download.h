@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-// Which records of each area to read: positions first..last-1.
+// Which records of each area to read: positions `before` (each below first), then first..last-1.
 struct AreaRange {
     int first = 0;
     int last = 0;
+    std::vector<int> before; // gaps left by earlier downloads
 };
 using AreaRanges = std::array<AreaRange, kLogAreas>;
 
@@ -40,16 +41,22 @@ struct DownloadResult {
     int64_t total = 0;
     int64_t delivered = 0;
     std::vector<FailedRecord> failed;
-    bool stored = true; // the sink kept everything it was given
-    bool complete() const { return failed.empty() && stored && delivered == total; }
+    bool stored = true;   // the sinks kept everything they were given
+    bool stopped = false; // no sink could keep records any more: the rest were not read
+    bool complete() const { return failed.empty() && stored && !stopped && delivered == total; }
 };
 
 // Reads the records of ranges in up to `passes` passes: the first reads every record, each further one
-// only those that failed so far. The sink gets the records in order even when some arrive in a later
-// pass; those still failing after the last pass are left out and listed in the result. progress (if
-// given) is called after each record read.
-DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int passes, RecordSink &sink,
+// only those that failed so far. Ordered sinks get the records in order even when some arrive in a later
+// pass, the others each as it is read; those still failing after the last pass are left out and listed
+// in the result. Reading stops once no sink is working. progress (if given) is called after each record
+// read.
+DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int passes,
+                        const std::vector<RecordSink *> &sinks,
                         const std::function<void(const DownloadProgress &)> &progress = {});
+
+// One record read as a download retries it: up to `passes` tries, a pause between them.
+bool readRetrying(AnalyzerLink &analyzer, int area, int index, int passes);
 
 // "sector 3", "energy log".
 std::string areaName(int area);

@@ -67,22 +67,29 @@ int runDownload(const DownloadOptions &o)
     for (RecordSink *sink : {text.get(), static_cast<RecordSink *>(archived.get())})
         if (sink)
             sinks.push_back(sink);
-    SinkChain sink(sinks);
 
     const std::array<bool, kLogAreas> areas = chosenAreas(o.sectors, o.energy, analyzer);
     AreaRanges ranges = wholeAreas(analyzer, areas);
     const std::vector<std::string> unread = negativeCounts(analyzer, areas);
-    for (const std::string &text : unread)
-        std::fprintf(stderr, "pullrec-cli download: %s\n", text.c_str());
+    for (const std::string &reason : unread)
+        std::fprintf(stderr, "pullrec-cli download: %s\n", reason.c_str());
+    std::vector<FailedRecord> unchecked;
     if (o.archive.newOnly) {
         std::string rereads;
-        skipArchived(analyzer, *archive, archiveIdentity(analyzer).serial, ranges, rereads);
+        unchecked =
+            skipArchived(analyzer, *archive, archiveIdentity(analyzer).serial, ranges, o.passes, rereads);
         if (!rereads.empty())
             std::fprintf(stderr, "pullrec-cli download: log cleared or rewritten, reading whole: %s\n",
                          rereads.c_str());
+        for (const FailedRecord &f : unchecked)
+            std::fprintf(
+                stderr,
+                "pullrec-cli download: %s not read: its last archived record %s is unreadable after %d "
+                "passes: %s\n",
+                areaName(f.area).c_str(), positionText(f.area, f.index).c_str(), o.passes, f.error.c_str());
     }
     Progress progress(!o.quiet && ::isatty(STDERR_FILENO));
-    const DownloadResult result = download(analyzer, ranges, o.passes, sink,
+    const DownloadResult result = download(analyzer, ranges, o.passes, sinks,
                                            [&progress](const DownloadProgress &p) { progress.show(p); });
     progress.finish();
     for (const FailedRecord &f : result.failed)
@@ -90,11 +97,13 @@ int runDownload(const DownloadOptions &o)
                      "pullrec-cli download: record %s (%s, record %d) unreadable after %d passes: %s\n",
                      positionText(f.area, f.index).c_str(), areaName(f.area).c_str(), f.index, o.passes,
                      f.error.c_str());
-    if (!result.stored)
+    if (result.stopped)
+        std::fprintf(stderr, "pullrec-cli download: stopped reading: %s\n", archived->error().c_str());
+    else if (!result.stored)
         std::fprintf(stderr, "pullrec-cli download: %s\n",
                      archived && !archived->error().empty() ? archived->error().c_str()
                                                             : out.error().c_str());
-    if (!result.complete()) {
+    if (!result.complete() || !unchecked.empty()) {
         std::fprintf(stderr, "pullrec-cli download: incomplete, %lld of %lld records\n",
                      (long long)result.delivered, (long long)result.total);
         return ExitIncomplete;

@@ -43,8 +43,9 @@ int runExport(const ExportOptions &o)
     }
     const std::string location = o.archive.chosen().empty() ? kDefaultArchive : o.archive.chosen();
     // Two connections: PostgreSQL streams the records on one while the other looks up analyzers.
-    std::unique_ptr<Archive> records = openArchive(location, "export");
-    std::unique_ptr<Archive> analyzers = records ? openArchive(location, "export") : nullptr;
+    std::unique_ptr<Archive> records = openArchive(location, "export", ArchiveAccess::Read);
+    std::unique_ptr<Archive> analyzers =
+        records ? openArchive(location, "export", ArchiveAccess::Read) : nullptr;
     if (!analyzers)
         return ExitNoAnalyzer;
 

@@ -15,22 +15,34 @@ bool parseSection(FleetAnalyzer &analyzer, const std::vector<CLI::ConfigItem> &i
 {
     CLI::App app(analyzer.name);
     addConnectionOptions(app, analyzer.connection);
-    app.add_option("--sectors", analyzer.sectors)
-        ->check(CLI::Validator(
-            [](std::string &text) {
-                std::array<bool, kLogAreas> areas{};
-                return parseSectorList(text, areas) ? std::string() : "not a list of sectors 1-15: " + text;
-            },
-            "LIST"));
-    app.add_flag("--energy", analyzer.energy);
-    app.add_flag("--all", analyzer.all);
+    auto *sectors = app.add_option("--sectors", analyzer.sectors);
+    sectors->check(CLI::Validator(
+        [](std::string &text) {
+            std::array<bool, kLogAreas> areas{};
+            return parseSectorList(text, areas) ? std::string() : "not a list of sectors 1-15: " + text;
+        },
+        "LIST"));
+    auto *energy = app.add_flag("--energy", analyzer.energy);
+    auto *all = app.add_flag("--all", analyzer.all);
+    sectors->excludes(energy)->excludes(all); // as the command line refuses them together
+    energy->excludes(all);
 
     std::vector<std::string> args;
     for (const CLI::ConfigItem &item : items) {
-        const std::string value = item.inputs.empty() ? std::string() : item.inputs.front();
+        // The INI reader splits values on commas; "sectors = 1,3" is one list all the same.
+        std::string value;
+        for (const std::string &part : item.inputs)
+            value += (value.empty() ? "" : ",") + part;
         const CLI::Option *option = app.get_option_no_throw("--" + item.name);
         if (option && option->get_expected_max() == 0) { // a flag: "energy = true"
-            if (CLI::detail::to_flag_value(value) > 0)
+            int64_t on = 0;
+            try {
+                on = CLI::detail::to_flag_value(value);
+            } catch (const std::exception &) {
+                error = "[" + analyzer.name + "] " + item.name + ": not true or false: " + value;
+                return false;
+            }
+            if (on > 0)
                 args.push_back("--" + item.name);
             continue;
         }
@@ -46,6 +58,12 @@ bool parseSection(FleetAnalyzer &analyzer, const std::vector<CLI::ConfigItem> &i
     }
     if (analyzer.connection.tcp.empty() == analyzer.connection.rtu.empty()) {
         error = "[" + analyzer.name + "]: give either tcp or rtu";
+        return false;
+    }
+    COMSETT settings;
+    std::string why;
+    if (!toSettings(analyzer.connection, settings, why)) {
+        error = "[" + analyzer.name + "] " + (analyzer.connection.tcp.empty() ? "rtu" : "tcp") + ": " + why;
         return false;
     }
     return true;

@@ -8,8 +8,9 @@ class AnalyzerLink;
 
 inline constexpr int kLogAreas = 16; // sectors 1..15 are areas 0..14, the energy log area 15
 
-// Where a download puts its records: a text format on a stream, an archive. Records arrive in area and
-// record order, each once; a record that could not be read is left out.
+// Where a download puts its records: a text format on a stream, an archive. Records arrive each once, in
+// area and record order unless the sink says it needs no order; a record that could not be read is
+// left out.
 class RecordSink
 {
   public:
@@ -20,6 +21,12 @@ class RecordSink
     virtual void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) = 0;
     // area 0..15, index the record's position in it, log as the worker decoded it.
     virtual void record(int area, int index, const PARSED_LOG &log) = 0;
+    // A record that failed on its first read; it may still arrive in a later pass.
+    virtual void missing(int /*area*/, int /*index*/) {}
+    // False when the sink takes records as they are read, whatever their order.
+    virtual bool ordered() const { return true; }
+    // False once the sink can keep nothing more (its archive failed).
+    virtual bool working() const { return true; }
     // After the last record. False when the records could not be stored (a full disk): the download is
     // then incomplete.
     virtual bool end() = 0;
