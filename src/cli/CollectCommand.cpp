@@ -65,27 +65,20 @@ Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive,
     ArchiveSink sink(*archive);
     const DownloadResult result = download(link, ranges, o.passes, {&sink});
     const StoreCounts counts = sink.counts();
-<<<<<<< HEAD
-    const int status = result.complete() && unread.empty() ? ExitComplete : ExitIncomplete;
-    std::snprintf(
-        text, sizeof text, "%s: serial %s, %lld new, %lld already archived, %zu failed%s%s (%.1f s)%s%s%s",
-        a.name.c_str(), serial.c_str(), (long long)counts.added, (long long)counts.present,
-        result.failed.size(), sink.error().empty() ? "" : ", archive: ", sink.error().c_str(), seconds(),
-        rereads.empty() ? "" : "; log cleared or rewritten, read whole: ", rereads.c_str(), unread.c_str());
-=======
-    const int status = result.complete() && unchecked.empty() ? ExitComplete : ExitIncomplete;
+    const int status =
+        result.complete() && unchecked.empty() && unread.empty() ? ExitComplete : ExitIncomplete;
     std::string notes;
     if (!rereads.empty())
         notes += "; log cleared or rewritten, read whole: " + rereads;
     for (const FailedRecord &f : unchecked)
         notes += "; " + areaName(f.area) + " not read, its last archived record " +
                  positionText(f.area, f.index) + " unreadable: " + f.error;
+    notes += unread;
     std::snprintf(text, sizeof text,
                   "%s: serial %s, %lld new, %lld already archived, %zu failed%s%s%s (%.1f s)%s",
                   a.name.c_str(), serial.c_str(), (long long)counts.added, (long long)counts.present,
                   result.failed.size(), result.stopped ? ", stopped reading" : "",
                   sink.error().empty() ? "" : ", archive: ", sink.error().c_str(), seconds(), notes.c_str());
->>>>>>> wt-archive
     return {status, text};
 }
 

@@ -29,7 +29,6 @@ AreaRanges wholeAreas(const AnalyzerLink &analyzer, const std::array<bool, kLogA
     return ranges;
 }
 
-<<<<<<< HEAD
 std::vector<std::string> negativeCounts(const AnalyzerLink &analyzer,
                                         const std::array<bool, kLogAreas> &areas)
 {
@@ -41,8 +40,6 @@ std::vector<std::string> negativeCounts(const AnalyzerLink &analyzer,
     return texts;
 }
 
-DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int passes, RecordSink &sink,
-=======
 bool readRetrying(AnalyzerLink &analyzer, int area, int index, int passes)
 {
     for (int pass = 1; pass <= std::max(passes, 1); ++pass) {
@@ -56,7 +53,6 @@ bool readRetrying(AnalyzerLink &analyzer, int area, int index, int passes)
 
 DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int passes,
                         const std::vector<RecordSink *> &sinks,
->>>>>>> wt-archive
                         const std::function<void(const DownloadProgress &)> &progress)
 {
     std::vector<Position> positions;
