@@ -1,9 +1,12 @@
 #include "archive/PgArchive.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <bit>
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -113,6 +116,19 @@ int waitSeconds()
     return seconds;
 }
 
+// A statement may run twice as long as a lock may be waited for.
+int statementSeconds()
+{
+    return 2 * waitSeconds();
+}
+
+// The longest wait for any answer of the server: past the statement time-out, so that the server's own
+// time-out, which says what it was waiting for, normally ends a slow statement first.
+int answerSeconds()
+{
+    return statementSeconds() + 2;
+}
+
 std::string trimmed(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
@@ -136,7 +152,11 @@ class PgArchive::Result
     explicit Result(PGresult *result = nullptr) : result(result) {}
     Result(Result &&other) noexcept : result(std::exchange(other.result, nullptr)) {}
     ~Result() { PQclear(result); }
-    Result &operator=(Result &&) = delete;
+    Result &operator=(Result &&other) noexcept
+    {
+        std::swap(result, other.result);
+        return *this;
+    }
 
     bool ok() const
     {
@@ -160,19 +180,20 @@ PgArchive::PgArchive(const std::string &connection, ArchiveAccess access) : name
     // A server that is gone or a lock that is never let go ends a run instead of hanging it; the
     // location's own connect_timeout, after this one, wins.
     const std::string timeout = std::to_string(waitSeconds());
-    const char *keys[] = {"connect_timeout", "dbname", nullptr};
-    const char *values[] = {timeout.c_str(), connection.c_str(), nullptr};
+    const char *keys[] = {"connect_timeout", "dbname", "client_encoding", nullptr};
+    const char *values[] = {timeout.c_str(), connection.c_str(), "UTF8", nullptr};
     db = PQconnectdbParams(keys, values, 1);
     if (PQstatus(db) != CONNECTION_OK) {
         // libpq quotes a location it cannot parse, password and all.
         lastError = "cannot connect to archive " + name + ": " + redactLocation(trimmed(PQerrorMessage(db)));
         return;
     }
-    PQsetClientEncoding(db, "UTF8");
+    // Never blocks, so a server that stops answering is waited for only until answerSeconds.
+    PQsetnonblocking(db, 1);
     PQsetNoticeProcessor(
         db, [](void *, const char *) {}, nullptr); // "already exists, skipping" and the like
     if (!exec("SET extra_float_digits = 3") || !exec("SET lock_timeout = '" + timeout + "s'") ||
-        !exec("SET statement_timeout = '" + std::to_string(2 * waitSeconds()) +
+        !exec("SET statement_timeout = '" + std::to_string(statementSeconds()) +
               "s'") || // a lock wait is named so
         !ensureSchema(*this, SqlDialect::Postgres,
                       "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", name,
@@ -186,7 +207,7 @@ std::string PgArchive::explained(const std::string &reason) const
     if (text.rfind("archive ", 0) != 0)
         text = "archive " + name + ": " + text;
     if (lastState == "55P03" || lastState == "57014") { // lock or statement time-out
-        const int seconds = lastState == "55P03" ? waitSeconds() : 2 * waitSeconds();
+        const int seconds = lastState == "55P03" ? waitSeconds() : statementSeconds();
         text += " (no answer within " + std::to_string(seconds) + " s, PULLREC_ARCHIVE_TIMEOUT)";
     }
     return text;
@@ -197,46 +218,95 @@ PgArchive::~PgArchive()
     PQfinish(db);
 }
 
+bool PgArchive::awaitResult()
+{
+    if (db) {
+        const int seconds = answerSeconds();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        for (;;) {
+            const int unsent = PQflush(db);
+            if (unsent < 0 || (unsent == 0 && !PQisBusy(db)))
+                return true; // a broken connection is PQgetResult's to tell, at once
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd socket{PQsocket(db), short(POLLIN | (unsent ? POLLOUT : 0)), 0};
+            const int ready = left.count() > 0 ? ::poll(&socket, 1, int(left.count())) : 0;
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                break;
+            if ((socket.revents & ~POLLOUT) && !PQconsumeInput(db))
+                return true;
+        }
+        // Not cancelled: PQcancel itself would wait on the server that does not answer. Closing ends our
+        // part; the server's statement time-out ends its part.
+        PQfinish(db);
+        db = nullptr;
+        lost = "archive " + name + ": the server did not answer within " + std::to_string(seconds) +
+               " s (PULLREC_ARCHIVE_TIMEOUT)";
+    }
+    lastError = lost;
+    lastState.clear();
+    return false;
+}
+
+PgArchive::Result PgArchive::answer()
+{
+    Result last;
+    while (awaitResult()) {
+        PGresult *next = PQgetResult(db);
+        if (!next)
+            break;
+        last = Result(next);
+        const ExecStatusType status = PQresultStatus(next);
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || PQstatus(db) == CONNECTION_BAD)
+            break;
+    }
+    if (!db)
+        return Result();
+    if (!last.ok() && PQresultStatus(last.get()) != PGRES_COPY_IN) {
+        lastError = trimmed(PQerrorMessage(db));
+        lastState = last.sqlState() ? last.sqlState() : "";
+    }
+    return last;
+}
+
+PgArchive::Result PgArchive::run(const std::string &sql, const std::vector<const char *> *parameters)
+{
+    const bool sent = db && (parameters ? PQsendQueryParams(db, sql.c_str(), int(parameters->size()), nullptr,
+                                                            parameters->data(), nullptr, nullptr, 0)
+                                        : PQsendQuery(db, sql.c_str()));
+    if (!sent && db) {
+        lastError = trimmed(PQerrorMessage(db));
+        lastState.clear();
+        return Result();
+    }
+    return answer(); // or, on a closed connection, why it was closed
+}
+
 bool PgArchive::copy(const std::string &sql, const std::string &rows)
 {
-    copyState.clear();
-    const Result start(PQexec(db, sql.c_str()));
+    const Result start = run(sql, nullptr);
     bool ok = PQresultStatus(start.get()) == PGRES_COPY_IN;
-    ok = ok && PQputCopyData(db, rows.data(), int(rows.size())) == 1;
+    copyState = ok ? "" : lastState;
+    if (!ok)
+        return false;
+    // Queued whole on the non-blocking connection; answer() sends it.
+    ok = PQputCopyData(db, rows.data(), int(rows.size())) == 1;
     ok = PQputCopyEnd(db, ok ? nullptr : "not sent") == 1 && ok;
-    while (PGresult *raw = PQgetResult(db)) {
-        const Result end(raw);
-        if (!end.ok()) {
-            ok = false;
-            copyState = end.sqlState() ? end.sqlState() : "";
-        }
-    }
-    if (!ok) {
-        lastError = PQerrorMessage(db);
-        lastState = copyState;
-    }
-    return ok;
+    const Result end = answer();
+    copyState = end.ok() ? "" : lastState;
+    return ok && end.ok();
 }
 
 PgArchive::Result PgArchive::query(const std::string &sql, const std::vector<const char *> &parameters)
 {
-    Result result(PQexecParams(db, sql.c_str(), int(parameters.size()), nullptr, parameters.data(), nullptr,
-                               nullptr, 0));
-    if (!result.ok()) {
-        lastError = trimmed(PQerrorMessage(db));
-        lastState = result.sqlState() ? result.sqlState() : "";
-    }
-    return result;
+    return run(sql, &parameters);
 }
 
 bool PgArchive::exec(const std::string &sql)
 {
-    Result result(PQexec(db, sql.c_str()));
-    if (result.ok())
-        return true;
-    lastError = trimmed(PQerrorMessage(db));
-    lastState = result.sqlState() ? result.sqlState() : "";
-    return false;
+    return run(sql, nullptr).ok();
 }
 
 bool PgArchive::queryNumber(const std::string &sql, long long &value)
@@ -433,7 +503,9 @@ bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(con
     RecordAssembler records(visit);
     bool go = true;
     bool ok = true;
-    while (PGresult *raw = PQgetResult(db)) {
+    bool answered = true;
+    // The deadline is for each row, however long the export takes.
+    while (PGresult *raw = (answered = awaitResult()) ? PQgetResult(db) : nullptr) {
         const Result row(raw);
         if (!row.ok()) {
             ok = false;
@@ -451,6 +523,7 @@ bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(con
                              });
         }
     }
+    ok = ok && answered;
     if (ok && go)
         records.finish();
     return ok;

@@ -31,8 +31,17 @@ class PgArchive final : public Archive, private SchemaConnection
     std::string &errorText() override { return lastError; }
     // Runs sql with text parameters (nullptr is NULL); the result, or an empty one after setting lastError.
     Result query(const std::string &sql, const std::vector<const char *> &parameters);
-    // COPY ... FROM STDIN of rows (text format); its SQLSTATE in copyState on failure.
+    // COPY ... FROM STDIN of rows (binary format); its SQLSTATE in copyState on failure.
     bool copy(const std::string &sql, const std::string &rows);
+    // Sends sql, with parameters unless nullptr (then it may hold several statements), and returns
+    // answer().
+    Result run(const std::string &sql, const std::vector<const char *> *parameters);
+    // The answer to what was sent, as PQexec gives it: the last result, or the start of a COPY. When it
+    // is no success, lastError and lastState say why.
+    Result answer();
+    // Sends what is queued and waits until a result is there, at most answerSeconds. Past that, closes
+    // the connection for good and fails, as every later call does, with lastError saying so.
+    bool awaitResult();
     bool storeOnce(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts,
                    bool &retry);
 
@@ -44,4 +53,5 @@ class PgArchive final : public Archive, private SchemaConnection
 
     std::string copyState;
     std::string lastState; // SQLSTATE of the last failure
+    std::string lost;      // why the connection was closed
 };

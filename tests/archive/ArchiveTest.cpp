@@ -9,7 +9,9 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -307,3 +309,57 @@ TEST_P(ArchiveTest, RacingWritersStoreEachRecordOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ArchiveTest, ::testing::Values("sqlite", "postgresql"));
+
+// A server that stops answering midway through an export ends the wait for the next row two seconds
+// past the statement time-out, and the connection with it: later calls fail at once. (A statement's
+// wait: CliArchive.StoppedOrFrozenPostgresqlStopsTheDownload.)
+TEST(PgArchiveDeadline, FrozenServerEndsTheExportAndTheConnection)
+{
+    PgServer *pg = pgServer();
+    ASSERT_TRUE(pg) << environment->server.error();
+    ASSERT_TRUE(pg->createDatabase("frozen")) << pg->error();
+    std::string error;
+    std::vector<ArchiveRecord> batch;
+    for (int position = 0; position < 10000; ++position) // more rows than the socket holds
+        batch.push_back(record(0, position, position));
+    auto archive = Archive::open(pg->connection("frozen"), error);
+    StoreCounts counts;
+    ASSERT_TRUE(archive && archive->store("S1", batch, counts)) << error;
+    struct Guard {
+        PgServer &pg;
+        ~Guard()
+        {
+            pg.thaw();
+            ::unsetenv("PULLREC_ARCHIVE_TIMEOUT");
+        }
+    } guard{*pg};
+    ::setenv("PULLREC_ARCHIVE_TIMEOUT", "1", 1);
+    archive = Archive::open(pg->connection("frozen"), error);
+    ASSERT_TRUE(archive) << error;
+
+    int visited = 0;
+    auto exported = std::async(std::launch::async, [&] {
+        return archive->forEach({}, [&](const StoredRecord &) {
+            if (visited++ == 0)
+                pg->freeze();
+            return true;
+        });
+    });
+    if (exported.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "still waiting";
+        pg->thaw(); // lets the export end
+    }
+    EXPECT_FALSE(exported.get());
+    EXPECT_GT(visited, 0);
+    EXPECT_LT(visited, 10000);
+    EXPECT_NE(archive->error().find("archive host="), std::string::npos) << archive->error();
+    EXPECT_NE(archive->error().find(": the server did not answer within 4 s (PULLREC_ARCHIVE_TIMEOUT)"),
+              std::string::npos)
+        << archive->error();
+
+    pg->thaw();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(archive->saveAnalyzer({"S2", "V", "M", "1", 1, 1}));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_NE(archive->error().find("did not answer"), std::string::npos) << archive->error();
+}

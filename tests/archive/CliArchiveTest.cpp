@@ -72,6 +72,7 @@ class CliArchive : public ::testing::Test
     }
     void TearDown() override
     {
+        ::unsetenv("PULLREC_ARCHIVE_TIMEOUT"); // also when a test ended early
         std::filesystem::current_path(home);
         std::filesystem::remove_all(dir);
     }
@@ -478,41 +479,62 @@ TEST_F(CliArchive, EarlyFailureDoesNotHoldBackLaterRecords)
     EXPECT_EQ(sql("SELECT count(*) FROM missing_record WHERE position = 1"), 1); // for the next --new-only
 }
 
-TEST_F(CliArchive, StoppedPostgresqlStopsTheDownload)
+// Shut down, the connection breaks; frozen, nothing answers and the client's own deadline ends the wait.
+TEST_F(CliArchive, StoppedOrFrozenPostgresqlStopsTheDownload)
 {
-    PgServer pg;
-    ASSERT_TRUE(pg.start()) << pg.error();
-    const std::string log = path("sim.log");
-    SimProcess sim;
-    ASSERT_TRUE(sim.startTcp({"--records", records(3000, 0), "--delay", "2", "--log", log})) << sim.error();
-    int out = -1, err = -1;
-    std::string error;
-    const pid_t download =
-        spawnProcess(kCli, {"download", "--tcp", tcp(sim), "--all", "--archive", pg.connection(), "--quiet"},
-                     out, &err, error);
-    ASSERT_GT(download, 0) << error;
-    PGconn *db = PQconnectdb(pg.connection().c_str());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    long long stored = 0;
-    while (stored == 0 && std::chrono::steady_clock::now() < deadline) {
-        PGresult *result = PQexec(db, "SELECT count(*) FROM record");
-        stored = PQntuples(result) == 1 ? std::atoll(PQgetvalue(result, 0, 0)) : 0;
-        PQclear(result);
+    const struct {
+        const char *name;
+        void (PgServer::*stop)();
+        const char *said;
+    } cases[] = {
+        {"shutdown", &PgServer::stop, "stopped reading: archive host="},
+        {"frozen", &PgServer::freeze, "the server did not answer within 6 s (PULLREC_ARCHIVE_TIMEOUT)"},
+    };
+    ::setenv("PULLREC_ARCHIVE_TIMEOUT", "2", 1);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        PgServer pg; // thaws a frozen server when it goes
+        ASSERT_TRUE(pg.start()) << pg.error();
+        const std::string log = path(std::string(c.name) + ".log");
+        SimProcess sim;
+        // Read for at least 16 s, well past the deadline.
+        ASSERT_TRUE(sim.startTcp({"--records", records(8000, 0), "--delay", "2", "--log", log}))
+            << sim.error();
+        int out = -1, err = -1;
+        std::string error;
+        const pid_t download = spawnProcess(
+            kCli, {"download", "--tcp", tcp(sim), "--all", "--archive", pg.connection(), "--quiet"}, out,
+            &err, error);
+        ASSERT_GT(download, 0) << error;
+        PGconn *db = PQconnectdb(pg.connection().c_str());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        long long stored = 0;
+        while (stored == 0 && std::chrono::steady_clock::now() < deadline) {
+            PGresult *result = PQexec(db, "SELECT count(*) FROM record");
+            stored = PQntuples(result) == 1 ? std::atoll(PQgetvalue(result, 0, 0)) : 0;
+            PQclear(result);
+        }
+        PQfinish(db);
+        EXPECT_GT(stored, 0);
+        (pg.*c.stop)();
+        int status = 0;
+        const bool ended = waitExit(download, 60000, status);
+        if (!ended) {
+            ::kill(download, SIGKILL);
+            waitExit(download, 10000, status);
+        }
+        std::string messages;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(err, buffer, sizeof buffer)) > 0;)
+            messages.append(buffer, size_t(n));
+        ::close(out);
+        ::close(err);
+        EXPECT_TRUE(ended) << messages;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << messages;
+        EXPECT_NE(messages.find("stopped reading: archive"), std::string::npos) << messages;
+        EXPECT_NE(messages.find(c.said), std::string::npos) << messages;
+        EXPECT_LT(recordRequests(readFile(log), 0), 8000) << messages;
     }
-    PQfinish(db);
-    ASSERT_GT(stored, 0);
-    pg.stop();
-    int status = 0;
-    ASSERT_TRUE(waitExit(download, 60000, status));
-    std::string messages;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(err, buffer, sizeof buffer)) > 0;)
-        messages.append(buffer, size_t(n));
-    ::close(out);
-    ::close(err);
-    EXPECT_EQ(WEXITSTATUS(status), 3) << messages;
-    EXPECT_NE(messages.find("stopped reading: archive"), std::string::npos) << messages;
-    EXPECT_LT(recordRequests(readFile(log), 0), 3000) << messages;
 }
 
 TEST_F(CliArchive, StuckPostgresqlLockEndsTheCollectorWithAMessage)

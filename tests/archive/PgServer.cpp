@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -136,8 +138,40 @@ void PgServer::readLog(int fd)
     changed.notify_all();
 }
 
+void PgServer::signalAll(int signal)
+{
+    ::kill(server, signal); // first: a stopped server starts no new process
+    std::error_code ignored;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        std::string stat;
+        std::getline(std::ifstream(entry.path() / "stat"), stat);
+        // "pid (name) state ppid ...", where the name may hold anything
+        const size_t nameEnd = stat.rfind(')');
+        int parent = 0;
+        if (nameEnd != std::string::npos &&
+            std::sscanf(stat.c_str() + nameEnd + 1, " %*c %d", &parent) == 1 && parent == server)
+            ::kill(std::atoi(entry.path().filename().c_str()), signal);
+    }
+}
+
+void PgServer::freeze()
+{
+    if (server > 0 && !frozen) {
+        signalAll(SIGSTOP);
+        frozen = true;
+    }
+}
+
+void PgServer::thaw()
+{
+    if (frozen)
+        signalAll(SIGCONT);
+    frozen = false;
+}
+
 void PgServer::stop()
 {
+    thaw();
     if (server > 0) {
         ::kill(server, SIGINT); // fast shutdown: clients are disconnected
         int status = 0;

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -30,11 +31,17 @@ class PgServer
     bool createDatabase(const std::string &name);
     const std::string &error() const { return lastError; }
 
+    // Stops the server and every process it started, as a frozen host would: connections stay open and
+    // nothing answers. thaw(), or stop(), lets it go on.
+    void freeze();
+    void thaw();
+
   private:
     // Runs program as the cluster's owner; waits for it unless logFd is given, which then gets the
     // read end of its stderr. The pid, or -1.
     pid_t runAsOwner(const std::vector<std::string> &args, int *logFd);
     void readLog(int fd); // the server's stderr, until it closes
+    void signalAll(int signal);
 
     std::thread logReader;
     std::mutex mutex;
@@ -45,6 +52,7 @@ class PgServer
     std::string dir;
     std::string lastError;
     pid_t server = -1;
+    std::atomic<bool> frozen = false; // set by a test's thread
     uid_t ownerUid = 0;
     gid_t ownerGid = 0;
 };
