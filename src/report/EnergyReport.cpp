@@ -221,13 +221,11 @@ EnergyReport makeEnergyReport(std::vector<EnergyReading> readings, const ReportO
         usual = spacing[spacing.size() / 2];
     }
 
-    bool covered = false;
     for (size_t i = 1; i < timed.size(); ++i) {
         const ClockSeconds ta = timed[i - 1].t, tb = timed[i].t, span = tb - ta;
         const bool inside = span == 0 ? ta >= from && ta < to : ta < to && tb > from;
         if (!inside)
             continue;
-        covered = true;
         if (usual > 0 && span > 2 * usual)
             report.gaps.push_back({ta, tb});
         std::array<double, kCounters> delta{};
@@ -250,8 +248,19 @@ EnergyReport makeEnergyReport(std::vector<EnergyReading> readings, const ReportO
             t = next;
         }
     }
-    if (!covered && to > from)
-        report.gaps.push_back({from, to});
+    // What the readings leave uncovered at the period's edges, up to "now" for a period not yet over,
+    // is a gap as well, so a report of a few days' data is not taken for a whole month.
+    const ClockSeconds end = options.now && *options.now < to ? std::max(from, *options.now) : to;
+    const ClockSeconds slack = 2 * usual;
+    if (timed.empty() || timed.front().t >= end || timed.back().t <= from) {
+        if (end > from)
+            report.gaps.push_back({from, end});
+    } else {
+        if (timed.front().t - from > slack)
+            report.gaps.insert(report.gaps.begin(), Gap{from, timed.front().t});
+        if (end - timed.back().t > slack)
+            report.gaps.push_back({timed.back().t, end});
+    }
 
     for (const Timed &r : timed) {
         if (r.t < from || r.t >= to)

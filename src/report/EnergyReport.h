@@ -115,5 +115,6 @@ struct EnergyReport {
 
 // Energy between consecutive readings is spread evenly over the time between them; each hour, day and
 // band gets its share of that time within the period. A counter going down gives nothing for that
-// interval and is a reset; an interval longer than twice the median is a gap, still attributed.
+// interval and is a reset; an interval longer than twice the median is a gap, still attributed. A stretch
+// longer than that at the period's edges (up to now, for a period not yet over) without readings is a gap.
 EnergyReport makeEnergyReport(std::vector<EnergyReading> readings, const ReportOptions &options);

@@ -53,7 +53,7 @@ struct Case {
     double importKwh;
     std::vector<double> daysKwh;
     std::vector<double> bandsKwh;
-    int gaps, resets, withoutTime;
+    int gaps, resets, withoutTime; // gaps: also the stretches the readings leave at the period's edges
 };
 
 const ReportPeriod kTwoDays{dayPeriod(2026, 3, 1).from, dayPeriod(2026, 3, 2).to};
@@ -61,27 +61,27 @@ const ReportPeriod kTwoDays{dayPeriod(2026, 3, 1).from, dayPeriod(2026, 3, 2).to
 // clang-format off
 const Case kCases[] = {
     {"day boundary, shared by time", kTwoDays, "", {at(1, 23, 0, 0), at(2, 1, 0, 20)},
-     20, {10, 10}, {0, 0, 20}, 0, 0, 0},
+     20, {10, 10}, {0, 0, 20}, 2, 0, 0},
     {"band boundary", kTwoDays, "", {at(1, 16, 30, 0), at(1, 17, 30, 60)},
-     60, {60, 0}, {30, 30, 0}, 0, 0, 0},
+     60, {60, 0}, {30, 30, 0}, 2, 0, 0},
     {"gap listed and still attributed", kTwoDays, "",
      {at(1, 8, 0, 0), at(1, 8, 15, 1), at(1, 8, 30, 2), at(1, 8, 45, 3), at(1, 10, 45, 11)},
-     11, {11, 0}, {11, 0, 0}, 1, 0, 0},
+     11, {11, 0}, {11, 0, 0}, 3, 0, 0},
     {"counter reset gives nothing for its interval", kTwoDays, "",
      {at(1, 8, 0, 100), at(1, 8, 15, 110), at(1, 8, 30, 5), at(1, 8, 45, 15)},
-     20, {20, 0}, {20, 0, 0}, 0, 1, 0},
+     20, {20, 0}, {20, 0, 0}, 2, 1, 0},
     {"low word wraps into the high word", kTwoDays, "",
      {at(1, 8, 0, counter(9990, 3)), at(1, 8, 15, counter(5, 4))},
-     15, {15, 0}, {15, 0, 0}, 0, 0, 0},
+     15, {15, 0}, {15, 0, 0}, 2, 0, 0},
     {"no readings in the period", kTwoDays, "", {at(5, 8, 0, 0), at(5, 9, 0, 10)},
      0, {0, 0}, {0, 0, 0}, 1, 0, 0},
     {"band wrapping midnight", kTwoDays, "20:00-04:00,04:00-20:00", {at(2, 3, 0, 0), at(2, 5, 0, 20)},
-     20, {0, 20}, {10, 10}, 0, 0, 0},
+     20, {0, 20}, {10, 10}, 2, 0, 0},
     {"readings without a valid time left out", kTwoDays, "",
      {at(1, 9, 0, 0), noTime(500), at(1, 10, 0, 10), noTime(1)},
-     10, {10, 0}, {10, 0, 0}, 0, 0, 2},
+     10, {10, 0}, {10, 0, 0}, 2, 0, 2},
     {"only the share inside the period", dayPeriod(2026, 3, 1), "", {at(0, 23, 0, 0), at(1, 1, 0, 20)},
-     10, {10}, {0, 0, 10}, 0, 0, 0},
+     10, {10}, {0, 0, 10}, 1, 0, 0},
 };
 // clang-format on
 
@@ -106,6 +106,34 @@ TEST(EnergyReport, HandComputedLogs)
         EXPECT_EQ(r.withoutTime, c.withoutTime);
         EXPECT_EQ(r.complete(), c.gaps == 0 && c.resets == 0);
     }
+}
+
+TEST(EnergyReport, GapsInsideAndAtTheEdges)
+{
+    const auto t = [](int day, int hour, int minute) {
+        return clockSeconds({2026, 3, day, hour, minute, 0});
+    };
+    std::vector<EnergyReading> log;
+    for (int minute = 0; minute < 24 * 60; minute += 15)
+        if (minute < 600 || minute >= 660) // 10:00 to 11:00 missing
+            log.push_back(at(1, minute / 60, minute % 60, minute));
+    ReportOptions options = over(kTwoDays);
+    options.now = t(2, 0, 10); // within twice the spacing of the last reading: not yet a gap
+    EnergyReport r = makeEnergyReport(log, options);
+    ASSERT_EQ(r.gaps.size(), 1u);
+    EXPECT_EQ(std::make_pair(r.gaps[0].from, r.gaps[0].to), std::make_pair(t(1, 9, 45), t(1, 11, 0)));
+    EXPECT_NEAR(r.total.energy[ImportKwh], 23 * 60 + 45, 1e-9);
+
+    options.now = t(2, 6, 0);
+    r = makeEnergyReport(log, options);
+    ASSERT_EQ(r.gaps.size(), 2u);
+    EXPECT_EQ(std::make_pair(r.gaps[1].from, r.gaps[1].to), std::make_pair(t(1, 23, 45), t(2, 6, 0)));
+
+    options.period = dayPeriod(2026, 2, 28); // before the log
+    r = makeEnergyReport(log, options);
+    ASSERT_EQ(r.gaps.size(), 1u);
+    EXPECT_EQ(std::make_pair(r.gaps[0].from, r.gaps[0].to),
+              std::make_pair(options.period.from, options.period.to));
 }
 
 TEST(EnergyReport, ResetNamesCounterAndTime)
@@ -260,7 +288,7 @@ TEST(ReportWriter, JsonShapeAndTimes)
     EXPECT_TRUE(o["days"][1]["inductive_ratio"].isNull());
     EXPECT_EQ(o["resets"][0]["counter"].toString(), "import_kwh");
     EXPECT_EQ(o["resets"][0]["time"].toString(), "2026-03-01T08:30:00+03:00");
-    EXPECT_EQ(o["gaps"].toArray().size(), 0);
+    EXPECT_EQ(o["gaps"].toArray().size(), 2); // before the first reading and after the last
 }
 
 TEST(ReportWriter, TextAndCsvSayTheVerdict)
