@@ -121,7 +121,9 @@ std::optional<std::vector<TariffBand>> parseBands(const std::string &text)
         const auto from = minute(item.substr(0, 5)), to = minute(item.substr(6));
         if (!from || !to || *from >= 24 * 60 || *from == *to)
             return std::nullopt;
-        bands.push_back({"T" + std::to_string(bands.size() + 1), *from, *to % (24 * 60)});
+        std::string name = "T"; // appended apart: "T" + string draws a false -Wrestrict from GCC 12 at -O3
+        name += std::to_string(bands.size() + 1);
+        bands.push_back({std::move(name), *from, *to % (24 * 60)});
         if (comma != std::string_view::npos && rest.empty())
             return std::nullopt; // a trailing comma
     }
