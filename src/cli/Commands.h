@@ -32,6 +32,7 @@ void addInfoCommand(CLI::App &app, int &status);
 void addDownloadCommand(CLI::App &app, int &status);
 void addCollectCommand(CLI::App &app, int &status);
 void addExportCommand(CLI::App &app, int &status);
+void addReportCommand(CLI::App &app, int &status);
 
 class Output;
 class RecordSink;

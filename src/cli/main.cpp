@@ -12,6 +12,7 @@ int main(int argc, char **argv)
     addDownloadCommand(app, status);
     addCollectCommand(app, status);
     addExportCommand(app, status);
+    addReportCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {

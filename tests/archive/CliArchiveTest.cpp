@@ -4,6 +4,9 @@
 #include "PgServer.h"
 #include "SimProcess.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <signal.h>
@@ -556,4 +559,53 @@ TEST_F(CliArchive, StuckPostgresqlLockEndsTheCollectorWithAMessage)
     EXPECT_EQ(run.exitCode, 3) << run.out << run.err;
     EXPECT_NE(run.out.find("lock timeout"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("PULLREC_ARCHIVE_TIMEOUT"), std::string::npos) << run.out;
+}
+
+// The report of a day whose readings fall on its midnights: its energy is the counters' difference
+// across the day, as the archive holds them.
+TEST_F(CliArchive, ReportOfADayFromTheArchive)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", records(0, 200)}))
+        << sim.error(); // 2024-09-09 00:00 on, 15 min apart
+    ASSERT_EQ(cli({"download", "--tcp", tcp(sim), "--energy", "--archive", archive, "--quiet"}).exitCode, 0);
+    const auto counterAt = [&](int code, const std::string &time) {
+        return sql("SELECT CAST(s.value AS INTEGER) FROM record r JOIN sample s ON s.record_id = r.id WHERE "
+                   "s.quantity = " +
+                   std::to_string(code) + " AND r.recorded_at = '" + time + "'");
+    };
+    const ProgramRun day = cli({"report", "--archive", archive, "--analyzer", "58322521", "--day",
+                                "2024-09-10", "--format", "json", "--tz", "Europe/Istanbul"});
+    ASSERT_EQ(day.exitCode, 0) << day.err;
+    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(day.out)).object();
+    EXPECT_EQ(report["from"].toString(), "2024-09-10T00:00:00+03:00");
+    const QJsonObject total = report["total"].toObject();
+    for (const auto &[key, code] : {std::pair<const char *, int>{"import_kwh", 60}, {"inductive_kvarh", 64}})
+        EXPECT_DOUBLE_EQ(total[key].toDouble(), double(counterAt(code, "2024-09-11 00:00:00") -
+                                                       counterAt(code, "2024-09-10 00:00:00")))
+            << key;
+    double bands = 0;
+    for (const QJsonValue band : total["bands_kwh"].toArray())
+        bands += band.toDouble();
+    EXPECT_NEAR(bands, total["import_kwh"].toDouble(), 1e-6);
+    EXPECT_EQ(
+        total["max_demand_w"].toDouble(),
+        double(sql("SELECT CAST(max(s.value) AS INTEGER) FROM record r JOIN sample s ON s.record_id = r.id "
+                   "WHERE s.quantity = 57 AND r.recorded_at BETWEEN '2024-09-10 00:00:00' AND "
+                   "'2024-09-10 23:59:59'")));
+    EXPECT_EQ(report["gaps"].toArray().size(), 0);
+
+    // A month the log covers two days of: written, with the rest named as a gap, and exit 3.
+    const ProgramRun month =
+        cli({"report", "--archive", archive, "--analyzer", "58322521", "--month", "2024-09", "--lang", "tr"});
+    EXPECT_EQ(month.exitCode, 3);
+    EXPECT_NE(month.out.find("Enerji raporu"), std::string::npos) << month.out;
+    EXPECT_NE(month.out.find("Boşluklar:\n  2024-09-01T00:00:00"), std::string::npos) << month.out;
+
+    EXPECT_EQ(cli({"report", "--archive", archive, "--analyzer", "1", "--day", "2024-09-10"}).exitCode, 2);
+    EXPECT_EQ(cli({"report", "--archive", archive, "--analyzer", "58322521"}).exitCode, 1);
+    EXPECT_EQ(cli({"report", "--archive", archive, "--analyzer", "58322521", "--day", "2024-09-10", "--bands",
+                   "06:00-06:00"})
+                  .exitCode,
+              1);
 }

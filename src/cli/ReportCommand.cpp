@@ -1,0 +1,214 @@
+#include "cli/ArchiveOptions.h"
+#include "cli/Commands.h"
+#include "cli/Sinks.h"
+#include "report/ReportWriter.h"
+
+#include <CLI/CLI.hpp>
+
+#include <QDateTime>
+
+#include <cstdio>
+#include <memory>
+
+namespace
+{
+
+struct ReportCliOptions {
+    ArchiveOptions archive;
+    std::string analyzer;
+    std::string day, month, from, to;
+    int billingDay = 1;
+    std::string limits = "0.20,0.15";
+    std::string bands = "06:00-17:00,17:00-22:00,22:00-06:00";
+    std::string format = "text";
+    std::string lang = "en";
+    std::string zone;
+    std::string output = "-";
+};
+
+std::optional<RecordClock> clockFromText(const std::string &normalized)
+{
+    RecordClock c;
+    if (normalized.empty() || std::sscanf(normalized.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &c.year, &c.month,
+                                          &c.day, &c.hour, &c.minute, &c.second) != 6)
+        return std::nullopt;
+    return c;
+}
+
+// The period of --day, --month [--billing-day] or --from/--to; nullopt when they name none.
+std::optional<ReportPeriod> chosenPeriod(const ReportCliOptions &o)
+{
+    if (!o.day.empty()) {
+        const auto c = o.day.size() == 10 ? clockFromText(normalizeTime(o.day, false)) : std::nullopt;
+        return c ? std::optional(dayPeriod(c->year, c->month, c->day)) : std::nullopt;
+    }
+    if (!o.month.empty()) {
+        const auto c =
+            o.month.size() == 7 ? clockFromText(normalizeTime(o.month + "-01", false)) : std::nullopt;
+        return c ? std::optional(billingPeriod(c->year, c->month, o.billingDay)) : std::nullopt;
+    }
+    const auto from = clockFromText(normalizeTime(o.from, false));
+    const auto to = clockFromText(normalizeTime(o.to, false));
+    if (!from || !to)
+        return std::nullopt;
+    // A date alone as the end means to that day's end.
+    const ClockSeconds end = clockSeconds(*to) + (o.to.size() == 10 ? 86400 : 0);
+    const ReportPeriod period{clockSeconds(*from), end};
+    return period.to > period.from ? std::optional(period) : std::nullopt;
+}
+
+bool parseLimits(const std::string &text, ReportOptions &options)
+{
+    double inductive = 0, capacitive = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%lf,%lf%c", &inductive, &capacitive, &tail) != 2)
+        return false;
+    options.inductiveLimit = inductive;
+    options.capacitiveLimit = capacitive;
+    return inductive > 0 && inductive <= 1 && capacitive > 0 && capacitive <= 1;
+}
+
+EnergyReading readingOf(const ArchiveRecord &r, const std::array<int, 3> &columns)
+{
+    EnergyReading reading;
+    RecordClock clock;
+    if (parseRecordClock(r.dateText, r.timeText, clock))
+        reading.clock = clock;
+    for (size_t c = 0; c < kCounters; ++c)
+        reading.counters[c] = r.values[c];
+    reading.demandW = r.values[size_t(columns[0])];
+    reading.demandVa = r.values[size_t(columns[1])];
+    reading.powerFactor = r.values[size_t(columns[2])];
+    return reading;
+}
+
+// The energy record's value columns of TW DEM, TVA DEM and Total PF, found by their parameter codes.
+std::array<int, 3> demandColumns()
+{
+    ArchiveRecord energy;
+    energy.area = kArchiveEnergyArea;
+    std::array<int, 3> columns{};
+    const std::array<int16_t, 3> codes{57, 59, 77};
+    for (size_t i = 0; i < codes.size(); ++i)
+        for (int slot = 0; slot < kEnergyValues; ++slot)
+            if (energy.quantity(slot) == codes[i])
+                columns[i] = slot;
+    return columns;
+}
+
+int runReport(const ReportCliOptions &o)
+{
+    const auto usage = [](const char *message) {
+        std::fprintf(stderr, "pullrec-cli report: %s\n", message);
+        return ExitUsage;
+    };
+    ReportOptions options;
+    const auto period = chosenPeriod(o);
+    if (!period)
+        return usage("--day takes YYYY-MM-DD, --month YYYY-MM, --from and --to YYYY-MM-DD[THH:MM[:SS]] with "
+                     "--from before --to");
+    options.period = *period;
+    if (!parseLimits(o.limits, options))
+        return usage("--limits takes two fractions above 0 and at most 1, such as 0.20,0.15");
+    const auto bands = parseBands(o.bands);
+    if (!bands)
+        return usage("--bands takes HH:MM-HH:MM,... such as 06:00-17:00,17:00-22:00,22:00-06:00");
+    options.bands = *bands;
+    const QTimeZone zone =
+        o.zone.empty() ? QTimeZone::systemTimeZone() : QTimeZone(QByteArray::fromStdString(o.zone));
+    if (!zone.isValid())
+        return usage("--tz takes a time zone such as Europe/Istanbul or UTC");
+    const QDateTime now = QDateTime::currentDateTime().toTimeZone(zone);
+    options.now = clockSeconds({now.date().year(), now.date().month(), now.date().day(), now.time().hour(),
+                                now.time().minute(), now.time().second()});
+
+    const std::string location = o.archive.chosen().empty() ? kDefaultArchive : o.archive.chosen();
+    const std::unique_ptr<Archive> archive = openArchive(location, "report", ArchiveAccess::Read);
+    if (!archive)
+        return ExitNoAnalyzer;
+    if (!archive->analyzer(o.analyzer)) {
+        std::fprintf(stderr, "pullrec-cli report: the archive holds no analyzer %s\n", o.analyzer.c_str());
+        return ExitNoAnalyzer;
+    }
+    // The whole log: readings before and after the period share intervals that cross its edges.
+    RecordFilter filter;
+    filter.analyzer = o.analyzer;
+    filter.area = kArchiveEnergyArea;
+    const std::array<int, 3> columns = demandColumns();
+    std::vector<EnergyReading> readings;
+    const bool read = archive->forEach(filter, [&](const StoredRecord &stored) {
+        readings.push_back(readingOf(stored.record, columns));
+        return true;
+    });
+    if (!read) {
+        std::fprintf(stderr, "pullrec-cli report: %s\n", archive->error().c_str());
+        return ExitIncomplete;
+    }
+    const EnergyReport report = makeEnergyReport(std::move(readings), options);
+    const ReportFormat format = o.format == "json"  ? ReportFormat::Json
+                                : o.format == "csv" ? ReportFormat::Csv
+                                                    : ReportFormat::Text;
+    Output out(o.output);
+    if (out.isOpen())
+        out.write(QByteArray::fromStdString(writeReport(report, format, {o.analyzer, zone, o.lang == "tr"})));
+    if (!out.isOpen() || !out.finish()) {
+        std::fprintf(stderr, "pullrec-cli report: %s\n", out.error().c_str());
+        return ExitIncomplete;
+    }
+    if (!report.complete()) {
+        std::fprintf(stderr,
+                     "pullrec-cli report: the period has %zu gap(s) and %zu counter(s) that went down\n",
+                     report.gaps.size(), report.resets.size());
+        return ExitIncomplete;
+    }
+    return ExitComplete;
+}
+
+} // namespace
+
+void addReportCommand(CLI::App &app, int &status)
+{
+    auto options = std::make_shared<ReportCliOptions>();
+    ReportCliOptions &o = *options;
+    CLI::App *cmd =
+        app.add_subcommand("report", "Energy, tariff bands, reactive ratios and demand of a period, "
+                                     "from the energy log in the archive");
+    addArchiveOptions(*cmd, o.archive, false);
+    cmd->add_option("--analyzer", o.analyzer, "the analyzer (its serial number)")->required();
+    CLI::Option *day = cmd->add_option("--day", o.day, "one day: YYYY-MM-DD");
+    CLI::Option *month = cmd->add_option("--month", o.month, "a calendar month: YYYY-MM");
+    cmd->add_option("--billing-day", o.billingDay, "with --month: the period starts on this day (1-28)")
+        ->check(CLI::Range(1, 28))
+        ->needs(month);
+    CLI::Option *from =
+        cmd->add_option("--from", o.from, "start: YYYY-MM-DD[THH:MM[:SS]], the analyzer's clock");
+    CLI::Option *to = cmd->add_option("--to", o.to, "end, not included (a date alone: to its end)");
+    from->needs(to);
+    to->needs(from);
+    day->excludes(month)->excludes(from);
+    month->excludes(from);
+    cmd->add_option("--limits", o.limits, "inductive and capacitive limits as fractions (default 0.20,0.15)");
+    cmd->add_option("--bands", o.bands,
+                    "tariff bands T1,T2,... in clock time (default "
+                    "06:00-17:00,17:00-22:00,22:00-06:00)");
+    cmd->add_option("--format", o.format, "text (default), csv or json")
+        ->check(CLI::IsMember({"text", "csv", "json"}));
+    cmd->add_option("--lang", o.lang, "language of the text: en or tr (default en)")
+        ->check(CLI::IsMember({"en", "tr"}));
+    cmd->add_option("--tz", o.zone,
+                    "the analyzer clock's zone, for the offsets of the times written "
+                    "(default the system's)");
+    cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
+    cmd->footer(
+        "Exit status: 0 done, 1 usage error, 2 no archive or no such analyzer in it, 3 the period has "
+        "gaps or counters that went down (the report is written and names them), or the archive or "
+        "the output failed.");
+    cmd->callback([options, &status, day, month, from] {
+        if (day->count() + month->count() + from->count() == 0) {
+            std::fprintf(stderr, "pullrec-cli report: give --day, --month or --from and --to\n");
+            status = ExitUsage;
+            return;
+        }
+        status = runReport(*options);
+    });
+}
