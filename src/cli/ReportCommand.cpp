@@ -114,10 +114,7 @@ int runReport(const ReportCliOptions &o)
     if (!bands)
         return usage("--bands takes HH:MM-HH:MM,... such as 06:00-17:00,17:00-22:00,22:00-06:00");
     options.bands = *bands;
-    const QTimeZone zone =
-        o.zone.empty() ? QTimeZone::systemTimeZone() : QTimeZone(QByteArray::fromStdString(o.zone));
-    if (!zone.isValid())
-        return usage("--tz takes a time zone such as Europe/Istanbul or UTC");
+    const QTimeZone zone = clockZone(o.zone); // checked by the option
     const QDateTime now = QDateTime::currentDateTime().toTimeZone(zone);
     options.now = clockSeconds({now.date().year(), now.date().month(), now.date().day(), now.time().hour(),
                                 now.time().minute(), now.time().second()});
@@ -195,9 +192,7 @@ void addReportCommand(CLI::App &app, int &status)
         ->check(CLI::IsMember({"text", "csv", "json"}));
     cmd->add_option("--lang", o.lang, "language of the text: en or tr (default en)")
         ->check(CLI::IsMember({"en", "tr"}));
-    cmd->add_option("--tz", o.zone,
-                    "the analyzer clock's zone, for the offsets of the times written "
-                    "(default the system's)");
+    addZoneOption(*cmd, o.zone);
     cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
     cmd->footer(
         "Exit status: 0 done, 1 usage error, 2 no archive or no such analyzer in it, 3 the period has "

@@ -9,7 +9,7 @@ namespace
 
 constexpr ClockSeconds kDay = 86400;
 constexpr ClockSeconds kHour = 3600;
-const std::chrono::sys_days kEpoch{std::chrono::year{2000} / 1 / 1};
+const std::chrono::sys_days kEpoch{}; // the model's clockSeconds count from 1970-01-01
 
 ClockSeconds dateSeconds(int year, int month, int day)
 {
@@ -47,11 +47,6 @@ std::optional<double> ratio(const Figures &f, int counter)
 }
 
 } // namespace
-
-ClockSeconds clockSeconds(const RecordClock &c)
-{
-    return dateSeconds(c.year, c.month, c.day) + c.hour * kHour + c.minute * 60 + c.second;
-}
 
 RecordClock clockOf(ClockSeconds seconds)
 {

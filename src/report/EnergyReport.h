@@ -10,11 +10,10 @@
 
 // What an energy log says for the bill over a period: consumption per hour, day and tariff band,
 // reactive ratios against limits, peak demand, and what in the log could not be trusted. All times
-// are the analyzer's clock (no zone) as seconds from 2000-01-01 00:00:00.
+// are the analyzer's clock (no zone) as seconds from 1970-01-01 00:00:00 (the model's clockSeconds).
 
 using ClockSeconds = int64_t;
 
-ClockSeconds clockSeconds(const RecordClock &clock);
 RecordClock clockOf(ClockSeconds seconds);
 
 enum Counter { ImportKwh, ExportKwh, InductiveKvarh, CapacitiveKvarh, kCounters };

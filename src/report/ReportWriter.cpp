@@ -320,8 +320,7 @@ std::string text(const EnergyReport &r, const ReportContext &context)
 std::string isoTime(ClockSeconds t, const QTimeZone &zone)
 {
     const RecordClock c = clockOf(t);
-    const QDateTime at(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second), zone);
-    const int offset = at.isValid() ? at.offsetFromUtc() : 0;
+    const int offset = clockOffset(c, zone);
     const int minutes = std::abs(offset) / 60;
     char buffer[80];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", c.year, c.month, c.day,

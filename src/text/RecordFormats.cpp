@@ -131,16 +131,21 @@ QTimeZone clockZone(const std::string &name)
     return known ? QTimeZone(id) : QTimeZone();
 }
 
+int clockOffset(const RecordClock &clock, const QTimeZone &zone)
+{
+    return localOffset(clock, [&zone](int64_t utc) {
+        return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC));
+    });
+}
+
 QDateTime recordTime(std::string_view dateText, std::string_view timeText, const QTimeZone &zone)
 {
     RecordClock c;
     if (!parseRecordClock(dateText, timeText, c))
         return {};
     // A fixed offset: Qt's own local time has no answer for a reading in a skipped hour.
-    const int offset = localOffset(
-        c, [&zone](int64_t utc) { return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)); });
     return QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second), Qt::OffsetFromUTC,
-                     offset);
+                     clockOffset(c, zone));
 }
 
 RecordWriter::RecordWriter(RecordFormat format) : format(format)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/RecordClock.h"
 #include "model/RegisterTable.h"
 
 #include <QByteArray>
@@ -35,6 +36,9 @@ std::vector<Quantity> energyQuantities(const DEVICE_REGISTER_TABLE &table);
 // The zone an analyzer's clock keeps: an IANA name such as "Europe/Berlin", empty for the host's zone.
 // Invalid for a name the system does not know.
 QTimeZone clockZone(const std::string &name);
+
+// The zone's UTC offset in seconds at the clock's reading, by localOffset's rule.
+int clockOffset(const RecordClock &clock, const QTimeZone &zone);
 
 // The record's date ("31/12/09") and time ("08:00:30") texts as the clock read them, with the zone's
 // offset at that reading (see localOffset: a skipped reading keeps the offset before the change, a
