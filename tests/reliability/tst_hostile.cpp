@@ -138,7 +138,7 @@ class TestHostile : public QObject, public WindowFixture
     // selecting every sector of 32767 records adds up without overflow.
     void extremeRecordCounts()
     {
-        std::string counts = "65531"; // -5 as a signed word
+        std::string counts = "-5";
         for (int area = 1; area < 16; ++area)
             counts += area < 15 ? ",32767" : ",0";
         SimProcess sim;

@@ -36,6 +36,7 @@ TEST(SimCli, RefusesBadArgumentsWithOneLine)
         {"--records", "1,2,3"},
         {"--records", "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17"},
         {"--records", "32768,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0"}, // the count register is signed
+        {"--records", "-32769,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0"},
         {"--numbering", "circular"},
         {"--numbering", "skip:-1"},
         {"--numbering", "fixed:65536"},

@@ -146,7 +146,9 @@ std::vector<uint8_t> Analyzer::writeRegisters(const uint8_t *data, size_t length
 
 int Analyzer::recordCount(int area) const
 {
-    int count = options.records[size_t(area)];
+    int count = static_cast<int16_t>(options.records[size_t(area)]);
+    if (count < 0)
+        return count; // a faulty count, as the register holds it
     if (area == 0 && options.growMs > 0) {
         const auto grown =
             (std::chrono::steady_clock::now() - started) / std::chrono::milliseconds(options.growMs);

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -33,8 +34,8 @@ const char *const helpText =
     "  --model TEXT           model text of the identity (default KTR-58-168; ending in 167: the basic "
     "model)\n"
     "  --id-length N          length of the identity reply, 117 or longer (134 carries more text)\n"
-    "  --records N0,...,N15   record counts of sectors 1-15 and the energy log, each 0-32767 (default "
-    "120,1000,37,0,...,0,40)\n"
+    "  --records N0,...,N15   record counts of sectors 1-15 and the energy log, each -32768 to 32767 "
+    "as the signed register holds it; a negative count serves no records (default 120,1000,37,0,...,0,40)\n"
     "  --numbering KIND       how records are numbered (default: position + 1):\n"
     "                         circular:K  the log wrapped, the oldest record sits at position K\n"
     "                         restart:K   the counter starts again at 1 at position K\n"
@@ -133,7 +134,7 @@ bool parseRecords(const std::string &text, SimOptions &o)
             return false;
         long long n = 0;
         // The count registers are signed 16-bit.
-        if (!parseInteger(std::string_view(text).substr(start, comma - start), 0, INT16_MAX, n))
+        if (!parseInteger(std::string_view(text).substr(start, comma - start), INT16_MIN, INT16_MAX, n))
             return false;
         counts[k] = static_cast<uint16_t>(n);
         start = comma + 1;
