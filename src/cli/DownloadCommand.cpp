@@ -64,7 +64,8 @@ int runDownload(const DownloadOptions &o)
     std::vector<RecordSink *> sinks;
     const std::unique_ptr<RecordSink> text =
         !archive || o.textAsked ? textSink(o.format, o.lang, o.zone, out) : nullptr;
-    std::unique_ptr<ArchiveSink> archived = archive ? std::make_unique<ArchiveSink>(*archive) : nullptr;
+    std::unique_ptr<ArchiveSink> archived =
+        archive ? std::make_unique<ArchiveSink>(*archive, o.zone) : nullptr;
     for (RecordSink *sink : {text.get(), static_cast<RecordSink *>(archived.get())})
         if (sink)
             sinks.push_back(sink);
