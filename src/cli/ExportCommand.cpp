@@ -153,7 +153,7 @@ void addExportCommand(CLI::App &app, int &status)
     cmd->add_option("--to", o.to, "records up to this time (a date alone: to its end)");
     addFormatOptions(*cmd, o.format, o.lang);
     cmd->get_option("--format")->required();
-    addZoneOption(*cmd, o.zone);
+    addZoneOption(*cmd, o.zone, "the one kept with the analyzer, else the host's");
     cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
     cmd->footer(
         "Records come by analyzer, area and the order they were archived in; grid of one analyzer and "

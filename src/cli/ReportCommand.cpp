@@ -193,7 +193,7 @@ void addReportCommand(CLI::App &app, int &status)
         ->check(CLI::IsMember({"text", "csv", "json"}));
     cmd->add_option("--lang", o.lang, "language of the text: en or tr (default en)")
         ->check(CLI::IsMember({"en", "tr"}));
-    addZoneOption(*cmd, o.zone);
+    addZoneOption(*cmd, o.zone, "the one kept with the analyzer, else the host's");
     cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
     cmd->footer(
         "Exit status: 0 done, 1 usage error, 2 no archive or no such analyzer in it, 3 the period has "
