@@ -29,6 +29,9 @@ struct AnalyzerIdentity {
     std::string version;
     double ctRatio = 0;
     double vtRatio = 0;
+    // The zone the analyzer's clock keeps, such as "Europe/Berlin"; empty when not known. Saving it
+    // empty keeps the zone stored.
+    std::string zone = {};
 };
 
 // One record as downloaded: the texts the grid shows and the decoded values exactly.

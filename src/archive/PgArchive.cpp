@@ -197,7 +197,7 @@ PgArchive::PgArchive(const std::string &connection, ArchiveAccess access) : name
               "s'") || // a lock wait is named so
         !ensureSchema(*this, SqlDialect::Postgres,
                       "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", name,
-                      access, tracksGaps))
+                      access, tracksGaps, keepsZones))
         lastError = explained(lastError);
 }
 
@@ -322,21 +322,30 @@ bool PgArchive::saveAnalyzer(const AnalyzerIdentity &identity)
 {
     const std::string ct = std::to_string(identity.ctRatio);
     const std::string vt = std::to_string(identity.vtRatio);
-    return query(
-               "INSERT INTO analyzer (serial, vendor, model, version, ct_ratio, vt_ratio)"
-               " VALUES ($1, $2, $3, $4, $5, $6) ON CONFLICT (serial) DO UPDATE SET vendor = excluded.vendor,"
-               " model = excluded.model, version = excluded.version, ct_ratio = excluded.ct_ratio,"
-               " vt_ratio = excluded.vt_ratio",
-               {identity.serial.c_str(), identity.vendor.c_str(), identity.model.c_str(),
-                identity.version.c_str(), ct.c_str(), vt.c_str()})
+    std::vector<const char *> parameters = {identity.serial.c_str(),
+                                            identity.vendor.c_str(),
+                                            identity.model.c_str(),
+                                            identity.version.c_str(),
+                                            ct.c_str(),
+                                            vt.c_str()};
+    if (keepsZones)
+        parameters.push_back(identity.zone.c_str());
+    const std::string zone = keepsZones ? ", zone" : "";
+    return query("INSERT INTO analyzer (serial, vendor, model, version, ct_ratio, vt_ratio" + zone +
+                     ") VALUES ($1, $2, $3, $4, $5, $6" + (keepsZones ? ", NULLIF($7, '')" : "") +
+                     ") ON CONFLICT (serial) DO UPDATE SET vendor = excluded.vendor,"
+                     " model = excluded.model, version = excluded.version, ct_ratio = excluded.ct_ratio,"
+                     " vt_ratio = excluded.vt_ratio" +
+                     (keepsZones ? ", zone = COALESCE(excluded.zone, analyzer.zone)" : ""),
+                 parameters)
         .ok();
 }
 
 std::optional<AnalyzerIdentity> PgArchive::analyzer(const std::string &serial)
 {
-    const Result result =
-        query("SELECT vendor, model, version, ct_ratio, vt_ratio FROM analyzer WHERE serial = $1",
-              {serial.c_str()});
+    const Result result = query(std::string("SELECT vendor, model, version, ct_ratio, vt_ratio, ") +
+                                    (keepsZones ? "zone" : "NULL") + " FROM analyzer WHERE serial = $1",
+                                {serial.c_str()});
     if (result.rows() != 1)
         return std::nullopt;
     return AnalyzerIdentity{serial,
@@ -344,7 +353,8 @@ std::optional<AnalyzerIdentity> PgArchive::analyzer(const std::string &serial)
                             result.text(0, 1),
                             result.text(0, 2),
                             toDouble(result.text(0, 3)),
-                            toDouble(result.text(0, 4))};
+                            toDouble(result.text(0, 4)),
+                            result.text(0, 5)};
 }
 
 bool PgArchive::store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts)

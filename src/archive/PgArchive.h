@@ -48,6 +48,7 @@ class PgArchive final : public Archive, private SchemaConnection
     pg_conn *db = nullptr;
     std::string name; // the location without its password, for messages
     bool tracksGaps = false;
+    bool keepsZones = false; // an older archive a reader or a writer without rights sees
     // reason with the archive's name, and the time-out's when that ended it.
     std::string explained(const std::string &reason) const;
 

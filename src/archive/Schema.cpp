@@ -7,6 +7,8 @@
 namespace
 {
 
+const char *const kZoneProbe = "SELECT count(*) FROM analyzer WHERE zone IS NULL AND 1 = 0";
+
 std::vector<std::string> createStatements(SqlDialect dialect)
 {
     const bool sqlite = dialect == SqlDialect::Sqlite;
@@ -17,7 +19,8 @@ std::vector<std::string> createStatements(SqlDialect dialect)
     return {
         "CREATE TABLE analyzer (serial " + key +
             " PRIMARY KEY, vendor TEXT NOT NULL, model TEXT NOT NULL,"
-            " version TEXT NOT NULL, ct_ratio DOUBLE PRECISION NOT NULL, vt_ratio DOUBLE PRECISION NOT NULL)",
+            " version TEXT NOT NULL, ct_ratio DOUBLE PRECISION NOT NULL, vt_ratio DOUBLE PRECISION NOT NULL, "
+            "zone TEXT)",
         "CREATE TABLE quantity (code INTEGER PRIMARY KEY, name TEXT NOT NULL, unit TEXT NOT NULL)",
         "CREATE TABLE record (id " + id + ", analyzer " + key +
             " NOT NULL,"
@@ -59,6 +62,16 @@ std::string createGapsSql(SqlDialect dialect)
            (sqlite ? " WITHOUT ROWID" : "");
 }
 
+// The zone column came after version 1 too; SQLite cannot add a column only if it is missing.
+bool addZoneColumn(SchemaConnection &connection, SqlDialect dialect)
+{
+    long long ignored = 0;
+    if (dialect == SqlDialect::Postgres)
+        return connection.exec("ALTER TABLE analyzer ADD COLUMN IF NOT EXISTS zone TEXT");
+    return connection.queryNumber(kZoneProbe, ignored) ||
+           connection.exec("ALTER TABLE analyzer ADD COLUMN zone TEXT");
+}
+
 } // namespace
 
 std::string selectRecordsSql(SqlDialect dialect)
@@ -76,7 +89,7 @@ std::string selectRecordsSql(SqlDialect dialect)
 }
 
 bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
-                  const std::string &name, ArchiveAccess access, bool &tracksGaps)
+                  const std::string &name, ArchiveAccess access, bool &tracksGaps, bool &keepsZones)
 {
     auto tooNew = [&](long long version) {
         connection.errorText() = "archive " + name + " has schema version " + std::to_string(version) +
@@ -92,6 +105,7 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
     if (found && version > kArchiveSchemaVersion)
         return tooNew(version);
     tracksGaps = found && connection.queryNumber("SELECT count(*) FROM missing_record WHERE 1 = 0", ignored);
+    keepsZones = found && connection.queryNumber(kZoneProbe, ignored);
     if (access == ArchiveAccess::Read) {
         if (!found)
             connection.errorText() = "archive " + name + " holds no archive: " + connection.errorText();
@@ -99,7 +113,7 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
             connection.errorText().clear();
         return found;
     }
-    if (found && tracksGaps) {
+    if (found && tracksGaps && keepsZones) {
         connection.errorText().clear();
         return true;
     }
@@ -119,14 +133,15 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
     }
     // Gaps came after version 1 and need no new version: a program without them ignores the table.
     // A writer without the rights to add it to an older archive writes without it.
-    const bool gapsOk = ok && connection.exec(createGapsSql(dialect));
-    if (!gapsOk && found) {
+    const bool addedOk = ok && connection.exec(createGapsSql(dialect)) && addZoneColumn(connection, dialect);
+    if (!addedOk && found) {
         connection.exec("ROLLBACK");
         connection.errorText().clear();
         return true;
     }
-    ok = gapsOk && connection.exec("COMMIT");
+    ok = addedOk && connection.exec("COMMIT");
     tracksGaps = ok;
+    keepsZones = ok;
     if (ok) {
         connection.errorText().clear();
         return true;

@@ -70,6 +70,7 @@ class RecordAssembler
 // For reading, only checks that the schema is there and not newer. For writing, also creates it on
 // first use, and the gap table when an older archive lacks it, inside the transaction that
 // beginExclusive opens (the dialect's statement that keeps other creators out), so concurrent first
-// users create it once. tracksGaps says whether the gap table is there.
+// users create it once; the same for the analyzer's zone column. tracksGaps says whether the gap table
+// is there, keepsZones whether the zone column is.
 bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
-                  const std::string &name, ArchiveAccess access, bool &tracksGaps);
+                  const std::string &name, ArchiveAccess access, bool &tracksGaps, bool &keepsZones);

@@ -48,7 +48,7 @@ SqliteArchive::SqliteArchive(const std::string &path, ArchiveAccess access)
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // A killed process loses at most its open transaction; committed ones survive it in the log.
     if ((write && (!exec("PRAGMA journal_mode = WAL") || !exec("PRAGMA synchronous = NORMAL"))) ||
-        !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path, access, tracksGaps)) {
+        !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path, access, tracksGaps, keepsZones)) {
         lastError = lastError.rfind("archive ", 0) == 0 ? lastError : "archive " + path + ": " + lastError;
         return;
     }
@@ -97,23 +97,29 @@ bool SqliteArchive::queryNumber(const std::string &sql, long long &value)
 
 bool SqliteArchive::saveAnalyzer(const AnalyzerIdentity &identity)
 {
+    const std::string zone = keepsZones ? ", zone" : "";
     Statement upsert(db,
-                     "INSERT INTO analyzer (serial, vendor, model, version, ct_ratio, vt_ratio)"
-                     " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (serial) DO UPDATE SET vendor = excluded.vendor,"
-                     " model = excluded.model, version = excluded.version, ct_ratio = excluded.ct_ratio,"
-                     " vt_ratio = excluded.vt_ratio");
+                     "INSERT INTO analyzer (serial, vendor, model, version, ct_ratio, vt_ratio" + zone +
+                         ") VALUES (?, ?, ?, ?, ?, ?" + (keepsZones ? ", NULLIF(?, '')" : "") +
+                         ") ON CONFLICT (serial) DO UPDATE SET vendor = excluded.vendor,"
+                         " model = excluded.model, version = excluded.version, ct_ratio = excluded.ct_ratio,"
+                         " vt_ratio = excluded.vt_ratio" +
+                         (keepsZones ? ", zone = COALESCE(excluded.zone, analyzer.zone)" : ""));
     upsert.text(1, identity.serial);
     upsert.text(2, identity.vendor);
     upsert.text(3, identity.model);
     upsert.text(4, identity.version);
     sqlite3_bind_double(upsert.get(), 5, identity.ctRatio);
     sqlite3_bind_double(upsert.get(), 6, identity.vtRatio);
+    if (keepsZones)
+        upsert.text(7, identity.zone);
     return sqlite3_step(upsert.get()) == SQLITE_DONE || fail();
 }
 
 std::optional<AnalyzerIdentity> SqliteArchive::analyzer(const std::string &serial)
 {
-    Statement query(db, "SELECT vendor, model, version, ct_ratio, vt_ratio FROM analyzer WHERE serial = ?");
+    Statement query(db, std::string("SELECT vendor, model, version, ct_ratio, vt_ratio, ") +
+                            (keepsZones ? "zone" : "NULL") + " FROM analyzer WHERE serial = ?");
     query.text(1, serial);
     if (sqlite3_step(query.get()) != SQLITE_ROW)
         return std::nullopt;
@@ -122,7 +128,8 @@ std::optional<AnalyzerIdentity> SqliteArchive::analyzer(const std::string &seria
                             query.column(1),
                             query.column(2),
                             sqlite3_column_double(query.get(), 3),
-                            sqlite3_column_double(query.get(), 4)};
+                            sqlite3_column_double(query.get(), 4),
+                            query.column(5)};
 }
 
 bool SqliteArchive::storeOne(const std::string &serial, const ArchiveRecord &record, StoreCounts &counts)

@@ -35,5 +35,6 @@ class SqliteArchive final : public Archive, private SchemaConnection
     sqlite3_stmt *insertRecord = nullptr;
     sqlite3_stmt *deleteGap = nullptr; // null when the archive keeps no gaps
     bool tracksGaps = false;
+    bool keepsZones = false; // an older archive a reader or a writer without rights sees
     std::array<sqlite3_stmt *, kDecodedValues + 1> sampleInserts{}; // by the number of values
 };

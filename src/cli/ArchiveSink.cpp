@@ -19,7 +19,8 @@ AnalyzerIdentity archiveIdentity(const AnalyzerLink &analyzer)
 
 void ArchiveSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &)
 {
-    const AnalyzerIdentity identity = archiveIdentity(analyzer);
+    AnalyzerIdentity identity = archiveIdentity(analyzer);
+    identity.zone = zone;
     codes = analyzer.configuration().paramCodes;
     stored = {};
     failure.clear();

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 class AnalyzerLink;
 
@@ -17,7 +18,8 @@ AnalyzerIdentity archiveIdentity(const AnalyzerLink &analyzer);
 class ArchiveSink : public RecordSink
 {
   public:
-    explicit ArchiveSink(Archive &archive) : archive(archive) {}
+    // zone: the one the analyzer's clock keeps, stored with it; empty keeps the stored one.
+    ArchiveSink(Archive &archive, std::string zone) : archive(archive), zone(std::move(zone)) {}
 
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(int area, int index, const PARSED_LOG &log) override;
@@ -30,6 +32,7 @@ class ArchiveSink : public RecordSink
 
   private:
     Archive &archive;
+    std::string zone;
     std::unique_ptr<ArchiveWriter> writer;
     std::array<int16_t, kLogSlots> codes{};
     ArchiveRecord next;

@@ -39,8 +39,9 @@ class RecordSink;
 
 // --format and --lang of the commands that write records as text.
 void addFormatOptions(CLI::App &command, std::string &format, std::string &lang);
-// --tz ZONE: the zone the analyzer's clock keeps, checked to be one the system knows.
-void addZoneOption(CLI::App &command, std::string &zone);
+// --tz ZONE: the zone the analyzer's clock keeps, checked to be one the system knows; fallback names
+// the zone taken without it.
+void addZoneOption(CLI::App &command, std::string &zone, const std::string &fallback = "the host's");
 // The sink that writes format ("grid", "csv", "jsonl", "influx") to out; lang for the grid's headers,
 // zone (empty: the host's) for the times of the others.
 std::unique_ptr<RecordSink> textSink(const std::string &format, const std::string &lang,

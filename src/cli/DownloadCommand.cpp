@@ -64,7 +64,8 @@ int runDownload(const DownloadOptions &o)
     std::vector<RecordSink *> sinks;
     const std::unique_ptr<RecordSink> text =
         !archive || o.textAsked ? textSink(o.format, o.lang, o.zone, out) : nullptr;
-    std::unique_ptr<ArchiveSink> archived = archive ? std::make_unique<ArchiveSink>(*archive) : nullptr;
+    std::unique_ptr<ArchiveSink> archived =
+        archive ? std::make_unique<ArchiveSink>(*archive, o.zone) : nullptr;
     for (RecordSink *sink : {text.get(), static_cast<RecordSink *>(archived.get())})
         if (sink)
             sinks.push_back(sink);
@@ -124,12 +125,14 @@ void addFormatOptions(CLI::App &command, std::string &format, std::string &lang)
         ->check(CLI::IsMember({"en", "tr"}));
 }
 
-void addZoneOption(CLI::App &command, std::string &zone)
+void addZoneOption(CLI::App &command, std::string &zone, const std::string &fallback)
 {
     command
-        .add_option("--tz", zone,
-                    "zone the analyzer's clock keeps, such as Europe/Berlin (default the host's); a time "
-                    "its clock shows twice is taken the first time, one it skips with the offset before")
+        .add_option(
+            "--tz", zone,
+            "zone the analyzer's clock keeps, such as Europe/Berlin (default " + fallback +
+                "); a time its clock shows twice is taken the first time, one it skips with the offset "
+                "before")
         ->check(CLI::Validator(
             [](std::string &name) {
                 return clockZone(name).isValid() ? std::string() : "unknown time zone: " + name;

@@ -73,12 +73,15 @@ int runExport(const ExportOptions &o)
 
     std::map<std::string, std::optional<AnalyzerIdentity>> known;
     AnalyzerLink link{COMSETT()};
+    auto *format = dynamic_cast<FormatSink *>(sink.get());
     // The link as the analyzer of run; the areas its records come from.
     auto assume = [&](const Run &run) {
         auto found = known.find(run.analyzer);
         if (found == known.end())
             found = known.emplace(run.analyzer, analyzers->analyzer(run.analyzer)).first;
         const AnalyzerIdentity id = found->second.value_or(AnalyzerIdentity{run.analyzer, "", "", "", 1, 1});
+        if (format)
+            format->setZone(clockZone(o.zone, id.zone));
         link.assume({toDevice(QString::fromStdString(id.vendor)), toDevice(QString::fromStdString(id.model)),
                      toDevice(QString::fromStdString(id.serial)),
                      toDevice(QString::fromStdString(id.version))},
@@ -91,7 +94,6 @@ int runExport(const ExportOptions &o)
     };
 
     // One table: every configuration's columns are known before the header is written.
-    auto *format = dynamic_cast<FormatSink *>(sink.get());
     std::vector<Run> runs;
     Run current;
     bool read = !format || records->forEach(filter, [&](const StoredRecord &stored) {
@@ -151,7 +153,7 @@ void addExportCommand(CLI::App &app, int &status)
     cmd->add_option("--to", o.to, "records up to this time (a date alone: to its end)");
     addFormatOptions(*cmd, o.format, o.lang);
     cmd->get_option("--format")->required();
-    addZoneOption(*cmd, o.zone);
+    addZoneOption(*cmd, o.zone, "the one kept with the analyzer, else the host's");
     cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
     cmd->footer(
         "Records come by analyzer, area and the order they were archived in; grid of one analyzer and "

@@ -114,19 +114,20 @@ int runReport(const ReportCliOptions &o)
     if (!bands)
         return usage("--bands takes HH:MM-HH:MM,... such as 06:00-17:00,17:00-22:00,22:00-06:00");
     options.bands = *bands;
-    const QTimeZone zone = clockZone(o.zone); // checked by the option
-    const QDateTime now = QDateTime::currentDateTime().toTimeZone(zone);
-    options.now = clockSeconds({now.date().year(), now.date().month(), now.date().day(), now.time().hour(),
-                                now.time().minute(), now.time().second()});
-
     const std::string location = o.archive.chosen().empty() ? kDefaultArchive : o.archive.chosen();
     const std::unique_ptr<Archive> archive = openArchive(location, "report", ArchiveAccess::Read);
     if (!archive)
         return ExitNoAnalyzer;
-    if (!archive->analyzer(o.analyzer)) {
+    const std::optional<AnalyzerIdentity> identity = archive->analyzer(o.analyzer);
+    if (!identity) {
         std::fprintf(stderr, "pullrec-cli report: the archive holds no analyzer %s\n", o.analyzer.c_str());
         return ExitNoAnalyzer;
     }
+    const QTimeZone zone = clockZone(o.zone, identity->zone);
+    const QDateTime now = QDateTime::currentDateTime().toTimeZone(zone);
+    options.now = clockSeconds({now.date().year(), now.date().month(), now.date().day(), now.time().hour(),
+                                now.time().minute(), now.time().second()});
+
     // The whole log: readings before and after the period share intervals that cross its edges.
     RecordFilter filter;
     filter.analyzer = o.analyzer;
@@ -192,7 +193,7 @@ void addReportCommand(CLI::App &app, int &status)
         ->check(CLI::IsMember({"text", "csv", "json"}));
     cmd->add_option("--lang", o.lang, "language of the text: en or tr (default en)")
         ->check(CLI::IsMember({"en", "tr"}));
-    addZoneOption(*cmd, o.zone);
+    addZoneOption(*cmd, o.zone, "the one kept with the analyzer, else the host's");
     cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
     cmd->footer(
         "Exit status: 0 done, 1 usage error, 2 no archive or no such analyzer in it, 3 the period has "

@@ -71,6 +71,8 @@ class FormatSink : public RecordSink
     // Before any begin(): a configuration whose records will come, so that the columns are the union of
     // them all and the csv has one header. Without it each begin() adds its columns as it comes.
     void declare(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas);
+    // For the records from now on: an archive's analyzers may each keep another zone.
+    void setZone(const QTimeZone &next) { zone = next; }
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(int area, int index, const PARSED_LOG &log) override;
     bool end() override;

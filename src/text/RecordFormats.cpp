@@ -131,6 +131,12 @@ QTimeZone clockZone(const std::string &name)
     return known ? QTimeZone(id) : QTimeZone();
 }
 
+QTimeZone clockZone(const std::string &chosen, const std::string &stored)
+{
+    const QTimeZone zone = clockZone(chosen.empty() ? stored : chosen);
+    return zone.isValid() ? zone : QTimeZone::systemTimeZone();
+}
+
 int clockOffset(const RecordClock &clock, const QTimeZone &zone)
 {
     return localOffset(clock, [&zone](int64_t utc) {

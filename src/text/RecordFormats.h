@@ -36,6 +36,8 @@ std::vector<Quantity> energyQuantities(const DEVICE_REGISTER_TABLE &table);
 // The zone an analyzer's clock keeps: an IANA name such as "Europe/Berlin", empty for the host's zone.
 // Invalid for a name the system does not know.
 QTimeZone clockZone(const std::string &name);
+// chosen's zone when given, else the one stored for the analyzer when known here, else the host's.
+QTimeZone clockZone(const std::string &chosen, const std::string &stored);
 
 // The zone's UTC offset in seconds at the clock's reading, by localOffset's rule.
 int clockOffset(const RecordClock &clock, const QTimeZone &zone);

@@ -186,17 +186,18 @@ TEST_P(ArchiveTest, ReadingNeedsNoWriteRights)
     std::string error;
     std::string reader = location;
     if (std::string(GetParam()) == "sqlite") {
-        // An archive of before the gap table: reading leaves it as it is.
+        // An archive of before the gap table and the zone column: reading leaves it as it is.
         sqlite3 *db = nullptr;
         sqlite3_open((dir / "test.db").c_str(), &db);
-        sqlite3_exec(db, "DROP TABLE missing_record", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "DROP TABLE missing_record; ALTER TABLE analyzer DROP COLUMN zone", nullptr, nullptr,
+                     nullptr);
         sqlite3_close(db);
         EXPECT_FALSE(Archive::open("sqlite:" + (dir / "none.db").string(), error, ArchiveAccess::Read));
         EXPECT_FALSE(std::filesystem::exists(dir / "none.db"));
     } else {
         // A role that may only read.
         PGconn *db = PQconnectdb(location.c_str());
-        PQclear(PQexec(db, "DROP TABLE missing_record"));
+        PQclear(PQexec(db, "DROP TABLE missing_record; ALTER TABLE analyzer DROP COLUMN zone"));
         PQclear(PQexec(db, "DROP ROLE IF EXISTS reader"));
         PQclear(PQexec(db, "CREATE ROLE reader LOGIN"));
         PQclear(PQexec(db, "GRANT SELECT ON ALL TABLES IN SCHEMA public TO reader"));
@@ -208,13 +209,38 @@ TEST_P(ArchiveTest, ReadingNeedsNoWriteRights)
     EXPECT_EQ(all(*read).size(), 1u);
     EXPECT_TRUE(read->gaps("S1", 0).empty());
     ASSERT_TRUE(read->lastRecord("S1", 0, 10));
+    const auto identity = read->analyzer("S1");
+    ASSERT_TRUE(identity) << read->error();
+    EXPECT_EQ(identity->zone, "");
 
-    // The first writer adds the gap table to the older archive.
+    // The first writer adds the gap table and the zone column to the older archive.
     auto write = open();
     ASSERT_TRUE(write);
     const int gap[] = {1};
     ASSERT_TRUE(write->addGaps("S1", 0, gap)) << write->error();
     EXPECT_EQ(write->gaps("S1", 0), std::vector<int>{1});
+    ASSERT_TRUE(write->saveAnalyzer({"S1", "V", "M", "1", 1, 1, "Europe/Berlin"})) << write->error();
+    EXPECT_EQ(write->analyzer("S1")->zone, "Europe/Berlin");
+}
+
+// A zone given replaces the stored one; none given keeps it, also for another connection.
+TEST_P(ArchiveTest, ZoneIsKeptUntilAnotherIsGiven)
+{
+    const struct {
+        const char *saved;
+        const char *stored;
+    } saves[] = {
+        {"", ""}, {"Europe/Berlin", "Europe/Berlin"}, {"", "Europe/Berlin"}, {"Asia/Tokyo", "Asia/Tokyo"}};
+    for (const auto &save : saves) {
+        auto archive = open(); // saves the identity without a zone first
+        ASSERT_TRUE(archive);
+        ASSERT_TRUE(archive->saveAnalyzer({"S1", "V", "M", "2.0", 10, 2, save.saved})) << archive->error();
+        const auto identity = archive->analyzer("S1");
+        ASSERT_TRUE(identity) << archive->error();
+        EXPECT_EQ(identity->zone, save.stored) << save.saved;
+        EXPECT_EQ(identity->version, "2.0");
+        EXPECT_EQ(identity->ctRatio, 10);
+    }
 }
 
 TEST(ArchiveLocation, PasswordsAreMasked)

@@ -4,9 +4,11 @@
 #include "PgServer.h"
 #include "SimProcess.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <signal.h>
@@ -17,6 +19,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -62,6 +65,36 @@ int recordRequests(const std::string &log, int area)
     return count;
 }
 
+// The number a query on the archive at location gives, SQLite or PostgreSQL: 0 for a statement
+// without rows, -1 on failure.
+long long archiveNumber(const std::string &location, const std::string &query)
+{
+    long long value = -1;
+    if (location.rfind("sqlite:", 0) == 0) {
+        sqlite3 *db = nullptr;
+        sqlite3_open(location.substr(7).c_str(), &db);
+        value = 0; // a statement without rows
+        const int done = sqlite3_exec(
+            db, query.c_str(),
+            [](void *out, int, char **row, char **) {
+                *static_cast<long long *>(out) = row[0] ? std::atoll(row[0]) : -1;
+                return 0;
+            },
+            &value, nullptr);
+        sqlite3_close(db);
+        return done == SQLITE_OK ? value : -1;
+    }
+    PGconn *db = PQconnectdb(location.c_str());
+    PGresult *result = PQexec(db, query.c_str());
+    if (PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1)
+        value = std::atoll(PQgetvalue(result, 0, 0));
+    else if (PQresultStatus(result) == PGRES_COMMAND_OK)
+        value = 0;
+    PQclear(result);
+    PQfinish(db);
+    return value;
+}
+
 class CliArchive : public ::testing::Test
 {
   protected:
@@ -87,21 +120,7 @@ class CliArchive : public ::testing::Test
             ADD_FAILURE() << "pullrec-cli did not finish: " << run.err;
         return run;
     }
-    long long sql(const std::string &query)
-    {
-        sqlite3 *db = nullptr;
-        long long value = -1;
-        sqlite3_open(archive.substr(std::string("sqlite:").size()).c_str(), &db);
-        sqlite3_exec(
-            db, query.c_str(),
-            [](void *out, int, char **row, char **) {
-                *static_cast<long long *>(out) = row[0] ? std::atoll(row[0]) : -1;
-                return 0;
-            },
-            &value, nullptr);
-        sqlite3_close(db);
-        return value;
-    }
+    long long sql(const std::string &query) { return archiveNumber(archive, query); }
     std::string path(const std::string &name) const { return (dir / name).string(); }
     // Downloads all of sim into the archive and sends signal once it holds atLeast records; the count
     // then.
@@ -608,4 +627,85 @@ TEST_F(CliArchive, ReportOfADayFromTheArchive)
                    "06:00-06:00"})
                   .exitCode,
               1);
+}
+
+namespace
+{
+
+// The UTC offsets of an export's jsonl times, each checked against zone's rule for its clock reading.
+std::set<QString> checkedOffsets(const std::string &jsonl, const char *zone)
+{
+    std::set<QString> offsets;
+    std::istringstream in(jsonl);
+    for (std::string line; std::getline(in, line);) {
+        const QString time =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line)).object()["time"].toString();
+        const QDateTime clock = QDateTime::fromString(time.left(19), Qt::ISODate);
+        QDateTime expected(clock.date(), clock.time(), QTimeZone(zone));
+        EXPECT_EQ(time.toStdString(), expected.toString(Qt::ISODate).toStdString()) << line;
+        offsets.insert(time.mid(19));
+    }
+    return offsets;
+}
+
+} // namespace
+
+// A fleet's tz is kept with the analyzer, so that export and report read its clock in that zone; a run
+// without a zone keeps the one stored, and --tz overrides it for all.
+TEST_F(CliArchive, StoredClockZoneIsTheDefaultOfExportAndReport)
+{
+    PgServer pg;
+    ASSERT_TRUE(pg.start()) << pg.error();
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", records(3, 200)})) << sim.error();
+    std::ofstream(path("fleet.ini")) << "[a]\ntcp = " << tcp(sim) << "\ntz = Europe/Berlin\n";
+    for (const std::string &location : {archive, pg.connection()}) {
+        ASSERT_EQ(cli({"collect", "--fleet", path("fleet.ini"), "--archive", location}).exitCode, 0)
+            << location;
+        ASSERT_EQ(cli({"download", "--tcp", tcp(sim), "--archive", location, "--quiet"}).exitCode, 0);
+        EXPECT_EQ(archiveNumber(location, "SELECT count(*) FROM analyzer WHERE zone = 'Europe/Berlin'"), 1);
+
+        const struct {
+            std::vector<std::string> zone;
+            const char *expected;
+            std::set<QString> offsets; // winter's and summer's records
+        } exports[] = {{{}, "Europe/Berlin", {"+01:00", "+02:00"}},
+                       {{"--tz", "Asia/Tokyo"}, "Asia/Tokyo", {"+09:00"}}};
+        for (const auto &e : exports) {
+            std::vector<std::string> args = {"export", "--archive", location, "--format", "jsonl"};
+            args.insert(args.end(), e.zone.begin(), e.zone.end());
+            const ProgramRun run = cli(args);
+            ASSERT_EQ(run.exitCode, 0) << run.err;
+            EXPECT_EQ(checkedOffsets(run.out, e.expected), e.offsets) << location << " " << e.expected;
+        }
+        const ProgramRun day = cli({"report", "--archive", location, "--analyzer", "58322521", "--day",
+                                    "2024-09-10", "--format", "json"});
+        EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(day.out)).object()["from"].toString(),
+                  "2024-09-10T00:00:00+02:00")
+            << day.err;
+    }
+}
+
+// An archive from before zones were kept reads as it is, and takes the column at its next write.
+TEST_F(CliArchive, ArchiveWithoutZonesReadsAndGainsThemOnWrite)
+{
+    PgServer pg;
+    ASSERT_TRUE(pg.start()) << pg.error();
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", records(3, 2)})) << sim.error();
+    for (const std::string &location : {archive, pg.connection()}) {
+        ASSERT_EQ(cli({"download", "--tcp", tcp(sim), "--archive", location, "--quiet"}).exitCode, 0);
+        ASSERT_EQ(archiveNumber(location, "ALTER TABLE analyzer DROP COLUMN zone"), 0) << location;
+
+        const ProgramRun old = cli({"export", "--archive", location, "--format", "jsonl", "--tz", "UTC"});
+        EXPECT_EQ(old.exitCode, 0) << old.err;
+        EXPECT_EQ(std::count(old.out.begin(), old.out.end(), '\n'), 5) << old.out;
+        EXPECT_EQ(archiveNumber(location, "SELECT count(*) FROM analyzer WHERE zone IS NULL"), -1) << "added";
+
+        ASSERT_EQ(
+            cli({"download", "--tcp", tcp(sim), "--archive", location, "--quiet", "--tz", "Europe/Berlin"})
+                .exitCode,
+            0);
+        EXPECT_EQ(archiveNumber(location, "SELECT count(*) FROM analyzer WHERE zone = 'Europe/Berlin'"), 1);
+    }
 }
