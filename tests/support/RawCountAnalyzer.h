@@ -15,16 +15,21 @@ class RawCountAnalyzer
 {
   public:
     // counts: the 16 count registers as sent; records exist for those up to 32767.
-    explicit RawCountAnalyzer(const std::array<uint16_t, 16> &counts) : counts(counts)
-    {
-        for (size_t area = 0; area < counts.size(); ++area)
-            options.records[area] = counts[area] <= INT16_MAX ? counts[area] : 0;
-    }
+    explicit RawCountAnalyzer(const std::array<uint16_t, 16> &counts) : counts(counts) {}
     int port() const { return slave.port(); }
 
   private:
     static constexpr size_t kPdu = 7;           // after the MBAP header
     static constexpr int kCountsAddress = 1024; // the last sector with records, then the 16 counts
+
+    // Made before the slave's thread starts, which reads them.
+    static SimOptions optionsFor(const std::array<uint16_t, 16> &counts)
+    {
+        SimOptions o;
+        for (size_t area = 0; area < counts.size(); ++area)
+            o.records[area] = counts[area] <= INT16_MAX ? counts[area] : 0;
+        return o;
+    }
 
     ScriptedTcpSlave::Reply answer(const std::vector<uint8_t> &request)
     {
@@ -41,7 +46,7 @@ class RawCountAnalyzer
     }
 
     const std::array<uint16_t, 16> counts;
-    SimOptions options;
+    SimOptions options = optionsFor(counts);
     Analyzer analyzer{options};
     ScriptedTcpSlave slave{[this](int, const std::vector<uint8_t> &request) { return answer(request); }};
 };
