@@ -2,10 +2,25 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+
 namespace
 {
 
 constexpr int kBusyTimeoutMs = 60000; // another process's write transaction
+
+// Switching the journal of a file another writer is switching at the same moment fails at once
+// with "database is locked": the busy handler is not asked then, so wait here as it would.
+int useWriteAheadLog(sqlite3 *db)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        const int rc = sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        if ((rc & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline)
+            return rc;
+        sqlite3_sleep(5);
+    }
+}
 
 } // namespace
 
@@ -47,7 +62,7 @@ SqliteArchive::SqliteArchive(const std::string &path, ArchiveAccess access)
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // A killed process loses at most its open transaction; committed ones survive it in the log.
-    if ((write && (!exec("PRAGMA journal_mode = WAL") || !exec("PRAGMA synchronous = NORMAL"))) ||
+    if ((write && ((useWriteAheadLog(db) != SQLITE_OK && !fail()) || !exec("PRAGMA synchronous = NORMAL"))) ||
         !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path, access, tracksGaps, keepsZones)) {
         lastError = lastError.rfind("archive ", 0) == 0 ? lastError : "archive " + path + ": " + lastError;
         return;
