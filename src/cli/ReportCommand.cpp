@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <QDateTime>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <memory>
@@ -143,12 +144,35 @@ int runReport(const ReportCliOptions &o)
         return ExitIncomplete;
     }
     const EnergyReport report = makeEnergyReport(std::move(readings), options);
-    const ReportFormat format = o.format == "json"  ? ReportFormat::Json
-                                : o.format == "csv" ? ReportFormat::Csv
-                                                    : ReportFormat::Text;
+    const ReportFormat format = o.format == "json"   ? ReportFormat::Json
+                                : o.format == "csv"  ? ReportFormat::Csv
+                                : o.format == "xlsx" ? ReportFormat::Xlsx
+                                : o.format == "pdf"  ? ReportFormat::Pdf
+                                                     : ReportFormat::Text;
+    std::unique_ptr<QGuiApplication> fonts;
+    if (format == ReportFormat::Pdf && !QGuiApplication::instance()) {
+        // The PDF's fonts need a GUI application; no display is needed for it.
+        static int argc = 1;
+        static char name[] = "pullrec-cli";
+        static char *argv[] = {name, nullptr};
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Qt's notes on a headless session (no runtime folder) are no news to the operator.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "pullrec-cli report: %s\n", qPrintable(message));
+        });
+        fonts = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    std::string error;
+    const std::string bytes = writeReport(report, format, {o.analyzer, zone, o.lang == "tr"}, &error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "pullrec-cli report: %s\n", error.c_str());
+        return ExitIncomplete;
+    }
     Output out(o.output);
     if (out.isOpen())
-        out.write(QByteArray::fromStdString(writeReport(report, format, {o.analyzer, zone, o.lang == "tr"})));
+        out.write(QByteArray::fromStdString(bytes));
     if (!out.isOpen() || !out.finish()) {
         std::fprintf(stderr, "pullrec-cli report: %s\n", out.error().c_str());
         return ExitIncomplete;
@@ -189,8 +213,8 @@ void addReportCommand(CLI::App &app, int &status)
     cmd->add_option("--bands", o.bands,
                     "tariff bands T1,T2,... in clock time (default "
                     "06:00-17:00,17:00-22:00,22:00-06:00)");
-    cmd->add_option("--format", o.format, "text (default), csv or json")
-        ->check(CLI::IsMember({"text", "csv", "json"}));
+    cmd->add_option("--format", o.format, "text (default), csv, json, xlsx or pdf")
+        ->check(CLI::IsMember({"text", "csv", "json", "xlsx", "pdf"}));
     cmd->add_option("--lang", o.lang, "language of the text: en or tr (default en)")
         ->check(CLI::IsMember({"en", "tr"}));
     addZoneOption(*cmd, o.zone, "the one kept with the analyzer, else the host's");

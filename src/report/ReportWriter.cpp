@@ -1,6 +1,9 @@
 #include "report/ReportWriter.h"
 #include "text/RecordFormats.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -8,88 +11,76 @@
 namespace
 {
 
-struct Texts {
-    const char *title, *period, *zone, *limits, *inductive, *capacitive, *date, *total, *importKwh,
-        *exportKwh, *inductiveKvarh, *capacitiveKvarh, *inductiveRatio, *capacitiveRatio, *maxDemand,
-        *averagePf, *within, *exceeded, *limit, *projection, *left, *over, *gaps, *resets, *withoutTime;
-};
-
-const Texts kEnglish = {"Energy report",
-                        "Period",
-                        "zone",
-                        "Limits",
-                        "inductive",
-                        "capacitive",
-                        "Date",
-                        "Total",
-                        "Import kWh",
-                        "Export kWh",
-                        "Ind. kVArh",
-                        "Cap. kVArh",
-                        "Ind. %",
-                        "Cap. %",
-                        "Max W",
-                        "Avg PF",
-                        "within the limit",
-                        "LIMIT EXCEEDED",
-                        "limit",
-                        "Projected to the period's end",
-                        "kVArh %s left before the limit",
-                        "kVArh %s over the limit",
-                        "Gaps",
-                        "Counters that went down (reset or wrap)",
-                        "Records without a valid time (left out)"};
-const Texts kTurkish = {"Enerji raporu",
-                        "Dönem",
-                        "saat dilimi",
-                        "Sınırlar",
-                        "endüktif",
-                        "kapasitif",
-                        "Tarih",
-                        "Toplam",
-                        "Çekilen kWh",
-                        "Verilen kWh",
-                        "End. kVArh",
-                        "Kap. kVArh",
-                        "End. %",
-                        "Kap. %",
-                        "Azami W",
-                        "Ort. GF",
-                        "sınır içinde",
-                        "SINIR AŞILDI",
-                        "sınır",
-                        "Dönem sonu tahmini",
-                        "sınıra kadar %s kVArh kaldı",
-                        "sınır %s kVArh aşıldı",
-                        "Boşluklar",
-                        "Düşen sayaçlar (sıfırlama ya da taşma)",
-                        "Geçerli zamanı olmayan kayıtlar (dışarıda bırakıldı)"};
+const ReportTexts kEnglish = {"Energy report",
+                              "Period",
+                              "zone",
+                              "Limits",
+                              "inductive",
+                              "capacitive",
+                              "Date",
+                              "Total",
+                              "Import kWh",
+                              "Export kWh",
+                              "Ind. kVArh",
+                              "Cap. kVArh",
+                              "Ind. %",
+                              "Cap. %",
+                              "Max W",
+                              "Avg PF",
+                              "within the limit",
+                              "LIMIT EXCEEDED",
+                              "limit",
+                              "Projected to the period's end",
+                              "kVArh %s left before the limit",
+                              "kVArh %s over the limit",
+                              "Gaps",
+                              "Counters that went down (reset or wrap)",
+                              "Records without a valid time (left out)",
+                              "Days",
+                              "Hours",
+                              "Hour",
+                              "Max W time",
+                              "Max VA",
+                              "Analyzer",
+                              "Ratio %"};
+const ReportTexts kTurkish = {"Enerji raporu",
+                              "Dönem",
+                              "saat dilimi",
+                              "Sınırlar",
+                              "endüktif",
+                              "kapasitif",
+                              "Tarih",
+                              "Toplam",
+                              "Çekilen kWh",
+                              "Verilen kWh",
+                              "End. kVArh",
+                              "Kap. kVArh",
+                              "End. %",
+                              "Kap. %",
+                              "Azami W",
+                              "Ort. GF",
+                              "sınır içinde",
+                              "SINIR AŞILDI",
+                              "sınır",
+                              "Dönem sonu tahmini",
+                              "sınıra kadar %s kVArh kaldı",
+                              "sınır %s kVArh aşıldı",
+                              "Boşluklar",
+                              "Düşen sayaçlar (sıfırlama ya da taşma)",
+                              "Geçerli zamanı olmayan kayıtlar (dışarıda bırakıldı)",
+                              "Günler",
+                              "Saatler",
+                              "Saat",
+                              "Azami W zamanı",
+                              "Azami VA",
+                              "Cihaz",
+                              "Oran %"};
 
 void append(std::string &out, double value)
 {
     char buffer[32];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
     out.append(buffer, end);
-}
-
-std::string fixed(double value, int decimals)
-{
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    return buffer;
-}
-
-std::string percent(std::optional<double> ratio)
-{
-    return ratio ? fixed(*ratio * 100, 1) : "-";
-}
-
-std::string dateText(ClockSeconds t)
-{
-    const RecordClock c = clockOf(t);
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", c.year, c.month, c.day);
-    return buffer;
 }
 
 std::string minuteText(int minutes)
@@ -248,13 +239,7 @@ void textRow(std::string &out, const std::string &label, const Figures &f, size_
     out += '\n';
 }
 
-std::string verdict(const Texts &t, const char *which, std::optional<double> ratio, double limit, bool over)
-{
-    return std::string("  ") + which + ": " + percent(ratio) + " % (" + t.limit + " " +
-           fixed(limit * 100, 1) + " %): " + (over ? t.exceeded : t.within) + "\n";
-}
-
-std::string margin(const Texts &t, const char *which, double kvarh)
+std::string margin(const ReportTexts &t, const char *which, double kvarh)
 {
     char buffer[160];
     const std::string amount = fixed(std::fabs(kvarh), 1);
@@ -267,7 +252,7 @@ std::string margin(const Texts &t, const char *which, double kvarh)
 
 std::string text(const EnergyReport &r, const ReportContext &context)
 {
-    const Texts &t = context.turkish ? kTurkish : kEnglish;
+    const ReportTexts &t = context.turkish ? kTurkish : kEnglish;
     const QTimeZone &zone = context.zone;
     std::string out = std::string(t.title) + ": " + context.analyzer + "\n";
     out += std::string(t.period) + ": " + isoTime(r.options.period.from, zone) + " - " +
@@ -292,9 +277,8 @@ std::string text(const EnergyReport &r, const ReportContext &context)
         textRow(out, dateText(day.day), day.figures, r.options.bands.size());
     textRow(out, t.total, r.total, r.options.bands.size());
     out += '\n';
-    out += verdict(t, t.inductive, r.total.inductiveRatio(), r.options.inductiveLimit, r.inductiveExceeded());
-    out += verdict(t, t.capacitive, r.total.capacitiveRatio(), r.options.capacitiveLimit,
-                   r.capacitiveExceeded());
+    out += "  " + verdictText(t, true, r) + "\n";
+    out += "  " + verdictText(t, false, r) + "\n";
     if (r.projection) {
         out += std::string(t.projection) + ": " + fixed(r.projection->importKwh, 1) + " kWh\n";
         out += margin(t, t.inductive, r.projection->inductiveMargin);
@@ -315,7 +299,60 @@ std::string text(const EnergyReport &r, const ReportContext &context)
     return out;
 }
 
+// The writers of those kinds write a file: written aside and read back.
+std::string fileBytes(const EnergyReport &report, ReportFormat format, const ReportContext &context,
+                      std::string *error)
+{
+    std::string reason;
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("report").toStdString();
+    QFile file(QString::fromStdString(path));
+    const bool written =
+        dir.isValid() && (format == ReportFormat::Xlsx ? writeReportXlsx(report, context, path, reason)
+                                                       : writeReportPdf(report, context, path, reason));
+    if (written && file.open(QIODevice::ReadOnly))
+        return file.readAll().toStdString();
+    if (error)
+        *error =
+            reason.empty() ? "cannot write a temporary file: " + file.errorString().toStdString() : reason;
+    return {};
+}
+
 } // namespace
+
+const ReportTexts &reportTexts(bool turkish)
+{
+    return turkish ? kTurkish : kEnglish;
+}
+
+std::string fixed(double value, int decimals)
+{
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
+std::string percent(std::optional<double> ratio)
+{
+    return ratio ? fixed(*ratio * 100, 1) : "-";
+}
+
+std::string dateText(ClockSeconds t)
+{
+    const RecordClock c = clockOf(t);
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", c.year, c.month, c.day);
+    return buffer;
+}
+
+std::string verdictText(const ReportTexts &t, bool inductive, const EnergyReport &r)
+{
+    const std::optional<double> ratio = inductive ? r.total.inductiveRatio() : r.total.capacitiveRatio();
+    const double limit = inductive ? r.options.inductiveLimit : r.options.capacitiveLimit;
+    const bool over = inductive ? r.inductiveExceeded() : r.capacitiveExceeded();
+    return std::string(inductive ? t.inductive : t.capacitive) + ": " + percent(ratio) + " % (" + t.limit +
+           " " + fixed(limit * 100, 1) + " %): " + (over ? t.exceeded : t.within);
+}
 
 std::string isoTime(ClockSeconds t, const QTimeZone &zone)
 {
@@ -328,13 +365,17 @@ std::string isoTime(ClockSeconds t, const QTimeZone &zone)
     return buffer;
 }
 
-std::string writeReport(const EnergyReport &report, ReportFormat format, const ReportContext &context)
+std::string writeReport(const EnergyReport &report, ReportFormat format, const ReportContext &context,
+                        std::string *error)
 {
     switch (format) {
     case ReportFormat::Csv:
         return csv(report, context);
     case ReportFormat::Json:
         return json(report, context);
+    case ReportFormat::Xlsx:
+    case ReportFormat::Pdf:
+        return fileBytes(report, format, context, error);
     case ReportFormat::Text:
         break;
     }

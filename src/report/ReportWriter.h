@@ -6,7 +6,7 @@
 
 #include <string>
 
-enum class ReportFormat { Text, Csv, Json };
+enum class ReportFormat { Text, Csv, Json, Xlsx, Pdf };
 
 struct ReportContext {
     std::string analyzer;
@@ -17,4 +17,28 @@ struct ReportContext {
 // ISO 8601 with the zone's offset at that clock time: "2026-03-01T06:00:00+03:00".
 std::string isoTime(ClockSeconds t, const QTimeZone &zone);
 
-std::string writeReport(const EnergyReport &report, ReportFormat format, const ReportContext &context);
+// Text, csv and json as text; xlsx and pdf as the file's bytes (empty with error set when it failed).
+std::string writeReport(const EnergyReport &report, ReportFormat format, const ReportContext &context,
+                        std::string *error = nullptr);
+
+// The words of the text, spreadsheet and PDF reports in one language.
+struct ReportTexts {
+    const char *title, *period, *zone, *limits, *inductive, *capacitive, *date, *total, *importKwh,
+        *exportKwh, *inductiveKvarh, *capacitiveKvarh, *inductiveRatio, *capacitiveRatio, *maxDemand,
+        *averagePf, *within, *exceeded, *limit, *projection, *left, *over, *gaps, *resets, *withoutTime,
+        *days, *hours, *hour, *maxDemandTime, *maxDemandVa, *analyzer, *ratio;
+};
+const ReportTexts &reportTexts(bool turkish);
+
+std::string fixed(double value, int decimals);
+std::string percent(std::optional<double> ratio); // "18.4", "-" without a ratio
+std::string dateText(ClockSeconds t);             // "2026-03-01"
+// "inductive: 30.0 % (limit 20.0 %): LIMIT EXCEEDED"
+std::string verdictText(const ReportTexts &t, bool inductive, const EnergyReport &report);
+
+// The report in a file of its own kind, written at path; false with the reason in error.
+bool writeReportXlsx(const EnergyReport &report, const ReportContext &context, const std::string &path,
+                     std::string &error);
+// Needs a QGuiApplication (fonts); A4, the table and the chart.
+bool writeReportPdf(const EnergyReport &report, const ReportContext &context, const std::string &path,
+                    std::string &error);

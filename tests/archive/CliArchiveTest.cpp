@@ -613,6 +613,17 @@ TEST_F(CliArchive, ReportOfADayFromTheArchive)
                    "WHERE s.quantity = 57 AND r.recorded_at BETWEEN '2024-09-10 00:00:00' AND "
                    "'2024-09-10 23:59:59'")));
     EXPECT_EQ(report["gaps"].toArray().size(), 0);
+    for (const char *kind : {"xlsx", "pdf"}) { // written whole, in a headless session too
+        const std::string file = path(std::string("day.") + kind);
+        EXPECT_EQ(cli({"report", "--archive", archive, "--analyzer", "58322521", "--day", "2024-09-10",
+                       "--format", kind, "-o", file})
+                      .exitCode,
+                  0);
+        std::ifstream in(file, std::ios::binary);
+        std::string head(4, '\0');
+        in.read(head.data(), 4);
+        EXPECT_EQ(head, kind == std::string("pdf") ? "%PDF" : std::string("PK\x03\x04", 4)) << kind;
+    }
 
     // A month the log covers two days of: written, with the rest named as a gap, and exit 3.
     const ProgramRun month =

@@ -2,6 +2,8 @@
 
 #include "report/ReportWriter.h"
 
+#include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <random>
 
 namespace
@@ -302,6 +307,61 @@ TEST(ReportWriter, TextAndCsvSayTheVerdict)
     EXPECT_NE(turkish.find("endüktif: 30.0 % (sınır 20.0 %): SINIR AŞILDI"), std::string::npos) << turkish;
     const std::string csv = writeReport(r, ReportFormat::Csv, {"1", QTimeZone::utc(), false});
     EXPECT_NE(csv.find("\ntotal,100,0,30,0,0.3,0,"), std::string::npos) << csv;
+}
+
+// The spreadsheet read by openpyxl holds the JSON's numbers; the PDF's text the totals and the verdict.
+TEST(ReportWriter, SpreadsheetAndPdfSayWhatTheJsonSays)
+{
+    if (!*PULLREC_PYTHON3 || !*PULLREC_PDFTOTEXT)
+        GTEST_SKIP() << "needs python3 with openpyxl and pdftotext";
+    static std::unique_ptr<QGuiApplication> app; // the PDF's fonts
+    if (!app) {
+        static int argc = 1;
+        static char name[] = "report_tests";
+        static char *argv[] = {name, nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    ReportOptions options;
+    options.period = kTwoDays;
+    std::vector<EnergyReading> log{at(1, 0, 0, 0, 0), at(1, 16, 0, 160, 40, 1), at(2, 0, 0, 400, 60, 2, 5),
+                                   at(3, 0, 0, 900, 90, 3, 5)};
+    log[1].demandW = 1500;
+    log[1].powerFactor = 0.9;
+    const EnergyReport r = makeEnergyReport(log, options);
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "pullrec-report-files";
+    std::filesystem::create_directories(dir);
+    const auto save = [&](const char *file, ReportFormat format, bool turkish) {
+        std::string error;
+        const std::string bytes =
+            writeReport(r, format, {"58322521", QTimeZone("Europe/Istanbul"), turkish}, &error);
+        EXPECT_TRUE(error.empty()) << error;
+        QFile out(QString::fromStdString((dir / file).string()));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly) &&
+                    out.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size()));
+        return (dir / file).string();
+    };
+    const std::string json = save("r.json", ReportFormat::Json, false);
+    for (const bool turkish : {false, true}) {
+        const std::string xlsx = save("r.xlsx", ReportFormat::Xlsx, turkish);
+        EXPECT_EQ(
+            std::system(
+                (std::string(PULLREC_PYTHON3) + " " PULLREC_CHECK_XLSX " " + xlsx + " " + json).c_str()),
+            0);
+        const std::string pdf = save("r.pdf", ReportFormat::Pdf, turkish);
+        const std::string txt = (dir / "r.txt").string();
+        ASSERT_EQ(std::system((std::string(PULLREC_PDFTOTEXT) + " -layout " + pdf + " " + txt).c_str()), 0);
+        QFile text(QString::fromStdString(txt));
+        ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+        const QString words = QString::fromUtf8(text.readAll());
+        const ReportTexts &t = reportTexts(turkish);
+        for (const std::string &expected :
+             {std::string(t.title) + ": 58322521", verdictText(t, true, r), verdictText(t, false, r),
+              std::string("900.0"), std::string("2026-03-02")})
+            EXPECT_TRUE(words.contains(QString::fromStdString(expected))) << expected << "\n"
+                                                                          << words.toStdString();
+    }
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
