@@ -13,10 +13,6 @@
 namespace
 {
 
-// Parameter codes of the energy record's values: the four counters, then energy words 8..23.
-constexpr std::array<int16_t, kEnergyValues> kEnergyQuantities = {60, 62, 64, 66, 39, 40, 41, 45, 46, 47,
-                                                                  54, 55, 56, 57, 58, 59, 27, 77, 74, 75};
-
 bool startsWith(const std::string &text, const char *prefix)
 {
     return text.rfind(prefix, 0) == 0;
@@ -31,7 +27,7 @@ bool ArchiveRecord::energy() const
 
 int16_t ArchiveRecord::quantity(int slot) const
 {
-    return energy() ? kEnergyQuantities[size_t(slot)] : codes[size_t(slot)];
+    return energy() ? kEnergyValueCodes[size_t(slot)] : codes[size_t(slot)];
 }
 
 bool ArchiveRecord::storesValue(int slot) const

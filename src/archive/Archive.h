@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/RegisterTable.h"
+#include "model/RecordDecoding.h"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +19,6 @@
 // object is one connection: use it from one thread at a time; open one per thread.
 
 inline constexpr int kArchiveSchemaVersion = 1;
-inline constexpr int kEnergyValues = 20;      // counters 0..3 and energy words 8..23
 inline constexpr int kArchiveEnergyArea = 15; // the worker's kEnergyArea
 
 struct AnalyzerIdentity {

@@ -69,34 +69,6 @@ bool parseLimits(const std::string &text, ReportOptions &options)
     return inductive > 0 && inductive <= 1 && capacitive > 0 && capacitive <= 1;
 }
 
-EnergyReading readingOf(const ArchiveRecord &r, const std::array<int, 3> &columns)
-{
-    EnergyReading reading;
-    RecordClock clock;
-    if (parseRecordClock(r.dateText, r.timeText, clock))
-        reading.clock = clock;
-    for (size_t c = 0; c < kCounters; ++c)
-        reading.counters[c] = r.values[c];
-    reading.demandW = r.values[size_t(columns[0])];
-    reading.demandVa = r.values[size_t(columns[1])];
-    reading.powerFactor = r.values[size_t(columns[2])];
-    return reading;
-}
-
-// The energy record's value columns of TW DEM, TVA DEM and Total PF, found by their parameter codes.
-std::array<int, 3> demandColumns()
-{
-    ArchiveRecord energy;
-    energy.area = kArchiveEnergyArea;
-    std::array<int, 3> columns{};
-    const std::array<int16_t, 3> codes{57, 59, 77};
-    for (size_t i = 0; i < codes.size(); ++i)
-        for (int slot = 0; slot < kEnergyValues; ++slot)
-            if (energy.quantity(slot) == codes[i])
-                columns[i] = slot;
-    return columns;
-}
-
 int runReport(const ReportCliOptions &o)
 {
     const auto usage = [](const char *message) {
@@ -133,10 +105,13 @@ int runReport(const ReportCliOptions &o)
     RecordFilter filter;
     filter.analyzer = o.analyzer;
     filter.area = kArchiveEnergyArea;
-    const std::array<int, 3> columns = demandColumns();
     std::vector<EnergyReading> readings;
     const bool read = archive->forEach(filter, [&](const StoredRecord &stored) {
-        readings.push_back(readingOf(stored.record, columns));
+        RecordClock clock;
+        const ArchiveRecord &r = stored.record;
+        readings.push_back(energyReading(parseRecordClock(r.dateText, r.timeText, clock) ? std::optional(clock)
+                                                                                          : std::nullopt,
+                                         r.values));
         return true;
     });
     if (!read) {

@@ -2,6 +2,8 @@
 
 #include "model/RegisterTable.h"
 
+#include <array>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,3 +31,9 @@ void DecodeLogRecord(const DEVICE_REGISTER_TABLE &table, std::span<const int16_t
 // words 8..23 scaled by the energy table, [20..30] 0 (no such words).
 void DecodeEnergyRecord(const DEVICE_REGISTER_TABLE &table, std::span<const int16_t, kEnergyWords> rawWords,
                         std::span<double, kDecodedValues> decodedValues);
+
+// The values of an energy record that mean something, and the parameter code of each: the four
+// counters, then energy words 8..23.
+inline constexpr int kEnergyValues = 20;
+inline constexpr std::array<int16_t, kEnergyValues> kEnergyValueCodes = {60, 62, 64, 66, 39, 40, 41, 45, 46, 47,
+                                                                         54, 55, 56, 57, 58, 59, 27, 77, 74, 75};

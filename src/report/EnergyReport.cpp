@@ -1,5 +1,7 @@
 #include "report/EnergyReport.h"
 
+#include "model/RecordDecoding.h"
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -47,6 +49,24 @@ std::optional<double> ratio(const Figures &f, int counter)
 }
 
 } // namespace
+
+EnergyReading energyReading(std::optional<RecordClock> clock, std::span<const double> values)
+{
+    const auto slotOf = [](int16_t code) {
+        return size_t(std::find(kEnergyValueCodes.begin(), kEnergyValueCodes.end(), code) -
+                      kEnergyValueCodes.begin());
+    };
+    static const size_t demandW = slotOf(57), demandVa = slotOf(59), powerFactor = slotOf(77);
+    EnergyReading reading;
+    reading.clock = clock;
+    if (values.size() < size_t(kEnergyValues))
+        return reading;
+    std::copy_n(values.begin(), kCounters, reading.counters.begin());
+    reading.demandW = values[demandW];
+    reading.demandVa = values[demandVa];
+    reading.powerFactor = values[powerFactor];
+    return reading;
+}
 
 RecordClock clockOf(ClockSeconds seconds)
 {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct EnergyReading {
     double demandVa = 0;
     double powerFactor = 0;
 };
+// A reading from an energy record's decoded values (DecodeEnergyRecord's order: the counters, then
+// TW DEM, TVA DEM and Total PF among the energy words).
+EnergyReading energyReading(std::optional<RecordClock> clock, std::span<const double> values);
 
 // [from, to): the end is the first second after the period.
 struct ReportPeriod {

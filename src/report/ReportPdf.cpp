@@ -143,28 +143,17 @@ void drawChart(Page &page, const EnergyReport &r, const ReportTexts &t)
     page.y += height + 30;
 }
 
-std::vector<QString> cellsOf(const Figures &f)
+std::vector<QString> cellsOf(const std::vector<std::string> &texts)
 {
-    std::vector<QString> cells{q(fixed(f.energy[ImportKwh], 1))};
-    for (const double band : f.bandsKwh)
-        cells.push_back(q(fixed(band, 1)));
-    for (int c = ExportKwh; c < kCounters; ++c)
-        cells.push_back(q(fixed(f.energy[size_t(c)], 1)));
-    cells.push_back(q(percent(f.inductiveRatio())));
-    cells.push_back(q(percent(f.capacitiveRatio())));
-    cells.push_back(f.pfCount ? q(fixed(f.maxDemandW, 0)) : "-");
-    cells.push_back(f.averagePf() ? q(fixed(*f.averagePf(), 3)) : "-");
+    std::vector<QString> cells;
+    for (const std::string &cell : texts)
+        cells.push_back(q(cell));
     return cells;
 }
 
 void drawTable(Page &page, const EnergyReport &r, const ReportTexts &t)
 {
-    std::vector<QString> heads{t.date, t.importKwh};
-    for (const TariffBand &band : r.options.bands)
-        heads.push_back(q(band.name + " kWh"));
-    for (const char *h : {t.exportKwh, t.inductiveKvarh, t.capacitiveKvarh, t.inductiveRatio,
-                          t.capacitiveRatio, t.maxDemand, t.averagePf})
-        heads.push_back(QString::fromUtf8(h));
+    const std::vector<QString> heads = cellsOf(tableHeads(t, r.options.bands));
     const double first = 50;
     const double column = (page.width() - first) / double(heads.size() - 1);
     QFont font("DejaVu Sans", 6.5);
@@ -184,8 +173,8 @@ void drawTable(Page &page, const EnergyReport &r, const ReportTexts &t)
     };
     row(heads[0], std::vector<QString>(heads.begin() + 1, heads.end()), bold);
     for (const DayFigures &day : r.days)
-        row(q(dateText(day.day)), cellsOf(day.figures), font);
-    row(QString::fromUtf8(t.total), cellsOf(r.total), bold);
+        row(q(dateText(day.day)), cellsOf(tableCells(day.figures)), font);
+    row(QString::fromUtf8(t.total), cellsOf(tableCells(r.total)), bold);
     page.y += 6;
 }
 

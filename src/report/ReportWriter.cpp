@@ -218,24 +218,15 @@ std::string csv(const EnergyReport &r, const ReportContext &context)
     return out;
 }
 
-void textRow(std::string &out, const std::string &label, const Figures &f, size_t bands)
+void textRow(std::string &out, const std::string &label, const std::vector<std::string> &cells)
 {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%-10s", label.c_str());
     out += buffer;
-    const auto cell = [&](const std::string &text) {
-        std::snprintf(buffer, sizeof buffer, " %11s", text.c_str());
+    for (const std::string &cell : cells) {
+        std::snprintf(buffer, sizeof buffer, " %11s", cell.c_str());
         out += buffer;
-    };
-    cell(fixed(f.energy[ImportKwh], 1));
-    for (size_t b = 0; b < bands; ++b)
-        cell(fixed(f.bandsKwh[b], 1));
-    for (int c = ExportKwh; c < kCounters; ++c)
-        cell(fixed(f.energy[size_t(c)], 1));
-    cell(percent(f.inductiveRatio()));
-    cell(percent(f.capacitiveRatio()));
-    cell(f.pfCount ? fixed(f.maxDemandW, 0) : "-");
-    cell(f.averagePf() ? fixed(*f.averagePf(), 3) : "-");
+    }
     out += '\n';
 }
 
@@ -259,23 +250,11 @@ std::string text(const EnergyReport &r, const ReportContext &context)
            isoTime(r.options.period.to, zone) + " (" + t.zone + " " + zone.id().toStdString() + ")\n";
     out += std::string(t.limits) + ": " + t.inductive + " " + fixed(r.options.inductiveLimit * 100, 1) +
            " %, " + t.capacitive + " " + fixed(r.options.capacitiveLimit * 100, 1) + " %\n\n";
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%-10s", t.date);
-    out += buffer;
-    std::vector<std::string> heads{t.importKwh};
-    for (const TariffBand &band : r.options.bands)
-        heads.push_back(band.name + " kWh");
-    for (const char *h : {t.exportKwh, t.inductiveKvarh, t.capacitiveKvarh, t.inductiveRatio,
-                          t.capacitiveRatio, t.maxDemand, t.averagePf})
-        heads.emplace_back(h);
-    for (const std::string &h : heads) {
-        std::snprintf(buffer, sizeof buffer, " %11s", h.c_str());
-        out += buffer;
-    }
-    out += '\n';
+    const std::vector<std::string> heads = tableHeads(t, r.options.bands);
+    textRow(out, heads[0], std::vector<std::string>(heads.begin() + 1, heads.end()));
     for (const DayFigures &day : r.days)
-        textRow(out, dateText(day.day), day.figures, r.options.bands.size());
-    textRow(out, t.total, r.total, r.options.bands.size());
+        textRow(out, dateText(day.day), tableCells(day.figures));
+    textRow(out, t.total, tableCells(r.total));
     out += '\n';
     out += "  " + verdictText(t, true, r) + "\n";
     out += "  " + verdictText(t, false, r) + "\n";
@@ -343,6 +322,31 @@ std::string dateText(ClockSeconds t)
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", c.year, c.month, c.day);
     return buffer;
+}
+
+std::vector<std::string> tableHeads(const ReportTexts &t, const std::vector<TariffBand> &bands)
+{
+    std::vector<std::string> heads{t.date, t.importKwh};
+    for (const TariffBand &band : bands)
+        heads.push_back(band.name + " kWh");
+    for (const char *h : {t.exportKwh, t.inductiveKvarh, t.capacitiveKvarh, t.inductiveRatio,
+                          t.capacitiveRatio, t.maxDemand, t.averagePf})
+        heads.emplace_back(h);
+    return heads;
+}
+
+std::vector<std::string> tableCells(const Figures &f)
+{
+    std::vector<std::string> cells{fixed(f.energy[ImportKwh], 1)};
+    for (const double band : f.bandsKwh)
+        cells.push_back(fixed(band, 1));
+    for (int c = ExportKwh; c < kCounters; ++c)
+        cells.push_back(fixed(f.energy[size_t(c)], 1));
+    cells.push_back(percent(f.inductiveRatio()));
+    cells.push_back(percent(f.capacitiveRatio()));
+    cells.push_back(f.pfCount ? fixed(f.maxDemandW, 0) : "-");
+    cells.push_back(f.averagePf() ? fixed(*f.averagePf(), 3) : "-");
+    return cells;
 }
 
 std::string verdictText(const ReportTexts &t, bool inductive, const EnergyReport &r)

@@ -5,6 +5,7 @@
 #include <QTimeZone>
 
 #include <string>
+#include <vector>
 
 enum class ReportFormat { Text, Csv, Json, Xlsx, Pdf };
 
@@ -33,6 +34,10 @@ const ReportTexts &reportTexts(bool turkish);
 std::string fixed(double value, int decimals);
 std::string percent(std::optional<double> ratio); // "18.4", "-" without a ratio
 std::string dateText(ClockSeconds t);             // "2026-03-01"
+// The report table's heads (the date, import, one per band, export, reactive, ratios, demand, PF) and a
+// row's cells after its date, as every written form and the window show them.
+std::vector<std::string> tableHeads(const ReportTexts &t, const std::vector<TariffBand> &bands);
+std::vector<std::string> tableCells(const Figures &f);
 // "inductive: 30.0 % (limit 20.0 %): LIMIT EXCEEDED"
 std::string verdictText(const ReportTexts &t, bool inductive, const EnergyReport &report);
 

@@ -103,6 +103,17 @@ constexpr Text captionTexts[] = {
      u"Yakınlaştırmak için tekerleği çevirin ya da dikdörtgen çizin, kaydırmak için sağ tuşla sürükleyin, "
      u"tümü için çift tıklayın.",
      u"Wheel or drag a rectangle to zoom, drag with the right button to pan, double click to see all."},
+    {Captions::ReportMenu, u"Rapor...", u"Report..."},
+    {Captions::ReportTitle, u"Enerji raporu", u"Energy report"},
+    {Captions::ReportDay, u"Gün", u"Day"},
+    {Captions::ReportWeek, u"Hafta", u"Week"},
+    {Captions::ReportMonth, u"Ay", u"Month"},
+    {Captions::ReportBilling, u"Fatura dönemi", u"Billing period"},
+    {Captions::ReportRange, u"Tarih aralığı", u"From - to"},
+    {Captions::ReportLimits, u"Sınırlar (endüktif, kapasitif):", u"Limits (inductive, capacitive):"},
+    {Captions::ReportBands, u"Tarife dilimleri:", u"Tariff bands:"},
+    {Captions::ReportSave, u"Kaydet...", u"Save..."},
+    {Captions::ReportBillingDay, u"Fatura günü", u"Billing day"},
     {Captions::NegativeCount, u"%1: cihaz %2 kayıt bildiriyor; hiçbiri okunmadı.",
      u"%1: the analyzer reports %2 records; nothing read."},
 };

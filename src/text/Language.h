@@ -86,6 +86,17 @@ enum Id : int {
     Average = 66,
     Parameter = 67,
     ChartHint = 68,
+    ReportMenu = 69,
+    ReportTitle = 70,
+    ReportDay = 71,
+    ReportWeek = 72,
+    ReportMonth = 73,
+    ReportBilling = 74,
+    ReportRange = 75,
+    ReportLimits = 76,
+    ReportBands = 77,
+    ReportSave = 78,
+    ReportBillingDay = 79,
     NegativeCount = 84, // "%1": the area, "%2": the count
 };
 } // namespace Captions

@@ -105,6 +105,8 @@ void TForm1::connectHandlers()
     connect(S1, &QAction::triggered, this, guarded(this, [this] { S1Click(); }));
     connect(Export1, &QAction::triggered, this, guarded(this, [this] { Export1Click(); }));
     connect(Chart1, &QAction::triggered, this, [this] { Chart1Click(); });
+    connect(Report1, &QAction::triggered, this, [this] { Report1Click(); });
+    connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { offerReport(); });
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -233,6 +235,7 @@ void TForm1::ApplyLanguage(qint16 lang)
     S1->setText(c[Captions::SaveToFile]);
     Export1->setText(c[Captions::ExportMenu]);
     Chart1->setText(c[Captions::ChartMenu]);
+    Report1->setText(c[Captions::ReportMenu]);
     N1->setText(c[Captions::Timings]);
     communicationAction->setText(TrafficMonitor::menuText(lang));
     communicationAction->setData(lang); // for a monitor made later

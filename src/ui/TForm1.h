@@ -34,6 +34,7 @@ class QRadioButton;
 class QStatusBar;
 class QTableView;
 class QTimer;
+class ReportWindow;
 class TForm3;
 class TLabeledEdit;
 class TrafficMonitor;
@@ -124,8 +125,10 @@ class TForm1 : public QWidget, public WorkerView
     QAction *S1;
     QAction *Export1;
     QAction *Chart1;
-    QPointer<ChartWindow> chartWindow; // open while the operator keeps it open
-    QFileDialog *sDialog = nullptr;    // made at the first save: it watches the file system while it exists
+    QAction *Report1;                    // shown while the grid holds energy log records
+    QPointer<ChartWindow> chartWindow;   // open while the operator keeps it open
+    QPointer<ReportWindow> reportWindow; // the last one opened
+    QFileDialog *sDialog = nullptr;      // made at the first save: it watches the file system while it exists
 
     QStatusBar *StatusBar1;
     std::array<QLabel *, size_t(StatusPanel::Count)> statusPanel;
@@ -202,6 +205,7 @@ class TForm1 : public QWidget, public WorkerView
     void S1Click();
     void Export1Click();
     void Chart1Click();
+    void Report1Click();
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -217,6 +221,7 @@ class TForm1 : public QWidget, public WorkerView
     void buildStatusBar();
     void connectHandlers();
     void showTrafficMonitor();
+    void offerReport();
 
     // Runs one of the worker's transactions on a thread of its own and waits without blocking the
     // event loop: the window keeps painting, input is held off, and from about 300 ms on a busy

@@ -131,7 +131,7 @@ void TForm1::setWindowState(WindowState next)
     d2->setEnabled(connected);
     BitBtn2->setEnabled(connected);
     // The grid's other uses are there when saving is.
-    for (QAction *action : {S1, Export1, Chart1})
+    for (QAction *action : {S1, Export1, Chart1, Report1})
         action->setEnabled(saveOffered);
 }
 

@@ -252,6 +252,7 @@ void TForm1::buildGrid()
     Export1 = named(PopupMenu2->addAction(QString()), "Export1");
     PopupMenu2->addSeparator();
     Chart1 = named(PopupMenu2->addAction(QString()), "Chart1");
+    Report1 = named(PopupMenu2->addAction(QString()), "Report1");
     downloadRepaint = new QTimer(this);
     downloadRepaint->setInterval(kDownloadRepaintMs);
     connect(downloadRepaint, &QTimer::timeout, this, &TForm1::repaintDownloadView);
