@@ -1,5 +1,6 @@
 #include "ui/ChartWindow.h"
 
+#include "shell/Startup.h"
 #include "text/NumberFormat.h"
 #include "ui/ChartView.h"
 #include "ui/GridModel.h"
@@ -440,7 +441,7 @@ void ChartWindow::savePictureClicked()
     const QStringList filters{QStringLiteral("PNG (*.png)"), QStringLiteral("SVG (*.svg)")};
     QString filter;
     QString path = QFileDialog::getSaveFileName(this, texts.captions[Captions::SavePicture],
-                                                QDir(QStringLiteral("DATA")).absolutePath(),
+                                                QDir(fileLocations().dataDirectory).absolutePath(),
                                                 filters.join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())
         return;
