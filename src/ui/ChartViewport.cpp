@@ -41,7 +41,9 @@ void ChartViewport::showAll(std::span<const double> times, double now)
 
 bool ChartViewport::setTimeRange(double from, double to)
 {
-    if (!(to > from)) // NaN too
+    from = std::max(from, kEarliestMs);
+    to = std::min(to, kLatestMs);
+    if (!(to - from >= kShortestMs)) // NaN too
         return false;
     first = from;
     last = to;
@@ -64,13 +66,20 @@ bool ChartViewport::zoomInto(const ChartBox &rect, const ChartBox &plot)
     const ChartBox r = rect.intersected(plot);
     if (r.width() <= 0 || r.height() <= 0)
         return false;
+    const auto before = valueRanges;
+    const bool fixedBefore = operatorValues;
+    const double from = timeAt(r.left, plot), to = timeAt(r.right, plot);
     for (Range &v : valueRanges) {
         const double span = v.hi - v.lo, base = v.lo;
         v.lo = base + (plot.bottom - r.bottom) / plot.height() * span;
         v.hi = base + (plot.bottom - r.top) / plot.height() * span;
     }
     operatorValues = true;
-    return setTimeRange(timeAt(r.left, plot), timeAt(r.right, plot));
+    if (setTimeRange(from, to))
+        return true;
+    valueRanges = before; // a rectangle too narrow changes nothing
+    operatorValues = fixedBefore;
+    return false;
 }
 
 bool ChartViewport::pan(double dx, double dy, const ChartBox &plot)
@@ -85,7 +94,8 @@ bool ChartViewport::pan(double dx, double dy, const ChartBox &plot)
         }
         operatorValues = true;
     }
-    const double shift = dx / plot.width() * (last - first);
+    const double shift =
+        std::max(std::min(dx / plot.width() * (last - first), first - kEarliestMs), last - kLatestMs);
     return setTimeRange(first - shift, last - shift);
 }
 

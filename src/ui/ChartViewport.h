@@ -25,6 +25,12 @@ class ChartViewport
 {
   public:
     static constexpr std::size_t kAxes = 2;
+    // The time axis can show no less than a second, the records' resolution: finer, its millisecond
+    // ends would no longer match the range. It stays within years 1 to 9999, where dates and
+    // millisecond counts are well defined.
+    static constexpr double kShortestMs = 1000;
+    static constexpr double kEarliestMs = -62'135'596'800'000.0; // 0001-01-01 00:00 UTC
+    static constexpr double kLatestMs = 253'402'300'799'999.0;   // 9999-12-31 23:59:59.999 UTC
     struct Range {
         double lo = 0, hi = 0;
     };
@@ -40,13 +46,15 @@ class ChartViewport
     // The whole log, given its record times in order: a minute ending at now when there are none, a
     // minute around a single instant. Value ranges are fitted again.
     void showAll(std::span<const double> times, double now);
-    // Each returns false, the time range unchanged, when the result would not be a range.
+    // Each returns false, the view unchanged, when the result would be shorter than the shortest range;
+    // ends beyond the earliest or latest time stop there.
     bool setTimeRange(double from, double to);
     // One wheel step at time t: factor < 1 zooms in, and t stays where it was on the plot.
     bool zoomAround(double t, double factor);
     // The time and values of a rectangle of the plot; false without a change when it misses the plot.
     bool zoomInto(const ChartBox &rect, const ChartBox &plot);
-    // Moves the view by a mouse movement in scene pixels: the content follows the pointer.
+    // Moves the view by a mouse movement in scene pixels: the content follows the pointer, and the time
+    // range keeps its length at the earliest and latest time.
     bool pan(double dx, double dy, const ChartBox &plot);
     // Time at a horizontal scene position.
     double timeAt(double x, const ChartBox &plot) const;

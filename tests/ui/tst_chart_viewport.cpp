@@ -36,36 +36,44 @@ ChartViewport showing(double from, double to, ChartViewport::Range values)
 
 // ---- zoom around a point -------------------------------------------------------------------------
 
+constexpr double kS = 1000; // a second, in the viewport's milliseconds
+constexpr double kFirst = ChartViewport::kEarliestMs, kLast = ChartViewport::kLatestMs;
+
 struct ZoomCase {
     const char *name;
-    double t, factor;
+    double shownFrom, shownTo, t, factor;
     bool accepted;
     double from, to; // expected, the old range when not accepted
 };
 
-TEST(ChartViewport, WheelZoomKeepsTheTimeUnderThePointer)
+TEST(ChartViewport, WheelZoomKeepsTheTimeUnderThePointerWithinLimits)
 {
     const ZoomCase cases[] = {
-        {"in at the middle", 500, 0.8, true, 100, 900},
-        {"in at the left edge", 0, 0.5, true, 0, 500},
-        {"in at the right edge", 1000, 0.5, true, 500, 1000},
-        {"out around a quarter", 250, 2, true, -250, 1750},
-        {"outside the range", 2000, 0.5, true, 1000, 1500},
-        {"to nothing", 500, 0, false, 0, 1000},
-        {"mirrored", 500, -1, false, 0, 1000},
-        {"at no time", kNaN, 0.8, false, 0, 1000},
+        {"in at the middle", 0, 1000 * kS, 500 * kS, 0.8, true, 100 * kS, 900 * kS},
+        {"in at the left edge", 0, 1000 * kS, 0, 0.5, true, 0, 500 * kS},
+        {"in at the right edge", 0, 1000 * kS, 1000 * kS, 0.5, true, 500 * kS, 1000 * kS},
+        {"out around a quarter", 0, 1000 * kS, 250 * kS, 2, true, -250 * kS, 1750 * kS},
+        {"outside the range", 0, 1000 * kS, 2000 * kS, 0.5, true, 1000 * kS, 1500 * kS},
+        {"in to a second", 0, 10 * kS, 5 * kS, 0.1, true, 4.5 * kS, 5.5 * kS},
+        {"not below a second", 0, kS, 0.5 * kS, 0.8, false, 0, kS},
+        {"to nothing", 0, 1000 * kS, 500 * kS, 0, false, 0, 1000 * kS},
+        {"mirrored", 0, 1000 * kS, 500 * kS, -1, false, 0, 1000 * kS},
+        {"at no time", 0, 1000 * kS, kNaN, 0.8, false, 0, 1000 * kS},
+        {"out at the earliest time", kFirst, kFirst + 1000 * kS, kFirst, 2, true, kFirst, kFirst + 2000 * kS},
+        {"out past both ends", 0, 1000 * kS, 500 * kS, 1e12, true, kFirst, kLast},
     };
     for (const ZoomCase &c : cases) {
         SCOPED_TRACE(c.name);
         ChartViewport v;
-        const std::vector<double> times{0, 1000};
+        const std::vector<double> times{c.shownFrom, c.shownTo};
         v.showAll(times, 0);
         EXPECT_EQ(v.zoomAround(c.t, c.factor), c.accepted);
         EXPECT_DOUBLE_EQ(v.from(), c.from);
         EXPECT_DOUBLE_EQ(v.to(), c.to);
         EXPECT_EQ(v.zoomed(), c.accepted);
-        if (c.accepted) { // the same fraction of the plot before and after
-            EXPECT_NEAR((c.t - v.from()) / (v.to() - v.from()), c.t / 1000, 1e-12);
+        if (c.accepted && c.to < kLast) { // the same fraction of the plot before and after
+            EXPECT_NEAR((c.t - v.from()) / (v.to() - v.from()),
+                        (c.t - c.shownFrom) / (c.shownTo - c.shownFrom), 1e-12);
         }
     }
 }
@@ -74,7 +82,7 @@ TEST(ChartViewport, WheelZoomKeepsTheTimeUnderThePointer)
 
 struct PanCase {
     const char *name;
-    double dx, dy;
+    double shownFrom, shownTo, dx, dy;
     ChartBox plot;
     bool accepted;
     double from, to;
@@ -84,19 +92,25 @@ struct PanCase {
 
 TEST(ChartViewport, PanMovesTimeAndValuesWithThePointer)
 {
-    // Shown: 0..1000 ms, values -0.5..10.5.
+    // Values -0.5..10.5 shown; the plot is 400 pixels wide, 300 high.
+    const double s = 1000 * kS;
+    const ChartViewport::Range same{-0.5, 10.5};
     const PanCase cases[] = {
-        {"right by a quarter", 100, 0, kPlot, true, -250, 750, {-0.5, 10.5}, false},
-        {"left past the log's end", -800, 0, kPlot, true, 2000, 3000, {-0.5, 10.5}, false},
-        {"right past the log's start", 400, 0, kPlot, true, -1000, 0, {-0.5, 10.5}, false},
-        {"down a tenth", 0, 30, kPlot, true, 0, 1000, {0.6, 11.6}, true},
-        {"up and left", -40, -60, kPlot, true, 100, 1100, {-2.7, 8.3}, true},
-        {"no plot yet", 100, 30, ChartBox{100, 50, 100, 350}, false, 0, 1000, {-0.5, 10.5}, false},
-        {"plot without height", 100, 30, ChartBox{100, 50, 500, 50}, false, 0, 1000, {-0.5, 10.5}, false},
+        {"right by a quarter", 0, s, 100, 0, kPlot, true, -s / 4, s * 3 / 4, same, false},
+        {"left past the log's end", 0, s, -800, 0, kPlot, true, 2 * s, 3 * s, same, false},
+        {"right past the log's start", 0, s, 400, 0, kPlot, true, -s, 0, same, false},
+        {"down a tenth", 0, s, 0, 30, kPlot, true, 0, s, {0.6, 11.6}, true},
+        {"up and left", 0, s, -40, -60, kPlot, true, s / 10, s * 11 / 10, {-2.7, 8.3}, true},
+        {"right, stopped at the earliest time", kFirst + kS, kFirst + 11 * kS, 400, 0, kPlot, true, kFirst,
+         kFirst + 10 * kS, same, false},
+        {"left, stopped at the latest time", kLast - 11 * kS, kLast - kS, -400, 0, kPlot, true,
+         kLast - 10 * kS, kLast, same, false},
+        {"no plot yet", 0, s, 100, 30, ChartBox{100, 50, 100, 350}, false, 0, s, same, false},
+        {"plot without height", 0, s, 100, 30, ChartBox{100, 50, 500, 50}, false, 0, s, same, false},
     };
     for (const PanCase &c : cases) {
         SCOPED_TRACE(c.name);
-        ChartViewport v = showing(0, 1000, {-0.5, 10.5});
+        ChartViewport v = showing(c.shownFrom, c.shownTo, same);
         EXPECT_EQ(v.pan(c.dx, c.dy, c.plot), c.accepted);
         EXPECT_DOUBLE_EQ(v.from(), c.from);
         EXPECT_DOUBLE_EQ(v.to(), c.to);
@@ -120,24 +134,26 @@ struct RectCase {
 
 TEST(ChartViewport, RectangleZoomsIntoItsTimeAndValues)
 {
-    // Plot 0..400 x 0..200 pixels shows 0..400 ms and values 0..100 (y grows downwards).
+    // Plot 0..400 x 0..200 pixels shows 0..400 s and values 0..100 (y grows downwards).
     const ChartBox plot{0, 0, 400, 200};
     const RectCase cases[] = {
-        {"inside", {100, 50, 300, 150}, true, 100, 300, {25, 75}},
-        {"dragged up and left", {300, 150, 100, 50}, true, 100, 300, {25, 75}},
-        {"over the top left corner", {-50, -50, 200, 100}, true, 0, 200, {50, 100}},
-        {"the whole plot", {0, 0, 400, 200}, true, 0, 400, {0, 100}},
-        {"beside the plot", {450, 50, 600, 150}, false, 0, 400, {0, 100}},
-        {"a line", {100, 80, 300, 80}, false, 0, 400, {0, 100}},
+        {"inside", {100, 50, 300, 150}, true, 100 * kS, 300 * kS, {25, 75}},
+        {"dragged up and left", {300, 150, 100, 50}, true, 100 * kS, 300 * kS, {25, 75}},
+        {"over the top left corner", {-50, -50, 200, 100}, true, 0, 200 * kS, {50, 100}},
+        {"the whole plot", {0, 0, 400, 200}, true, 0, 400 * kS, {0, 100}},
+        {"beside the plot", {450, 50, 600, 150}, false, 0, 400 * kS, {0, 100}},
+        {"a line", {100, 80, 300, 80}, false, 0, 400 * kS, {0, 100}},
+        {"under a second", {100, 50, 100.5, 150}, false, 0, 400 * kS, {0, 100}},
     };
     for (const RectCase &c : cases) {
         SCOPED_TRACE(c.name);
-        ChartViewport v = showing(0, 400, {0, 100});
+        ChartViewport v = showing(0, 400 * kS, {0, 100});
         EXPECT_EQ(v.zoomInto(c.rect, plot), c.accepted);
         EXPECT_DOUBLE_EQ(v.from(), c.from);
         EXPECT_DOUBLE_EQ(v.to(), c.to);
         EXPECT_NEAR(v.values(0).lo, c.values.lo, 1e-9);
         EXPECT_NEAR(v.values(0).hi, c.values.hi, 1e-9);
+        EXPECT_EQ(v.valuesFixed(), c.accepted);
     }
 }
 
@@ -160,7 +176,7 @@ TEST(ChartViewport, ShowAllSpansTheLogAndForgetsTheOperatorsRanges)
     };
     for (const AllCase &c : cases) {
         SCOPED_TRACE(c.name);
-        ChartViewport v = showing(0, 1000, {0, 10});
+        ChartViewport v = showing(0, 1000 * kS, {0, 10});
         ASSERT_TRUE(v.pan(100, 30, kPlot));
         ASSERT_TRUE(v.zoomed() && v.valuesFixed());
         v.showAll(c.times, now);
@@ -189,7 +205,7 @@ TEST(ChartViewport, ValueAxisFitsWhatIsShownWithAMargin)
     };
     for (const FitCase &c : cases) {
         SCOPED_TRACE(c.name);
-        ChartViewport v = showing(0, 1000, {0, 10});
+        ChartViewport v = showing(0, 1000 * kS, {0, 10});
         v.fitValues(1, c.shown);
         EXPECT_NEAR(v.values(1).lo, c.expected.lo, 1e-9);
         EXPECT_NEAR(v.values(1).hi, c.expected.hi, 1e-9);
