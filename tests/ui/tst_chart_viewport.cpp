@@ -220,17 +220,6 @@ TEST(ChartViewport, ValueAxisFitsWhatIsShownWithAMargin)
     }
 }
 
-TEST(ChartViewport, TimeAtMapsThePlotOntoTheRange)
-{
-    const ChartViewport v = showing(1000, 5000, {0, 10});
-    EXPECT_DOUBLE_EQ(v.timeAt(kPlot.left, kPlot), 1000);
-    EXPECT_DOUBLE_EQ(v.timeAt(kPlot.right, kPlot), 5000);
-    EXPECT_DOUBLE_EQ(v.timeAt(200, kPlot), 2000);
-    EXPECT_EQ(ChartViewport::bucketCount(0), 200); // before the first layout
-    EXPECT_EQ(ChartViewport::bucketCount(401), 200);
-    EXPECT_EQ(ChartViewport::bucketCount(1001.7), 500);
-}
-
 // ---- thinning ------------------------------------------------------------------------------------
 
 struct ThinCase {
