@@ -1,5 +1,6 @@
 #include "ui/ChartModel.h"
 
+#include "ui/ChartViewport.h"
 #include "ui/GridModel.h"
 
 #include "model/RegisterTable.h"
@@ -150,22 +151,8 @@ std::pair<int, int> ChartModel::span(double from, double to) const
 
 ChartModel::Stats ChartModel::stats(int quantity, double from, double to) const
 {
-    Stats s;
     const auto [first, last] = span(from, to);
-    const std::vector<double> &v = values[size_t(quantity)];
-    double sum = 0;
-    for (int i = first; i < last; ++i) {
-        const double x = v[size_t(i)];
-        if (std::isnan(x))
-            continue;
-        s.min = s.count ? std::min(s.min, x) : x;
-        s.max = s.count ? std::max(s.max, x) : x;
-        sum += x;
-        ++s.count;
-    }
-    if (s.count)
-        s.average = sum / s.count;
-    return s;
+    return ChartStats::of(std::span(values[size_t(quantity)]).subspan(size_t(first), size_t(last - first)));
 }
 
 int ChartModel::nearest(double t) const
@@ -183,48 +170,10 @@ int ChartModel::nearest(double t) const
 
 void ChartModel::points(int quantity, double from, double to, int buckets, QList<QPointF> &out) const
 {
-    out.clear();
-    auto [first, last] = span(from, to);
-    first = std::max(first - 1, 0);
-    last = std::min(last + 1, recordCount());
     const std::vector<double> &v = values[size_t(quantity)];
-    auto add = [&](int i) {
-        if (!std::isnan(v[size_t(i)]))
-            out.append(QPointF(times[size_t(i)], v[size_t(i)]));
-    };
-    buckets = std::max(buckets, 1);
-    if (last - first <= 2 * buckets || to <= from) {
-        out.reserve(last - first);
-        for (int i = first; i < last; ++i)
-            add(i);
-        return;
-    }
-
-    out.reserve(2 * buckets + 2);
-    const double width = (to - from) / buckets;
-    int i = first;
-    // The neighbour before the range keeps its own point; so does the one after it.
-    if (times[size_t(i)] < from)
-        add(i++);
-    while (i < last && times[size_t(i)] <= to) {
-        const int bucket = std::min(int((times[size_t(i)] - from) / width), buckets - 1);
-        int lo = -1, hi = -1;
-        for (; i < last && times[size_t(i)] <= to &&
-               std::min(int((times[size_t(i)] - from) / width), buckets - 1) == bucket;
-             ++i) {
-            if (std::isnan(v[size_t(i)]))
-                continue;
-            if (lo < 0 || v[size_t(i)] < v[size_t(lo)])
-                lo = i;
-            if (hi < 0 || v[size_t(i)] > v[size_t(hi)])
-                hi = i;
-        }
-        if (lo >= 0) {
-            add(std::min(lo, hi));
-            if (lo != hi)
-                add(std::max(lo, hi));
-        }
-    }
-    if (i < last)
-        add(i);
+    thinnedRecords(times, v, from, to, buckets, picked);
+    out.clear();
+    out.reserve(qsizetype(picked.size()));
+    for (const int i : picked)
+        out.append(QPointF(times[size_t(i)], v[size_t(i)]));
 }

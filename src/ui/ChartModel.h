@@ -1,9 +1,12 @@
 #pragma once
 
+#include "ui/ChartStats.h"
+
 #include <QList>
 #include <QPointF>
 #include <QString>
 
+#include <span>
 #include <vector>
 
 class GridModel;
@@ -21,10 +24,7 @@ class ChartModel
         QString label; // the name without its unit
         QString unit;  // "V", "A", ...; empty for ratios such as a power factor
     };
-    struct Stats {
-        double min = 0, max = 0, average = 0;
-        int count = 0; // numeric values in the range; the figures mean nothing when 0
-    };
+    using Stats = ChartStats;
 
     // Reads the whole grid again.
     void load(const GridModel &grid);
@@ -32,6 +32,7 @@ class ChartModel
     const std::vector<Quantity> &quantities() const { return columns; }
     int recordCount() const { return int(times.size()); }
     double time(int record) const { return times[size_t(record)]; }
+    std::span<const double> recordTimes() const { return times; }
     // NaN where the cell holds no number.
     double value(int quantity, int record) const;
     // Grid row of a record, for the hover text.
@@ -41,9 +42,7 @@ class ChartModel
     Stats stats(int quantity, double from, double to) const;
     // The record whose time is nearest to t; -1 when there are none.
     int nearest(double t) const;
-    // Line points of a quantity over [from, to], plus the neighbour on each side so the line runs to
-    // the edges. More records than 2 x buckets are thinned to the first-seen minimum and maximum of
-    // each of buckets equal time slices, which draws the same envelope at a fraction of the cost.
+    // Line points of a quantity over [from, to], thinned to buckets time slices as thinnedRecords does.
     void points(int quantity, double from, double to, int buckets, QList<QPointF> &out) const;
 
     // Header text "NAME : UNIT" split; an energy header has no unit of its own and is looked up.
@@ -57,4 +56,5 @@ class ChartModel
     std::vector<double> times;
     std::vector<int> rows;
     std::vector<std::vector<double>> values; // per quantity, per record in time order
+    mutable std::vector<int> picked;         // reused by points()
 };

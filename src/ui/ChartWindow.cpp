@@ -1,5 +1,6 @@
 #include "ui/ChartWindow.h"
 
+#include "shell/Startup.h"
 #include "text/NumberFormat.h"
 #include "ui/ChartView.h"
 #include "ui/GridModel.h"
@@ -37,7 +38,6 @@ namespace
 
 constexpr int kDefaultTicked = 3;
 constexpr int kRefreshMs = 500; // at most two redraws a second while records arrive
-constexpr double kEmptyRangeMs = 60'000;
 const QString kTimeFormat = QStringLiteral("dd/MM/yy HH:mm:ss"); // two-digit years, as the grid shows
 
 // The average shows four decimals at most: the grid's full precision would only be noise.
@@ -66,13 +66,13 @@ ChartWindow::ChartWindow(const GridModel &grid, const LANGUAGE &texts, QWidget *
         connect(&grid, signal, this, &ChartWindow::scheduleRefresh);
     connect(&grid, &QAbstractItemModel::dataChanged, this, &ChartWindow::scheduleRefresh);
     connect(&grid, &QAbstractItemModel::headerDataChanged, this, &ChartWindow::scheduleRefresh);
-    connect(quantityList, &QListWidget::itemChanged, this, &ChartWindow::showTicked);
+    connect(quantityList, &QListWidget::itemChanged, this, &ChartWindow::tickedChanged);
     connect(pngButton, &QPushButton::clicked, this, &ChartWindow::savePictureClicked);
     // A wider plot needs finer thinning; after the chart's layout pass, not inside it.
     connect(
         chartBox, &QChart::plotAreaChanged, this,
         [this] {
-            if (bucketCount() != drawnBuckets)
+            if (ChartViewport::bucketCount(plotArea().width()) != drawnBuckets)
                 redraw();
         },
         Qt::QueuedConnection);
@@ -159,7 +159,7 @@ void ChartWindow::refresh()
                                 });
     if (!sameQuantities)
         rebuildQuantityList(); // shows the ticked ones and redraws
-    else if (zoomed)
+    else if (viewport.zoomed())
         redraw();
     else
         resetZoom();
@@ -185,11 +185,21 @@ void ChartWindow::rebuildQuantityList()
     for (size_t q = 0; q < series.size(); ++q)
         dropSeries(q);
     series.assign(quantities.size(), nullptr);
-    zoomed = false;
-    showTicked();
+    applyTicked();
+    resetZoom();
 }
 
-void ChartWindow::showTicked()
+void ChartWindow::tickedChanged()
+{
+    applyTicked();
+    viewport.releaseValues();
+    if (viewport.zoomed())
+        redraw();
+    else
+        resetZoom();
+}
+
+void ChartWindow::applyTicked()
 {
     const auto &quantities = model.quantities();
     const QSignalBlocker quiet(quantityList);
@@ -246,11 +256,6 @@ void ChartWindow::showTicked()
                     names << quantities[q].label;
         axes[a]->setTitleText(axisUnits[a].isEmpty() ? names.join(QStringLiteral(", ")) : axisUnits[a]);
     }
-    valuesFixed = false;
-    if (zoomed)
-        redraw();
-    else
-        resetZoom();
 }
 
 void ChartWindow::dropSeries(size_t quantity)
@@ -278,74 +283,42 @@ std::vector<QValueAxis *> ChartWindow::valueAxes() const
 
 void ChartWindow::setTimeRange(double newFrom, double newTo)
 {
-    if (!(newTo > newFrom))
-        return;
-    from = newFrom;
-    to = newTo;
-    zoomed = true;
-    redraw();
+    if (viewport.setTimeRange(newFrom, newTo))
+        redraw();
 }
 
 void ChartWindow::zoomAround(double t, double factor)
 {
-    setTimeRange(t - (t - from) * factor, t + (to - t) * factor);
+    if (viewport.zoomAround(t, factor))
+        redraw();
+}
+
+ChartBox ChartWindow::plotArea() const
+{
+    const QRectF plot = chartBox->plotArea();
+    return {plot.left(), plot.top(), plot.right(), plot.bottom()};
 }
 
 double ChartWindow::timeAt(double sceneX) const
 {
-    const QRectF plot = chartBox->plotArea();
-    return from + (sceneX - plot.left()) / plot.width() * (to - from);
+    return viewport.timeAt(sceneX, plotArea());
 }
 
 void ChartWindow::zoomInto(const QRectF &rect)
 {
-    const QRectF plot = chartBox->plotArea();
-    const QRectF r = rect.normalized().intersected(plot);
-    if (r.width() <= 0 || r.height() <= 0)
-        return;
-    for (auto &[lo, hi] : valueRanges) {
-        const double span = hi - lo;
-        const double base = lo;
-        lo = base + (plot.bottom() - r.bottom()) / plot.height() * span;
-        hi = base + (plot.bottom() - r.top()) / plot.height() * span;
-    }
-    valuesFixed = true;
-    setTimeRange(timeAt(r.left()), timeAt(r.right()));
+    if (viewport.zoomInto({rect.left(), rect.top(), rect.right(), rect.bottom()}, plotArea()))
+        redraw();
 }
 
 void ChartWindow::pan(QPointF delta)
 {
-    const QRectF plot = chartBox->plotArea();
-    if (plot.width() <= 0 || plot.height() <= 0)
-        return;
-    if (delta.y() != 0) {
-        for (auto &[lo, hi] : valueRanges) {
-            const double shift = delta.y() / plot.height() * (hi - lo);
-            lo += shift;
-            hi += shift;
-        }
-        valuesFixed = true;
-    }
-    const double shift = delta.x() / plot.width() * (to - from);
-    setTimeRange(from - shift, to - shift);
+    if (viewport.pan(delta.x(), delta.y(), plotArea()))
+        redraw();
 }
 
 void ChartWindow::resetZoom()
 {
-    zoomed = false;
-    valuesFixed = false;
-    if (model.recordCount() == 0) {
-        const double now = double(QDateTime::currentMSecsSinceEpoch());
-        from = now - kEmptyRangeMs;
-        to = now;
-    } else {
-        from = model.time(0);
-        to = model.time(model.recordCount() - 1);
-        if (to <= from) { // one instant: a minute around it
-            from -= kEmptyRangeMs / 2;
-            to += kEmptyRangeMs / 2;
-        }
-    }
+    viewport.showAll(model.recordTimes(), double(QDateTime::currentMSecsSinceEpoch()));
     redraw();
 }
 
@@ -354,34 +327,27 @@ void ChartWindow::redraw()
     std::vector<ChartModel::Stats> stats(series.size());
     for (size_t q = 0; q < series.size(); ++q)
         if (series[q])
-            stats[q] = model.stats(int(q), from, to);
-    if (!valuesFixed)
-        fitValueRanges(stats);
+            stats[q] = model.stats(int(q), viewport.from(), viewport.to());
+    fitValueRanges(stats);
 
     // Every range change lays out every series again: done while they are empty, it costs nothing.
     for (QLineSeries *s : series)
         if (s)
             s->replace(QList<QPointF>());
-    timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(from)),
-                       QDateTime::fromMSecsSinceEpoch(qint64(to)));
+    timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(viewport.from())),
+                       QDateTime::fromMSecsSinceEpoch(qint64(viewport.to())));
     for (size_t a = 0; a < axes.size(); ++a)
         if (axisUsed[a])
-            axes[a]->setRange(valueRanges[a].first, valueRanges[a].second);
-    const int buckets = bucketCount();
+            axes[a]->setRange(viewport.values(a).lo, viewport.values(a).hi);
+    const int buckets = ChartViewport::bucketCount(plotArea().width());
     drawnBuckets = buckets;
     for (size_t q = 0; q < series.size(); ++q) {
         if (!series[q])
             continue;
-        model.points(int(q), from, to, buckets, scratch);
+        model.points(int(q), viewport.from(), viewport.to(), buckets, scratch);
         series[q]->replace(scratch);
     }
     fillStats(stats);
-}
-
-int ChartWindow::bucketCount() const
-{
-    // A slice per two pixel columns, each drawn as its lowest and highest value: finer would not show.
-    return std::max(int(chartBox->plotArea().width()) / 2, 200);
 }
 
 void ChartWindow::fitValueRanges(const std::vector<ChartModel::Stats> &stats)
@@ -390,21 +356,11 @@ void ChartWindow::fitValueRanges(const std::vector<ChartModel::Stats> &stats)
     for (size_t a = 0; a < axes.size(); ++a) {
         if (!axisUsed[a])
             continue;
-        double lo = 0, hi = 0;
-        bool any = false;
-        for (size_t q = 0; q < series.size(); ++q) {
-            if (!series[q] || quantities[q].unit != axisUnits[a] || stats[q].count == 0)
-                continue;
-            lo = any ? std::min(lo, stats[q].min) : stats[q].min;
-            hi = any ? std::max(hi, stats[q].max) : stats[q].max;
-            any = true;
-        }
-        if (!any) {
-            lo = 0;
-            hi = 1;
-        }
-        const double margin = hi > lo ? (hi - lo) * 0.05 : std::max(std::abs(hi) * 0.05, 1.0);
-        valueRanges[a] = {lo - margin, hi + margin};
+        ChartStats shown;
+        for (size_t q = 0; q < series.size(); ++q)
+            if (series[q] && quantities[q].unit == axisUnits[a])
+                shown.merge(stats[q]);
+        viewport.fitValues(a, shown);
     }
 }
 
@@ -485,7 +441,7 @@ void ChartWindow::savePictureClicked()
     const QStringList filters{QStringLiteral("PNG (*.png)"), QStringLiteral("SVG (*.svg)")};
     QString filter;
     QString path = QFileDialog::getSaveFileName(this, texts.captions[Captions::SavePicture],
-                                                QDir(QStringLiteral("DATA")).absolutePath(),
+                                                QDir(fileLocations().dataDirectory).absolutePath(),
                                                 filters.join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/ChartModel.h"
+#include "ui/ChartViewport.h"
 
 #include "text/Language.h"
 
@@ -38,8 +39,8 @@ class ChartWindow : public QWidget
     void refresh();
     // The visible time range, in milliseconds since the epoch; the value axes fit what it shows.
     void setTimeRange(double from, double to);
-    double timeFrom() const { return from; }
-    double timeTo() const { return to; }
+    double timeFrom() const { return viewport.from(); }
+    double timeTo() const { return viewport.to(); }
     // One wheel step at time t: factor < 1 zooms in.
     void zoomAround(double t, double factor);
     // Zooms into a rectangle of the chart, in the chart's scene coordinates.
@@ -72,9 +73,11 @@ class ChartWindow : public QWidget
     void buildPanels();
     void scheduleRefresh();
     void rebuildQuantityList();
-    void showTicked();
+    // Series and axes for the ticked quantities, a third unit unticked.
+    void applyTicked();
+    void tickedChanged();
     void redraw();
-    int bucketCount() const;
+    ChartBox plotArea() const;
     void fitValueRanges(const std::vector<ChartModel::Stats> &stats);
     void fillStats(const std::vector<ChartModel::Stats> &stats);
     void dropSeries(size_t quantity);
@@ -86,15 +89,13 @@ class ChartWindow : public QWidget
     QChart *chartBox;
     QChartView *view;
     QDateTimeAxis *timeAxis;
-    std::array<QValueAxis *, 2> axes;
-    std::array<QString, 2> axisUnits; // unit of each axis in use; empty and unused when not
-    std::array<bool, 2> axisUsed{};
-    std::array<std::pair<double, double>, 2> valueRanges{}; // of each axis in use, set at the next redraw
-    std::vector<QLineSeries *> series;                      // per quantity; null when not ticked
-    QList<QPointF> scratch;                                 // reused for every series' points
+    std::array<QValueAxis *, ChartViewport::kAxes> axes;
+    std::array<QString, ChartViewport::kAxes>
+        axisUnits; // unit of each axis in use; empty and unused when not
+    std::array<bool, ChartViewport::kAxes> axisUsed{};
+    std::vector<QLineSeries *> series; // per quantity; null when not ticked
+    QList<QPointF> scratch;            // reused for every series' points
     QTimer *refreshTimer;
     int drawnBuckets = 0; // thinning of the points shown
-    double from = 0, to = 0;
-    bool zoomed = false;      // the time range is the operator's, not the whole log
-    bool valuesFixed = false; // the value ranges are the operator's (rectangle or pan)
+    ChartViewport viewport;
 };
