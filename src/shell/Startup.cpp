@@ -59,3 +59,8 @@ FileLocations fileLocations()
 {
     return fileLocationsFor(QCoreApplication::applicationFilePath());
 }
+
+QString dataFolder()
+{
+    return QDir(fileLocations().dataDirectory).absolutePath();
+}

@@ -34,3 +34,5 @@ struct FileLocations {
 FileLocations fileLocationsFor(const QString &programFile);
 // For the running program.
 FileLocations fileLocations();
+// The folder every save dialog starts in: the data folder, absolute.
+QString dataFolder();

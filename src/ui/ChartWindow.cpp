@@ -440,8 +440,7 @@ void ChartWindow::savePictureClicked()
 {
     const QStringList filters{QStringLiteral("PNG (*.png)"), QStringLiteral("SVG (*.svg)")};
     QString filter;
-    QString path = QFileDialog::getSaveFileName(this, texts.captions[Captions::SavePicture],
-                                                QDir(fileLocations().dataDirectory).absolutePath(),
+    QString path = QFileDialog::getSaveFileName(this, texts.captions[Captions::SavePicture], dataFolder(),
                                                 filters.join(QStringLiteral(";;")), &filter);
     if (path.isEmpty())
         return;

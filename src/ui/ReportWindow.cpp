@@ -342,8 +342,7 @@ bool ReportWindow::save(const QString &path, QString &error) const
 void ReportWindow::saveClicked()
 {
     QString filter;
-    const QString path = QFileDialog::getSaveFileName(this, saveButton->text(),
-                                                      QDir(fileLocations().dataDirectory).absolutePath(),
+    const QString path = QFileDialog::getSaveFileName(this, saveButton->text(), dataFolder(),
                                                       QStringLiteral("PDF (*.pdf);;Excel (*.xlsx)"), &filter);
     if (path.isEmpty())
         return;

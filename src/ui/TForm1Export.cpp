@@ -36,7 +36,7 @@ QString askSavePath(QWidget *parent, QFileDialog *&dialog, const QStringList &fi
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setNameFilters(filters);
     dialog->setDefaultSuffix(suffix);
-    dialog->setDirectory(QDir(fileLocations().dataDirectory).absolutePath());
+    dialog->setDirectory(dataFolder());
     dialog->selectFile(QString());
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};

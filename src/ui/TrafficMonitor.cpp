@@ -237,8 +237,7 @@ QString TrafficMonitor::countersText(const TrafficCounters &c) const
 void TrafficMonitor::save()
 {
     const QString path = QFileDialog::getSaveFileName(
-        this, QString(), QDir(fileLocations().dataDirectory).filePath(QStringLiteral("traffic.txt")),
-        QStringLiteral("*.txt"));
+        this, QString(), QDir(dataFolder()).filePath(QStringLiteral("traffic.txt")), QStringLiteral("*.txt"));
     if (!path.isEmpty() && !saveTo(path))
         QMessageBox::critical(this, QApplication::applicationDisplayName(),
                               QDir::toNativeSeparators(path) + QStringLiteral("\n\n") +
