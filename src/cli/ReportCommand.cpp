@@ -17,7 +17,7 @@ namespace
 struct ReportCliOptions {
     ArchiveOptions archive;
     std::string analyzer;
-    std::string day, month, from, to;
+    std::string day, week, month, from, to;
     int billingDay = 1;
     std::string limits = "0.20,0.15";
     std::string bands = "06:00-17:00,17:00-22:00,22:00-06:00";
@@ -39,9 +39,12 @@ std::optional<RecordClock> clockFromText(const std::string &normalized)
 // The period of --day, --month [--billing-day] or --from/--to; nullopt when they name none.
 std::optional<ReportPeriod> chosenPeriod(const ReportCliOptions &o)
 {
-    if (!o.day.empty()) {
-        const auto c = o.day.size() == 10 ? clockFromText(normalizeTime(o.day, false)) : std::nullopt;
-        return c ? std::optional(dayPeriod(c->year, c->month, c->day)) : std::nullopt;
+    if (!o.day.empty() || !o.week.empty()) {
+        const std::string &first = o.day.empty() ? o.week : o.day;
+        const auto c = first.size() == 10 ? clockFromText(normalizeTime(first, false)) : std::nullopt;
+        if (!c)
+            return std::nullopt;
+        return o.day.empty() ? weekPeriod(c->year, c->month, c->day) : dayPeriod(c->year, c->month, c->day);
     }
     if (!o.month.empty()) {
         const auto c =
@@ -78,8 +81,9 @@ int runReport(const ReportCliOptions &o)
     ReportOptions options;
     const auto period = chosenPeriod(o);
     if (!period)
-        return usage("--day takes YYYY-MM-DD, --month YYYY-MM, --from and --to YYYY-MM-DD[THH:MM[:SS]] with "
-                     "--from before --to");
+        return usage(
+            "--day and --week take YYYY-MM-DD, --month YYYY-MM, --from and --to YYYY-MM-DD[THH:MM[:SS]] with "
+            "--from before --to");
     options.period = *period;
     if (!parseLimits(o.limits, options))
         return usage("--limits takes two fractions above 0 and at most 1, such as 0.20,0.15");
@@ -109,9 +113,8 @@ int runReport(const ReportCliOptions &o)
     const bool read = archive->forEach(filter, [&](const StoredRecord &stored) {
         RecordClock clock;
         const ArchiveRecord &r = stored.record;
-        readings.push_back(energyReading(parseRecordClock(r.dateText, r.timeText, clock) ? std::optional(clock)
-                                                                                          : std::nullopt,
-                                         r.values));
+        readings.push_back(energyReading(
+            parseRecordClock(r.dateText, r.timeText, clock) ? std::optional(clock) : std::nullopt, r.values));
         return true;
     });
     if (!read) {
@@ -173,6 +176,7 @@ void addReportCommand(CLI::App &app, int &status)
     addArchiveOptions(*cmd, o.archive, false);
     cmd->add_option("--analyzer", o.analyzer, "the analyzer (its serial number)")->required();
     CLI::Option *day = cmd->add_option("--day", o.day, "one day: YYYY-MM-DD");
+    CLI::Option *week = cmd->add_option("--week", o.week, "seven days from a day: YYYY-MM-DD");
     CLI::Option *month = cmd->add_option("--month", o.month, "a calendar month: YYYY-MM");
     cmd->add_option("--billing-day", o.billingDay, "with --month: the period starts on this day (1-28)")
         ->check(CLI::Range(1, 28))
@@ -182,7 +186,8 @@ void addReportCommand(CLI::App &app, int &status)
     CLI::Option *to = cmd->add_option("--to", o.to, "end, not included (a date alone: to its end)");
     from->needs(to);
     to->needs(from);
-    day->excludes(month)->excludes(from);
+    day->excludes(week)->excludes(month)->excludes(from);
+    week->excludes(month)->excludes(from);
     month->excludes(from);
     cmd->add_option("--limits", o.limits, "inductive and capacitive limits as fractions (default 0.20,0.15)");
     cmd->add_option("--bands", o.bands,
@@ -198,9 +203,9 @@ void addReportCommand(CLI::App &app, int &status)
         "Exit status: 0 done, 1 usage error, 2 no archive or no such analyzer in it, 3 the period has "
         "gaps or counters that went down (the report is written and names them), or the archive or "
         "the output failed.");
-    cmd->callback([options, &status, day, month, from] {
-        if (day->count() + month->count() + from->count() == 0) {
-            std::fprintf(stderr, "pullrec-cli report: give --day, --month or --from and --to\n");
+    cmd->callback([options, &status, day, week, month, from] {
+        if (day->count() + week->count() + month->count() + from->count() == 0) {
+            std::fprintf(stderr, "pullrec-cli report: give --day, --week, --month or --from and --to\n");
             status = ExitUsage;
             return;
         }

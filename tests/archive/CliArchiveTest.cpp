@@ -632,6 +632,10 @@ TEST_F(CliArchive, ReportOfADayFromTheArchive)
     EXPECT_NE(month.out.find("Enerji raporu"), std::string::npos) << month.out;
     EXPECT_NE(month.out.find("Boşluklar:\n  2024-09-01T00:00:00"), std::string::npos) << month.out;
 
+    const ProgramRun week = cli({"report", "--archive", archive, "--analyzer", "58322521", "--week",
+                                 "2024-09-09", "--format", "json", "--tz", "Europe/Istanbul"});
+    EXPECT_EQ(week.exitCode, 3); // the log ends on the third day
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(week.out))["days"].toArray().size(), 7);
     EXPECT_EQ(cli({"report", "--archive", archive, "--analyzer", "1", "--day", "2024-09-10"}).exitCode, 2);
     EXPECT_EQ(cli({"report", "--archive", archive, "--analyzer", "58322521"}).exitCode, 1);
     EXPECT_EQ(cli({"report", "--archive", archive, "--analyzer", "58322521", "--day", "2024-09-10", "--bands",
