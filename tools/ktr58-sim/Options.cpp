@@ -204,8 +204,8 @@ bool parseUnits(const std::string &text, SimOptions &o)
     return true;
 }
 
-// A value option takes the next argument whatever it is, as a flag would be taken for a model text
-// or a file name. Every occurrence is checked in turn and the last one counts.
+// A value option takes the next argument whatever it is: a model text or a file name may start with a
+// dash. Every occurrence is checked in turn and the last one counts.
 void addValue(CLI::App &app, const std::string &name, std::function<bool(const std::string &)> take)
 {
     app.add_option_function<std::vector<std::string>>(
