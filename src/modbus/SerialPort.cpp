@@ -3,6 +3,7 @@
 #include "modbus/FdWait.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -83,9 +84,42 @@ SerialResult SerialPort::open(const char *portName)
         ::close(fd);
         return error == EWOULDBLOCK ? SerialResult::AccessDenied : SerialResult::SystemError;
     }
-    termios saved{};
-    if (::tcgetattr(fd, &saved) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    if (::ioctl(fd, TIOCEXCL) != 0) {
         ::close(fd);
+        return SerialResult::SystemError;
+    }
+    return setUp(fd);
+}
+
+SerialResult SerialPort::openPseudoTerminal(std::string &peerPath)
+{
+    if (isOpen())
+        close();
+    // A new master is nobody else's, so it needs neither the lock nor the exclusive mode.
+    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return SerialResult::SystemError;
+    char name[128] = {};
+    if (::grantpt(fd) == 0 && ::unlockpt(fd) == 0 && ::ptsname_r(fd, name, sizeof name) == 0 &&
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) == 0)
+        peerHandle = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (peerHandle < 0) {
+        ::close(fd);
+        return SerialResult::SystemError;
+    }
+    peerPath = name;
+    // The settings of a pseudo-terminal are its peer's, which the master reads and sets.
+    return setUp(fd);
+}
+
+SerialResult SerialPort::setUp(int fd)
+{
+    termios saved{};
+    if (::tcgetattr(fd, &saved) != 0) {
+        ::close(fd);
+        if (peerHandle >= 0)
+            ::close(peerHandle);
+        peerHandle = -1;
         return SerialResult::SystemError;
     }
     std::memcpy(savedSettings, &saved, sizeof saved);
@@ -156,6 +190,9 @@ void SerialPort::close()
     ::ioctl(portHandle, TIOCNXCL);
     ::close(portHandle);
     portHandle = -1;
+    if (peerHandle >= 0)
+        ::close(peerHandle);
+    peerHandle = -1;
 }
 
 SerialResult SerialPort::write(const uint8_t buffer[], int n, int timeoutMs)
@@ -213,6 +250,32 @@ SerialResult SerialPort::readUntil(uint8_t buffer[], int n, int64_t deadline, in
             break;
     }
     return done == n ? SerialResult::Ok : SerialResult::Incomplete;
+}
+
+SerialResult SerialPort::readAvailable(uint8_t buffer[], int n, int64_t deadline, int &received)
+{
+    received = 0;
+    if (!isOpen())
+        return SerialResult::NotOpen;
+    for (;;) {
+        const ssize_t r = ::read(portHandle, buffer, static_cast<size_t>(n));
+        if (r > 0) {
+            received = static_cast<int>(r);
+            lastActivity = steadyUs();
+            return SerialResult::Ok;
+        }
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r == 0 || errno != EAGAIN)
+            return SerialResult::SystemError;
+        const int ready = waitForFdUntil(portHandle, POLLIN, deadline, wakeFd);
+        if (ready == kWoken)
+            return SerialResult::Woken;
+        if (ready == 0)
+            return SerialResult::Incomplete;
+        if (ready < 0 || (ready & POLLIN) == 0)
+            return SerialResult::SystemError; // a hang-up or error with nothing left to read
+    }
 }
 
 SerialResult SerialPort::purge()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 enum class SerialResult : int {
     Ok = 0,
@@ -26,6 +27,10 @@ class SerialPort
 
     // Opens exclusively, saves the line settings, purges, applies 9600 8N1.
     SerialResult open(const char *portName);
+    // The serving end of a new pseudo-terminal, 9600 8N1 like open(); peerPath is the device a peer
+    // opens. The port keeps a descriptor of its own on that device, so that a peer closing and
+    // reopening it is no hang-up here.
+    SerialResult openPseudoTerminal(std::string &peerPath);
     // baudRate must be a standard kernel speed; dataBits 7/8; stopBits 1/2;
     // parity 0 none, 1 odd, 2 even.
     SerialResult configure(int baudRate, int dataBits, int stopBits, int parity);
@@ -41,6 +46,10 @@ class SerialPort
     SerialResult read(uint8_t buffer[], int n, int timeoutMs, int *received = nullptr);
     // read() up to a steadyUs() deadline; a deadline already past still takes the bytes waiting.
     SerialResult readUntil(uint8_t buffer[], int n, int64_t deadlineUs, int *received = nullptr);
+    // Whatever has arrived, up to n bytes, waiting up to a steadyUs() deadline for the first: a serving
+    // end does not know a request's length before reading it. Incomplete when nothing came, SystemError
+    // when the line hung up or failed.
+    SerialResult readAvailable(uint8_t buffer[], int n, int64_t deadlineUs, int &received);
     SerialResult purge();
     // Waits until the written bytes have left the port.
     SerialResult drain();
@@ -50,7 +59,11 @@ class SerialPort
     SerialResult clearRts();
 
   private:
+    // Applies 9600 8N1 to a freshly opened port, or closes it.
+    SerialResult setUp(int fd);
+
     int portHandle = -1;
+    int peerHandle = -1; // openPseudoTerminal's own descriptor on the peer's device
     int wakeFd = -1;
     int64_t lastActivity = 0;
     // The struct termios read at open, held as raw storage so that this header

@@ -12,7 +12,7 @@ void LinePace::received(size_t count, Clock::time_point now)
     quietFrom = std::max(quietFrom, now) + character * static_cast<long>(count);
 }
 
-bool LinePace::send(const SerialLine &line, const std::vector<uint8_t> &frame, const StopSignal &stop)
+bool LinePace::send(SerialLine &line, const std::vector<uint8_t> &frame, const StopSignal &stop)
 {
     const Clock::time_point start = std::max(Clock::now(), quietFrom + character * 7 / 2);
     size_t sent = 0;

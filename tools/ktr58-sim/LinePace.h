@@ -23,7 +23,7 @@ class LinePace
     // count bytes read from the line at `now`.
     void received(size_t count, Clock::time_point now);
     // False when a stop ended the reply early.
-    bool send(const SerialLine &line, const std::vector<uint8_t> &frame, const StopSignal &stop);
+    bool send(SerialLine &line, const std::vector<uint8_t> &frame, const StopSignal &stop);
 
   private:
     Clock::duration character;

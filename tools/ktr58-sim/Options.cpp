@@ -2,11 +2,14 @@
 
 #include "Identity.h"
 
+#include <CLI/CLI.hpp>
+
 #include <arpa/inet.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -201,139 +204,149 @@ bool parseUnits(const std::string &text, SimOptions &o)
     return true;
 }
 
-bool isValueOption(const std::string &opt)
+// A value option takes the next argument whatever it is: a model text or a file name may start with a
+// dash. Every occurrence is checked in turn and the last one counts.
+void addValue(CLI::App &app, const std::string &name, std::function<bool(const std::string &)> take)
 {
-    for (const char *known : {"--tcp", "--rtu", "--pty", "--baud", "--unit", "--model", "--id-length",
-                              "--records", "--numbering", "--seed", "--drop", "--corrupt", "--delay",
-                              "--wrong-unit", "--missing", "--close-every", "--log", "--units", "--grow"})
-        if (opt == known)
+    app.add_option_function<std::vector<std::string>>(
+           name,
+           [name, take](const std::vector<std::string> &values) {
+               for (const std::string &v : values)
+                   if (!take(v))
+                       throw CLI::ValidationError("bad value for " + name + ": '" + v + "'");
+           })
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+// A base-10 integer in [min, max] into out: CLI11's own conversion would read 010 as octal.
+std::function<bool(const std::string &)> integerInto(int &out, long long min, long long max)
+{
+    return [&out, min, max](const std::string &text) {
+        long long n = 0;
+        if (!parseInteger(text, min, max, n))
+            return false;
+        out = static_cast<int>(n);
+        return true;
+    };
+}
+
+void addOptions(CLI::App &app, SimOptions &o)
+{
+    app.set_help_flag();
+    // Unknown options and stray words are refused after the parse, each with its own message.
+    app.allow_extras();
+    app.add_flag("-v", o.verbose)->disable_flag_override();
+    app.add_flag("-h,--help", o.help)->disable_flag_override();
+    app.add_flag("--pace", o.pace)->disable_flag_override();
+    app.add_flag("--any-address", o.anyAddress)->disable_flag_override();
+    app.add_option_function<std::vector<std::string>>(
+           "--print-record",
+           [&o](const std::vector<std::string> &values) {
+               if (values.size() % 2 != 0)
+                   throw CLI::ValidationError("--print-record needs AREA and INDEX");
+               for (size_t k = 0; k < values.size(); k += 2) {
+                   long long a = 0, r = 0;
+                   if (!parseInteger(values[k], 0, 15, a) || !parseInteger(values[k + 1], 0, 65535, r))
+                       throw CLI::ValidationError("bad record for --print-record: '" + values[k] + " " +
+                                                  values[k + 1] + "'");
+                   o.printArea = static_cast<int>(a);
+                   o.printIndex = static_cast<int>(r);
+               }
+               o.printRecord = true;
+           })
+        ->expected(2)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+
+    addValue(app, "--tcp", [&o](const std::string &v) { return parseTcp(v, o); });
+    auto serialLine = [&o](SimOptions::Transport transport) {
+        return [&o, transport](const std::string &v) {
+            if (v.empty())
+                return false;
+            o.transport = transport;
+            o.serialPath = v;
             return true;
-    return false;
+        };
+    };
+    addValue(app, "--rtu", serialLine(SimOptions::Transport::Rtu));
+    addValue(app, "--pty", serialLine(SimOptions::Transport::Pty));
+    addValue(app, "--baud", [&o](const std::string &v) {
+        long long n = 0;
+        if (!parseInteger(v, 1, 4000000, n) || !isStandardBaud(n))
+            return false;
+        o.baud = static_cast<int>(n);
+        return true;
+    });
+    addValue(app, "--unit", integerInto(o.unit, 1, 247));
+    addValue(app, "--units", [&o](const std::string &v) { return parseUnits(v, o); });
+    addValue(app, "--model", [&o](const std::string &v) {
+        if (v.empty() || v.size() > 64)
+            return false;
+        o.model = v;
+        return true;
+    });
+    addValue(app, "--id-length", integerInto(o.idLength, 0, maximumIdLength));
+    addValue(app, "--records", [&o](const std::string &v) { return parseRecords(v, o); });
+    addValue(app, "--numbering", [&o](const std::string &v) { return parseNumbering(v, o); });
+    addValue(app, "--seed", [&o](const std::string &v) {
+        long long n = 0;
+        if (!parseInteger(v, 0, INT64_MAX, n))
+            return false;
+        o.seed = static_cast<uint64_t>(n);
+        return true;
+    });
+    addValue(app, "--drop", [&o](const std::string &v) { return parseProbability(v, o.drop); });
+    addValue(app, "--corrupt", [&o](const std::string &v) { return parseProbability(v, o.corrupt); });
+    addValue(app, "--wrong-unit", [&o](const std::string &v) { return parseProbability(v, o.wrongUnit); });
+    addValue(app, "--delay", integerInto(o.delayMs, 0, 600000));
+    addValue(app, "--missing", [&o](const std::string &v) { return parseMissing(v, o); });
+    addValue(app, "--close-every", integerInto(o.closeEvery, 1, 1000000));
+    addValue(app, "--grow", integerInto(o.growMs, 1, 3600000));
+    addValue(app, "--log", [&o](const std::string &v) {
+        if (v.empty())
+            return false;
+        o.logPath = v;
+        return true;
+    });
 }
 
 } // namespace
 
 std::string parseOptions(int argc, char **argv, SimOptions &o)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    int transports = 0;
-    int unitLists = 0;
-    bool tcpGiven = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string &opt = args[i];
-        auto value = [&](std::string &out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        long long n = 0;
-        auto bad = [&]() { return "bad value for " + opt + ": '" + v + "'"; };
-
-        if (opt == "-v") {
-            o.verbose = true;
-        } else if (opt == "-h" || opt == "--help") {
-            o.help = true;
-        } else if (opt == "--pace") {
-            o.pace = true;
-        } else if (opt == "--any-address") {
-            o.anyAddress = true;
-        } else if (opt == "--print-record") {
-            std::string area, index;
-            if (!value(area) || !value(index))
-                return "--print-record needs AREA and INDEX";
-            long long a = 0, r = 0;
-            if (!parseInteger(area, 0, 15, a) || !parseInteger(index, 0, 65535, r))
-                return "bad record for --print-record: '" + area + " " + index + "'";
-            o.printRecord = true;
-            o.printArea = static_cast<int>(a);
-            o.printIndex = static_cast<int>(r);
-        } else if (isValueOption(opt)) {
-            if (!value(v))
-                return "missing value for " + opt;
-            if (opt == "--tcp") {
-                if (!parseTcp(v, o))
-                    return bad();
-                tcpGiven = true;
-                ++transports;
-            } else if (opt == "--rtu" || opt == "--pty") {
-                if (v.empty())
-                    return bad();
-                o.transport = opt == "--rtu" ? SimOptions::Transport::Rtu : SimOptions::Transport::Pty;
-                o.serialPath = v;
-                ++transports;
-            } else if (opt == "--baud") {
-                if (!parseInteger(v, 1, 4000000, n) || !isStandardBaud(n))
-                    return bad();
-                o.baud = static_cast<int>(n);
-            } else if (opt == "--unit") {
-                if (!parseInteger(v, 1, 247, n))
-                    return bad();
-                o.unit = static_cast<int>(n);
-                ++unitLists;
-            } else if (opt == "--model") {
-                if (v.empty() || v.size() > 64)
-                    return bad();
-                o.model = v;
-            } else if (opt == "--id-length") {
-                if (!parseInteger(v, 0, maximumIdLength, n))
-                    return bad();
-                o.idLength = static_cast<int>(n);
-            } else if (opt == "--records") {
-                if (!parseRecords(v, o))
-                    return bad();
-            } else if (opt == "--numbering") {
-                if (!parseNumbering(v, o))
-                    return bad();
-            } else if (opt == "--seed") {
-                if (!parseInteger(v, 0, INT64_MAX, n))
-                    return bad();
-                o.seed = static_cast<uint64_t>(n);
-            } else if (opt == "--drop" || opt == "--corrupt" || opt == "--wrong-unit") {
-                double &p = opt == "--drop" ? o.drop : opt == "--corrupt" ? o.corrupt : o.wrongUnit;
-                if (!parseProbability(v, p))
-                    return bad();
-            } else if (opt == "--delay") {
-                if (!parseInteger(v, 0, 600000, n))
-                    return bad();
-                o.delayMs = static_cast<int>(n);
-            } else if (opt == "--missing") {
-                if (!parseMissing(v, o))
-                    return bad();
-            } else if (opt == "--close-every") {
-                if (!parseInteger(v, 1, 1000000, n))
-                    return bad();
-                o.closeEvery = static_cast<int>(n);
-            } else if (opt == "--units") {
-                if (!parseUnits(v, o))
-                    return bad();
-                ++unitLists;
-            } else if (opt == "--grow") {
-                if (!parseInteger(v, 1, 3600000, n))
-                    return bad();
-                o.growMs = static_cast<int>(n);
-            } else if (opt == "--log") {
-                if (v.empty())
-                    return bad();
-                o.logPath = v;
-            }
-        } else if (opt.starts_with("-")) {
-            return "unknown option " + opt;
-        } else {
-            return "unexpected argument '" + opt + "'";
-        }
+    CLI::App app{"ktr58-sim"};
+    addOptions(app, o);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ArgumentMismatch &e) {
+        // A value option takes whatever follows it, so only the last argument can lack its value.
+        const std::string last = argc > 1 ? argv[argc - 1] : "";
+        if (last == "--print-record")
+            return "--print-record needs AREA and INDEX";
+        const CLI::Option *option = app.get_option_no_throw(last);
+        if (option != nullptr && option->get_items_expected_min() > 0)
+            return "missing value for " + last;
+        return e.what();
+    } catch (const CLI::ParseError &e) {
+        return e.what();
+    }
+    for (const std::string &extra : app.remaining()) {
+        if (extra.starts_with("-"))
+            return "unknown option " + extra;
+        return "unexpected argument '" + extra + "'";
     }
 
-    if (transports > 1)
+    if (app.count("--tcp") + app.count("--rtu") + app.count("--pty") > 1)
         return "give only one of --tcp, --rtu and --pty";
     if (o.pace && o.transport == SimOptions::Transport::Tcp)
         return "--pace needs --rtu or --pty";
-    if (unitLists > 1)
+    if (app.count("--unit") + app.count("--units") > 1)
         return "give only one of --unit and --units";
     if (o.units.empty())
         o.units = {o.unit};
-    if (tcpGiven && !o.anyAddress && !isLoopback(o.tcpHost))
+    if (app.count("--tcp") > 0 && !o.anyAddress && !isLoopback(o.tcpHost))
         return "--tcp " + o.tcpHost + " is not a loopback address; add --any-address to serve it";
     if (o.idLength < minimumIdLength(o))
         return "--id-length " + std::to_string(o.idLength) +

@@ -51,5 +51,5 @@ extern const char *const usageText;
 extern const char *const helpText;
 
 // Parses argv into options. Returns an empty string on success, otherwise a
-// one-line description of the first bad argument.
+// one-line description of a bad argument.
 std::string parseOptions(int argc, char **argv, SimOptions &options);

@@ -5,13 +5,11 @@
 #include "RtuFramer.h"
 #include "SerialLine.h"
 #include "modbus/Crc16.h"
-
-#include <poll.h>
-#include <unistd.h>
+#include "modbus/FdWait.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 namespace
@@ -43,27 +41,26 @@ int serveRtu(const SimOptions &o, Responder &responder, const StopSignal &stop)
     std::printf("ktr58-sim: serving rtu %s\n", o.serialPath.c_str());
     std::fflush(stdout);
 
+    line.setWakeFd(stop.fd());
     RtuFramer framer(o.baud);
     std::optional<LinePace> pace;
     if (o.pace)
         pace.emplace(o.baud);
     while (!stop.requested()) {
-        pollfd fds[2] = {{stop.fd(), POLLIN, 0}, {line.fd(), POLLIN, 0}};
-        int n = ::poll(fds, 2, framer.idleTimeoutMs(RtuFramer::Clock::now()));
-        if (n < 0 && errno != EINTR)
-            break;
-        if (n > 0 && fds[1].revents != 0) {
-            uint8_t buf[512];
-            ssize_t got = ::read(line.fd(), buf, sizeof buf);
-            if (got > 0) {
-                const auto now = RtuFramer::Clock::now();
-                framer.feed(buf, static_cast<size_t>(got), now);
-                if (pace)
-                    pace->received(static_cast<size_t>(got), now);
-            } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-                std::fprintf(stderr, "ktr58-sim: the serial line is gone\n");
-                return 1;
-            }
+        const int idleMs = framer.idleTimeoutMs(RtuFramer::Clock::now());
+        const int64_t deadline =
+            idleMs < 0 ? std::numeric_limits<int64_t>::max() : steadyUs() + int64_t{idleMs} * 1000;
+        uint8_t buf[512];
+        int got = 0;
+        const SerialResult r = line.read(buf, sizeof buf, deadline, got);
+        if (r == SerialResult::Ok) {
+            const auto now = RtuFramer::Clock::now();
+            framer.feed(buf, static_cast<size_t>(got), now);
+            if (pace)
+                pace->received(static_cast<size_t>(got), now);
+        } else if (r == SerialResult::SystemError) {
+            std::fprintf(stderr, "ktr58-sim: the serial line is gone\n");
+            return 1;
         } else {
             framer.idle(RtuFramer::Clock::now());
         }

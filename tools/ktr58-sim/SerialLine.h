@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Options.h"
+#include "modbus/SerialPort.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,15 +20,19 @@ class SerialLine
 
     // Empty on success, else a one-line reason.
     std::string open(const SimOptions &options);
-    int fd() const { return lineFd; }
-    // All n bytes, unless nobody reads the line for a second: then the rest is lost, as on a real wire.
-    void write(const uint8_t *data, size_t n) const;
+    // A readable fd ends the waits of read() and write() early.
+    void setWakeFd(int fd) { port.setWakeFd(fd); }
+    // What arrived, waiting up to a steadyUs() deadline for the first byte: Ok with received > 0,
+    // Incomplete when nothing came, Woken, or SystemError when the line is gone.
+    SerialResult read(uint8_t *buffer, int n, int64_t deadlineUs, int &received)
+    {
+        return port.readAvailable(buffer, n, deadlineUs, received);
+    }
+    // All n bytes within a second; what nobody takes by then is lost, as on a real wire.
+    void write(const uint8_t *data, size_t n);
 
   private:
-    int lineFd = -1;
-    // For a pty: a slave descriptor of our own, so that the master never
-    // sees a hang-up while the client closes and reopens the slave.
-    int slaveFd = -1;
+    SerialPort port;
     std::string link;
-    std::string slaveName;
+    std::string peerName;
 };
