@@ -209,6 +209,13 @@ int RecordWriter::valueIndex(const ExportRecord &record, int layout, size_t colu
     return value >= 0 && size_t(value) < record.values.size() ? value : -1;
 }
 
+double RecordWriter::value(const ExportRecord &record, int layout, size_t column) const
+{
+    const int index =
+        layout >= 0 && size_t(layout) < layouts.size() ? valueIndex(record, layout, column) : -1;
+    return index >= 0 ? record.values[size_t(index)] : std::nan("");
+}
+
 QByteArray RecordWriter::header() const
 {
     if (format != RecordFormat::Csv)

@@ -9,6 +9,7 @@
 #include <QTimeZone>
 
 #include <array>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -87,6 +88,11 @@ class RecordWriter
     // cells where it has no value. An influx line needs a time: a record without one gives nothing.
     void append(const ExportRecord &record, QByteArray &out, int layout = 0) const;
 
+    // The columns so far, "name [unit]", and a record's value in one of them (none: NaN).
+    size_t columnCount() const { return columns.size(); }
+    const QString &columnLabel(size_t column) const { return columns[column].label; }
+    double value(const ExportRecord &record, int layout, size_t column) const;
+
   private:
     struct Column {
         QString label; // "name [unit]", or the name alone
@@ -111,4 +117,27 @@ class RecordWriter
     RecordFormat format;
     std::vector<Column> columns;
     std::vector<Layout> layouts;
+};
+
+// Records as a spreadsheet (xlsx): one sheet, the analyzer, area, record and time (a typed date, the
+// clock's reading, its UTC offset in a column beside it) and the values as numbers, under a frozen
+// header. The columns come from a RecordWriter's layouts, as in csv.
+class RecordWorkbook
+{
+  public:
+    RecordWorkbook();
+    ~RecordWorkbook();
+    RecordWorkbook(const RecordWorkbook &) = delete;
+    RecordWorkbook &operator=(const RecordWorkbook &) = delete;
+
+    RecordWriter &writer() { return columns; }
+    void append(const ExportRecord &record, int layout = 0);
+    // The file's bytes; empty with the reason in error when it could not be made.
+    QByteArray finish(std::string &error);
+
+  private:
+    struct Book;
+    RecordWriter columns{RecordFormat::Csv};
+    std::unique_ptr<Book> book;
+    int row = 1;
 };
