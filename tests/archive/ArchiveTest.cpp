@@ -2,7 +2,7 @@
 // version, and writers racing on one PostgreSQL database.
 
 #include "archive/Archive.h"
-#include "PgServer.h"
+#include "SharedPgServer.h"
 #include "archive/ArchiveWriter.h"
 
 #include <gtest/gtest.h>
@@ -17,25 +17,6 @@
 
 namespace
 {
-
-// One server for the run, started by the first test that needs it (initdb takes seconds).
-class PgEnvironment : public ::testing::Environment
-{
-  public:
-    void TearDown() override { server.stop(); }
-    PgServer server;
-    bool started = false;
-};
-auto *const environment =
-    static_cast<PgEnvironment *>(::testing::AddGlobalTestEnvironment(new PgEnvironment));
-
-PgServer *pgServer()
-{
-    if (!environment->started && !environment->server.start())
-        return nullptr;
-    environment->started = true;
-    return &environment->server;
-}
 
 ArchiveRecord record(int area, int position, double first)
 {
@@ -76,8 +57,9 @@ class ArchiveTest : public ::testing::TestWithParam<const char *>
             std::filesystem::create_directories(dir);
             location = "sqlite:" + (dir / "test.db").string();
         } else {
-            PgServer *pg = pgServer();
-            ASSERT_TRUE(pg) << environment->server.error();
+            std::string error;
+            PgServer *pg = sharedPgServer(&error);
+            ASSERT_TRUE(pg) << error;
             ASSERT_TRUE(pg->createDatabase(name)) << pg->error();
             location = pg->connection(name);
         }
@@ -341,10 +323,10 @@ INSTANTIATE_TEST_SUITE_P(Backends, ArchiveTest, ::testing::Values("sqlite", "pos
 // wait: CliArchive.StoppedOrFrozenPostgresqlStopsTheDownload.)
 TEST(PgArchiveDeadline, FrozenServerEndsTheExportAndTheConnection)
 {
-    PgServer *pg = pgServer();
-    ASSERT_TRUE(pg) << environment->server.error();
-    ASSERT_TRUE(pg->createDatabase("frozen")) << pg->error();
     std::string error;
+    PgServer *pg = sharedPgServer(&error);
+    ASSERT_TRUE(pg) << error;
+    ASSERT_TRUE(pg->createDatabase("frozen")) << pg->error();
     std::vector<ArchiveRecord> batch;
     for (int position = 0; position < 10000; ++position) // more rows than the socket holds
         batch.push_back(record(0, position, position));

@@ -1,7 +1,7 @@
 // pullrec-cli's archive against ktr58-sim: downloads kept once, --new-only, export, collect, and two
 // collectors at once on one PostgreSQL database.
 
-#include "PgServer.h"
+#include "SharedPgServer.h"
 #include "SimProcess.h"
 
 #include <QDateTime>
@@ -121,6 +121,19 @@ class CliArchive : public ::testing::Test
         return run;
     }
     long long sql(const std::string &query) { return archiveNumber(archive, query); }
+    // An empty PostgreSQL database of this test's own on the run's server; "" after a failure is added.
+    std::string postgres()
+    {
+        std::string error;
+        PgServer *pg = sharedPgServer(&error);
+        std::string name = "t"; // appended apart: "t" + string draws a false -Wrestrict from GCC 12 at -O3
+        name += std::to_string(++databases);
+        if (!pg || !pg->createDatabase(name)) {
+            ADD_FAILURE() << "PostgreSQL: " << (pg ? pg->error() : error);
+            return {};
+        }
+        return pg->connection(name);
+    }
     std::string path(const std::string &name) const { return (dir / name).string(); }
     // Downloads all of sim into the archive and sends signal once it holds atLeast records; the count
     // then.
@@ -148,6 +161,7 @@ class CliArchive : public ::testing::Test
     const std::filesystem::path home = std::filesystem::current_path();
     std::filesystem::path dir;
     std::string archive;
+    inline static int databases = 0;
 };
 
 } // namespace
@@ -351,8 +365,8 @@ TEST_F(CliArchive, CollectSaysWhichAnalyzerFailed)
 
 TEST_F(CliArchive, TwoCollectorsOnOnePostgresqlStoreEveryRecordOnce)
 {
-    PgServer pg;
-    ASSERT_TRUE(pg.start()) << pg.error();
+    const std::string pg = postgres();
+    ASSERT_NE(pg, "");
     std::vector<std::unique_ptr<SimProcess>> sims;
     for (int seed = 1; seed <= 3; ++seed) {
         sims.push_back(std::make_unique<SimProcess>());
@@ -366,27 +380,18 @@ TEST_F(CliArchive, TwoCollectorsOnOnePostgresqlStoreEveryRecordOnce)
     std::ofstream(path("two.ini")) << section(1) << section(2) << section(0);
 
     ProgramRun runs[2];
-    std::thread second([&] {
-        runs[1] = cli({"collect", "--fleet", path("two.ini"), "--archive", pg.connection()});
-    });
-    runs[0] = cli({"collect", "--fleet", path("one.ini"), "--archive", pg.connection()});
+    std::thread second([&] { runs[1] = cli({"collect", "--fleet", path("two.ini"), "--archive", pg}); });
+    runs[0] = cli({"collect", "--fleet", path("one.ini"), "--archive", pg});
     second.join();
     EXPECT_EQ(runs[0].exitCode, 0) << runs[0].out << runs[0].err;
     EXPECT_EQ(runs[1].exitCode, 0) << runs[1].out << runs[1].err;
 
-    PGconn *db = PQconnectdb(pg.connection().c_str());
-    auto number = [db](const char *query) {
-        PGresult *result = PQexec(db, query);
-        const long long value = PQntuples(result) == 1 ? std::atoll(PQgetvalue(result, 0, 0)) : -1;
-        PQclear(result);
-        return value;
-    };
+    const auto number = [&pg](const char *query) { return archiveNumber(pg, query); };
     EXPECT_EQ(number("SELECT count(*) FROM record"), 3 * 340);
     EXPECT_EQ(number("SELECT count(*) FROM (SELECT DISTINCT analyzer, area, position FROM record) p"),
               3 * 340);
     EXPECT_EQ(number("SELECT count(*) FROM sample"), 3 * (300 * kLogged + 40 * kEnergyValues));
     EXPECT_EQ(number("SELECT count(*) FROM analyzer"), 3);
-    PQfinish(db);
 }
 
 TEST_F(CliArchive, FleetFileMistakesAreUsageErrorsNamingSectionAndKey)
@@ -515,7 +520,7 @@ TEST_F(CliArchive, StoppedOrFrozenPostgresqlStopsTheDownload)
     ::setenv("PULLREC_ARCHIVE_TIMEOUT", "2", 1);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        PgServer pg; // thaws a frozen server when it goes
+        PgServer pg; // its own, as it is stopped; thaws a frozen server when it goes
         ASSERT_TRUE(pg.start()) << pg.error();
         const std::string log = path(std::string(c.name) + ".log");
         SimProcess sim;
@@ -528,15 +533,10 @@ TEST_F(CliArchive, StoppedOrFrozenPostgresqlStopsTheDownload)
             kCli, {"download", "--tcp", tcp(sim), "--all", "--archive", pg.connection(), "--quiet"}, out,
             &err, error);
         ASSERT_GT(download, 0) << error;
-        PGconn *db = PQconnectdb(pg.connection().c_str());
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         long long stored = 0;
-        while (stored == 0 && std::chrono::steady_clock::now() < deadline) {
-            PGresult *result = PQexec(db, "SELECT count(*) FROM record");
-            stored = PQntuples(result) == 1 ? std::atoll(PQgetvalue(result, 0, 0)) : 0;
-            PQclear(result);
-        }
-        PQfinish(db);
+        while (stored <= 0 && std::chrono::steady_clock::now() < deadline)
+            stored = archiveNumber(pg.connection(), "SELECT count(*) FROM record");
         EXPECT_GT(stored, 0);
         (pg.*c.stop)();
         int status = 0;
@@ -561,18 +561,17 @@ TEST_F(CliArchive, StoppedOrFrozenPostgresqlStopsTheDownload)
 
 TEST_F(CliArchive, StuckPostgresqlLockEndsTheCollectorWithAMessage)
 {
-    PgServer pg;
-    ASSERT_TRUE(pg.start()) << pg.error();
+    const std::string pg = postgres();
+    ASSERT_NE(pg, "");
     SimProcess sim;
     ASSERT_TRUE(sim.startTcp({"--records", records(3, 0)})) << sim.error();
     std::ofstream(path("fleet.ini")) << "[a]\ntcp = " << tcp(sim) << "\n";
     // The schema first, then a session that holds the records' table.
-    ASSERT_EQ(cli({"collect", "--fleet", path("fleet.ini"), "--archive", pg.connection()}).exitCode, 0);
-    PGconn *holder = PQconnectdb(pg.connection().c_str());
+    ASSERT_EQ(cli({"collect", "--fleet", path("fleet.ini"), "--archive", pg}).exitCode, 0);
+    PGconn *holder = PQconnectdb(pg.c_str());
     PQclear(PQexec(holder, "BEGIN; LOCK TABLE record IN ACCESS EXCLUSIVE MODE"));
     ::setenv("PULLREC_ARCHIVE_TIMEOUT", "1", 1);
-    const ProgramRun run =
-        cli({"collect", "--fleet", path("fleet.ini"), "--archive", pg.connection()}, 60000);
+    const ProgramRun run = cli({"collect", "--fleet", path("fleet.ini"), "--archive", pg}, 60000);
     ::unsetenv("PULLREC_ARCHIVE_TIMEOUT");
     PQfinish(holder);
     EXPECT_EQ(run.exitCode, 3) << run.out << run.err;
@@ -669,12 +668,12 @@ std::set<QString> checkedOffsets(const std::string &jsonl, const char *zone)
 // without a zone keeps the one stored, and --tz overrides it for all.
 TEST_F(CliArchive, StoredClockZoneIsTheDefaultOfExportAndReport)
 {
-    PgServer pg;
-    ASSERT_TRUE(pg.start()) << pg.error();
+    const std::string pg = postgres();
+    ASSERT_NE(pg, "");
     SimProcess sim;
     ASSERT_TRUE(sim.startTcp({"--records", records(3, 200)})) << sim.error();
     std::ofstream(path("fleet.ini")) << "[a]\ntcp = " << tcp(sim) << "\ntz = Europe/Berlin\n";
-    for (const std::string &location : {archive, pg.connection()}) {
+    for (const std::string &location : {archive, pg}) {
         ASSERT_EQ(cli({"collect", "--fleet", path("fleet.ini"), "--archive", location}).exitCode, 0)
             << location;
         ASSERT_EQ(cli({"download", "--tcp", tcp(sim), "--archive", location, "--quiet"}).exitCode, 0);
@@ -704,11 +703,11 @@ TEST_F(CliArchive, StoredClockZoneIsTheDefaultOfExportAndReport)
 // An archive from before zones were kept reads as it is, and takes the column at its next write.
 TEST_F(CliArchive, ArchiveWithoutZonesReadsAndGainsThemOnWrite)
 {
-    PgServer pg;
-    ASSERT_TRUE(pg.start()) << pg.error();
+    const std::string pg = postgres();
+    ASSERT_NE(pg, "");
     SimProcess sim;
     ASSERT_TRUE(sim.startTcp({"--records", records(3, 2)})) << sim.error();
-    for (const std::string &location : {archive, pg.connection()}) {
+    for (const std::string &location : {archive, pg}) {
         ASSERT_EQ(cli({"download", "--tcp", tcp(sim), "--archive", location, "--quiet"}).exitCode, 0);
         ASSERT_EQ(archiveNumber(location, "ALTER TABLE analyzer DROP COLUMN zone"), 0) << location;
 
