@@ -9,14 +9,14 @@
 const char *const kExitStatusHelp = "Exit status: 0 complete, 1 usage error, 2 no link or no analyzer, "
                                     "3 incomplete (some records unreadable, or the output not written).";
 
-bool parseSectorList(const std::string &text, std::array<bool, 16> &areas)
+bool parseSectorList(const std::string &text, std::array<bool, kAreaCount> &areas)
 {
     auto number = [](const char *&p, const char *end, int &value) {
         const auto result = std::from_chars(p, end, value);
         p = result.ptr;
-        return result.ec == std::errc() && value >= 1 && value <= 15;
+        return result.ec == std::errc() && value >= 1 && value <= kSectorCount;
     };
-    std::array<bool, 16> chosen{};
+    std::array<bool, kAreaCount> chosen{};
     const char *p = text.data();
     const char *const end = p + text.size();
     while (true) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/AnalyzerMap.h"
+
 #include <array>
 #include <memory>
 #include <string>
@@ -47,7 +49,8 @@ void addZoneOption(CLI::App &command, std::string &zone, const std::string &fall
 std::unique_ptr<RecordSink> textSink(const std::string &format, const std::string &lang,
                                      const std::string &zone, Output &out);
 // The areas of a --sectors list, else the energy log with energy, else every area holding records.
-std::array<bool, 16> chosenAreas(const std::string &sectors, bool energy, const AnalyzerLink &analyzer);
+std::array<bool, kAreaCount> chosenAreas(const std::string &sectors, bool energy,
+                                         const AnalyzerLink &analyzer);
 
 // Areas of a sector list such as "1-3,7" (sectors 1..15 are areas 0..14). False for anything else.
-bool parseSectorList(const std::string &text, std::array<bool, 16> &areas);
+bool parseSectorList(const std::string &text, std::array<bool, kAreaCount> &areas);

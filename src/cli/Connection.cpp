@@ -1,5 +1,7 @@
 #include "cli/Connection.h"
 
+#include "model/AnalyzerMap.h"
+
 #include <CLI/CLI.hpp>
 
 #include <charconv>
@@ -23,10 +25,10 @@ void addConnectionOptions(CLI::App &command, ConnectionOptions &o)
             ->group(group);
     tcp->excludes(rtu);
     command.add_option("--baud", o.baud, "baud rate of --rtu (default 9600)")
-        ->check(CLI::IsMember({1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}))
+        ->check(CLI::IsMember(kLineBaudRates))
         ->group(group);
     command.add_option("--unit", o.unit, "Modbus address of the analyzer, 1-247 (default 1)")
-        ->check(CLI::Range(1, 247))
+        ->check(CLI::Range(kFirstUnit, kLastUnit))
         ->group(group);
     command.add_option("--timeout", o.timeout, "reply time-out in ms, 1-100000 (default 1000)")
         ->check(CLI::Range(1, 100000))

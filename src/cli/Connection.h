@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modbus/TrafficRecorder.h"
+#include "model/AnalyzerMap.h"
 #include "worker/WorkerTypes.h"
 
 #include <string>
@@ -14,7 +15,7 @@ class App;
 struct ConnectionOptions {
     std::string tcp; // HOST[:PORT], port 502 when left out
     std::string rtu; // serial device
-    int baud = 9600;
+    int baud = kDefaultBaudRate;
     int unit = 1;
     int timeout = 1000;
     int retries = 5;

@@ -6,6 +6,7 @@
 #include "cli/Download.h"
 #include "cli/Progress.h"
 #include "cli/Sinks.h"
+#include "model/AnalyzerMap.h"
 #include "text/Language.h"
 
 #include <CLI/CLI.hpp>
@@ -18,9 +19,6 @@
 
 namespace
 {
-
-constexpr int kEnglish = 1;
-constexpr int kTurkish = 0;
 
 struct DownloadOptions {
     ConnectionOptions connection;
@@ -40,7 +38,7 @@ struct DownloadOptions {
 std::array<QString, 3> recordHeaders(const std::string &lang)
 {
     LANGUAGE texts;
-    fillLanguageTexts(texts, lang == "tr" ? kTurkish : kEnglish);
+    fillLanguageTexts(texts, lang == "tr" ? TextLanguage::Turkish : TextLanguage::English);
     return {texts.captions[Captions::RecordNo], texts.captions[Captions::Date],
             texts.captions[Captions::Time]};
 }

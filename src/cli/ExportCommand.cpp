@@ -147,7 +147,7 @@ void addExportCommand(CLI::App &app, int &status)
     addArchiveOptions(*cmd, o.archive, false);
     cmd->add_option("--analyzer", o.analyzer, "only this analyzer (its serial number)");
     cmd->add_option("--area", o.area, "only this area: sector 1-15, or 16 for the energy log")
-        ->check(CLI::Range(1, 16));
+        ->check(CLI::Range(1, kAreaCount));
     cmd->add_option("--from", o.from,
                     "records from this time on: YYYY-MM-DD[THH:MM[:SS]], the analyzer's clock");
     cmd->add_option("--to", o.to, "records up to this time (a date alone: to its end)");

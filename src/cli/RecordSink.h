@@ -1,12 +1,13 @@
 #pragma once
 
+#include "model/AnalyzerMap.h"
 #include "worker/WorkerTypes.h"
 
 #include <array>
 
 class AnalyzerLink;
 
-inline constexpr int kLogAreas = 16; // sectors 1..15 are areas 0..14, the energy log area 15
+inline constexpr int kLogAreas = kAreaCount;
 
 // Where a download puts its records: a text format on a stream, an archive. Records arrive each once, in
 // area and record order unless the sink says it needs no order; a record that could not be read is

@@ -80,6 +80,25 @@ int MbusMasterFunctions::customRequest(int slaveAddr, int functionCode, const ui
     return transact(slaveAddr, functionCode, request, requestLen, reply, replyLen);
 }
 
+int MbusMasterFunctions::transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
+                                  uint8_t reply[], int replyLen)
+{
+    if (!isOpen())
+        return cancelRequested() ? Cancelled : IllegalState;
+    for (attempt = 0;; ++attempt) {
+        if (cancelRequested())
+            return Cancelled;
+        receivedLength = 0;
+        const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
+        observeEnd(r, pduOffset());
+        const int recovered = recover(r);
+        if (recovered != Success)
+            return recovered;
+        if (!retryable(r) || attempt >= retryCount)
+            return r;
+    }
+}
+
 int MbusMasterFunctions::applyPollDelay()
 {
     if (pollDelay > 0) {

@@ -62,9 +62,21 @@ class MbusMasterFunctions
 
   protected:
     // Sends functionCode + request to slaveAddr and reads replyLen bytes after
-    // the function code, with the transport's retries. 2 when closed.
-    virtual int transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
-                         uint8_t reply[], int replyLen) = 0;
+    // the function code, trying again up to retryCount times while an attempt
+    // fails in a way the transport calls retryable. A cancel ends the loop
+    // between attempts. 2 when closed.
+    int transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen, uint8_t reply[],
+                 int replyLen);
+    // One attempt on the wire.
+    virtual int transactOnce(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
+                             uint8_t reply[], int replyLen) = 0;
+    virtual bool retryable(int result) const = 0;
+    // The transport's step after every attempt, before the loop decides on a
+    // retry: Success lets the loop go on, anything else ends the transaction
+    // with that result.
+    virtual int recover(int result) = 0;
+    // Where the PDU starts in the frames the observer is shown.
+    virtual int pduOffset() const = 0;
 
     // Stores value in setting when it is in low..high and the master is closed; the setters' result.
     int setSetting(int &setting, int value, int low, int high);
@@ -72,7 +84,7 @@ class MbusMasterFunctions
     // sending: 0, or 3 when cancelled before or during the wait.
     int applyPollDelay();
     // The transports tell the observer from these. An attempt's reply bytes are noted in
-    // receivedFrame/receivedLength as they are read; the retry loops report the end.
+    // receivedFrame/receivedLength as they are read; the retry loop reports the end.
     void observeOpened()
     {
         if (trafficObserver)

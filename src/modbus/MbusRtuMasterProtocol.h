@@ -34,6 +34,7 @@ class MbusRtuMasterProtocol : public MbusSerialMasterProtocol
   protected:
     int transactOnce(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
                      uint8_t reply[], int replyLen) override;
+    int pduOffset() const override { return modbus::RtuPduOffset; }
 
   private:
     int owe(int result); // marks the reply of the attempt just sent as still owed

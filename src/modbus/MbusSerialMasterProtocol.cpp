@@ -63,28 +63,17 @@ int MbusSerialMasterProtocol::setRtsDelay(int ms)
     return r;
 }
 
-int MbusSerialMasterProtocol::transact(int slaveAddr, int functionCode, const uint8_t request[],
-                                       int requestLen, uint8_t reply[], int replyLen)
+bool MbusSerialMasterProtocol::retryable(int result) const
 {
-    int retriesLeft = retryCount;
-    if (!isOpen())
-        return cancelRequested() ? Cancelled : IllegalState;
-    bool timedOut = false;
-    for (;;) {
-        if (cancelRequested())
-            return Cancelled;
-        attempt = retryCount - retriesLeft;
-        receivedLength = 0;
-        const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
-        observeEnd(r, 1);
-        timedOut = timedOut || r == ReplyTimeout;
-        if (r == Success && timedOut)
-            discardLateReplies();
-        const bool retryable = r == ChecksumError || r == InvalidFrame || r == ReplyTimeout;
-        if (!retryable || retriesLeft <= 0)
-            return r;
-        --retriesLeft;
-    }
+    return result == ChecksumError || result == InvalidFrame || result == ReplyTimeout;
+}
+
+int MbusSerialMasterProtocol::recover(int result)
+{
+    timedOut = (attempt > 0 && timedOut) || result == ReplyTimeout;
+    if (result == Success && timedOut)
+        discardLateReplies();
+    return Success;
 }
 
 void MbusSerialMasterProtocol::discardLateReplies()

@@ -3,8 +3,8 @@
 #include "modbus/MbusMasterFunctions.h"
 #include "modbus/SerialPort.h"
 
-// Serial-line master: opens and closes the line and retries failed attempts;
-// a subclass supplies the framing in transactOnce.
+// Serial-line master: opens and closes the line and says which failed attempts
+// are retried; a subclass supplies the framing in transactOnce.
 class MbusSerialMasterProtocol : public MbusMasterFunctions
 {
   public:
@@ -28,20 +28,20 @@ class MbusSerialMasterProtocol : public MbusMasterFunctions
     virtual int setRtsDelay(int ms);
 
   protected:
-    // Retries checksum errors, invalid frames and reply time-outs; a cancel
-    // ends the loop between attempts. When an attempt timed out and a later one
-    // succeeded, a slave that repeats itself may still send: the line is then
-    // listened to until it has been quiet for `timeout` ms (at most twice
-    // that). A reply owed to a timed-out attempt is waited for by the subclass
-    // before it sends anything else.
-    int transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen, uint8_t reply[],
-                 int replyLen) override;
-    virtual int transactOnce(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
-                             uint8_t reply[], int replyLen) = 0;
+    // Checksum errors, invalid frames and reply time-outs.
+    bool retryable(int result) const override;
+    // When an attempt timed out and a later one succeeded, a slave that repeats
+    // itself may still send: the line is then listened to until it has been
+    // quiet for `timeout` ms (at most twice that). A reply owed to a timed-out
+    // attempt is waited for by the subclass before it sends anything else.
+    int recover(int result) override;
 
     void discardLateReplies();
 
     SerialPort serialPort;
     int rtsToggle = 0;
     int rtsDelay = 0;
+
+  private:
+    bool timedOut = false; // an attempt of the transaction in progress
 };

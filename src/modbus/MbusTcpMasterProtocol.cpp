@@ -110,34 +110,18 @@ int MbusTcpMasterProtocol::reconnect()
     return connectSocket();
 }
 
-int MbusTcpMasterProtocol::transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
-                                    uint8_t reply[], int replyLen)
+bool MbusTcpMasterProtocol::retryable(int result) const
 {
-    int retriesLeft = retryCount;
-    if (!isOpen())
-        return cancelRequested() ? Cancelled : IllegalState;
-    for (;;) {
-        if (cancelRequested())
-            return Cancelled;
-        attempt = retryCount - retriesLeft;
-        receivedLength = 0;
-        const int r = transactOnce(slaveAddr, functionCode, request, requestLen, reply, replyLen);
-        observeEnd(r, modbus::TcpPduOffset);
-        if (r == Cancelled) {
-            close(); // its reply may still come on this connection
-            return r;
-        }
-        if (r != InvalidFrame && r != InvalidReply && r != ReplyTimeout)
-            return r;
-        // A late or broken reply may still arrive; a fresh connection keeps it
-        // away from the next request, also after the last attempt.
-        const int e = reconnect();
-        if (e != Success)
-            return e;
-        if (retriesLeft <= 0)
-            return r;
-        --retriesLeft;
+    return result == InvalidFrame || result == InvalidReply || result == ReplyTimeout;
+}
+
+int MbusTcpMasterProtocol::recover(int result)
+{
+    if (result == Cancelled) {
+        close(); // its reply may still come on this connection
+        return Success;
     }
+    return retryable(result) ? reconnect() : Success;
 }
 
 int MbusTcpMasterProtocol::flushInput()

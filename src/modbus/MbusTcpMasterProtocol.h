@@ -30,10 +30,15 @@ class MbusTcpMasterProtocol : public MbusMasterFunctions
     void close() override;
 
   protected:
-    int transact(int slaveAddr, int functionCode, const uint8_t request[], int requestLen, uint8_t reply[],
-                 int replyLen) override;
-    virtual int transactOnce(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
-                             uint8_t reply[], int replyLen);
+    int transactOnce(int slaveAddr, int functionCode, const uint8_t request[], int requestLen,
+                     uint8_t reply[], int replyLen) override;
+    // Invalid frames, invalid replies and reply time-outs.
+    bool retryable(int result) const override;
+    // A reply that may still come is kept from the next request: after a
+    // cancel the connection is closed, after a retryable failure (also the
+    // last) it is made anew.
+    int recover(int result) override;
+    int pduOffset() const override { return modbus::TcpPduOffset; }
 
   private:
     int connectSocket();

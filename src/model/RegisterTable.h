@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/AnalyzerMap.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -8,14 +10,10 @@
 inline constexpr int kTableEntries = 80;     // room of each table
 inline constexpr int kParameterCount = 79;   // parameter codes 0..78
 inline constexpr int kEnergyFieldCount = 24; // energy fields 0..23
-inline constexpr int kLogSlots = 28;         // parameter codes per log record
 inline constexpr int kEnergyWords = 29;      // words of an energy record
 inline constexpr int kDecodedValues = 31;    // values of a parsed record
-inline constexpr int16_t kEmptySlot = 255;   // parameter code of an unused log slot
 inline constexpr int kShortModelCode = 167;  // the model that offers parameters 0..38 only
 inline constexpr int kShortModelParameters = 39;
-inline constexpr int kSectorGridColumns = 31; // record number, date, time and the logged values
-inline constexpr int kEnergyGridColumns = 19; // record number, date, time and the energy fields
 
 // Parameter codes 0..N-1 the analyzer of modelCode offers for logging.
 constexpr int offeredParameterCount(int modelCode)

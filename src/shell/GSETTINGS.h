@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/AnalyzerMap.h"
 #include "shell/IniFile.h"
 #include "worker/WorkerTypes.h"
 
@@ -15,8 +16,8 @@ class GSETTINGS
     static constexpr char defaultHost[] = "192.168.1.100"; // a private address, for IP sections missing
 
     struct fields {
-        qint32 lang = 1;             // 0 Turkish, 1 English
-        qint32 mode = LinkMode::Rtu; // a LinkMode
+        qint32 lang = TextLanguage::English; // a TextLanguage
+        qint32 mode = LinkMode::Rtu;         // a LinkMode
         qint16 modbusId = 1;
         qint16 com = 0; // index in the serial port list
         qint32 pollDelay = 100;

@@ -4,6 +4,8 @@
 #include "shell/Flags.h"
 #include "shell/GSETTINGS.h"
 
+#include "model/AnalyzerMap.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -78,9 +80,9 @@ void TForm2::BitBtn1Click()
 {
     GSETTINGS settings;
     if (RadioButton1->isChecked())
-        settings.values.lang = 0;
+        settings.values.lang = TextLanguage::Turkish;
     if (RadioButton2->isChecked())
-        settings.values.lang = 1;
+        settings.values.lang = TextLanguage::English;
     settings.values.mode = LinkMode::Rtu;
     settings.save();
     if (mainWindow)

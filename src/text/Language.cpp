@@ -1,5 +1,7 @@
 #include "text/Language.h"
 
+#include "model/AnalyzerMap.h"
+
 namespace
 {
 
@@ -121,14 +123,14 @@ constexpr Text captionTexts[] = {
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)
 {
     for (const Text &t : texts)
-        table[t.index] = QString::fromUtf16(lang == 0 ? t.turkish : t.english);
+        table[t.index] = QString::fromUtf16(lang == TextLanguage::Turkish ? t.turkish : t.english);
 }
 
 } // namespace
 
 void fillLanguageTexts(LANGUAGE &texts, int lang)
 {
-    if (lang != 0 && lang != 1)
+    if (lang != TextLanguage::Turkish && lang != TextLanguage::English)
         return;
     fill(texts.messages, messageTexts, lang);
     fill(texts.captions, captionTexts, lang);

@@ -4,6 +4,7 @@
 #include "ui/TrafficMonitor.h"
 
 #include "model/InitialLabels.h"
+#include "pullrec/Version.h"
 #include "shell/Errors.h"
 #include "shell/Startup.h"
 #include "shell/TForm3.h"
@@ -31,7 +32,7 @@
 
 namespace
 {
-const QString kVersion = QStringLiteral("v1.8.4.3");
+const QString kVersion = QStringLiteral("v") + QLatin1String(kPullrecVersion);
 } // namespace
 
 TForm1::TForm1() : worker(std::make_unique<comThread>())

@@ -22,7 +22,7 @@
 namespace
 {
 constexpr int kNoSlot = 11;
-constexpr int kEnergyLogNumber = 16;
+constexpr int kEnergyLogNumber = kEnergyArea + 1;
 } // namespace
 
 bool TForm1::sameLink(const COMSETT &a, const COMSETT &b)

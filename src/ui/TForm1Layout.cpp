@@ -1,3 +1,4 @@
+#include "model/AnalyzerMap.h"
 #include "ui/GridModel.h"
 #include "ui/GridViewModel.h"
 #include "ui/TForm1.h"
@@ -93,7 +94,8 @@ void TForm1::buildConnectionPanel()
     Com_Combo->setInsertPolicy(QComboBox::NoInsert);
     Baud_Label = named(new QLabel(GroupBox2), "Baud_Label");
     Baud_Combo = named(new QComboBox(GroupBox2), "Baud_Combo");
-    Baud_Combo->addItems({"1200", "2400", "4800", "9600", "19200", "38400"});
+    for (const int baud : kAnalyzerBaudRates)
+        Baud_Combo->addItem(QString::number(baud));
     Baud_Combo->setCurrentIndex(-1);
     Adres_Label = named(new QLabel(GroupBox2), "Adres_Label");
     Adres_edit = named(new QLineEdit(QStringLiteral("1"), GroupBox2), "Adres_edit");

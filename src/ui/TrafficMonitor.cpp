@@ -65,7 +65,7 @@ constexpr Text kTexts[] = {
 QString text(int lang, TextId id)
 {
     const Text &t = kTexts[id];
-    return QString::fromUtf16(lang == 0 ? t.tr : t.en);
+    return QString::fromUtf16(lang == TextLanguage::Turkish ? t.tr : t.en);
 }
 
 QString resultText(const TrafficFrame &line)
@@ -139,7 +139,7 @@ QString TrafficMonitor::menuText(int lang)
 
 void TrafficMonitor::setLanguage(int newLang)
 {
-    lang = newLang == 0 ? 0 : 1;
+    lang = newLang == TextLanguage::Turkish ? TextLanguage::Turkish : TextLanguage::English;
     setWindowTitle(text(lang, Title));
     pauseButton->setText(text(lang, Pause));
     saveButton->setText(text(lang, Save));

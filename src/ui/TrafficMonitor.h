@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modbus/TrafficRecorder.h"
+#include "model/AnalyzerMap.h"
 
 #include <QString>
 #include <QWidget>
@@ -56,5 +57,5 @@ class TrafficMonitor : public QWidget
     QTimer *timer;
     std::vector<TrafficFrame> buffer; // one refresh's lines, allocated once
     uint64_t lastSequence = 0;
-    int lang = 1;
+    int lang = TextLanguage::English;
 };

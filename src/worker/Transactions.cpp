@@ -1,19 +1,11 @@
 #include "worker/comThread.h"
 
 #include "modbus/ModbusFrames.h"
+#include "model/AnalyzerMap.h"
 #include "model/RecordDecoding.h"
 
 namespace
 {
-
-constexpr int kShortIdReply = 117;
-constexpr int kLongIdReply = 134;
-
-constexpr int kRatioRef = 75;
-constexpr int kConfigRef = 306;
-constexpr int kConfigWords = 31;
-constexpr int kCountsRef = 1025;
-constexpr int kCountsWords = 17;
 
 int16_t low16(int32_t value)
 {
@@ -82,9 +74,9 @@ bool comThread::readConfiguration(int16_t modelCode, std::vector<std::string> &n
     std::lock_guard lock(linkMutex);
     beginTransaction();
     clearRegisters();
-    int16_t ratios[2] = {};
+    int16_t ratios[kRatioWords] = {};
     const int ratioResult = exchange([&](MbusMasterFunctions &link) {
-        return link.readHoldingRegisters(settings.slaveAddress, kRatioRef, ratios, 2);
+        return link.readHoldingRegisters(settings.slaveAddress, kRatioRef, ratios, kRatioWords);
     });
     const int configResult = exchange([&](MbusMasterFunctions &link) {
         return link.readHoldingRegisters(settings.slaveAddress, kConfigRef, registers.data(), kConfigWords);

@@ -3,6 +3,7 @@
 #include "modbus/MbusRtuMasterProtocol.h"
 #include "modbus/MbusTcpMasterProtocol.h"
 #include "modbus/TrafficRecorder.h"
+#include "model/AnalyzerMap.h"
 #include "model/RegisterTable.h"
 #include "worker/WorkerTypes.h"
 #include "worker/WorkerView.h"
@@ -17,10 +18,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-inline constexpr int kAreaCount = 16;  // sectors 1..15 are areas 0..14
-inline constexpr int kEnergyArea = 15; // the energy log
-inline constexpr int kRecordReplyLength = 67;
 
 // The number an area's next record should carry, from the records accepted before it. An analyzer
 // numbers its log its own way (position + constant, newest first, a fixed value, steps of S, a

@@ -3,6 +3,7 @@
 #include "Identity.h"
 
 #include "modbus/ModbusFrames.h"
+#include "model/AnalyzerMap.h"
 
 #include <algorithm>
 
@@ -18,13 +19,9 @@ using modbus::ReadHoldingRegisters;
 using modbus::WriteMultipleRegisters;
 
 // Protocol addresses (reference - 1) of the register blocks.
-constexpr int ratioAddress = 74;   // 75..76
-constexpr int configAddress = 305; // 306..336
-constexpr int configWords = 31;
-constexpr int countsAddress = 1024; // 1025..1041
-constexpr int countsWords = 17;
-
-constexpr uint8_t emptySlot = 255;
+constexpr int ratioAddress = kRatioRef - 1;
+constexpr int configAddress = kConfigRef - 1;
+constexpr int countsAddress = kCountsRef - 1;
 
 std::vector<uint8_t> exception(uint8_t function, uint8_t code)
 {
@@ -36,7 +33,7 @@ int be16(const uint8_t *p)
     return p[0] << 8 | p[1];
 }
 
-std::array<uint16_t, 31> defaultLogConfig(const std::string &model)
+std::array<uint16_t, kConfigWords> defaultLogConfig(const std::string &model)
 {
     // Voltages, currents, power factors, line voltages, frequency, total
     // powers and the import energy counter; the basic model lacks the
@@ -46,11 +43,11 @@ std::array<uint16_t, 31> defaultLogConfig(const std::string &model)
     static const std::vector<uint16_t> basic = {0,  1,  2,  3,  4,  5,  6,  16, 17,
                                                 18, 22, 23, 24, 25, 27, 28, 29, 30};
     const std::vector<uint16_t> &codes = model.ends_with("167") ? basic : full;
-    std::array<uint16_t, 31> c{};
+    std::array<uint16_t, kConfigWords> c{};
     c[0] = 900; // period in seconds
     c[1] = 1;   // event logging on
     c[2] = 0;
-    std::fill(c.begin() + 3, c.end(), emptySlot);
+    std::fill(c.begin() + 3, c.end(), kEmptySlot);
     std::copy(codes.begin(), codes.end(), c.begin() + 3);
     return c;
 }
@@ -84,19 +81,19 @@ std::vector<uint8_t> Analyzer::handle(const uint8_t *pdu, size_t length)
 
 std::optional<uint16_t> Analyzer::registerAt(int address) const
 {
-    if (address >= ratioAddress && address < ratioAddress + 2)
+    if (address >= ratioAddress && address < ratioAddress + kRatioWords)
         return address == ratioAddress ? settings.ctRatio : settings.vtTenths;
-    if (address >= configAddress && address < configAddress + configWords)
+    if (address >= configAddress && address < configAddress + kConfigWords)
         return settings.logConfig[address - configAddress];
     if (address == countsAddress) {
         // The last sector that holds records, counting from 1.
         uint16_t active = 0;
-        for (int area = 0; area < energyArea; ++area)
+        for (int area = 0; area < kEnergyArea; ++area)
             if (recordCount(area) > 0)
                 active = static_cast<uint16_t>(area + 1);
         return active;
     }
-    if (address > countsAddress && address < countsAddress + countsWords)
+    if (address > countsAddress && address < countsAddress + kCountsWords)
         return static_cast<uint16_t>(recordCount(address - countsAddress - 1));
     return std::nullopt;
 }
@@ -110,11 +107,11 @@ std::vector<uint8_t> Analyzer::readRegisters(const uint8_t *data, size_t length)
         return exception(ReadHoldingRegisters, IllegalDataValue);
     // A read may not run from one block into the next.
     auto block = [](int address) {
-        if (address >= ratioAddress && address < ratioAddress + 2)
+        if (address >= ratioAddress && address < ratioAddress + kRatioWords)
             return 1;
-        if (address >= configAddress && address < configAddress + configWords)
+        if (address >= configAddress && address < configAddress + kConfigWords)
             return 2;
-        if (address >= countsAddress && address < countsAddress + countsWords)
+        if (address >= countsAddress && address < countsAddress + kCountsWords)
             return 3;
         return 0;
     };
@@ -137,7 +134,7 @@ std::vector<uint8_t> Analyzer::writeRegisters(const uint8_t *data, size_t length
     if (count < 1 || count > modbus::MaxWriteRegisters || data[4] != 2 * count ||
         length != 5 + 2 * static_cast<size_t>(count))
         return exception(WriteMultipleRegisters, IllegalDataValue);
-    if (start < configAddress || start + count > configAddress + configWords)
+    if (start < configAddress || start + count > configAddress + kConfigWords)
         return exception(WriteMultipleRegisters, IllegalDataAddress);
     for (int i = 0; i < count; ++i)
         settings.logConfig[start - configAddress + i] = static_cast<uint16_t>(be16(data + 5 + 2 * i));
@@ -158,9 +155,9 @@ int Analyzer::recordCount(int area) const
     return std::min(count, int(INT16_MAX));
 }
 
-std::optional<std::array<uint8_t, recordReplyLength>> Analyzer::record(int area, int index) const
+std::optional<std::array<uint8_t, kRecordReplyLength>> Analyzer::record(int area, int index) const
 {
-    if (area < 0 || area > energyArea || index < 0 || index >= recordCount(area) ||
+    if (area < 0 || area > kEnergyArea || index < 0 || index >= recordCount(area) ||
         options.missing.contains({area, index}))
         return std::nullopt;
     const NumberedRecord numbered = numberRecord(options.numbering, recordCount(area), index);

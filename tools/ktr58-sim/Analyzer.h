@@ -25,7 +25,7 @@ class Analyzer
     int recordCount(int area) const;
 
     // The reply data of a record the analyzer has, else nothing.
-    std::optional<std::array<uint8_t, recordReplyLength>> record(int area, int index) const;
+    std::optional<std::array<uint8_t, kRecordReplyLength>> record(int area, int index) const;
 
   private:
     std::vector<uint8_t> readRegisters(const uint8_t *data, size_t length) const;

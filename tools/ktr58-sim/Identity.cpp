@@ -3,6 +3,7 @@
 #include "Random.h"
 
 #include "modbus/ModbusNumbers.h"
+#include "model/AnalyzerMap.h"
 
 #include <array>
 #include <string>
@@ -21,7 +22,7 @@ struct Texts {
 Texts fixedTexts(const SimOptions &o)
 {
     // The longer reply came with a later firmware.
-    std::string version = o.idLength >= 134 ? "V3.12" : "V3.07";
+    std::string version = o.idLength >= kLongIdReply ? "V3.12" : "V3.07";
     std::string serial = std::to_string(58000000 + mix(o.seed ^ 0x5E71A1) % 1000000);
     return {"KTR Elektronik", o.model, version, serial};
 }

@@ -190,10 +190,10 @@ uint16_t parameterWord(int code, const NetworkState &n, const Civil &c, const Lo
 
 // The 28 words of an energy log record: four counters as low/high pairs,
 // extremes and demands, frequency, total power factor and the two ratios.
-std::array<uint16_t, 28> energyWords(const NetworkState &n, const LogSettings &s)
+std::array<uint16_t, kRecordWords> energyWords(const NetworkState &n, const LogSettings &s)
 {
     const Scales k = scalesOf(s);
-    std::array<uint16_t, 28> w{};
+    std::array<uint16_t, kRecordWords> w{};
     const auto counters = countersOf(n);
     for (int i = 0; i < 4; ++i) {
         w[2 * i] = counterWord(counters[i], false);
@@ -244,32 +244,32 @@ NumberedRecord numberRecord(const Numbering &numbering, int count, int index)
     return {index, counted(index + 1)};
 }
 
-std::array<uint8_t, recordReplyLength> recordReply(uint64_t seed, const LogSettings &settings, int area,
-                                                   int age, uint16_t number)
+std::array<uint8_t, kRecordReplyLength> recordReply(uint64_t seed, const LogSettings &settings, int area,
+                                                    int age, uint16_t number)
 {
     const int64_t period = std::max<uint16_t>(settings.logConfig[0], 1);
     const int64_t instant = areaStart(seed, area) + age * period;
     const Civil c = civilFromInstant(instant);
     const NetworkState n = networkAt(seed, instant);
 
-    std::array<uint16_t, 28> words{};
-    if (area == energyArea) {
+    std::array<uint16_t, kRecordWords> words{};
+    if (area == kEnergyArea) {
         words = energyWords(n, settings);
     } else {
-        for (int slot = 0; slot < 28; ++slot)
+        for (int slot = 0; slot < kLogSlots; ++slot)
             words[slot] = parameterWord(settings.logConfig[3 + slot], n, c, settings);
     }
 
-    std::array<uint8_t, recordReplyLength> r{};
-    r[0] = recordReplyLength - 1; // response data length
-    r[1] = recordReplyLength - 2; // file response length
-    r[2] = 6;                     // reference type
+    std::array<uint8_t, kRecordReplyLength> r{};
+    r[0] = kRecordReplyLength - 1; // response data length
+    r[1] = kRecordReplyLength - 2; // file response length
+    r[2] = 6;                      // reference type
     r[3] = static_cast<uint8_t>(number >> 8);
     r[4] = static_cast<uint8_t>(number);
     const int fields[] = {c.day, c.month, c.year % 100, c.hour, c.minute, c.second};
     for (int i = 0; i < 6; ++i)
         r[5 + i] = static_cast<uint8_t>(fields[i]);
-    for (int k = 0; k < 28; ++k) {
+    for (int k = 0; k < kRecordWords; ++k) {
         r[11 + 2 * k] = static_cast<uint8_t>(words[k] >> 8);
         r[12 + 2 * k] = static_cast<uint8_t>(words[k]);
     }
