@@ -1,10 +1,13 @@
 // Record content: a plausible 230/400 V, 50 Hz network, deterministic for a
 // seed, following the logging configuration.
+#include "Options.h"
 #include "RawClient.h"
+#include "Record.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -190,6 +193,68 @@ TEST(SimRecords, NumberingOptionGivesTheNumbersAsAnAnalyzerWould)
             EXPECT_EQ(record(0, position, args).instant(), record(0, plain, {"--records", records}).instant())
                 << "position " << position;
     }
+}
+
+// Two weeks of the energy log as a plant's: counters that rise with a working week, reactive shares
+// around the limit, capacitive energy at night only, demand that follows the load, and the options.
+TEST(SimRecords, EnergyLogFollowsAPlantsWeek)
+{
+    struct Case {
+        int periodMin, counterReset;
+    };
+    for (const Case c : {Case{15, -1}, Case{60, -1}, Case{15, 300}}) {
+        SCOPED_TRACE(std::to_string(c.periodMin) + " min, reset at " + std::to_string(c.counterReset));
+        LogSettings settings{100, 10, {}, c.periodMin * 60, c.counterReset};
+        settings.logConfig[0] = 900;
+        const int perDay = 24 * 60 / c.periodMin;
+        std::vector<Record> log;
+        for (int age = 0; age <= 14 * perDay; ++age) {
+            const auto reply = recordReply(1, settings, kEnergyArea, age, uint16_t(age + 1));
+            log.push_back(decode(std::vector<uint8_t>(reply.begin(), reply.end())));
+        }
+        const auto counter = [](const Record &r, int k) {
+            return r.words[2 * k] + 10000.0 * r.words[2 * k + 1];
+        };
+        std::vector<double> dayImport(14), dayInductive(14);
+        for (size_t i = 1; i < log.size(); ++i) {
+            EXPECT_EQ(log[i].instant() - log[i - 1].instant(), c.periodMin * 60);
+            for (int k = 0; k < 4; ++k) {
+                const double step = counter(log[i], k) - counter(log[i - 1], k);
+                if (k == 0 && int(i) == c.counterReset)
+                    EXPECT_LT(step, 0) << "the import counter starts again";
+                else
+                    EXPECT_GE(step, 0) << "counter " << k << " at " << i;
+            }
+            const int hour = log[i - 1].hour;
+            if (hour >= 6 && hour < 22)
+                EXPECT_LE(counter(log[i], 3) - counter(log[i - 1], 3), 1) << "capacitive by day at " << hour;
+            const size_t day = (i - 1) / size_t(perDay);
+            if (day < 14 && !(int(i) == c.counterReset)) {
+                dayImport[day] += counter(log[i], 0) - counter(log[i - 1], 0);
+                dayInductive[day] += counter(log[i], 2) - counter(log[i - 1], 2);
+            }
+            EXPECT_GT(log[i].words[17], 0) << "TW DEM";
+        }
+        const double busiest = *std::max_element(dayImport.begin(), dayImport.end());
+        const double quietest = *std::min_element(dayImport.begin(), dayImport.end());
+        EXPECT_GT(busiest, 2 * quietest) << "working days against Sundays";
+        int overLimit = 0;
+        for (size_t d = 0; d < 14; ++d) {
+            if (int(d) == c.counterReset / perDay)
+                continue;
+            const double ratio = dayInductive[d] / dayImport[d];
+            EXPECT_GT(ratio, 0.13);
+            EXPECT_LT(ratio, 0.27);
+            overLimit += ratio > 0.20;
+        }
+        EXPECT_GE(overLimit, 1);
+        EXPECT_LE(overLimit, 7);
+    }
+    SimOptions options;
+    const char *argv[] = {"ktr58-sim", "--energy-period", "60", "--counter-reset", "5"};
+    EXPECT_EQ(parseOptions(5, const_cast<char **>(argv), options), "");
+    EXPECT_EQ(options.energyPeriodMin, 60);
+    EXPECT_EQ(options.counterReset, 5);
 }
 
 } // namespace

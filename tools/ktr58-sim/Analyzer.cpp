@@ -55,7 +55,8 @@ std::array<uint16_t, kConfigWords> defaultLogConfig(const std::string &model)
 } // namespace
 
 Analyzer::Analyzer(const SimOptions &options)
-    : options(options), settings{100, 10, defaultLogConfig(options.model)}
+    : options(options), settings{100, 10, defaultLogConfig(options.model), options.energyPeriodMin * 60,
+                                 options.counterReset}
 {
 }
 

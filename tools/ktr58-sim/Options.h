@@ -36,6 +36,8 @@ struct SimOptions {
     std::set<std::pair<int, int>> missing; // (area, index)
     int closeEvery = 0;                    // 0: never
     int growMs = 0;                        // 0: the log does not grow
+    int energyPeriodMin = 15;              // between energy log records
+    int counterReset = -1;                 // the energy record whose import counter starts again; -1: none
 
     bool printRecord = false;
     int printArea = 0;

@@ -1,6 +1,7 @@
 #include "Record.h"
 
 #include "Network.h"
+#include "Plant.h"
 #include "Random.h"
 
 #include <algorithm>
@@ -190,11 +191,14 @@ uint16_t parameterWord(int code, const NetworkState &n, const Civil &c, const Lo
 
 // The 28 words of an energy log record: four counters as low/high pairs,
 // extremes and demands, frequency, total power factor and the two ratios.
-std::array<uint16_t, kRecordWords> energyWords(const NetworkState &n, const LogSettings &s)
+std::array<uint16_t, kRecordWords> energyWords(const NetworkState &n, const PlantReading &p,
+                                               int64_t importOffset, const LogSettings &s)
 {
     const Scales k = scalesOf(s);
     std::array<uint16_t, kRecordWords> w{};
-    const auto counters = countersOf(n);
+    const std::array<int64_t, 4> counters = {
+        static_cast<int64_t>(p.importKwh) - importOffset, static_cast<int64_t>(p.exportKwh),
+        static_cast<int64_t>(p.inductiveKvarh), static_cast<int64_t>(p.capacitiveKvarh)};
     for (int i = 0; i < 4; ++i) {
         w[2 * i] = counterWord(counters[i], false);
         w[2 * i + 1] = counterWord(counters[i], true);
@@ -206,11 +210,11 @@ std::array<uint16_t, kRecordWords> energyWords(const NetworkState &n, const LogS
     w[14] = word(sum(n.iHigh) / k.extremeCurrent);
     w[15] = word(sum(n.iLow) / k.extremeCurrent);
     w[16] = word(sum(n.iDemand) / k.extremeCurrent);
-    w[17] = word(sum(n.watt) * n.demandFactor / k.power);
-    w[18] = word(sum(n.var) * n.demandFactor / k.power);
-    w[19] = word(sum(n.va) * n.demandFactor / k.power);
+    w[17] = word(p.demandW / k.power);
+    w[18] = word(p.demandVar / k.power);
+    w[19] = word(p.demandVa / k.power);
     w[20] = word(n.frequency * 100);
-    w[21] = word(sum(n.watt) / sum(n.va) * 1000);
+    w[21] = word(p.powerFactor * 1000);
     w[22] = s.ctRatio;
     w[23] = s.vtTenths;
     return w;
@@ -247,14 +251,19 @@ NumberedRecord numberRecord(const Numbering &numbering, int count, int index)
 std::array<uint8_t, kRecordReplyLength> recordReply(uint64_t seed, const LogSettings &settings, int area,
                                                     int age, uint16_t number)
 {
-    const int64_t period = std::max<uint16_t>(settings.logConfig[0], 1);
+    const bool energy = area == kEnergyArea;
+    const int64_t period =
+        energy ? std::max(settings.energyPeriod, 1) : std::max<uint16_t>(settings.logConfig[0], 1);
     const int64_t instant = areaStart(seed, area) + age * period;
     const Civil c = civilFromInstant(instant);
     const NetworkState n = networkAt(seed, instant);
 
     std::array<uint16_t, kRecordWords> words{};
-    if (area == kEnergyArea) {
-        words = energyWords(n, settings);
+    if (energy) {
+        const bool reset = settings.counterReset >= 0 && age >= settings.counterReset;
+        const int64_t resetAt = areaStart(seed, area) + int64_t(settings.counterReset) * period;
+        words = energyWords(n, plantAt(seed, instant),
+                            reset ? static_cast<int64_t>(plantAt(seed, resetAt).importKwh) : 0, settings);
     } else {
         for (int slot = 0; slot < kLogSlots; ++slot)
             words[slot] = parameterWord(settings.logConfig[3 + slot], n, c, settings);

@@ -10,7 +10,9 @@ struct LogSettings {
     uint16_t ctRatio;  // register 75
     uint16_t vtTenths; // register 76
     std::array<uint16_t, kConfigWords>
-        logConfig; // registers 306..336: period, event flag, third word, 28 codes
+        logConfig;          // registers 306..336: period, event flag, third word, 28 codes
+    int energyPeriod = 900; // seconds between energy log records
+    int counterReset = -1;  // the energy record (age) from which the import counter restarts
 };
 
 // How the analyzer numbers the records of a log. Plain: position + 1. Circular: the oldest record
