@@ -213,7 +213,7 @@ void FormatSink::record(int area, int index, const PARSED_LOG &log)
     writer->append(r, line, layout);
     // Only influx writes no line, for a point it cannot have.
     if (line.isEmpty() && leftOut++ < kNamedLeftOut)
-        leftOutNames += (leftOutNames.empty() ? "" : ", ") + positionText(area, index);
+        leftOutNames += (leftOutNames.empty() ? "" : ", ") + recordPosition(area, index);
     out.write(line);
 }
 

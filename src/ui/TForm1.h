@@ -39,6 +39,7 @@ class TLabeledEdit;
 class TrafficMonitor;
 class TiLedRectangle;
 class TiSwitchLed;
+class AnalyzerSession;
 class comThread;
 
 // The main window: connection panel (left), logging configuration (middle),
@@ -60,6 +61,7 @@ class TForm1 : public QWidget, public WorkerView
     // Non-control members.
     LANGUAGE texts;
     std::unique_ptr<comThread> worker;
+    std::unique_ptr<AnalyzerSession> session; // the connect sequence over worker
     qint32 checkedCount = 0;
     qint16 commMode = LinkMode::Tcp;
     qint16 modelCode = 0;

@@ -61,10 +61,10 @@ void comThread::beginTransaction()
 
 bool comThread::finishTransaction(int result)
 {
-    if (result == Cancelled) {
+    if (result == Cancelled)
         closeLinkLocked(settings.mode);
+    if (result != Success)
         lastErrorText = errorText(result);
-    }
     return result == Success;
 }
 
