@@ -102,6 +102,7 @@ void TForm1::BitBtn1Click()
 {
     endPausedDownloadFor(Captions::Connecting);
     gridModel->clearCells();
+    worker->headerRowReplaced();
     recordsUnsaved = false;
     COMSETT &settings = worker->settings;
 

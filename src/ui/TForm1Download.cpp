@@ -182,6 +182,7 @@ void TForm1::iSwitchLed1Change()
         downloadPaused = false;
         if (worker->readDone) {
             gridModel->clearCells();
+            worker->headerRowReplaced();
             worker->recordCounter = 0;
         }
         saveOffered = true;

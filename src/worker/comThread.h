@@ -123,8 +123,11 @@ class comThread
     // for the areas chosen. A negative count reads nothing and adds nothing.
     void selectAreas(const std::array<bool, kAreaCount> &selected);
 
-    // Energy header row (UI thread); returns true.
+    // Energy header row (UI thread), unless this worker wrote it since the last headerRowReplaced();
+    // returns true.
     bool setEnergyHeaders();
+    // UI thread: the window wrote a header row of its own (or cleared the grid).
+    void headerRowReplaced();
 
     // While suspended (window): the pass in progress is abandoned, so the next
     // resume() reads the selection afresh from its first area, recordCounter
@@ -177,7 +180,7 @@ class comThread
     std::array<RecordNumbering, kAreaCount> recordNumbering{};
     std::atomic<int32_t> recordCounter{0};
     std::atomic<bool> readDone{false};
-    std::atomic<bool> energyHeaderSet{false};
+    std::atomic<bool> energyHeaderSet{false}; // the energy header row is on the view
     MbusRtuMasterProtocol rtuMaster;
     MbusTcpMasterProtocol tcpMaster;
     // Both masters' traffic; its counters start again at each connect(). Any thread may read it.
@@ -233,6 +236,7 @@ class comThread
     bool showLinkError(uint64_t forPass, const std::string &error); // status panel 0: why the request failed
 
     WorkerView *view = nullptr;
+    bool rxLampLit = false; // UI thread: the view's RX lamp, the lamps alternate from it
     std::mutex linkMutex;
     // What connect() opened the link with. The window may change settings
     // (the timings dialog) while the worker reopens a lost link.

@@ -197,11 +197,6 @@ int RecordingView::currentRow() const
     return current;
 }
 
-std::string RecordingView::gridCell(int row, int column) const
-{
-    return cell(row, column);
-}
-
 void RecordingView::setGridCell(int row, int column, const std::string &text)
 {
     std::lock_guard lock(mutex);
@@ -288,11 +283,6 @@ void RecordingView::setLamps(bool rxOn, bool txOn)
     std::lock_guard lock(mutex);
     rx = rxOn;
     tx = txOn;
-}
-
-bool RecordingView::rxLampOn() const
-{
-    return rxLamp();
 }
 
 void RecordingView::setDownloadSwitch(bool on)
