@@ -292,11 +292,8 @@ void RecordingView::setDownloadSwitch(bool on)
         downloadSwitch = on;
     }
     // The window's switch handler: switched off, it pauses the worker.
-    if (!on) {
-        worker.suspend();
-        if (worker.recordCounter == worker.totalToRead)
-            worker.readDone = true;
-    }
+    if (!on)
+        worker.pauseDownload();
 }
 
 void RecordingView::downloadCompleted()
