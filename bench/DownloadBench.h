@@ -64,8 +64,7 @@ inline Clock::time_point startAreas(RecordingView &view, comThread &worker,
     const auto start = Clock::now();
     view.runOnUi([&] {
         worker.selectAreas(selected);
-        worker.readDone = false;
-        worker.resume();
+        worker.startDownload();
     });
     return start;
 }

@@ -3,7 +3,6 @@
 #include "cli/Connection.h"
 #include "model/RecordDecoding.h"
 
-#include <charconv>
 #include <cstdio>
 
 AnalyzerLink::AnalyzerLink(const COMSETT &settings)
@@ -22,25 +21,26 @@ bool AnalyzerLink::open()
 {
     const std::string where = describe(worker.settings);
     // Several analyzers on one line share the open link.
-    if (!worker.isConnected() && !worker.connect()) {
+    const AnalyzerSession::Opened opened = session.open();
+    model = opened.facts.modelCode;
+    labels = opened.facts.labels;
+    if (!opened.failed)
+        return true;
+    switch (*opened.failed) {
+    case AnalyzerSession::Step::Link:
         lastError = "cannot open " + where;
-        return false;
-    }
-    if (!worker.readDeviceId()) {
-        lastError = "no analyzer answers on " + where + ": " + worker.lastErrorText;
-        return false;
-    }
-    model = modelCodeOf(worker.deviceId.model);
-    labels.assign(kParameterCount, std::string());
-    if (!worker.readConfiguration(int16_t(model), labels)) {
+        break;
+    case AnalyzerSession::Step::Identity:
+        lastError = "no analyzer answers on " + where + ": " + opened.reason;
+        break;
+    case AnalyzerSession::Step::Configuration:
         lastError = "the analyzer on " + where + " gave no logging configuration";
-        return false;
-    }
-    if (!worker.readAreaCounts()) {
+        break;
+    case AnalyzerSession::Step::Counts:
         lastError = "the analyzer on " + where + " gave no record counts";
-        return false;
+        break;
     }
-    return true;
+    return false;
 }
 
 void AnalyzerLink::assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
@@ -52,17 +52,4 @@ void AnalyzerLink::assume(const DEVICE_ID &identity, double ctRatio, double vtRa
     model = modelCodeOf(identity.model);
     labels.assign(kParameterCount, std::string());
     BuildParameterList(*worker.regTable, model, labels);
-}
-
-int modelCodeOf(const std::string &model)
-{
-    if (model.size() < 3)
-        return 0;
-    const char *first = model.data() + model.size() - 3;
-    const char *last = model.data() + model.size();
-    while (first < last && *first == ' ')
-        ++first;
-    int code = 0;
-    const auto result = std::from_chars(first, last, code);
-    return result.ec == std::errc() && result.ptr == last ? code : 0;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "worker/comThread.h"
+#include "worker/AnalyzerSession.h"
 
 #include <string>
 #include <vector>
@@ -40,11 +40,9 @@ class AnalyzerLink
     comThread worker;
 
   private:
+    AnalyzerSession session{worker};
     std::string lastError;
     std::string verboseCommand;
     int model = 0;
     std::vector<std::string> labels;
 };
-
-// The number formed by the last three characters of the model text, 0 when they are no number.
-int modelCodeOf(const std::string &model);

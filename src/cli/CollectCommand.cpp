@@ -72,7 +72,7 @@ Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive,
         notes += "; log cleared or rewritten, read whole: " + rereads;
     for (const FailedRecord &f : unchecked)
         notes += "; " + areaName(f.area) + " not read, its last archived record " +
-                 positionText(f.area, f.index) + " unreadable: " + f.error;
+                 recordPosition(f.area, f.index) + " unreadable: " + f.error;
     notes += unread;
     std::snprintf(text, sizeof text,
                   "%s: serial %s, %lld new, %lld already archived, %zu failed%s%s%s (%.1f s)%s",

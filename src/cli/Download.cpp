@@ -3,7 +3,6 @@
 #include "cli/AnalyzerLink.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <thread>
 
@@ -142,13 +141,6 @@ DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int pa
     for (RecordSink *sink : sinks)
         result.stored = sink->end() && result.stored;
     return result;
-}
-
-std::string positionText(int area, int index)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X-%04X", unsigned(area) & 0xFF, unsigned(index) & 0xFFFF);
-    return text;
 }
 
 std::string areaName(int area)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/RecordSink.h"
+#include "model/RecordPosition.h"
 
 #include <chrono>
 #include <cstdint>
@@ -60,6 +61,3 @@ bool readRetrying(AnalyzerLink &analyzer, int area, int index, int passes);
 
 // "sector 3", "energy log".
 std::string areaName(int area);
-
-// "0A-0001": the area in two hex digits, the record in four, as the window's status bar names it.
-std::string positionText(int area, int index);

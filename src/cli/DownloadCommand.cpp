@@ -86,7 +86,7 @@ int runDownload(const DownloadOptions &o)
                 stderr,
                 "pullrec-cli download: %s not read: its last archived record %s is unreadable after %d "
                 "passes: %s\n",
-                areaName(f.area).c_str(), positionText(f.area, f.index).c_str(), o.passes, f.error.c_str());
+                areaName(f.area).c_str(), recordPosition(f.area, f.index).c_str(), o.passes, f.error.c_str());
     }
     Progress progress(!o.quiet && ::isatty(STDERR_FILENO));
     const DownloadResult result = download(analyzer, ranges, o.passes, sinks,
@@ -95,7 +95,7 @@ int runDownload(const DownloadOptions &o)
     for (const FailedRecord &f : result.failed)
         std::fprintf(stderr,
                      "pullrec-cli download: record %s (%s, record %d) unreadable after %d passes: %s\n",
-                     positionText(f.area, f.index).c_str(), areaName(f.area).c_str(), f.index, o.passes,
+                     recordPosition(f.area, f.index).c_str(), areaName(f.area).c_str(), f.index, o.passes,
                      f.error.c_str());
     const std::string &storeError = archived && !archived->error().empty() ? archived->error() : out.error();
     if (result.stopped)

@@ -2,6 +2,7 @@
 
 #include "cli/AnalyzerLink.h"
 #include "cli/Download.h"
+#include "model/EnergyColumns.h"
 #include "text/DeviceText.h"
 #include "text/GridCsv.h"
 #include "text/NumberFormat.h"
@@ -17,47 +18,7 @@ namespace
 constexpr int kLogColumns = 31;
 constexpr int kEnergyColumns = 19;
 constexpr int kFirstValueColumn = 3;
-constexpr int kHeaderCells = 34; // number, date, time and 31 values
 constexpr int kNamedLeftOut = 20;
-
-// Row 0 of the grid as the worker writes it for the energy log, through the window's interface.
-class HeaderRow : public WorkerView
-{
-  public:
-    explicit HeaderRow(const std::array<QString, 3> &recordHeaders) : recordHeaders(recordHeaders) {}
-
-    std::vector<QString> cells = std::vector<QString>(kHeaderCells);
-
-    void post(std::function<void()> job) override { job(); }
-    std::string gridCell(int row, int column) const override
-    {
-        return row == 0 && column < kHeaderCells ? toDevice(cells[size_t(column)]) : "";
-    }
-    void setGridCell(int row, int column, const std::string &text) override
-    {
-        if (row == 0 && column < kHeaderCells)
-            cells[size_t(column)] = fromDevice(text);
-    }
-    void setGridValues(int, int, std::span<const double>) override {}
-    void writeRecordHeaders() override
-    {
-        std::copy(recordHeaders.begin(), recordHeaders.end(), cells.begin());
-    }
-    // The window asks for the energy headers while its grid still has the sector columns.
-    int gridColumnCount() const override { return kLogColumns; }
-    void setGridColumnCount(int) override {}
-    void setGridRowCount(int) override {}
-    void setGridCurrentRow(int) override {}
-    void setStatusText(StatusPanel, const std::string &) override {}
-    void showStatusMessage(StatusMessage) override {}
-    bool rxLampOn() const override { return false; }
-    void setLamps(bool, bool) override {}
-    void setDownloadSwitch(bool) override {}
-    void downloadCompleted() override {}
-
-  private:
-    const std::array<QString, 3> &recordHeaders;
-};
 
 } // namespace
 
@@ -123,11 +84,10 @@ void GridSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &
         logHeader.push_back(code >= 0 && code < limit ? fromDevice(analyzer.parameterLabels()[size_t(code)])
                                                       : QString());
 
-    HeaderRow header(recordHeaders);
-    analyzer.worker.setView(&header);
-    analyzer.worker.setEnergyHeaders();
-    analyzer.worker.setView(nullptr);
-    energyHeader = header.cells;
+    // The window asks for the energy headers while its grid still has the sector columns.
+    energyHeader.assign(recordHeaders.begin(), recordHeaders.end());
+    for (const std::string &name : energyColumnNames(&analyzer.table(), kLogColumns))
+        energyHeader.push_back(fromDevice(name));
 }
 
 void GridSink::writeRow(const std::vector<QString> &cells)
@@ -213,7 +173,7 @@ void FormatSink::record(int area, int index, const PARSED_LOG &log)
     writer->append(r, line, layout);
     // Only influx writes no line, for a point it cannot have.
     if (line.isEmpty() && leftOut++ < kNamedLeftOut)
-        leftOutNames += (leftOutNames.empty() ? "" : ", ") + positionText(area, index);
+        leftOutNames += (leftOutNames.empty() ? "" : ", ") + recordPosition(area, index);
     out.write(line);
 }
 

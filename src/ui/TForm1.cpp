@@ -11,6 +11,7 @@
 #include "widgets/TLabeledEdit.h"
 #include "widgets/TiLedRectangle.h"
 #include "widgets/TiSwitchLed.h"
+#include "worker/AnalyzerSession.h"
 #include "worker/comThread.h"
 
 #include <QAction>
@@ -35,7 +36,7 @@ namespace
 const QString kVersion = QStringLiteral("v") + QLatin1String(kPullrecVersion);
 } // namespace
 
-TForm1::TForm1() : worker(std::make_unique<comThread>())
+TForm1::TForm1() : worker(std::make_unique<comThread>()), session(std::make_unique<AnalyzerSession>(*worker))
 {
     setObjectName(QStringLiteral("Form1"));
     buildLayout();

@@ -40,6 +40,7 @@ class TLabeledEdit;
 class TrafficMonitor;
 class TiLedRectangle;
 class TiSwitchLed;
+class AnalyzerSession;
 class comThread;
 
 // The main window: connection panel (left), logging configuration (middle),
@@ -61,6 +62,7 @@ class TForm1 : public QWidget, public WorkerView
     // Non-control members.
     LANGUAGE texts;
     std::unique_ptr<comThread> worker;
+    std::unique_ptr<AnalyzerSession> session; // the connect sequence over worker
     qint32 checkedCount = 0;
     qint16 commMode = LinkMode::Tcp;
     qint16 modelCode = 0;
@@ -156,7 +158,6 @@ class TForm1 : public QWidget, public WorkerView
 
     // WorkerView: runs on the UI thread while the worker waits.
     void post(std::function<void()> job) override;
-    std::string gridCell(int row, int column) const override;
     void setGridCell(int row, int column, const std::string &text) override;
     void setGridValues(int row, int firstColumn, std::span<const double> values) override;
     void writeRecordHeaders() override;
@@ -166,7 +167,6 @@ class TForm1 : public QWidget, public WorkerView
     void setGridCurrentRow(int row) override;
     void setStatusText(StatusPanel panel, const std::string &text) override;
     void showStatusMessage(StatusMessage message) override;
-    bool rxLampOn() const override;
     void setLamps(bool rxOn, bool txOn) override;
     void setDownloadSwitch(bool on) override;
     void downloadCompleted() override;

@@ -119,4 +119,5 @@ void TForm1::RebuildParameterView()
         gridModel->setCell(0, kFirstValueColumn + slot, header);
     }
     writeRecordHeaders();
+    worker->headerRowReplaced();
 }

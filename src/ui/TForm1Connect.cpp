@@ -5,6 +5,7 @@
 #include "shell/Errors.h"
 #include "shell/TForm3.h"
 #include "widgets/TLabeledEdit.h"
+#include "worker/AnalyzerSession.h"
 #include "worker/comThread.h"
 
 #include <QAction>
@@ -101,8 +102,8 @@ void TForm1::BitBtn1Click()
 {
     endPausedDownloadFor(Captions::Connecting);
     gridModel->clearCells();
+    worker->headerRowReplaced();
     recordsUnsaved = false;
-    std::vector<std::string> names(kParameterCount);
     COMSETT &settings = worker->settings;
 
     if (commMode == LinkMode::Rtu) {
@@ -131,7 +132,7 @@ void TForm1::BitBtn1Click()
             worker->closeLink(LinkMode::Tcp);
             worker->closeLink(LinkMode::Rtu);
         }
-        return worker->isConnected() || worker->connect();
+        return session->link();
     });
     if (!linked) {
         // Whatever was open before is closed now: no download may start on it.
@@ -142,13 +143,13 @@ void TForm1::BitBtn1Click()
     }
     linkOpenedWith = settings;
 
-    if (transact(Captions::ReadingIdentity, [this] { return worker->readDeviceId(); })) {
+    if (transact(Captions::ReadingIdentity, [this] { return session->identify(); })) {
         setStatus(StatusPanel::Message, texts.captions[Captions::ReadOk]);
         Memo1->clear();
-        const DEVICE_ID &id = worker->deviceId;
+        const DEVICE_ID &id = session->facts().identity;
         for (const std::string *line : {&id.vendor, &id.serial, &id.model, &id.version})
             Memo1->appendPlainText(QLatin1Char(' ') + fromDevice(*line));
-        modelCode = qint16(StrToInt(fromDevice(id.model).right(3)));
+        modelCode = qint16(session->facts().modelCode);
         // Only an Ethernet connection has a host of its own to remember.
         const QString host = QString::fromStdString(settings.host);
         if (commMode == LinkMode::Tcp && !host.isEmpty()) {
@@ -160,15 +161,14 @@ void TForm1::BitBtn1Click()
         setStatus(StatusPanel::Message, texts.captions[Captions::ReadFailed]);
     }
 
-    if (!transact(Captions::ReadingConfiguration,
-                  [&] { return worker->readConfiguration(modelCode, names); })) {
+    if (!transact(Captions::ReadingConfiguration, [this] { return session->configure(); })) {
         setStatus(StatusPanel::Message, texts.captions[Captions::ReadFailed]);
         return;
     }
     setStatus(StatusPanel::Message, texts.captions[Captions::ReadOk]);
     RebuildParameterView();
 
-    const bool counted = transact(Captions::ReadingCounts, [this] { return worker->readAreaCounts(); });
+    const bool counted = transact(Captions::ReadingCounts, [this] { return session->count(); });
     setStatus(StatusPanel::Message, texts.captions[counted ? Captions::ReadOk : Captions::ReadFailed]);
     showSectorCaptions();
     setWindowState(WindowState::Connected);

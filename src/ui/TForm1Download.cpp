@@ -180,14 +180,14 @@ void TForm1::iSwitchLed1Change()
         if (downloadPaused && selected != downloadSelection)
             endPausedDownload();
         downloadPaused = false;
-        if (worker->readDone) {
+        if (worker->completed()) {
             gridModel->clearCells();
-            worker->recordCounter = 0;
+            worker->headerRowReplaced();
         }
         saveOffered = true;
         worker->selectAreas(selected);
         unreadAreas = negativeCountText(selected);
-        if (worker->totalToRead == 0) {
+        if (worker->recordsToRead() == 0) {
             iSwitchLed1->setActive(false);
             setWindowState(state == WindowState::Paused ? WindowState::Completed : state);
             if (!unreadAreas.isEmpty())
@@ -195,7 +195,6 @@ void TForm1::iSwitchLed1Change()
             return;
         }
         downloadSelection = selected;
-        worker->readDone = false;
         setWindowState(WindowState::Downloading);
         if (selected[kEnergyArea]) {
             worker->setEnergyHeaders();
@@ -207,13 +206,11 @@ void TForm1::iSwitchLed1Change()
         if (!unreadAreas.isEmpty())
             setStatus(StatusPanel::Message, unreadAreas);
         setLivePainting(false);
-        worker->resume();
+        worker->startDownload();
     } else {
-        worker->suspend();
+        const bool complete = worker->pauseDownload();
         setLivePainting(true);
-        if (worker->recordCounter == worker->totalToRead)
-            worker->readDone = true;
-        if (!worker->readDone) {
+        if (!complete) {
             // The way out of a download that cannot finish: a new selection, Connect or Apply.
             downloadPaused = true;
             setWindowState(WindowState::Paused);
@@ -243,8 +240,7 @@ void TForm1::endPausedDownload()
     if (!downloadPaused)
         return;
     downloadPaused = false;
-    worker->restartPass();
-    worker->readDone = true;
+    worker->endDownload();
     setWindowState(WindowState::Completed);
 }
 

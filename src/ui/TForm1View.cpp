@@ -54,11 +54,6 @@ void TForm1::runPostedJob()
     job();
 }
 
-std::string TForm1::gridCell(int row, int column) const
-{
-    return toDevice(gridModel->cell(row, column));
-}
-
 void TForm1::setGridCell(int row, int column, const std::string &text)
 {
     gridModel->setCell(row, column, fromDevice(text));
@@ -128,11 +123,6 @@ void TForm1::showStatusMessage(StatusMessage message)
         setStatus(StatusPanel::Message,
                   texts.captions[message == StatusMessage::Completed ? Captions::ReadCompleted
                                                                      : Captions::ReadingLog]);
-}
-
-bool TForm1::rxLampOn() const
-{
-    return iLedRectangle1->isActive();
 }
 
 void TForm1::setLamps(bool rxOn, bool txOn)

@@ -1,12 +1,6 @@
 #include "worker/comThread.h"
 
-namespace
-{
-
-constexpr int kEnergyNamesFrom = 8; // energy words 8.. head columns 7..
-constexpr const char *kEnergyCounterHeaders[] = {"kW/h.", "kW/h.Ex.", "kVAr/h. (L)", "kVAr/h. (C)"};
-
-} // namespace
+#include "model/EnergyColumns.h"
 
 void comThread::showRecord()
 {
@@ -40,7 +34,8 @@ void comThread::showRecord(const PARSED_LOG &log, const std::string &position, c
     view->setGridCurrentRow(row);
 
     // The lamps alternate, and the reading text blinks with them until the end.
-    const bool rxWasOn = view->rxLampOn();
+    const bool rxWasOn = rxLampLit;
+    rxLampLit = !rxWasOn;
     view->setLamps(!rxWasOn, rxWasOn);
     if (!readDone) {
         if (rxWasOn)
@@ -55,16 +50,17 @@ void comThread::showRecord(const PARSED_LOG &log, const std::string &position, c
 
 bool comThread::setEnergyHeaders()
 {
-    if (!view || view->gridCell(0, 3) == kEnergyCounterHeaders[0])
+    if (!view || energyHeaderSet)
         return true;
     view->writeRecordHeaders();
-    for (int k = 0; k < 4; ++k)
-        view->setGridCell(0, 3 + k, kEnergyCounterHeaders[k]);
-    const int columns = view->gridColumnCount();
-    for (int i = 0; i < columns; ++i) {
-        const int entry = kEnergyNamesFrom + i;
-        const bool named = regTable && entry < kTableEntries;
-        view->setGridCell(0, 7 + i, named ? regTable->energyTable.name[entry] : std::string());
-    }
+    const std::vector<std::string> cells = energyColumnNames(regTable.get(), view->gridColumnCount());
+    for (size_t k = 0; k < cells.size(); ++k)
+        view->setGridCell(0, 3 + int(k), cells[k]);
+    energyHeaderSet = true;
     return true;
+}
+
+void comThread::headerRowReplaced()
+{
+    energyHeaderSet = false;
 }

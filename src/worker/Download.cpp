@@ -2,6 +2,7 @@
 
 #include "modbus/ModbusFrames.h"
 #include "model/RecordDecoding.h"
+#include "model/RecordPosition.h"
 
 #include <algorithm>
 #include <span>
@@ -29,15 +30,6 @@ std::string joinBytes(const uint8_t *bytes, const char *separator)
 int16_t bigEndianWord(const uint8_t *bytes)
 {
     return static_cast<int16_t>(bytes[0] << 8 | bytes[1]);
-}
-
-// "0A-0001": the area in two upper-case hex digits, the record in four.
-std::string positionOf(int area, int index)
-{
-    static constexpr char digits[] = "0123456789ABCDEF";
-    return {digits[area >> 4 & 0xF],   digits[area & 0xF],       '-',
-            digits[index >> 12 & 0xF], digits[index >> 8 & 0xF], digits[index >> 4 & 0xF],
-            digits[index & 0xF]};
 }
 
 uint16_t recordNumberOf(const uint8_t *reply)
@@ -118,7 +110,7 @@ int comThread::requestRecord(int area, int index, uint8_t reply[kRecordReplyLeng
 
 bool comThread::readRecord(int area, int index)
 {
-    positionText = positionOf(area, index);
+    positionText = recordPosition(area, index);
 
     uint8_t reply[kRecordReplyLength] = {};
     uint8_t again[kRecordReplyLength] = {};

@@ -47,7 +47,6 @@ class WorkerView
     virtual void post(std::function<void()> job) = 0;
 
     // Result grid.
-    virtual std::string gridCell(int row, int column) const = 0;
     virtual void setGridCell(int row, int column, const std::string &text) = 0;
     // Values in the general number form of the grid (15 significant digits,
     // the locale's decimal separator), starting at firstColumn.
@@ -64,8 +63,7 @@ class WorkerView
     // The Message panel, the language's text for the message.
     virtual void showStatusMessage(StatusMessage message) = 0;
 
-    // The "RX" (iLedRectangle1) and "TX" (iLedRectangle2) lamps.
-    virtual bool rxLampOn() const = 0;
+    // The "RX" (iLedRectangle1) and "TX" (iLedRectangle2) lamps; both off until the worker sets them.
     virtual void setLamps(bool rxOn, bool txOn) = 0;
 
     // Sets the download switch iSwitchLed1; its change handler runs as for

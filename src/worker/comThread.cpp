@@ -61,10 +61,10 @@ void comThread::beginTransaction()
 
 bool comThread::finishTransaction(int result)
 {
-    if (result == Cancelled) {
+    if (result == Cancelled)
         closeLinkLocked(settings.mode);
+    if (result != Success)
         lastErrorText = errorText(result);
-    }
     return result == Success;
 }
 
@@ -120,6 +120,8 @@ void comThread::closeLinkLocked(int mode)
 
 void comThread::selectAreas(const std::array<bool, kAreaCount> &selected)
 {
+    if (readDone)
+        recordCounter = 0;
     int32_t total = 0;
     for (int k = 0; k < kAreaCount; ++k) {
         sectorSelected[k] = selected[k];
@@ -128,4 +130,24 @@ void comThread::selectAreas(const std::array<bool, kAreaCount> &selected)
             total += sectorCount[k];
     }
     totalToRead = total;
+}
+
+void comThread::startDownload()
+{
+    readDone = false;
+    resume();
+}
+
+bool comThread::pauseDownload()
+{
+    suspend();
+    if (recordCounter == totalToRead)
+        readDone = true;
+    return readDone;
+}
+
+void comThread::endDownload()
+{
+    restartPass();
+    readDone = true;
 }

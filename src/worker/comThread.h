@@ -118,10 +118,23 @@ class comThread
 
     // Fills sectorSelected, sectorToRead (from sectorCount) and totalToRead
     // for the areas chosen. A negative count reads nothing and adds nothing.
+    // After a completed download the record count starts again.
     void selectAreas(const std::array<bool, kAreaCount> &selected);
+    int32_t recordsToRead() const { return totalToRead; }
 
-    // Energy header row (UI thread); returns true.
+    // The window's download switch. On: the download of the selection starts or goes on. Off:
+    // suspends, true when the download is complete (its last record shown or on its way there).
+    void startDownload();
+    bool pauseDownload();
+    // A paused download given up: its pass ends and it counts as complete.
+    void endDownload();
+    bool completed() const { return readDone; }
+
+    // Energy header row (UI thread), unless this worker wrote it since the last headerRowReplaced();
+    // returns true.
     bool setEnergyHeaders();
+    // UI thread: the window wrote a header row of its own (or cleared the grid).
+    void headerRowReplaced();
 
     // While suspended (window): the pass in progress is abandoned, so the next
     // resume() reads the selection afresh from its first area, recordCounter
@@ -168,13 +181,9 @@ class comThread
     std::atomic<int32_t> totalToRead{0};
     std::string positionText;  // "0A-0001": area, record being fetched
     std::string lastErrorText; // stack text of the last failed request
-    std::array<int16_t, 64> registers{};
-    // Per area: the numbering the records accepted so far follow. Forgotten when the counts are read
-    // again: the log may have been cleared.
-    std::array<RecordNumbering, kAreaCount> recordNumbering{};
     std::atomic<int32_t> recordCounter{0};
     std::atomic<bool> readDone{false};
-    std::atomic<bool> energyHeaderSet{false};
+    std::atomic<bool> energyHeaderSet{false}; // the energy header row is on the view
     MbusRtuMasterProtocol rtuMaster;
     MbusTcpMasterProtocol tcpMaster;
     // Both masters' traffic; its counters start again at each connect(). Any thread may read it.
@@ -229,7 +238,12 @@ class comThread
     bool runOnView(std::function<void()> job);                      // waits until it ran; false if stopped
     bool showLinkError(uint64_t forPass, const std::string &error); // status panel 0: why the request failed
 
+    std::array<int16_t, 64> registers{};
+    // Per area: the numbering the records accepted so far follow. Forgotten when the counts are read
+    // again: the log may have been cleared.
+    std::array<RecordNumbering, kAreaCount> recordNumbering{};
     WorkerView *view = nullptr;
+    bool rxLampLit = false; // UI thread: the view's RX lamp, the lamps alternate from it
     std::mutex linkMutex;
     // What connect() opened the link with. The window may change settings
     // (the timings dialog) while the worker reopens a lost link.

@@ -26,11 +26,6 @@ class DirectView : public WorkerView
 
     void post(std::function<void()> job) override { job(); }
 
-    std::string gridCell(int row, int column) const override
-    {
-        const auto it = cells.find({row, column});
-        return it == cells.end() ? std::string() : it->second;
-    }
     void setGridCell(int row, int column, const std::string &text) override
     {
         FUZZ_CHECK(row >= 0 && column >= 0);
@@ -60,7 +55,6 @@ class DirectView : public WorkerView
         FUZZ_CHECK(panel >= StatusPanel::Message && panel < StatusPanel::Count);
     }
     void showStatusMessage(StatusMessage) override {}
-    bool rxLampOn() const override { return rx; }
     void setLamps(bool rxOn, bool txOn) override
     {
         FUZZ_CHECK(rxOn != txOn);

@@ -197,11 +197,6 @@ int RecordingView::currentRow() const
     return current;
 }
 
-std::string RecordingView::gridCell(int row, int column) const
-{
-    return cell(row, column);
-}
-
 void RecordingView::setGridCell(int row, int column, const std::string &text)
 {
     std::lock_guard lock(mutex);
@@ -290,11 +285,6 @@ void RecordingView::setLamps(bool rxOn, bool txOn)
     tx = txOn;
 }
 
-bool RecordingView::rxLampOn() const
-{
-    return rxLamp();
-}
-
 void RecordingView::setDownloadSwitch(bool on)
 {
     {
@@ -302,11 +292,8 @@ void RecordingView::setDownloadSwitch(bool on)
         downloadSwitch = on;
     }
     // The window's switch handler: switched off, it pauses the worker.
-    if (!on) {
-        worker.suspend();
-        if (worker.recordCounter == worker.totalToRead)
-            worker.readDone = true;
-    }
+    if (!on)
+        worker.pauseDownload();
 }
 
 void RecordingView::downloadCompleted()

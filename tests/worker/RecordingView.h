@@ -60,7 +60,6 @@ class RecordingView : public WorkerView
     size_t queuedJobs() const;
 
     void post(std::function<void()> job) override;
-    std::string gridCell(int row, int column) const override;
     void setGridCell(int row, int column, const std::string &text) override;
     void setGridValues(int row, int firstColumn, std::span<const double> values) override;
     void writeRecordHeaders() override;
@@ -70,7 +69,6 @@ class RecordingView : public WorkerView
     void setGridCurrentRow(int row) override;
     void setStatusText(StatusPanel panel, const std::string &text) override;
     void showStatusMessage(StatusMessage message) override;
-    bool rxLampOn() const override;
     void setLamps(bool rxOn, bool txOn) override;
     void setDownloadSwitch(bool on) override;
     void downloadCompleted() override;

@@ -44,8 +44,7 @@ void startDownload(comThread &worker, std::initializer_list<int> areas)
     for (int area : areas)
         selected[area] = true;
     worker.selectAreas(selected);
-    worker.readDone = false;
-    worker.resume();
+    worker.startDownload();
 }
 
 bool waitCompleted(RecordingView &view, const comThread &worker, int completions,

@@ -125,8 +125,7 @@ TEST_F(Faults, RecordInFlightOfAnEndedPassIsDropped)
     ASSERT_TRUE(proxy.waitHeld(10s));
     view.runOnUi([&] {
         worker.suspend();
-        worker.restartPass();
-        worker.readDone = true;
+        worker.endDownload();
     });
     auto idle = std::async(std::launch::async, [&] { worker.waitForNoRequest(); });
     EXPECT_EQ(idle.wait_for(100ms), std::future_status::timeout);

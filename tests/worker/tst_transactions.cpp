@@ -1,6 +1,10 @@
 #include "LoopbackPeers.h"
 #include "SimProcess.h"
 #include "WorkerHarness.h"
+#include "worker/AnalyzerSession.h"
+
+#include "Analyzer.h"
+#include "ScriptedTcpSlave.h"
 
 #include <gtest/gtest.h>
 
@@ -203,3 +207,100 @@ TEST(TransactionsTcp, RefusedWriteChangesNothing)
 }
 
 } // namespace
+
+namespace
+{
+
+// The simulator's analyzer in this process, refusing one kind of request with exception 2.
+class RefusingAnalyzer
+{
+  public:
+    RefusingAnalyzer(int function, int address) : function(function), address(address) {}
+    int port() const { return slave.port(); }
+
+  private:
+    static constexpr size_t kPdu = 7; // after the MBAP header
+
+    ScriptedTcpSlave::Reply answer(const std::vector<uint8_t> &request)
+    {
+        if (request.size() <= kPdu)
+            return {};
+        const uint8_t *pdu = request.data() + kPdu;
+        const bool refused =
+            pdu[0] == function &&
+            (address < 0 || (request.size() > kPdu + 2 && (pdu[1] << 8 | pdu[2]) == address));
+        if (refused)
+            return {mbapReply(request[6], {uint8_t(function | 0x80), 2})};
+        return {mbapReply(request[6], analyzer.handle(pdu, request.size() - kPdu))};
+    }
+
+    const int function;
+    const int address;
+    SimOptions options;
+    Analyzer analyzer{options};
+    ScriptedTcpSlave slave{[this](int, const std::vector<uint8_t> &request) { return answer(request); }};
+};
+
+} // namespace
+
+TEST(AnalyzerSession, OpenSaysWhichStepFailedAndWhy)
+{
+    using Step = AnalyzerSession::Step;
+    const std::string refused = errorText(IllegalDataAddressException);
+    struct Case {
+        const char *name;
+        int function; // refused: 0 none, -1 nothing listens
+        int address;  // -1 any
+        std::optional<Step> failed;
+        std::string reason;
+    } cases[] = {
+        {"all steps", 0, -1, std::nullopt, ""},
+        {"no link", -1, -1, Step::Link, ""},
+        {"no identity", 0x2B, -1, Step::Identity, refused},
+        {"no ratios", 3, 74, Step::Configuration, refused},
+        {"no configuration", 3, 305, Step::Configuration, refused},
+        {"no counts", 3, 1024, Step::Counts, refused},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<RefusingAnalyzer> analyzer;
+        int port = 0;
+        if (c.function >= 0) {
+            analyzer.emplace(c.function, c.address);
+            port = analyzer->port();
+        } else {
+            SimProcess sim;
+            ASSERT_TRUE(sim.startTcp()) << sim.error();
+            port = sim.tcpPort();
+        }
+        comThread worker;
+        useTcp(worker, port);
+        AnalyzerSession session(worker);
+        const AnalyzerSession::Opened opened = session.open();
+        EXPECT_EQ(opened.failed, c.failed);
+        EXPECT_EQ(bool(opened), !c.failed);
+        if (c.failed != Step::Link)
+            EXPECT_EQ(opened.reason, c.reason);
+        else
+            EXPECT_FALSE(opened.reason.empty());
+        if (c.failed)
+            continue;
+        EXPECT_EQ(opened.facts.identity.model, "KTR-58-168");
+        EXPECT_EQ(opened.facts.modelCode, 168);
+        ASSERT_EQ(opened.facts.labels.size(), size_t(kParameterCount));
+        EXPECT_EQ(opened.facts.labels[0], "VLN1 : V");
+        EXPECT_EQ(opened.facts.configuration.logPeriod, 900);
+        EXPECT_EQ(opened.facts.configuration.paramCodes[16], 60);
+        EXPECT_EQ(opened.facts.counts, kDefaultCounts);
+    }
+}
+
+TEST(AnalyzerSession, ModelCodeIsTheNumberAtTheEndOfTheModelText)
+{
+    const std::pair<std::string, int> cases[] = {
+        {"KTR-58-168", 168}, {"KTR-58-167", 167}, {"KTR- 58", 58}, {"58", 0},
+        {"KTR-58-1x8", 0},   {"KTR-58-", 0},      {"", 0},
+    };
+    for (const auto &[model, code] : cases)
+        EXPECT_EQ(modelCodeOf(model), code) << model;
+}
