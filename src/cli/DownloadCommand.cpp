@@ -117,8 +117,9 @@ void addFormatOptions(CLI::App &command, std::string &format, std::string &lang)
     command
         .add_option("--format", format,
                     "grid: the window's CSV file (\";\" after each cell, code page 1254); csv: UTF-8, comma "
-                    "separated; jsonl: one JSON object a record; influx: line protocol (default csv)")
-        ->check(CLI::IsMember({"grid", "csv", "jsonl", "influx"}));
+                    "separated; jsonl: one JSON object a record; influx: line protocol; xlsx: a spreadsheet "
+                    "(default csv)")
+        ->check(CLI::IsMember({"grid", "csv", "jsonl", "influx", "xlsx"}));
     command.add_option("--lang", lang, "language of the grid's headers: en or tr (default en)")
         ->check(CLI::IsMember({"en", "tr"}));
 }
@@ -145,6 +146,8 @@ std::unique_ptr<RecordSink> textSink(const std::string &format, const std::strin
         {"csv", RecordFormat::Csv}, {"jsonl", RecordFormat::Jsonl}, {"influx", RecordFormat::Influx}};
     if (format == "grid")
         return std::make_unique<GridSink>(out, recordHeaders(lang));
+    if (format == "xlsx")
+        return std::make_unique<FormatSink>(out, clockZone(zone), std::make_unique<RecordWorkbook>());
     return std::make_unique<FormatSink>(out, formats.at(format), clockZone(zone));
 }
 

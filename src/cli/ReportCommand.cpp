@@ -1,5 +1,8 @@
+#include "cli/AnalyzerLink.h"
 #include "cli/ArchiveOptions.h"
 #include "cli/Commands.h"
+#include "cli/Connection.h"
+#include "cli/Download.h"
 #include "cli/Sinks.h"
 #include "report/ReportWriter.h"
 
@@ -16,6 +19,7 @@ namespace
 
 struct ReportCliOptions {
     ArchiveOptions archive;
+    ConnectionOptions connection; // --tcp or --rtu: the energy log read from the analyzer itself
     std::string analyzer;
     std::string day, week, month, from, to;
     int billingDay = 1;
@@ -72,6 +76,30 @@ bool parseLimits(const std::string &text, ReportOptions &options)
     return inductive > 0 && inductive <= 1 && capacitive > 0 && capacitive <= 1;
 }
 
+constexpr int kPasses = 3;
+
+std::optional<RecordClock> clockOf(const std::string &dateText, const std::string &timeText)
+{
+    RecordClock clock;
+    return parseRecordClock(dateText, timeText, clock) ? std::optional(clock) : std::nullopt;
+}
+
+// The energy log as an analyzer sends it, as readings.
+class EnergyLogSink : public RecordSink
+{
+  public:
+    explicit EnergyLogSink(std::vector<EnergyReading> &readings) : readings(readings) {}
+    void begin(AnalyzerLink &, const std::array<bool, kLogAreas> &) override {}
+    void record(int, int, const PARSED_LOG &log) override
+    {
+        readings.push_back(energyReading(clockOf(log.dateText, log.timeText), log.decodedValues));
+    }
+    bool end() override { return true; }
+
+  private:
+    std::vector<EnergyReading> &readings;
+};
+
 int runReport(const ReportCliOptions &o)
 {
     const auto usage = [](const char *message) {
@@ -91,36 +119,59 @@ int runReport(const ReportCliOptions &o)
     if (!bands)
         return usage("--bands takes HH:MM-HH:MM,... such as 06:00-17:00,17:00-22:00,22:00-06:00");
     options.bands = *bands;
-    const std::string location = o.archive.chosen().empty() ? kDefaultArchive : o.archive.chosen();
-    const std::unique_ptr<Archive> archive = openArchive(location, "report", ArchiveAccess::Read);
-    if (!archive)
-        return ExitNoAnalyzer;
-    const std::optional<AnalyzerIdentity> identity = archive->analyzer(o.analyzer);
-    if (!identity) {
-        std::fprintf(stderr, "pullrec-cli report: the archive holds no analyzer %s\n", o.analyzer.c_str());
-        return ExitNoAnalyzer;
+    std::vector<EnergyReading> readings;
+    std::string serial = o.analyzer;
+    std::string storedZone;
+    bool unread = false;
+    const bool direct = !o.connection.tcp.empty() || !o.connection.rtu.empty();
+    if (direct && (!o.analyzer.empty() || !o.archive.chosen().empty()))
+        return usage("give --tcp or --rtu, or --archive and --analyzer, not both");
+    if (!direct && o.analyzer.empty())
+        return usage("give --analyzer (with --archive), or --tcp or --rtu to read the analyzer itself");
+    if (direct) {
+        int status = ExitComplete;
+        const std::unique_ptr<AnalyzerLink> link = openAnalyzer(o.connection, "report", status);
+        if (!link)
+            return status;
+        std::array<bool, kLogAreas> areas{};
+        areas[kEnergyArea] = true;
+        EnergyLogSink sink(readings);
+        const DownloadResult result = download(*link, wholeAreas(*link, areas), kPasses, {&sink});
+        serial = link->identity().serial;
+        unread = !result.complete();
+        if (unread)
+            std::fprintf(stderr, "pullrec-cli report: %zu energy log records unreadable after %d passes\n",
+                         result.failed.size(), kPasses);
+    } else {
+        const std::string location = o.archive.chosen().empty() ? kDefaultArchive : o.archive.chosen();
+        const std::unique_ptr<Archive> archive = openArchive(location, "report", ArchiveAccess::Read);
+        if (!archive)
+            return ExitNoAnalyzer;
+        const std::optional<AnalyzerIdentity> identity = archive->analyzer(o.analyzer);
+        if (!identity) {
+            std::fprintf(stderr, "pullrec-cli report: the archive holds no analyzer %s\n",
+                         o.analyzer.c_str());
+            return ExitNoAnalyzer;
+        }
+        storedZone = identity->zone;
+        // The whole log: readings before and after the period share intervals that cross its edges.
+        RecordFilter filter;
+        filter.analyzer = o.analyzer;
+        filter.area = kArchiveEnergyArea;
+        const bool read = archive->forEach(filter, [&](const StoredRecord &stored) {
+            const ArchiveRecord &r = stored.record;
+            readings.push_back(energyReading(clockOf(r.dateText, r.timeText), r.values));
+            return true;
+        });
+        if (!read) {
+            std::fprintf(stderr, "pullrec-cli report: %s\n", archive->error().c_str());
+            return ExitIncomplete;
+        }
     }
-    const QTimeZone zone = clockZone(o.zone, identity->zone);
+    const QTimeZone zone = clockZone(o.zone, storedZone);
     const QDateTime now = QDateTime::currentDateTime().toTimeZone(zone);
     options.now = clockSeconds({now.date().year(), now.date().month(), now.date().day(), now.time().hour(),
                                 now.time().minute(), now.time().second()});
-
-    // The whole log: readings before and after the period share intervals that cross its edges.
-    RecordFilter filter;
-    filter.analyzer = o.analyzer;
-    filter.area = kArchiveEnergyArea;
-    std::vector<EnergyReading> readings;
-    const bool read = archive->forEach(filter, [&](const StoredRecord &stored) {
-        RecordClock clock;
-        const ArchiveRecord &r = stored.record;
-        readings.push_back(energyReading(
-            parseRecordClock(r.dateText, r.timeText, clock) ? std::optional(clock) : std::nullopt, r.values));
-        return true;
-    });
-    if (!read) {
-        std::fprintf(stderr, "pullrec-cli report: %s\n", archive->error().c_str());
-        return ExitIncomplete;
-    }
     const EnergyReport report = makeEnergyReport(std::move(readings), options);
     const ReportFormat format = o.format == "json"   ? ReportFormat::Json
                                 : o.format == "csv"  ? ReportFormat::Csv
@@ -143,7 +194,7 @@ int runReport(const ReportCliOptions &o)
         fonts = std::make_unique<QGuiApplication>(argc, argv);
     }
     std::string error;
-    const std::string bytes = writeReport(report, format, {o.analyzer, zone, o.lang == "tr"}, &error);
+    const std::string bytes = writeReport(report, format, {serial, zone, o.lang == "tr"}, &error);
     if (!error.empty()) {
         std::fprintf(stderr, "pullrec-cli report: %s\n", error.c_str());
         return ExitIncomplete;
@@ -155,6 +206,8 @@ int runReport(const ReportCliOptions &o)
         std::fprintf(stderr, "pullrec-cli report: %s\n", out.error().c_str());
         return ExitIncomplete;
     }
+    if (unread)
+        return ExitIncomplete;
     if (!report.complete()) {
         std::fprintf(stderr,
                      "pullrec-cli report: the period has %zu gap(s) and %zu counter(s) that went down\n",
@@ -170,11 +223,12 @@ void addReportCommand(CLI::App &app, int &status)
 {
     auto options = std::make_shared<ReportCliOptions>();
     ReportCliOptions &o = *options;
-    CLI::App *cmd =
-        app.add_subcommand("report", "Energy, tariff bands, reactive ratios and demand of a period, "
-                                     "from the energy log in the archive");
+    CLI::App *cmd = app.add_subcommand(
+        "report", "Energy, tariff bands, reactive ratios and demand of a period, "
+                  "from the energy log in the archive or read from the analyzer (--tcp, --rtu)");
     addArchiveOptions(*cmd, o.archive, false);
-    cmd->add_option("--analyzer", o.analyzer, "the analyzer (its serial number)")->required();
+    cmd->add_option("--analyzer", o.analyzer, "the analyzer in the archive (its serial number)");
+    addConnectionOptions(*cmd, o.connection);
     CLI::Option *day = cmd->add_option("--day", o.day, "one day: YYYY-MM-DD");
     CLI::Option *week = cmd->add_option("--week", o.week, "seven days from a day: YYYY-MM-DD");
     CLI::Option *month = cmd->add_option("--month", o.month, "a calendar month: YYYY-MM");
@@ -199,10 +253,9 @@ void addReportCommand(CLI::App &app, int &status)
         ->check(CLI::IsMember({"en", "tr"}));
     addZoneOption(*cmd, o.zone, "the one kept with the analyzer, else the host's");
     cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
-    cmd->footer(
-        "Exit status: 0 done, 1 usage error, 2 no archive or no such analyzer in it, 3 the period has "
-        "gaps or counters that went down (the report is written and names them), or the archive or "
-        "the output failed.");
+    cmd->footer("Exit status: 0 done, 1 usage error, 2 no archive, no such analyzer in it or no analyzer "
+                "answering, 3 the period has gaps or counters that went down (the report is written and "
+                "names them), energy log records unreadable, or the archive or the output failed.");
     cmd->callback([options, &status, day, week, month, from] {
         if (day->count() + week->count() + month->count() + from->count() == 0) {
             std::fprintf(stderr, "pullrec-cli report: give --day, --week, --month or --from and --to\n");

@@ -131,17 +131,23 @@ FormatSink::FormatSink(Output &out, RecordFormat format, QTimeZone zone)
 {
 }
 
+FormatSink::FormatSink(Output &out, QTimeZone zone, std::unique_ptr<RecordWorkbook> book)
+    : out(out), format(RecordFormat::Csv), zone(std::move(zone)), book(std::move(book))
+{
+}
+
 int FormatSink::layoutOf(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
 {
     const bool sectors =
         std::any_of(areas.begin(), areas.begin() + kEnergyArea, [](bool chosen) { return chosen; });
     const std::vector<Quantity> none;
-    if (!writer)
+    if (!writer && !book)
         writer = std::make_unique<RecordWriter>(format);
-    return writer->addLayout(
-        sectors ? logQuantities(analyzer.table(), analyzer.modelCode(), analyzer.configuration().paramCodes)
-                : none,
-        areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
+    return (book ? book->writer() : *writer)
+        .addLayout(sectors ? logQuantities(analyzer.table(), analyzer.modelCode(),
+                                           analyzer.configuration().paramCodes)
+                           : none,
+                   areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
 }
 
 void FormatSink::declare(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
@@ -154,7 +160,7 @@ void FormatSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas>
     layout = layoutOf(analyzer, areas);
     serial = fromDevice(analyzer.identity().serial);
     // Columns not declared beforehand need a header of their own.
-    if (writer->header() != header) {
+    if (!book && writer->header() != header) {
         header = writer->header();
         out.write(header);
     }
@@ -169,6 +175,10 @@ void FormatSink::record(int area, int index, const PARSED_LOG &log)
     r.time = recordTime(log.dateText, log.timeText, zone);
     r.energy = area == kEnergyArea;
     r.values = log.decodedValues;
+    if (book) {
+        book->append(r, layout);
+        return;
+    }
     line.clear();
     writer->append(r, line, layout);
     // Only influx writes no line, for a point it cannot have.
@@ -179,6 +189,14 @@ void FormatSink::record(int area, int index, const PARSED_LOG &log)
 
 bool FormatSink::end()
 {
+    if (book) {
+        std::string error;
+        const QByteArray bytes = book->finish(error);
+        if (!error.empty())
+            std::fprintf(stderr, "pullrec-cli: %s\n", error.c_str());
+        out.write(bytes);
+        return out.finish() && error.empty();
+    }
     if (!writer) { // nothing at all: the csv header of no quantities
         writer = std::make_unique<RecordWriter>(format);
         out.write(writer->header());

@@ -67,6 +67,8 @@ class FormatSink : public RecordSink
   public:
     // zone: the one the analyzers' clocks keep.
     FormatSink(Output &out, RecordFormat format, QTimeZone zone);
+    // The records as a spreadsheet, written whole at the end; the columns as in csv.
+    FormatSink(Output &out, QTimeZone zone, std::unique_ptr<RecordWorkbook> book);
 
     // Before any begin(): a configuration whose records will come, so that the columns are the union of
     // them all and the csv has one header. Without it each begin() adds its columns as it comes.
@@ -84,6 +86,7 @@ class FormatSink : public RecordSink
     RecordFormat format;
     QTimeZone zone;
     std::unique_ptr<RecordWriter> writer;
+    std::unique_ptr<RecordWorkbook> book; // xlsx: its writer holds the columns
     int layout = 0;
     QString serial;
     QByteArray header;

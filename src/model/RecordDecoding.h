@@ -35,5 +35,5 @@ void DecodeEnergyRecord(const DEVICE_REGISTER_TABLE &table, std::span<const int1
 // The values of an energy record that mean something, and the parameter code of each: the four
 // counters, then energy words 8..23.
 inline constexpr int kEnergyValues = 20;
-inline constexpr std::array<int16_t, kEnergyValues> kEnergyValueCodes = {60, 62, 64, 66, 39, 40, 41, 45, 46, 47,
-                                                                         54, 55, 56, 57, 58, 59, 27, 77, 74, 75};
+inline constexpr std::array<int16_t, kEnergyValues> kEnergyValueCodes = {
+    60, 62, 64, 66, 39, 40, 41, 45, 46, 47, 54, 55, 56, 57, 58, 59, 27, 77, 74, 75};

@@ -62,9 +62,16 @@ void RecordWorkbook::append(const ExportRecord &record, int layout)
                       std::abs(offset) % 60);
         worksheet_write_string(sheet, r, 4, text, nullptr);
     }
-    for (size_t c = 0; c < columns.columnCount(); ++c)
-        if (const double v = columns.value(record, layout, c); std::isfinite(v))
-            worksheet_write_number(sheet, r, lxw_col_t(kFirstValueColumn + c), v, nullptr);
+    // The value as the other formats write it (15 significant digits), not the scaling's binary residue.
+    QByteArray text;
+    for (size_t c = 0; c < columns.columnCount(); ++c) {
+        const double v = columns.value(record, layout, c);
+        if (!std::isfinite(v))
+            continue;
+        text.clear();
+        appendNumber(text, v);
+        worksheet_write_number(sheet, r, lxw_col_t(kFirstValueColumn + c), text.toDouble(), nullptr);
+    }
 }
 
 QByteArray RecordWorkbook::finish(std::string &error)

@@ -5,13 +5,20 @@
 #include "text/DeviceText.h"
 #include "worker/comThread.h"
 
+#include <functional>
+
 namespace
 {
 constexpr int kFirstValueColumn = 3;
 } // namespace
 
-QByteArray gridRecords(const GridModel &grid, RecordFormat format, const std::vector<Quantity> &logColumns,
-                       const std::vector<Quantity> &energyColumns, const QString &analyzer)
+namespace
+{
+
+// The kinds of log the grid holds, then each row that holds a record, in grid order.
+void forEachRecord(const GridModel &grid, const QString &analyzer,
+                   const std::function<void(bool, bool)> &kinds,
+                   const std::function<void(const ExportRecord &)> &record)
 {
     bool logs = false, energy = false;
     for (int row = 1; row < grid.rowCount(); ++row) {
@@ -19,9 +26,7 @@ QByteArray gridRecords(const GridModel &grid, RecordFormat format, const std::ve
         logs |= area >= 0 && area != kEnergyArea;
         energy |= area == kEnergyArea;
     }
-    const RecordWriter writer(format, logs ? logColumns : std::vector<Quantity>(),
-                              energy ? energyColumns : std::vector<Quantity>());
-    QByteArray out = writer.header();
+    kinds(logs, energy);
     std::array<double, kDecodedValues> values{};
     for (int row = 1; row < grid.rowCount(); ++row) {
         bool numbered = false;
@@ -31,14 +36,46 @@ QByteArray gridRecords(const GridModel &grid, RecordFormat format, const std::ve
             continue;
         for (int i = 0; i < kDecodedValues; ++i)
             values[size_t(i)] = grid.number(row, kFirstValueColumn + i);
-        ExportRecord record;
-        record.analyzer = analyzer;
-        record.area = area;
-        record.number = number;
-        record.time = recordTime(toDevice(grid.cell(row, 1)), toDevice(grid.cell(row, 2)));
-        record.energy = area == kEnergyArea;
-        record.values = values;
-        writer.append(record, out);
+        ExportRecord r;
+        r.analyzer = analyzer;
+        r.area = area;
+        r.number = number;
+        r.time = recordTime(toDevice(grid.cell(row, 1)), toDevice(grid.cell(row, 2)));
+        r.energy = area == kEnergyArea;
+        r.values = values;
+        record(r);
     }
+}
+
+} // namespace
+
+QByteArray gridRecords(const GridModel &grid, RecordFormat format, const std::vector<Quantity> &logColumns,
+                       const std::vector<Quantity> &energyColumns, const QString &analyzer)
+{
+    RecordWriter writer(format);
+    QByteArray out;
+    forEachRecord(
+        grid, analyzer,
+        [&](bool logs, bool energy) {
+            writer.addLayout(logs ? logColumns : std::vector<Quantity>(),
+                             energy ? energyColumns : std::vector<Quantity>());
+            out = writer.header();
+        },
+        [&](const ExportRecord &record) { writer.append(record, out); });
     return out;
+}
+
+QByteArray gridWorkbook(const GridModel &grid, const std::vector<Quantity> &logColumns,
+                        const std::vector<Quantity> &energyColumns, const QString &analyzer,
+                        std::string &error)
+{
+    RecordWorkbook book;
+    forEachRecord(
+        grid, analyzer,
+        [&](bool logs, bool energy) {
+            book.writer().addLayout(logs ? logColumns : std::vector<Quantity>(),
+                                    energy ? energyColumns : std::vector<Quantity>());
+        },
+        [&](const ExportRecord &record) { book.append(record); });
+    return book.finish(error);
 }

@@ -12,3 +12,7 @@ class GridModel;
 // holds them, operator's edits included. Only the quantities of the kinds of log present are columns.
 QByteArray gridRecords(const GridModel &grid, RecordFormat format, const std::vector<Quantity> &logColumns,
                        const std::vector<Quantity> &energyColumns, const QString &analyzer);
+// The same as a spreadsheet (xlsx): the file's bytes, empty with the reason in error.
+QByteArray gridWorkbook(const GridModel &grid, const std::vector<Quantity> &logColumns,
+                        const std::vector<Quantity> &energyColumns, const QString &analyzer,
+                        std::string &error);

@@ -149,7 +149,8 @@ void TForm1::BitBtn1Click()
         const DEVICE_ID &id = session->facts().identity;
         for (const std::string *line : {&id.vendor, &id.serial, &id.model, &id.version})
             Memo1->appendPlainText(QLatin1Char(' ') + fromDevice(*line));
-        modelCode = qint16(session->facts().modelCode);
+        // A model text that ends in no number is reported, and Connect stops there.
+        modelCode = qint16(StrToInt(fromDevice(id.model).right(3)));
         // Only an Ethernet connection has a host of its own to remember.
         const QString host = QString::fromStdString(settings.host);
         if (commMode == LinkMode::Tcp && !host.isEmpty()) {

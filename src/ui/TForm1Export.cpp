@@ -15,8 +15,9 @@
 namespace
 {
 
-const QStringList kExportFilters{QStringLiteral("CSV (*.csv)"), QStringLiteral("JSON lines (*.jsonl)")};
-const QStringList kExportSuffixes{QStringLiteral("csv"), QStringLiteral("jsonl")};
+const QStringList kExportFilters{QStringLiteral("CSV (*.csv)"), QStringLiteral("JSON lines (*.jsonl)"),
+                                 QStringLiteral("Excel (*.xlsx)")};
+const QStringList kExportSuffixes{QStringLiteral("csv"), QStringLiteral("jsonl"), QStringLiteral("xlsx")};
 
 // The save dialog, made at its first use, set up for filters and started in DATA; the chosen path, or
 // empty when the operator cancels.
@@ -72,13 +73,21 @@ void TForm1::Export1Click()
     const QString path = askSavePath(this, sDialog, kExportFilters, kExportSuffixes[0]);
     if (path.isEmpty())
         return;
-    const RecordFormat format =
-        sDialog->selectedNameFilter() == kExportFilters[1] ? RecordFormat::Jsonl : RecordFormat::Csv;
+    const qsizetype chosen = kExportFilters.indexOf(sDialog->selectedNameFilter());
     // Names and units do not depend on the transformer ratios: any table names them.
     const DEVICE_REGISTER_TABLE fallback(1.0, 1.0);
     const DEVICE_REGISTER_TABLE &table = worker->regTable ? *worker->regTable : fallback;
-    if (save(this, path,
-             gridRecords(*gridModel, format, logQuantities(table, modelCode, worker->logConfig.paramCodes),
-                         energyQuantities(table), fromDevice(worker->deviceId.serial))))
+    const std::vector<Quantity> logColumns = logQuantities(table, modelCode, worker->logConfig.paramCodes);
+    const QString analyzer = fromDevice(worker->deviceId.serial);
+    std::string error;
+    const QByteArray bytes =
+        chosen == 2 ? gridWorkbook(*gridModel, logColumns, energyQuantities(table), analyzer, error)
+                    : gridRecords(*gridModel, chosen == 1 ? RecordFormat::Jsonl : RecordFormat::Csv,
+                                  logColumns, energyQuantities(table), analyzer);
+    if (!error.empty()) {
+        showMessage(QString::fromStdString(error));
+        return;
+    }
+    if (save(this, path, bytes))
         recordsUnsaved = false;
 }

@@ -612,6 +612,12 @@ TEST_F(CliArchive, ReportOfADayFromTheArchive)
                    "WHERE s.quantity = 57 AND r.recorded_at BETWEEN '2024-09-10 00:00:00' AND "
                    "'2024-09-10 23:59:59'")));
     EXPECT_EQ(report["gaps"].toArray().size(), 0);
+    // Read from the analyzer itself: the same figures.
+    const ProgramRun direct = cli(
+        {"report", "--tcp", tcp(sim), "--day", "2024-09-10", "--format", "json", "--tz", "Europe/Istanbul"});
+    ASSERT_EQ(direct.exitCode, 0) << direct.err;
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(direct.out))["total"].toObject(), total);
+    EXPECT_EQ(cli({"report", "--tcp", tcp(sim), "--analyzer", "1", "--day", "2024-09-10"}).exitCode, 1);
     for (const char *kind : {"xlsx", "pdf"}) { // written whole, in a headless session too
         const std::string file = path(std::string("day.") + kind);
         EXPECT_EQ(cli({"report", "--archive", archive, "--analyzer", "58322521", "--day", "2024-09-10",

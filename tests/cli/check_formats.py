@@ -15,6 +15,8 @@ import subprocess
 import sys
 import tempfile
 
+import openpyxl
+
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import ktr58sim  # noqa: E402
 
@@ -70,6 +72,21 @@ def exercise(connection, transport):
         values = {h: float(v) for h, v in zip(header[4:], r[4:]) if v != ""}
         check(f"{transport} csv values", len(values) > 10)
         csv_values[(r[1], r[2])] = (t, values)
+
+    if transport == "tcp":
+        with tempfile.TemporaryDirectory() as scratch:
+            book = os.path.join(scratch, "records.xlsx")
+            cli(connection, "download", "--all", "--format", "xlsx", "-o", book)
+            sheet = openpyxl.load_workbook(book).worksheets[0]
+            cells = list(sheet.iter_rows(values_only=True))
+            check(f"xlsx header {cells[0][:6]}", list(cells[0]) == header[:4] + ["utc offset"] + header[4:])
+            check("xlsx header frozen", sheet.freeze_panes == "A2")
+            check("xlsx rows", len(cells) == len(rows) + 1)
+            for c in cells[1:]:
+                t, values = csv_values.get((str(c[1]), str(c[2])), (None, None))
+                got = {h: v for h, v in zip(header[4:], c[5:]) if v is not None}
+                check(f"xlsx record {c[1]}/{c[2]} as csv", c[0] == serial and t is not None and
+                      c[3] == t.replace(tzinfo=None) and got == values)
 
     lines = cli(connection, "download", "--all", "--format", "jsonl").decode("utf-8").splitlines()
     check(f"{transport} jsonl lines", len(lines) == len(rows))

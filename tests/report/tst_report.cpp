@@ -314,14 +314,12 @@ TEST(ReportWriter, SpreadsheetAndPdfSayWhatTheJsonSays)
 {
     if (!*PULLREC_PYTHON3 || !*PULLREC_PDFTOTEXT)
         GTEST_SKIP() << "needs python3 with openpyxl and pdftotext";
-    static std::unique_ptr<QGuiApplication> app; // the PDF's fonts
-    if (!app) {
-        static int argc = 1;
-        static char name[] = "report_tests";
-        static char *argv[] = {name, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    // The PDF's fonts; the application ends with the test.
+    int argc = 1;
+    char name[] = "report_tests";
+    char *argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     ReportOptions options;
     options.period = kTwoDays;
     std::vector<EnergyReading> log{at(1, 0, 0, 0, 0), at(1, 16, 0, 160, 40, 1), at(2, 0, 0, 400, 60, 2, 5),

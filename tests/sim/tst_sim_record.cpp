@@ -220,14 +220,16 @@ TEST(SimRecords, EnergyLogFollowsAPlantsWeek)
             EXPECT_EQ(log[i].instant() - log[i - 1].instant(), c.periodMin * 60);
             for (int k = 0; k < 4; ++k) {
                 const double step = counter(log[i], k) - counter(log[i - 1], k);
-                if (k == 0 && int(i) == c.counterReset)
+                if (k == 0 && int(i) == c.counterReset) {
                     EXPECT_LT(step, 0) << "the import counter starts again";
-                else
+                } else {
                     EXPECT_GE(step, 0) << "counter " << k << " at " << i;
+                }
             }
             const int hour = log[i - 1].hour;
-            if (hour >= 6 && hour < 22)
+            if (hour >= 6 && hour < 22) {
                 EXPECT_LE(counter(log[i], 3) - counter(log[i - 1], 3), 1) << "capacitive by day at " << hour;
+            }
             const size_t day = (i - 1) / size_t(perDay);
             if (day < 14 && !(int(i) == c.counterReset)) {
                 dayImport[day] += counter(log[i], 0) - counter(log[i - 1], 0);
