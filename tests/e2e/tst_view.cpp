@@ -341,7 +341,7 @@ class TestView : public QObject, public WindowFixture
     }
 
     // Export... writes the records for other programs: comma separated with the area of each record, ISO
-    // 8601 times and "." decimals, or JSON lines, whatever the window's locale.
+    // 8601 times and "." decimals, or JSON lines, whatever the window's locale, or a spreadsheet.
     void exportForOtherPrograms()
     {
         QVERIFY(download({0, 1}));
@@ -350,7 +350,8 @@ class TestView : public QObject, public WindowFixture
             ModalAnswer dialog([&](QWidget *modal) {
                 auto *d = qobject_cast<QFileDialog *>(modal);
                 QVERIFY(d);
-                QCOMPARE(d->nameFilters(), QStringList({"CSV (*.csv)", "JSON lines (*.jsonl)"}));
+                QCOMPARE(d->nameFilters(),
+                         QStringList({"CSV (*.csv)", "JSON lines (*.jsonl)", "Excel (*.xlsx)"}));
                 d->selectNameFilter(filter);
                 d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
                 QMetaObject::invokeMethod(d, "accept");
@@ -362,7 +363,11 @@ class TestView : public QObject, public WindowFixture
         QLocale::setDefault(QLocale(QLocale::Turkish)); // "," decimals in the grid
         exportAs(QStringLiteral("CSV (*.csv)"), QStringLiteral("records.csv"));
         exportAs(QStringLiteral("JSON lines (*.jsonl)"), QStringLiteral("records.jsonl"));
+        exportAs(QStringLiteral("Excel (*.xlsx)"), QStringLiteral("records.xlsx"));
         QLocale::setDefault(previous);
+        QFile book(QStringLiteral("DATA/records.xlsx"));
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        QCOMPARE(book.read(4), QByteArray("PK\x03\x04", 4));
 
         QFile csv(QStringLiteral("DATA/records.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
