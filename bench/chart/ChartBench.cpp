@@ -49,19 +49,23 @@ void fill(GridModel &grid)
     for (int q = 0; q < kColumns - 3; ++q)
         header << QStringLiteral("Q%1 : %2").arg(q).arg(q % 2 ? "A" : "V");
     grid.setCells(0, 0, header);
-    std::array<double, kColumns - 3> values{};
+    static RecordLog log;
+    log.clear();
+    grid.setLog(&log);
     for (int r = 1; r <= kRecords; ++r) {
         grid.setRowCount(r + 2);
         const int minute = r - 1;
-        grid.setCells(r, 0,
-                      {QString::number(r),
-                       QStringLiteral("%1/01/24").arg(1 + minute / 1440, 2, 10, QLatin1Char('0')),
-                       QStringLiteral("%1:%2:00")
-                           .arg(minute / 60 % 24, 2, 10, QLatin1Char('0'))
-                           .arg(minute % 60, 2, 10, QLatin1Char('0'))});
-        for (size_t q = 0; q < values.size(); ++q)
-            values[q] = 230 + 10 * std::sin(r / 300.0 + double(q));
-        grid.setValues(r, 3, values);
+        LogRecord record;
+        record.recordNo = r;
+        record.setTime(
+            QStringLiteral("%1/01/24").arg(1 + minute / 1440, 2, 10, QLatin1Char('0')).toStdString(),
+            QStringLiteral("%1:%2:00")
+                .arg(minute / 60 % 24, 2, 10, QLatin1Char('0'))
+                .arg(minute % 60, 2, 10, QLatin1Char('0'))
+                .toStdString());
+        for (int q = 0; q < kColumns - 3; ++q)
+            record.values[size_t(q)] = 230 + 10 * std::sin(r / 300.0 + double(q));
+        grid.setRecord(r, log.append(record));
     }
 }
 

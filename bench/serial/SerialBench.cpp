@@ -111,7 +111,7 @@ int main()
         }
         comThread worker;
         if (!connectSerialWorker(worker, sim.ptyPath(), rate.baud)) {
-            std::fprintf(stderr, "cannot connect at %d baud: %s\n", rate.baud, worker.lastErrorText.c_str());
+            std::fprintf(stderr, "cannot connect at %d baud: %s\n", rate.baud, worker.lastError().c_str());
             return 1;
         }
         const Measured stack = stackAlone(worker);

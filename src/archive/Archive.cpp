@@ -20,38 +20,6 @@ bool startsWith(const std::string &text, const char *prefix)
 
 } // namespace
 
-bool ArchiveRecord::energy() const
-{
-    return area == kArchiveEnergyArea;
-}
-
-int16_t ArchiveRecord::quantity(int slot) const
-{
-    return energy() ? kEnergyValueCodes[size_t(slot)] : codes[size_t(slot)];
-}
-
-bool ArchiveRecord::storesValue(int slot) const
-{
-    const int16_t code = quantity(slot);
-    return code >= 0 && code < kParameterCount;
-}
-
-std::string ArchiveRecord::recordedAt() const
-{
-    RecordClock c;
-    if (!parseRecordClock(dateText, timeText, c))
-        return {};
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour,
-                  c.minute, c.second);
-    return text;
-}
-
-bool ArchiveRecord::sameRecord(const ArchiveRecord &other) const
-{
-    return recordNo == other.recordNo && dateText == other.dateText && timeText == other.timeText;
-}
-
 std::unique_ptr<Archive> Archive::open(const std::string &location, std::string &error, ArchiveAccess access)
 {
     std::unique_ptr<Archive> archive;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/RecordDecoding.h"
+#include "model/RecordLog.h"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +19,7 @@
 // object is one connection: use it from one thread at a time; open one per thread.
 
 inline constexpr int kArchiveSchemaVersion = 1;
-inline constexpr int kArchiveEnergyArea = 15; // the worker's kEnergyArea
+inline constexpr int kArchiveEnergyArea = kEnergyArea;
 
 struct AnalyzerIdentity {
     std::string serial;
@@ -34,29 +34,7 @@ struct AnalyzerIdentity {
 };
 
 // One record as downloaded: the texts the grid shows and the decoded values exactly.
-struct ArchiveRecord {
-    int area = 0;     // 0..14 sectors, 15 the energy log
-    int position = 0; // record index in the area when it was read
-    int recordNo = 0;
-    std::string dateText; // "31/12/09"
-    std::string timeText; // "08:00:30"
-    // Normal log: the parameter code of each slot when decoded. Not used for the energy log.
-    std::array<int16_t, kLogSlots> codes{};
-    // Normal log: values 0..27; energy log: values 0..19 (PARSED_LOG::decodedValues).
-    std::array<double, kDecodedValues> values{};
-
-    bool energy() const;
-    int valueCount() const { return energy() ? kEnergyValues : kLogSlots; }
-    // The parameter code of the quantity in value slot `slot`: the configured code for the normal
-    // log, the same quantity's parameter code for the energy log (its kWh counter is code 60).
-    int16_t quantity(int slot) const;
-    // A slot whose code is no parameter decodes to 0 and heads no column: it is not stored, and comes
-    // back as an empty slot (kEmptySlot, 0).
-    bool storesValue(int slot) const;
-    // "2009-12-31 08:00:30", or empty when the date or time is no valid one.
-    std::string recordedAt() const;
-    bool sameRecord(const ArchiveRecord &other) const; // number, date and time
-};
+using ArchiveRecord = LogRecord;
 
 struct StoreCounts {
     int64_t added = 0;

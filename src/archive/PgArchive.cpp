@@ -458,8 +458,7 @@ std::optional<ArchiveRecord> PgArchive::lastRecord(const std::string &serial, in
     record.area = area;
     record.position = int(result.number(0, 0));
     record.recordNo = int(result.number(0, 1));
-    record.dateText = result.text(0, 2);
-    record.timeText = result.text(0, 3);
+    record.setTime(result.text(0, 2), result.text(0, 3));
     return record;
 }
 
@@ -528,8 +527,7 @@ bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(con
                                  stored.record.area = int(row.number(r, 2));
                                  stored.record.position = int(row.number(r, 3));
                                  stored.record.recordNo = int(row.number(r, 4));
-                                 stored.record.dateText = row.text(r, 5);
-                                 stored.record.timeText = row.text(r, 6);
+                                 stored.record.setTime(row.text(r, 5), row.text(r, 6));
                              });
         }
     }

@@ -247,8 +247,7 @@ std::optional<ArchiveRecord> SqliteArchive::lastRecord(const std::string &serial
     record.area = sqlite3_column_int(query.get(), 0);
     record.position = sqlite3_column_int(query.get(), 1);
     record.recordNo = sqlite3_column_int(query.get(), 2);
-    record.dateText = query.column(3);
-    record.timeText = query.column(4);
+    record.setTime(query.column(3), query.column(4));
     return record;
 }
 
@@ -312,8 +311,7 @@ bool SqliteArchive::forEach(const RecordFilter &filter,
                             stored.record.area = sqlite3_column_int(row, 2);
                             stored.record.position = sqlite3_column_int(row, 3);
                             stored.record.recordNo = sqlite3_column_int(row, 4);
-                            stored.record.dateText = query.column(5);
-                            stored.record.timeText = query.column(6);
+                            stored.record.setTime(query.column(5), query.column(6));
                         });
         if (!go)
             return true;

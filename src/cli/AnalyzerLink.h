@@ -24,7 +24,7 @@ class AnalyzerLink
     void assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
                 const std::array<int16_t, kLogSlots> &codes);
 
-    // One record into worker.parsedLog; on failure worker.lastErrorText says why.
+    // One record into worker.record(); on failure worker.lastError() says why.
     bool readRecord(int area, int index) { return worker.readRecord(area, index); }
     // Whether the link is still open after a failed request (the worker reopens a lost one once).
     bool linkUp() { return worker.isConnected(); }

@@ -52,16 +52,11 @@ std::vector<FailedRecord> skipArchived(AnalyzerLink &analyzer, Archive &archive,
             continue; // nothing archived yet: all of it is new
         if (!readRetrying(analyzer, area, last->position, passes)) {
             // A dropped reply is no cleared log: reading the area whole would be no better off.
-            unreadable.push_back({area, last->position, analyzer.worker.lastErrorText});
+            unreadable.push_back({area, last->position, analyzer.worker.lastError()});
             range = {};
             continue;
         }
-        const PARSED_LOG &log = analyzer.worker.parsedLog;
-        ArchiveRecord now;
-        now.recordNo = std::stoi(log.recordNoText);
-        now.dateText = log.dateText;
-        now.timeText = log.timeText;
-        if (now.sameRecord(*last)) {
+        if (analyzer.worker.record().sameRecord(*last)) {
             range.first = std::max(range.first, last->position + 1);
             for (const int gap : archive.gaps(serial, area))
                 if (gap < range.first)

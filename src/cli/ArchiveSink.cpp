@@ -31,17 +31,12 @@ void ArchiveSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas
     writer = std::make_unique<ArchiveWriter>(archive, identity.serial);
 }
 
-void ArchiveSink::record(int area, int index, const PARSED_LOG &log)
+void ArchiveSink::record(const LogRecord &record)
 {
     if (!writer)
         return;
-    next.area = area;
-    next.position = index;
-    next.recordNo = std::stoi(log.recordNoText);
-    next.dateText = log.dateText;
-    next.timeText = log.timeText;
+    next = record;
     next.codes = codes;
-    next.values = log.decodedValues;
     writer->add(next);
 }
 

@@ -22,7 +22,7 @@ class ArchiveSink : public RecordSink
     ArchiveSink(Archive &archive, std::string zone) : archive(archive), zone(std::move(zone)) {}
 
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
-    void record(int area, int index, const PARSED_LOG &log) override;
+    void record(const LogRecord &record) override;
     void missing(int area, int index) override;
     bool ordered() const override { return false; } // a record kept as soon as read survives a kill
     bool working() const override { return writer && !writer->broken(); }

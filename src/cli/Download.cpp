@@ -77,20 +77,20 @@ DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int pa
 
     // Records read ahead of one that failed wait here, for the ordered sinks only, until it is read or
     // given up.
-    std::map<size_t, PARSED_LOG> waiting;
+    std::map<size_t, LogRecord> waiting;
     std::vector<bool> read(positions.size(), false);
     std::map<size_t, std::string> errors;
     size_t next = 0; // the next position the ordered sinks get
-    auto deliver = [&](const std::vector<RecordSink *> &to, size_t i, const PARSED_LOG &log) {
+    auto deliver = [&](const std::vector<RecordSink *> &to, const LogRecord &record) {
         for (RecordSink *sink : to)
-            sink->record(positions[i].area, positions[i].index, log);
+            sink->record(record);
     };
     auto flush = [&](bool giveUp) {
         for (; next < positions.size() && (read[next] || giveUp); ++next) {
             auto held = waiting.find(next);
             if (held == waiting.end())
                 continue;
-            deliver(ordered, next, held->second);
+            deliver(ordered, held->second);
             waiting.erase(held);
         }
     };
@@ -111,7 +111,7 @@ DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int pa
                 if (!errors.count(i))
                     for (RecordSink *sink : sinks)
                         sink->missing(positions[i].area, positions[i].index);
-                errors[i] = analyzer.worker.lastErrorText;
+                errors[i] = analyzer.worker.lastError();
                 if (!analyzer.linkUp())
                     break; // the link is gone: the next pass opens it again
                 continue;
@@ -119,13 +119,14 @@ DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int pa
             read[i] = true;
             ++done;
             ++result.delivered;
-            deliver(asRead, i, analyzer.worker.parsedLog);
+            const LogRecord &record = analyzer.worker.record();
+            deliver(asRead, record);
             if (i == next) {
-                deliver(ordered, i, analyzer.worker.parsedLog);
+                deliver(ordered, record);
                 ++next;
                 flush(false);
             } else if (!ordered.empty()) {
-                waiting.emplace(i, analyzer.worker.parsedLog);
+                waiting.emplace(i, record);
             }
             if (progress)
                 progress({positions[i].area, done, result.total, std::chrono::steady_clock::now() - start});

@@ -107,7 +107,6 @@ int runExport(const ExportOptions &o)
 
     current = {};
     bool begun = false;
-    PARSED_LOG log;
     read = read && records->forEach(filter, [&](const StoredRecord &stored) {
         const ArchiveRecord &r = stored.record;
         const Run run = runOf(stored, current);
@@ -116,11 +115,7 @@ int runExport(const ExportOptions &o)
             current = run;
             begun = true;
         }
-        log.recordNoText = std::to_string(r.recordNo);
-        log.dateText = r.dateText;
-        log.timeText = r.timeText;
-        log.decodedValues = r.values;
-        sink->record(r.area, r.position, log);
+        sink->record(r);
         return true;
     });
     if (!read)

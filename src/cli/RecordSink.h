@@ -20,8 +20,8 @@ class RecordSink
     // Before the first record: the analyzer (identity, configuration, table set) and the areas that will
     // be read.
     virtual void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) = 0;
-    // area 0..15, index the record's position in it, log as the worker decoded it.
-    virtual void record(int area, int index, const PARSED_LOG &log) = 0;
+    // A record as the worker decoded it (its area and position included).
+    virtual void record(const LogRecord &record) = 0;
     // A record that failed on its first read; it may still arrive in a later pass.
     virtual void missing(int /*area*/, int /*index*/) {}
     // False when the sink takes records as they are read, whatever their order.

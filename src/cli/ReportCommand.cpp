@@ -78,21 +78,15 @@ bool parseLimits(const std::string &text, ReportOptions &options)
 
 constexpr int kPasses = 3;
 
-std::optional<RecordClock> clockOf(const std::string &dateText, const std::string &timeText)
-{
-    RecordClock clock;
-    return parseRecordClock(dateText, timeText, clock) ? std::optional(clock) : std::nullopt;
-}
-
 // The energy log as an analyzer sends it, as readings.
 class EnergyLogSink : public RecordSink
 {
   public:
     explicit EnergyLogSink(std::vector<EnergyReading> &readings) : readings(readings) {}
     void begin(AnalyzerLink &, const std::array<bool, kLogAreas> &) override {}
-    void record(int, int, const PARSED_LOG &log) override
+    void record(const LogRecord &record) override
     {
-        readings.push_back(energyReading(clockOf(log.dateText, log.timeText), log.decodedValues));
+        readings.push_back(energyReading(record.clock, record.values));
     }
     bool end() override { return true; }
 
@@ -160,7 +154,7 @@ int runReport(const ReportCliOptions &o)
         filter.area = kArchiveEnergyArea;
         const bool read = archive->forEach(filter, [&](const StoredRecord &stored) {
             const ArchiveRecord &r = stored.record;
-            readings.push_back(energyReading(clockOf(r.dateText, r.timeText), r.values));
+            readings.push_back(energyReading(r.clock, r.values));
             return true;
         });
         if (!read) {

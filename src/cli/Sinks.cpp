@@ -107,14 +107,14 @@ void GridSink::startGrid(bool energy)
     writeRow(energy ? energyHeader : logHeader);
 }
 
-void GridSink::record(int area, int, const PARSED_LOG &log)
+void GridSink::record(const LogRecord &record)
 {
-    const bool energy = area == kEnergyArea;
+    const bool energy = record.energy();
     if (!started || energy != energyGrid)
         startGrid(energy);
-    row.assign({fromDevice(log.recordNoText), fromDevice(log.dateText), fromDevice(log.timeText)});
+    row.assign({QString::number(record.recordNo), fromDevice(record.dateText), fromDevice(record.timeText)});
     for (int k = 0; k + kFirstValueColumn < columns; ++k)
-        row.push_back(formatGeneral(log.decodedValues[size_t(k)]));
+        row.push_back(formatGeneral(record.values[size_t(k)]));
     writeRow(row);
 }
 
@@ -166,15 +166,15 @@ void FormatSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas>
     }
 }
 
-void FormatSink::record(int area, int index, const PARSED_LOG &log)
+void FormatSink::record(const LogRecord &record)
 {
     ExportRecord r;
     r.analyzer = serial;
-    r.area = area;
-    r.number = std::atoi(log.recordNoText.c_str());
-    r.time = recordTime(log.dateText, log.timeText, zone);
-    r.energy = area == kEnergyArea;
-    r.values = log.decodedValues;
+    r.area = record.area;
+    r.number = record.recordNo;
+    r.time = clockTime(record.clock, zone);
+    r.energy = record.energy();
+    r.values = record.values;
     if (book) {
         book->append(r, layout);
         return;
@@ -183,7 +183,7 @@ void FormatSink::record(int area, int index, const PARSED_LOG &log)
     writer->append(r, line, layout);
     // Only influx writes no line, for a point it cannot have.
     if (line.isEmpty() && leftOut++ < kNamedLeftOut)
-        leftOutNames += (leftOutNames.empty() ? "" : ", ") + recordPosition(area, index);
+        leftOutNames += (leftOutNames.empty() ? "" : ", ") + recordPosition(record.area, record.position);
     out.write(line);
 }
 
@@ -217,10 +217,10 @@ void SinkChain::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> 
         sink->begin(analyzer, areas);
 }
 
-void SinkChain::record(int area, int index, const PARSED_LOG &log)
+void SinkChain::record(const LogRecord &record)
 {
     for (RecordSink *sink : sinks)
-        sink->record(area, index, log);
+        sink->record(record);
 }
 
 bool SinkChain::end()

@@ -43,7 +43,7 @@ class GridSink : public RecordSink
     GridSink(Output &out, std::array<QString, 3> recordHeaders);
 
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
-    void record(int area, int index, const PARSED_LOG &log) override;
+    void record(const LogRecord &record) override;
     bool end() override;
 
   private:
@@ -76,7 +76,7 @@ class FormatSink : public RecordSink
     // For the records from now on: an archive's analyzers may each keep another zone.
     void setZone(const QTimeZone &next) { zone = next; }
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
-    void record(int area, int index, const PARSED_LOG &log) override;
+    void record(const LogRecord &record) override;
     bool end() override;
 
   private:
@@ -102,7 +102,7 @@ class SinkChain : public RecordSink
     explicit SinkChain(std::vector<RecordSink *> sinks) : sinks(std::move(sinks)) {}
 
     void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
-    void record(int area, int index, const PARSED_LOG &log) override;
+    void record(const LogRecord &record) override;
     bool end() override;
 
   private:

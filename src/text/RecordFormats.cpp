@@ -149,9 +149,19 @@ QDateTime recordTime(std::string_view dateText, std::string_view timeText, const
     RecordClock c;
     if (!parseRecordClock(dateText, timeText, c))
         return {};
+    return clockTime(c, zone);
+}
+
+QDateTime clockTime(const RecordClock &c, const QTimeZone &zone)
+{
     // A fixed offset: Qt's own local time has no answer for a reading in a skipped hour.
     return QDateTime(QDate(c.year, c.month, c.day), QTime(c.hour, c.minute, c.second), Qt::OffsetFromUTC,
                      clockOffset(c, zone));
+}
+
+QDateTime clockTime(const std::optional<RecordClock> &clock, const QTimeZone &zone)
+{
+    return clock ? clockTime(*clock, zone) : QDateTime();
 }
 
 RecordWriter::RecordWriter(RecordFormat format) : format(format)

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,6 +50,10 @@ int clockOffset(const RecordClock &clock, const QTimeZone &zone);
 // clock was never set).
 QDateTime recordTime(std::string_view dateText, std::string_view timeText,
                      const QTimeZone &zone = QTimeZone::systemTimeZone());
+
+// The clock's reading with the zone's offset at it, by the same rule; invalid without a reading.
+QDateTime clockTime(const RecordClock &clock, const QTimeZone &zone);
+QDateTime clockTime(const std::optional<RecordClock> &clock, const QTimeZone &zone);
 
 struct ExportRecord {
     QString analyzer; // the analyzer's serial number

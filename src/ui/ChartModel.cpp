@@ -14,8 +14,6 @@ namespace
 {
 
 constexpr int kFirstValueColumn = 3;
-constexpr int kDateColumn = 1;
-constexpr int kTimeColumn = 2;
 const QString kUnitSeparator = QStringLiteral(" : ");
 
 // The energy counters' headers and the energy-table entry whose unit they carry.
@@ -63,33 +61,11 @@ class LocalOffset
     qint64 offset = 0;
 };
 
-// "dd/mm/yy" and "hh:mm:ss" as the grid shows them; NaN when they name no valid instant.
-double recordTime(const QString &date, const QString &time, LocalOffset &zone)
+// Milliseconds since the epoch of the clock's reading in the host's zone.
+double recordTime(const RecordClock &c, LocalOffset &zone)
 {
-    const QStringView d(date), t(time);
-    if (d.size() != 8 || t.size() != 8 || d[2] != u'/' || d[5] != u'/' || t[2] != u':' || t[5] != u':')
-        return NAN;
-    // Two digits each: a negative byte ("-1") names no date and fails here.
-    auto twoDigits = [](QStringView text, int at) {
-        const char16_t high = text[at].unicode(), low = text[at + 1].unicode();
-        return high >= u'0' && high <= u'9' && low >= u'0' && low <= u'9' ? (high - u'0') * 10 + (low - u'0')
-                                                                          : -1;
-    };
-    int n[6];
-    for (int i = 0; i < 3; ++i) {
-        n[i] = twoDigits(d, 3 * i);
-        n[3 + i] = twoDigits(t, 3 * i);
-        if (n[i] < 0 || n[3 + i] < 0)
-            return NAN;
-    }
-    const QDate day(2000 + n[2], n[1], n[0]);
-    const QTime clock(n[3], n[4], n[5]);
-    if (!day.isValid() || !clock.isValid())
-        return NAN;
-    constexpr qint64 kEpochJulianDay = 2440588; // 1970-01-01
-    const qint64 seconds =
-        (day.toJulianDay() - kEpochJulianDay) * 86400 + clock.msecsSinceStartOfDay() / 1000;
-    return double((seconds - zone.seconds(day, n[3])) * 1000);
+    const QDate day(c.year, c.month, c.day);
+    return double((clockSeconds(c) - zone.seconds(day, c.hour)) * 1000);
 }
 
 } // namespace
@@ -113,11 +89,9 @@ void ChartModel::load(const GridModel &grid)
 
     std::vector<std::pair<double, int>> order; // time, grid row
     LocalOffset zone;
-    for (int r = 1; r < grid.rowCount(); ++r) {
-        const double t = recordTime(grid.cell(r, kDateColumn), grid.cell(r, kTimeColumn), zone);
-        if (!std::isnan(t))
-            order.emplace_back(t, r);
-    }
+    for (int r = 1; r < grid.rowCount(); ++r)
+        if (const std::optional<RecordClock> clock = grid.clock(r))
+            order.emplace_back(recordTime(*clock, zone), r);
     // Stable: records of the same second keep the grid's order.
     std::stable_sort(order.begin(), order.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });

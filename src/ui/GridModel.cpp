@@ -1,5 +1,6 @@
 #include "ui/GridModel.h"
 
+#include "text/DeviceText.h"
 #include "text/NumberFormat.h"
 
 #include <QLocale>
@@ -9,11 +10,15 @@
 
 namespace
 {
-constexpr qsizetype kRecordCells = 34; // number, date, time and 31 values
+constexpr int kNumberColumn = 0;
+constexpr int kDateColumn = 1;
+constexpr int kTimeColumn = 2;
+constexpr int kFirstValueColumn = 3;
+constexpr qsizetype kRecordCells = kFirstValueColumn + kDecodedValues;
 } // namespace
 
 GridModel::GridModel(int rowCount, int columnCount, QObject *parent)
-    : QAbstractTableModel(parent), rows(static_cast<size_t>(std::max(rowCount, 0))), areas(rows.size(), -1),
+    : QAbstractTableModel(parent), rows(static_cast<size_t>(std::max(rowCount, 0))),
       columns(std::max(columnCount, 0))
 {
 }
@@ -64,28 +69,80 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     return section;
 }
 
-QString GridModel::cell(int row, int column) const
+void GridModel::setLog(const RecordLog *records)
+{
+    if (records == log)
+        return;
+    log = records;
+    if (!rows.empty() && columns > 0)
+        emit dataChanged(index(0, 0), index(static_cast<int>(rows.size()) - 1, columns - 1));
+}
+
+void GridModel::setRecord(int row, size_t recordIndex)
+{
+    if (row < 0 || row >= static_cast<int>(rows.size()))
+        return;
+    Row &r = rows[static_cast<size_t>(row)];
+    r.record = qint64(recordIndex);
+    for (qsizetype c = 0; c < std::min(r.texts.size(), kRecordCells); ++c)
+        r.texts[c].reset();
+    notifyChanged(row, 0, int(kRecordCells) - 1);
+}
+
+const LogRecord *GridModel::record(int row) const
+{
+    if (!log || row < 0 || row >= static_cast<int>(rows.size()))
+        return nullptr;
+    const qint64 at = rows[static_cast<size_t>(row)].record;
+    return at >= 0 && size_t(at) < log->size() ? &(*log)[size_t(at)] : nullptr;
+}
+
+std::optional<RecordClock> GridModel::clock(int row) const
+{
+    const LogRecord *shown = record(row);
+    if (shown && !text(row, kDateColumn) && !text(row, kTimeColumn))
+        return shown->clock;
+    RecordClock read;
+    if (!parseRecordClock(toDevice(cell(row, kDateColumn)), toDevice(cell(row, kTimeColumn)), read))
+        return std::nullopt;
+    return read;
+}
+
+const std::optional<QString> *GridModel::text(int row, int column) const
 {
     if (row < 0 || column < 0 || row >= static_cast<int>(rows.size()))
-        return {};
+        return nullptr;
     const Row &r = rows[static_cast<size_t>(row)];
-    if (column >= r.size())
+    return column < r.texts.size() && r.texts[column] ? &r.texts[column] : nullptr;
+}
+
+QString GridModel::cell(int row, int column) const
+{
+    if (const std::optional<QString> *written = text(row, column))
+        return **written;
+    const LogRecord *shown = record(row);
+    if (!shown || column < 0 || column >= kRecordCells)
         return {};
-    if (const double *value = std::get_if<double>(&r[column]))
-        return formatGeneral(*value);
-    return std::get<QString>(r[column]);
+    switch (column) {
+    case kNumberColumn:
+        return QString::number(shown->recordNo);
+    case kDateColumn:
+        return fromDevice(shown->dateText);
+    case kTimeColumn:
+        return fromDevice(shown->timeText);
+    default:
+        return formatGeneral(shown->values[size_t(column - kFirstValueColumn)]);
+    }
 }
 
 double GridModel::number(int row, int column) const
 {
-    if (row < 0 || column < 0 || row >= static_cast<int>(rows.size()))
-        return NAN;
-    const Row &r = rows[static_cast<size_t>(row)];
-    if (column >= r.size())
-        return NAN;
-    if (const double *value = std::get_if<double>(&r[column]))
-        return *value;
-    const QString &text = std::get<QString>(r[column]);
+    if (!text(row, column)) {
+        const LogRecord *shown = record(row);
+        if (shown && column >= kFirstValueColumn && column < kRecordCells)
+            return shown->values[size_t(column - kFirstValueColumn)];
+    }
+    const QString text = cell(row, column);
     if (text.isEmpty())
         return NAN;
     bool ok = false;
@@ -101,7 +158,7 @@ void GridModel::setCell(int row, int column, const QString &text)
     Row *r = rowFor(row, column, 1);
     if (!r)
         return;
-    (*r)[column] = text;
+    r->texts[column] = text;
     notifyChanged(row, column, column);
 }
 
@@ -110,10 +167,8 @@ GridModel::Row *GridModel::rowFor(int row, int first, qsizetype count)
     if (row < 0 || first < 0 || row >= static_cast<int>(rows.size()) || count == 0)
         return nullptr;
     Row &r = rows[static_cast<size_t>(row)];
-    if (r.size() < first + count) {
-        r.reserve(std::max<qsizetype>(first + count, kRecordCells));
-        r.resize(first + count);
-    }
+    if (r.texts.size() < first + count)
+        r.texts.resize(first + count);
     return &r;
 }
 
@@ -122,17 +177,8 @@ void GridModel::setCells(int row, int first, const QVector<QString> &texts)
     Row *r = rowFor(row, first, texts.size());
     if (!r)
         return;
-    std::copy(texts.begin(), texts.end(), r->begin() + first);
+    std::copy(texts.begin(), texts.end(), r->texts.begin() + first);
     notifyChanged(row, first, first + int(texts.size()) - 1);
-}
-
-void GridModel::setValues(int row, int first, std::span<const double> values)
-{
-    Row *r = rowFor(row, first, qsizetype(values.size()));
-    if (!r)
-        return;
-    std::copy(values.begin(), values.end(), r->begin() + first);
-    notifyChanged(row, first, first + int(values.size()) - 1);
 }
 
 void GridModel::notifyChanged(int row, int first, int last)
@@ -145,15 +191,10 @@ void GridModel::notifyChanged(int row, int first, int last)
         emit headerDataChanged(Qt::Horizontal, first, last);
 }
 
-void GridModel::setRowArea(int row, int area)
-{
-    if (row >= 0 && row < static_cast<int>(areas.size()))
-        areas[static_cast<size_t>(row)] = qint8(area);
-}
-
 int GridModel::rowArea(int row) const
 {
-    return row >= 0 && row < static_cast<int>(areas.size()) ? areas[static_cast<size_t>(row)] : -1;
+    const LogRecord *shown = record(row);
+    return shown ? shown->area : -1;
 }
 
 void GridModel::setRowCount(int count)
@@ -163,12 +204,10 @@ void GridModel::setRowCount(int count)
     if (count > old) {
         beginInsertRows({}, old, count - 1);
         rows.resize(static_cast<size_t>(count));
-        areas.resize(rows.size(), -1);
         endInsertRows();
     } else if (count < old) {
         beginRemoveRows({}, count, old - 1);
         rows.resize(static_cast<size_t>(count));
-        areas.resize(rows.size());
         endRemoveRows();
     }
 }
@@ -190,8 +229,7 @@ void GridModel::setColumnCount(int count)
 void GridModel::clearCells()
 {
     for (Row &r : rows)
-        r.clear();
-    std::fill(areas.begin(), areas.end(), qint8(-1));
+        r = {};
     if (!rows.empty() && columns > 0) {
         emit dataChanged(index(0, 0), index(static_cast<int>(rows.size()) - 1, columns - 1));
         emit headerDataChanged(Qt::Horizontal, 0, columns - 1);

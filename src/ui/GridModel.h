@@ -1,18 +1,19 @@
 #pragma once
 
+#include "model/RecordLog.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <QVector>
 
-#include <span>
-#include <variant>
+#include <optional>
 #include <vector>
 
-// The result grid: a string grid whose row 0 is the header row. Cells are
-// kept independently of the column count, so narrowing the grid and widening
-// it again shows the old texts again; rows beyond the row count are dropped.
-// Decoded values are kept as numbers and become text (formatGeneral) when
-// read, which keeps a record's display cheap.
+// The result grid, a view of a RecordLog: row 0 is the header row, a record row shows a record of the
+// log (its number, date, time and the decoded values from column 3 on, as text in the grid's number
+// format). Texts written into cells (the header, the operator's edits) lie over what a record shows.
+// Cells are kept independently of the column count, so narrowing the grid and widening it again shows
+// the old texts again; rows beyond the row count are dropped.
 class GridModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -28,17 +29,23 @@ class GridModel : public QAbstractTableModel
     // Horizontal header section c is cell (0, c), so a view can show row 0 frozen.
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // The log the record rows show; it must outlive the model. Clear the cells before the log.
+    void setLog(const RecordLog *log);
+    // Row shows record `index` of the log; texts written over its record cells are dropped.
+    void setRecord(int row, size_t index);
+    // The record a row shows; none for the header, empty rows and rows past the log.
+    const LogRecord *record(int row) const;
+    // The record's clock; the date and time cells read as one where texts were written over them or the
+    // row shows no record.
+    std::optional<RecordClock> clock(int row) const;
+
     QString cell(int row, int column) const;
     // The cell as a number: a decoded value, or a text the operator typed that reads as one; NaN otherwise.
     double number(int row, int column) const;
     void setCell(int row, int column, const QString &text);
     // Writes cells (row, first), (row, first + 1), ... in one change notification.
     void setCells(int row, int first, const QVector<QString> &texts);
-    // Values from (row, first) on, shown in the grid's number format.
-    void setValues(int row, int first, std::span<const double> values);
-
     // The log area (0..15) a record row was read from; -1 for rows that hold none.
-    void setRowArea(int row, int area);
     int rowArea(int row) const;
 
     void setRowCount(int rows);
@@ -47,13 +54,16 @@ class GridModel : public QAbstractTableModel
     void clearCells();
 
   private:
-    using Cell = std::variant<QString, double>;
-    using Row = QVector<Cell>;
+    struct Row {
+        QVector<std::optional<QString>> texts; // written over the record, per column
+        qint64 record = -1;                    // index in the log
+    };
 
     Row *rowFor(int row, int first, qsizetype count);
+    const std::optional<QString> *text(int row, int column) const;
     void notifyChanged(int row, int first, int last);
 
+    const RecordLog *log = nullptr;
     std::vector<Row> rows;
-    std::vector<qint8> areas; // per row
     int columns;
 };

@@ -2,8 +2,7 @@
 
 #include "ui/GridModel.h"
 
-#include "text/DeviceText.h"
-#include "worker/comThread.h"
+#include "model/AnalyzerMap.h"
 
 #include <functional>
 
@@ -40,7 +39,7 @@ void forEachRecord(const GridModel &grid, const QString &analyzer,
         r.analyzer = analyzer;
         r.area = area;
         r.number = number;
-        r.time = recordTime(toDevice(grid.cell(row, 1)), toDevice(grid.cell(row, 2)));
+        r.time = clockTime(grid.clock(row), QTimeZone::systemTimeZone());
         r.energy = area == kEnergyArea;
         r.values = values;
         record(r);

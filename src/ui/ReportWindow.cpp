@@ -58,19 +58,16 @@ std::vector<QString> rowCells(const QString &label, const Figures &f)
 
 std::vector<EnergyReading> energyReadingsOf(const GridModel &grid)
 {
-    constexpr int kEnergyArea = 15;
     constexpr int kFirstValue = 3; // after the record number, the date and the time
     std::vector<EnergyReading> readings;
     std::array<double, kEnergyValues> values{};
     for (int row = 1; row < grid.rowCount(); ++row) {
         if (grid.rowArea(row) != kEnergyArea)
             continue;
-        RecordClock clock;
-        const bool timed =
-            parseRecordClock(grid.cell(row, 1).toStdString(), grid.cell(row, 2).toStdString(), clock);
+        // The operator's edits count, as in what is saved.
         for (int k = 0; k < kEnergyValues; ++k)
             values[size_t(k)] = grid.number(row, kFirstValue + k);
-        readings.push_back(energyReading(timed ? std::optional(clock) : std::nullopt, values));
+        readings.push_back(energyReading(grid.clock(row), values));
     }
     return readings;
 }

@@ -54,6 +54,7 @@ TForm1::~TForm1()
 {
     // The worker may be waiting for a record job of this window: stop it while the window still exists.
     worker->stop();
+    gridModel->setLog(nullptr); // the log goes before the model, a child of this window
 }
 
 void TForm1::connectHandlers()

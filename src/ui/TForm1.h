@@ -158,13 +158,8 @@ class TForm1 : public QWidget, public WorkerView
 
     // WorkerView: runs on the UI thread while the worker waits.
     void post(std::function<void()> job) override;
-    void setGridCell(int row, int column, const std::string &text) override;
-    void setGridValues(int row, int firstColumn, std::span<const double> values) override;
-    void writeRecordHeaders() override;
-    int gridColumnCount() const override;
-    void setGridColumnCount(int columns) override;
-    void setGridRowCount(int rows) override;
-    void setGridCurrentRow(int row) override;
+    void showRecord(int row, const LogRecord &record) override;
+    void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) override;
     void setStatusText(StatusPanel panel, const std::string &text) override;
     void showStatusMessage(StatusMessage message) override;
     void setLamps(bool rxOn, bool txOn) override;
@@ -248,6 +243,10 @@ class TForm1 : public QWidget, public WorkerView
     void setLivePainting(bool live);
     void repaintDownloadView();
     void showCurrentRow();
+    // Row 0, columns 0..2: "Record #", "Date", "Time" in the chosen language.
+    void writeRecordHeaders();
+    // An empty grid over an empty log: a new connection or download.
+    void clearRecords();
     Q_INVOKABLE void runPostedJob();
 
     // While records arrive the grid and the status bar are painted a few times a second, not once per
@@ -267,4 +266,5 @@ class TForm1 : public QWidget, public WorkerView
     bool saveOffered = false; // a download has started: save, export and chart stay offered from then on
     std::mutex postedMutex;
     std::deque<std::function<void()>> postedJobs; // the worker's, oldest first
+    RecordLog records;                            // what the grid shows
 };

@@ -101,8 +101,7 @@ int TForm1::FindIpSlot(const QString &host) const
 void TForm1::BitBtn1Click()
 {
     endPausedDownloadFor(Captions::Connecting);
-    gridModel->clearCells();
-    worker->headerRowReplaced();
+    clearRecords();
     recordsUnsaved = false;
     COMSETT &settings = worker->settings;
 

@@ -180,10 +180,11 @@ void TForm1::iSwitchLed1Change()
         if (downloadPaused && selected != downloadSelection)
             endPausedDownload();
         downloadPaused = false;
-        if (worker->completed()) {
-            gridModel->clearCells();
-            worker->headerRowReplaced();
-        }
+        if (worker->completed())
+            clearRecords();
+        records.setSource({worker->deviceId, worker->logConfig, modelCode,
+                           worker->regTable ? worker->regTable->ctRatio() : 1.0,
+                           worker->regTable ? worker->regTable->vtRatio() : 1.0});
         saveOffered = true;
         worker->selectAreas(selected);
         unreadAreas = negativeCountText(selected);

@@ -230,6 +230,7 @@ void TForm1::buildGrid()
 {
     Panel3 = panel(this, "Panel3");
     gridModel = new GridModel(kGridRows, kSectorGridColumns, this);
+    gridModel->setLog(&records);
     grid = named(new QTableView(Panel3), "grid");
     gridView = new GridViewModel(gridModel, this);
     grid->setModel(gridView);

@@ -1,3 +1,4 @@
+#include "model/EnergyColumns.h"
 #include "text/DeviceText.h"
 #include "ui/GridModel.h"
 #include "ui/GridViewModel.h"
@@ -13,20 +14,10 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <charconv>
 
 namespace
 {
-
-// Area of a position text such as "0A-0001"; -1 when it names none.
-int areaOf(const std::string &position)
-{
-    int area = -1;
-    const char *end = position.data() + std::min<size_t>(position.size(), 2);
-    const auto result = std::from_chars(position.data(), end, area, 16);
-    return result.ec == std::errc() && result.ptr == position.data() + 2 ? area : -1;
-}
-
+constexpr int kFirstValueColumn = 3;
 } // namespace
 
 void TForm1::post(std::function<void()> job)
@@ -54,16 +45,23 @@ void TForm1::runPostedJob()
     job();
 }
 
-void TForm1::setGridCell(int row, int column, const std::string &text)
+void TForm1::showRecord(int row, const LogRecord &record)
 {
-    gridModel->setCell(row, column, fromDevice(text));
+    gridModel->setRowCount(row + 2); // one empty row below the last record
+    gridModel->setRecord(row, records.append(record));
+    recordsUnsaved = true;
+    pendingCurrentRow = row;
+    if (!downloadRepaint->isActive())
+        showCurrentRow();
 }
 
-void TForm1::setGridValues(int row, int firstColumn, std::span<const double> values)
+void TForm1::showEnergyHeaders(const DEVICE_REGISTER_TABLE *table)
 {
-    gridModel->setValues(row, firstColumn, values);
-    // The worker waits while its record is shown: its position names the record's area.
-    gridModel->setRowArea(row, areaOf(worker->positionText));
+    writeRecordHeaders();
+    const std::vector<std::string> names = energyColumnNames(table, gridModel->columnCount());
+    for (size_t k = 0; k < names.size(); ++k)
+        gridModel->setCell(0, kFirstValueColumn + int(k), fromDevice(names[k]));
+    gridModel->setColumnCount(kEnergyGridColumns);
 }
 
 void TForm1::writeRecordHeaders()
@@ -73,27 +71,11 @@ void TForm1::writeRecordHeaders()
         {texts.captions[Captions::RecordNo], texts.captions[Captions::Date], texts.captions[Captions::Time]});
 }
 
-int TForm1::gridColumnCount() const
+void TForm1::clearRecords()
 {
-    return gridModel->columnCount();
-}
-
-void TForm1::setGridColumnCount(int columns)
-{
-    gridModel->setColumnCount(columns);
-}
-
-void TForm1::setGridRowCount(int rows)
-{
-    gridModel->setRowCount(rows);
-}
-
-void TForm1::setGridCurrentRow(int row)
-{
-    recordsUnsaved = true;
-    pendingCurrentRow = row;
-    if (!downloadRepaint->isActive())
-        showCurrentRow();
+    gridModel->clearCells(); // before the log: no row may show a record that is gone
+    records.clear();
+    worker->headerRowReplaced();
 }
 
 void TForm1::showCurrentRow()

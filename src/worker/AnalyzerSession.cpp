@@ -24,7 +24,7 @@ AnalyzerSession::Opened AnalyzerSession::open()
 
 bool AnalyzerSession::failed()
 {
-    failure = worker.lastErrorText;
+    failure = worker.lastError();
     return false;
 }
 

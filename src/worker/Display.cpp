@@ -1,13 +1,13 @@
 #include "worker/comThread.h"
 
-#include "model/EnergyColumns.h"
+#include "model/RecordPosition.h"
 
 void comThread::showRecord()
 {
-    showRecord(parsedLog, positionText, lastErrorText);
+    showRecord(lastRecord, lastErrorText);
 }
 
-void comThread::showRecord(const PARSED_LOG &log, const std::string &position, const std::string &error)
+void comThread::showRecord(const LogRecord &record, const std::string &error)
 {
     const int32_t row = recordCounter;
     if (row == totalToRead)
@@ -23,15 +23,10 @@ void comThread::showRecord(const PARSED_LOG &log, const std::string &position, c
         view->downloadCompleted();      // ends a pause, so the completion is said whatever the switch did
         view->showStatusMessage(WorkerView::StatusMessage::Completed);
     }
-    view->setGridRowCount(row + 2); // one empty row below the last record
-    view->setGridCell(row, 0, log.recordNoText);
-    view->setGridCell(row, 1, log.dateText);
-    view->setGridCell(row, 2, log.timeText);
     view->setStatusText(WorkerView::StatusPanel::Records, "Rec.Count: " + std::to_string(row));
-    view->setStatusText(WorkerView::StatusPanel::Position, position);
+    view->setStatusText(WorkerView::StatusPanel::Position, recordPosition(record.area, record.position));
     view->setStatusText(WorkerView::StatusPanel::Error, error);
-    view->setGridValues(row, 3, log.decodedValues);
-    view->setGridCurrentRow(row);
+    view->showRecord(row, record);
 
     // The lamps alternate, and the reading text blinks with them until the end.
     const bool rxWasOn = rxLampLit;
@@ -52,10 +47,7 @@ bool comThread::setEnergyHeaders()
 {
     if (!view || energyHeaderSet)
         return true;
-    view->writeRecordHeaders();
-    const std::vector<std::string> cells = energyColumnNames(regTable.get(), view->gridColumnCount());
-    for (size_t k = 0; k < cells.size(); ++k)
-        view->setGridCell(0, 3 + int(k), cells[k]);
+    view->showEnergyHeaders(regTable.get());
     energyHeaderSet = true;
     return true;
 }

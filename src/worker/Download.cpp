@@ -2,7 +2,6 @@
 
 #include "modbus/ModbusFrames.h"
 #include "model/RecordDecoding.h"
-#include "model/RecordPosition.h"
 
 #include <algorithm>
 #include <span>
@@ -35,16 +34,6 @@ int16_t bigEndianWord(const uint8_t *bytes)
 uint16_t recordNumberOf(const uint8_t *reply)
 {
     return static_cast<uint16_t>(bigEndianWord(reply + kRecordNumberByte));
-}
-
-// Record number, date, time and the 28 words a reply carries.
-void parseReply(const uint8_t *reply, PARSED_LOG &log)
-{
-    log.recordNoText = std::to_string(bigEndianWord(reply + kRecordNumberByte));
-    log.dateText = joinBytes(reply + 5, "/");
-    log.timeText = joinBytes(reply + 8, ":");
-    for (int k = 0; k < kLogSlots; ++k)
-        log.rawWords[k] = bigEndianWord(reply + kFirstWordByte + 2 * k);
 }
 
 } // namespace
@@ -110,8 +99,6 @@ int comThread::requestRecord(int area, int index, uint8_t reply[kRecordReplyLeng
 
 bool comThread::readRecord(int area, int index)
 {
-    positionText = recordPosition(area, index);
-
     uint8_t reply[kRecordReplyLength] = {};
     uint8_t again[kRecordReplyLength] = {};
     const uint8_t *accepted = reply;
@@ -138,34 +125,30 @@ bool comThread::readRecord(int area, int index)
         lastErrorText = errorText(result);
         return false;
     }
-    if (area == kEnergyArea)
-        parseEnergyRecord(accepted);
-    else
-        parseRecord(accepted);
+    decodeRecord(area, index, accepted);
     return true;
 }
 
-void comThread::parseRecord(const uint8_t reply[kRecordReplyLength])
+void comThread::decodeRecord(int area, int index, const uint8_t reply[kRecordReplyLength])
 {
-    parseReply(reply, parsedLog);
-    const std::span<double, kDecodedValues> values(parsedLog.decodedValues);
+    LogRecord &r = lastRecord;
+    r.area = area;
+    r.position = index;
+    r.recordNo = bigEndianWord(reply + kRecordNumberByte);
+    r.setTime(joinBytes(reply + 5, "/"), joinBytes(reply + 8, ":"));
+    r.codes = logConfig.paramCodes;
+    // The energy record's 29th word lies beyond the 67-byte reply.
+    std::array<int16_t, kEnergyWords> words{};
+    for (int k = 0; k < kRecordWords; ++k)
+        words[size_t(k)] = bigEndianWord(reply + kFirstWordByte + 2 * k);
+    const std::span<double, kDecodedValues> values(r.values);
     if (!regTable) {
-        std::fill_n(values.begin(), kLogSlots, 0.0);
+        std::fill(values.begin(), area == kEnergyArea ? values.end() : values.begin() + kLogSlots, 0.0);
         return;
     }
-    DecodeLogRecord(*regTable, std::span<const int16_t, kLogSlots>(parsedLog.rawWords.data(), kLogSlots),
-                    logConfig.paramCodes, values);
-}
-
-void comThread::parseEnergyRecord(const uint8_t reply[kRecordReplyLength])
-{
-    parseReply(reply, parsedLog);
-    parsedLog.rawWords[kLogSlots] = 0; // the 29th word lies beyond the 67-byte reply
-    if (!regTable) {
-        parsedLog.decodedValues.fill(0.0);
-        return;
-    }
-    DecodeEnergyRecord(*regTable,
-                       std::span<const int16_t, kEnergyWords>(parsedLog.rawWords.data(), kEnergyWords),
-                       parsedLog.decodedValues);
+    if (area == kEnergyArea)
+        DecodeEnergyRecord(*regTable, words, values);
+    else
+        DecodeLogRecord(*regTable, std::span<const int16_t, kLogSlots>(words.data(), kLogSlots),
+                        logConfig.paramCodes, values);
 }

@@ -114,10 +114,9 @@ comThread::Fetch comThread::fetch(int area, int index, uint64_t forPass, Fetched
     {
         // A transaction on another thread may write lastErrorText once the request has ended.
         std::lock_guard link(linkMutex);
-        into.position = positionText;
         into.error = lastErrorText;
         if (read)
-            into.log = parsedLog;
+            into.record = lastRecord;
     }
     std::lock_guard lock(stateMutex);
     requestPending = false;
@@ -136,12 +135,9 @@ bool comThread::handOver(uint64_t forPass, const Fetched &record, bool withEnerg
     return runOnView([this, forPass, record, withEnergyHeaders] {
         if (pass != forPass)
             return; // the window ended the pass while the record was on its way
-        if (withEnergyHeaders) {
+        if (withEnergyHeaders)
             energyHeaderSet = setEnergyHeaders();
-            if (view)
-                view->setGridColumnCount(kEnergyGridColumns);
-        }
-        showRecord(record.log, record.position, record.error);
+        showRecord(record.record, record.error);
     });
 }
 

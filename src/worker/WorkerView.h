@@ -1,7 +1,8 @@
 #pragma once
 
+#include "model/RecordLog.h"
+
 #include <functional>
-#include <span>
 #include <string>
 
 // What the download worker needs of the main window. The window implements
@@ -17,14 +18,13 @@
 //  - Every other function is called only from inside such a job (or from
 //    comThread::setEnergyHeaders(), which the window calls itself), that is on
 //    the UI thread while the worker waits.
+//  - The view holds the records it is given: the worker keeps none.
 //  - The view must outlive the worker's thread: the window calls
 //    comThread::stop() before anything the view uses is destroyed.
-//  - Grid coordinates are (row, column); row 0 is the header row. Cells may be
-//    written beyond the current row or column count: keep or drop them, never
-//    fail.
+//  - Grid rows: row 0 is the header row, records start at row 1.
 //  - The worker makes the technical texts ("Rec.Count: 3", "0A-0001", the
-//    stack's error text, the energy column names); texts of the language
-//    tables stay in the window (writeRecordHeaders, showStatusMessage).
+//    stack's error text); texts of the language tables stay in the window
+//    (showEnergyHeaders, showStatusMessage).
 class WorkerView
 {
   public:
@@ -46,17 +46,12 @@ class WorkerView
 
     virtual void post(std::function<void()> job) = 0;
 
-    // Result grid.
-    virtual void setGridCell(int row, int column, const std::string &text) = 0;
-    // Values in the general number form of the grid (15 significant digits,
-    // the locale's decimal separator), starting at firstColumn.
-    virtual void setGridValues(int row, int firstColumn, std::span<const double> values) = 0;
-    // Row 0, columns 0..2: "Record #", "Date", "Time" in the chosen language.
-    virtual void writeRecordHeaders() = 0;
-    virtual int gridColumnCount() const = 0;
-    virtual void setGridColumnCount(int columns) = 0;
-    virtual void setGridRowCount(int rows) = 0;
-    virtual void setGridCurrentRow(int row) = 0;
+    // A record of the download for grid row `row` (1 the first of the pass), which becomes the current
+    // row with one empty row below it. The view keeps its own copy.
+    virtual void showRecord(int row, const LogRecord &record) = 0;
+    // The energy log's header row and columns: "Record #", "Date", "Time" in the chosen language, the
+    // counters, then the energy names of table (none without one).
+    virtual void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) = 0;
 
     // The text as given.
     virtual void setStatusText(StatusPanel panel, const std::string &text) = 0;

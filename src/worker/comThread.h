@@ -156,16 +156,19 @@ class comThread
     bool suspended() const;
     void stop();
 
-    // One record: request with function 20, then parse into parsedLog.
-    // Sets positionText first and lastErrorText on failure. A number the area's
-    // numbering does not predict costs one immediate second request: the record
+    // One record: request with function 20, then decode into record(); lastError() says why it failed.
+    // A number the area's numbering does not predict costs one immediate second request: the record
     // is taken when both replies agree or the second fits, else refused.
     bool readRecord(int area, int index);
-    void parseRecord(const uint8_t reply[kRecordReplyLength]);
-    void parseEnergyRecord(const uint8_t reply[kRecordReplyLength]);
-    // Puts parsedLog on the window; runs on the UI thread as a view job.
+    // The reply to a request of the record at index of area, decoded by the configuration and table
+    // into record().
+    void decodeRecord(int area, int index, const uint8_t reply[kRecordReplyLength]);
+    // The last record read; kept when a later request fails.
+    const LogRecord &record() const { return lastRecord; }
+    // The stack's text of the last failed request or transaction.
+    const std::string &lastError() const { return lastErrorText; }
+    // Puts record() on the window; runs on the UI thread as a view job.
     void showRecord();
-    void showRecord(const PARSED_LOG &log, const std::string &position, const std::string &error);
 
     uint16_t ctRatioWord = 0;
     uint16_t vtRatioWord = 0;
@@ -174,13 +177,10 @@ class comThread
     DEVICE_ID deviceId;
     LOG_CONFIG logConfig;
     std::array<int16_t, kAreaCount> sectorCount{};
-    PARSED_LOG parsedLog;
     std::array<std::atomic<bool>, kAreaCount> sectorSelected{};
     std::array<std::atomic<int16_t>, kAreaCount> sectorToRead{};
     // 32 bits: the sum of 16 counts of up to 32767 records each.
     std::atomic<int32_t> totalToRead{0};
-    std::string positionText;  // "0A-0001": area, record being fetched
-    std::string lastErrorText; // stack text of the last failed request
     std::atomic<int32_t> recordCounter{0};
     std::atomic<bool> readDone{false};
     std::atomic<bool> energyHeaderSet{false}; // the energy header row is on the view
@@ -195,8 +195,7 @@ class comThread
     // One record request's outcome, copied while the worker still holds it, so
     // that the window shows what this request got whatever runs meanwhile.
     struct Fetched {
-        PARSED_LOG log;
-        std::string position;
+        LogRecord record;
         std::string error;
         bool linkDown = false; // failed with the link closed
     };
@@ -238,6 +237,10 @@ class comThread
     bool runOnView(std::function<void()> job);                      // waits until it ran; false if stopped
     bool showLinkError(uint64_t forPass, const std::string &error); // status panel 0: why the request failed
 
+    void showRecord(const LogRecord &record, const std::string &error);
+
+    LogRecord lastRecord;
+    std::string lastErrorText;
     std::array<int16_t, 64> registers{};
     // Per area: the numbering the records accepted so far follow. Forgotten when the counts are read
     // again: the log may have been cleared.

@@ -76,8 +76,8 @@ inline QStringList gridRow(TForm1 &form, int row, int columns)
     return cells;
 }
 
-// What the window showed with each record, noted when the record's values reached the grid (the last
-// step of a record's display before the lamps).
+// What the window showed with each record, noted when the record reached the grid (the last step of a
+// record's display before the lamps).
 class RecordWatch : public QObject
 {
   public:
@@ -88,11 +88,12 @@ class RecordWatch : public QObject
 
     explicit RecordWatch(TForm1 &form) : form(form)
     {
-        connect(form.gridModel, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &topLeft) {
-            if (topLeft.row() > 0 && topLeft.column() == 3)
-                shown.push_back({topLeft.row(), statusText(this->form, 1), statusText(this->form, 2),
-                                 statusText(this->form, 3)});
-        });
+        connect(form.gridModel, &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+                    if (topLeft.row() > 0 && topLeft.column() <= 3 && bottomRight.column() >= 3)
+                        shown.push_back({topLeft.row(), statusText(this->form, 1), statusText(this->form, 2),
+                                         statusText(this->form, 3)});
+                });
     }
     std::vector<Shown> shown;
 

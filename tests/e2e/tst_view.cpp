@@ -60,17 +60,21 @@ QPalette darkPalette()
 // record 777 and a dip to -20 at record 1500.
 void fillSeconds(GridModel &grid, int records)
 {
+    static RecordLog log;
+    log.clear();
+    grid.setLog(&log);
     grid.setCells(0, 0, {"Record #", "Date", "Time", "VLN1 : V"});
     for (int r = 1; r <= records; ++r) {
         const int s = r - 1;
-        grid.setCells(r, 0,
-                      {QString::number(r), QStringLiteral("01/02/24"),
-                       QStringLiteral("%1:%2:%3")
-                           .arg(s / 3600, 2, 10, QChar('0'))
-                           .arg(s / 60 % 60, 2, 10, QChar('0'))
-                           .arg(s % 60, 2, 10, QChar('0'))});
-        const double v = r == 777 ? 500 : r == 1500 ? -20 : 230 + std::sin(r / 50.0);
-        grid.setValues(r, 3, std::span(&v, 1));
+        LogRecord record;
+        record.recordNo = r;
+        record.setTime("01/02/24", QStringLiteral("%1:%2:%3")
+                                       .arg(s / 3600, 2, 10, QChar('0'))
+                                       .arg(s / 60 % 60, 2, 10, QChar('0'))
+                                       .arg(s % 60, 2, 10, QChar('0'))
+                                       .toStdString());
+        record.values[0] = r == 777 ? 500 : r == 1500 ? -20 : 230 + std::sin(r / 50.0);
+        grid.setRecord(r, log.append(record));
     }
 }
 

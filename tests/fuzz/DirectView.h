@@ -2,6 +2,7 @@
 
 #include "FuzzCheck.h"
 
+#include "model/EnergyColumns.h"
 #include "model/RegisterTable.h"
 #include "worker/WorkerView.h"
 
@@ -26,30 +27,22 @@ class DirectView : public WorkerView
 
     void post(std::function<void()> job) override { job(); }
 
-    void setGridCell(int row, int column, const std::string &text) override
+    void showRecord(int row, const LogRecord &record) override
     {
-        FUZZ_CHECK(row >= 0 && column >= 0);
-        cells[{row, column}] = text;
-    }
-    void setGridValues(int row, int firstColumn, std::span<const double> values) override
-    {
-        FUZZ_CHECK(row > 0 && firstColumn == 3 && values.size() == kDecodedValues);
+        FUZZ_CHECK(row > 0 && record.area >= 0 && record.area < kAreaCount);
+        rowCount = row + 2;
         ++valuesShown;
     }
-    void writeRecordHeaders() override
+    void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) override
     {
         cells[{0, 0}] = "Record #";
         cells[{0, 1}] = "Date";
         cells[{0, 2}] = "Time";
+        const std::vector<std::string> names = energyColumnNames(table, columnCount);
+        for (size_t k = 0; k < names.size(); ++k)
+            cells[{0, 3 + int(k)}] = names[k];
+        columnCount = kEnergyGridColumns;
     }
-    int gridColumnCount() const override { return columnCount; }
-    void setGridColumnCount(int columns) override { columnCount = columns; }
-    void setGridRowCount(int rows) override
-    {
-        FUZZ_CHECK(rows >= 2);
-        rowCount = rows;
-    }
-    void setGridCurrentRow(int row) override { FUZZ_CHECK(row > 0 && row < rowCount); }
     void setStatusText(StatusPanel panel, const std::string &) override
     {
         FUZZ_CHECK(panel >= StatusPanel::Message && panel < StatusPanel::Count);

@@ -28,9 +28,6 @@ void WorkerLink::reset(int slaveAddress)
     w.deviceId = {};
     w.logConfig = {};
     w.sectorCount.fill(0);
-    w.parsedLog = {};
-    w.positionText.clear();
-    w.lastErrorText.clear();
     w.recordCounter = 0;
     w.totalToRead = 0;
     w.readDone = false;

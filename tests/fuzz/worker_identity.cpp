@@ -40,7 +40,7 @@ void readDeviceId(WorkerLink &link, FuzzInput &in)
     bool ok = false;
     const auto x = link.call({first, second}, [&] { ok = w.readDeviceId(); });
     if (!ok) {
-        FUZZ_CHECK(!w.lastErrorText.empty());
+        FUZZ_CHECK(!w.lastError().empty());
         return;
     }
     // The first request expects the short reply, a second one the long reply;

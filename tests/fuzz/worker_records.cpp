@@ -23,13 +23,6 @@ struct Harness {
     Harness() { link.worker.setView(&view); }
 };
 
-std::string position(int area, int index)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%02X-%04X", area, index);
-    return text;
-}
-
 // Date and time parts are the reply's bytes as signed numbers, at least two characters.
 bool byteTriple(const std::string &text, char separator)
 {
@@ -39,20 +32,20 @@ bool byteTriple(const std::string &text, char separator)
 
 void checkRecord(const comThread &w, int area, const FuzzPeer::Exchange &x)
 {
-    const PARSED_LOG &log = w.parsedLog;
-    FUZZ_CHECK(log.recordNoText == std::to_string(static_cast<int16_t>(x.reply[11] << 8 | x.reply[12])));
+    const LogRecord &log = w.record();
+    FUZZ_CHECK(log.recordNo == static_cast<int16_t>(x.reply[11] << 8 | x.reply[12]));
     FUZZ_CHECK(byteTriple(log.dateText, '/') && byteTriple(log.timeText, ':'));
-    for (double v : log.decodedValues)
+    for (double v : log.values)
         FUZZ_CHECK(std::isfinite(v));
     if (area == kEnergyArea) {
         for (int i = 20; i < kDecodedValues; ++i)
-            FUZZ_CHECK(log.decodedValues[i] == 0);
+            FUZZ_CHECK(log.values[i] == 0);
         return;
     }
     for (int i = 0; i < kLogSlots; ++i) {
         const int code = w.logConfig.paramCodes[i];
         if (!w.regTable || code < 0 || code >= kParameterCount)
-            FUZZ_CHECK(log.decodedValues[i] == 0);
+            FUZZ_CHECK(log.values[i] == 0);
     }
 }
 
@@ -83,20 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bool ok = false;
         const auto x =
             h.link.call({PeerReply::read(in, kRecordReplyLength)}, [&] { ok = w.readRecord(area, index); });
-        FUZZ_CHECK(w.positionText == position(area, index));
         if (!ok) {
-            FUZZ_CHECK(!w.lastErrorText.empty());
+            FUZZ_CHECK(!w.lastError().empty());
             continue;
         }
+        FUZZ_CHECK(w.record().area == area && w.record().position == index);
         FUZZ_CHECK(x.size() == 1);
         checkRecord(w, area, x[0]);
 
         // As the download hands the record to the window.
         w.recordCounter = ++shown;
-        if (area == kEnergyArea && !w.energyHeaderSet) {
+        if (area == kEnergyArea && !w.energyHeaderSet)
             w.energyHeaderSet = w.setEnergyHeaders();
-            h.view.setGridColumnCount(19);
-        }
         w.showRecord();
         FUZZ_CHECK(h.view.valuesShown == shown);
         FUZZ_CHECK(w.readDone == (shown == records));

@@ -81,7 +81,7 @@ TEST_F(LinkLoss, TransactionsGoOnOverALinkTheAnalyzerClosed)
     ASSERT_TRUE(startSim(Transport::Tcp, {"--close-every", "1"}));
     useTcp(worker, sim.tcpPort());
     ASSERT_TRUE(worker.connect());
-    EXPECT_TRUE(worker.readDeviceId()) << worker.lastErrorText;
+    EXPECT_TRUE(worker.readDeviceId()) << worker.lastError();
     EXPECT_EQ(worker.deviceId.model, "KTR-58-168");
     std::vector<std::string> names(kParameterCount);
     EXPECT_TRUE(worker.readConfiguration(168, names));

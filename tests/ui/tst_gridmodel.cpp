@@ -19,18 +19,22 @@ constexpr int kEnergyColumns = 19;
 
 using Step = std::function<void(GridModel &)>;
 
-// A record row as a download writes it: its three leading texts, then all its values from column 3,
+// A record row as a download shows it: its number, date and time, then all its values from column 3,
 // also past the energy grid's 19 columns.
 Step record(int row, double first)
 {
     return [row, first](GridModel &grid) {
+        static RecordLog log;
+        grid.setLog(&log);
         if (grid.rowCount() <= row)
             grid.setRowCount(row + 1);
-        grid.setCells(row, 0, {QString::number(row), QStringLiteral("31/12/09"), QStringLiteral("08:00:00")});
-        std::array<double, 28> values{first, first + 0.5, -first};
-        values.back() = 28;
-        grid.setValues(row, 3, values);
-        grid.setRowArea(row, row % 16);
+        LogRecord r;
+        r.area = row % 16;
+        r.recordNo = row;
+        r.setTime("31/12/09", "08:00:00");
+        r.values = {first, first + 0.5, -first};
+        r.values[27] = 28;
+        grid.setRecord(row, log.append(r));
     };
 }
 

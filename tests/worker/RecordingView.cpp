@@ -1,5 +1,6 @@
 #include "RecordingView.h"
 
+#include "model/EnergyColumns.h"
 #include "worker/comThread.h"
 
 #include <algorithm>
@@ -134,15 +135,6 @@ std::string &RecordingView::cellAt(int row, int column)
     return cells[row][column];
 }
 
-double &RecordingView::valueAt(int row, int column)
-{
-    if (row >= static_cast<int>(values.size()))
-        values.resize(row + 1);
-    if (column >= static_cast<int>(values[row].size()))
-        values[row].resize(column + 1);
-    return values[row][column];
-}
-
 size_t RecordingView::queuedJobs() const
 {
     std::lock_guard lock(mutex);
@@ -197,58 +189,34 @@ int RecordingView::currentRow() const
     return current;
 }
 
-void RecordingView::setGridCell(int row, int column, const std::string &text)
-{
-    std::lock_guard lock(mutex);
-    cellAt(row, column) = text;
-}
-
-void RecordingView::setGridValues(int row, int firstColumn, std::span<const double> newValues)
-{
-    std::lock_guard lock(mutex);
-    valueAt(row, firstColumn + static_cast<int>(newValues.size()) - 1); // grows the row once
-    std::copy(newValues.begin(), newValues.end(), values[row].begin() + firstColumn);
-}
-
-void RecordingView::writeRecordHeaders()
+void RecordingView::showEnergyHeaders(const DEVICE_REGISTER_TABLE *table)
 {
     std::lock_guard lock(mutex);
     cellAt(0, 0) = "Record #";
     cellAt(0, 1) = "Date";
     cellAt(0, 2) = "Time";
+    const std::vector<std::string> names = energyColumnNames(table, columns);
+    for (size_t k = 0; k < names.size(); ++k)
+        cellAt(0, 3 + int(k)) = names[k];
+    columns = kEnergyGridColumns;
 }
 
-int RecordingView::gridColumnCount() const
-{
-    std::lock_guard lock(mutex);
-    return columns;
-}
-
-void RecordingView::setGridColumnCount(int count)
-{
-    std::lock_guard lock(mutex);
-    columns = count;
-}
-
-void RecordingView::setGridRowCount(int count)
-{
-    std::lock_guard lock(mutex);
-    rows = count;
-}
-
-void RecordingView::setGridCurrentRow(int row)
+void RecordingView::showRecord(int row, const LogRecord &shownRecord)
 {
     std::function<void(const Shown &)> hook;
     Shown record;
     {
         std::lock_guard lock(mutex);
+        rows = row + 2;
         current = row;
+        cellAt(row, 0) = std::to_string(shownRecord.recordNo);
+        cellAt(row, 1) = shownRecord.dateText;
+        cellAt(row, 2) = shownRecord.timeText;
         record.row = row;
         record.recordNo = cellAt(row, 0);
-        record.date = cellAt(row, 1);
-        record.time = cellAt(row, 2);
-        for (int c = 3; c < 34; ++c)
-            record.values.push_back(valueAt(row, c));
+        record.date = shownRecord.dateText;
+        record.time = shownRecord.timeText;
+        record.values.assign(shownRecord.values.begin(), shownRecord.values.end());
         record.counterText = panels[size_t(StatusPanel::Records)];
         record.positionText = panels[size_t(StatusPanel::Position)];
         record.errorText = panels[size_t(StatusPanel::Error)];

@@ -60,13 +60,8 @@ class RecordingView : public WorkerView
     size_t queuedJobs() const;
 
     void post(std::function<void()> job) override;
-    void setGridCell(int row, int column, const std::string &text) override;
-    void setGridValues(int row, int firstColumn, std::span<const double> values) override;
-    void writeRecordHeaders() override;
-    int gridColumnCount() const override;
-    void setGridColumnCount(int columns) override;
-    void setGridRowCount(int rows) override;
-    void setGridCurrentRow(int row) override;
+    void showRecord(int row, const LogRecord &record) override;
+    void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) override;
     void setStatusText(StatusPanel panel, const std::string &text) override;
     void showStatusMessage(StatusMessage message) override;
     void setLamps(bool rxOn, bool txOn) override;
@@ -88,10 +83,8 @@ class RecordingView : public WorkerView
 
     std::function<void(const Shown &)> afterShow;
     std::string &cellAt(int row, int column); // grows the grid as needed
-    double &valueAt(int row, int column);
 
     std::vector<std::vector<std::string>> cells;
-    std::vector<std::vector<double>> values;
     std::vector<Shown> records;
     std::string panels[size_t(StatusPanel::Count)];
     int columns = 31;

@@ -152,23 +152,27 @@ TEST(RecordParsing, TextsAndWordsOfAReply)
     reply[12] = 0xFC;
     reply[65] = 0xFF; // VT word 0xFFFF, unsigned
     reply[66] = 0xFF;
-    worker.parseRecord(reply);
-    EXPECT_EQ(worker.parsedLog.recordNoText, "-1"); // the reply's number, signed
-    EXPECT_EQ(worker.parsedLog.dateText, "31/12/09");
-    EXPECT_EQ(worker.parsedLog.timeText, "08:00:30");
-    EXPECT_EQ(worker.parsedLog.rawWords[0], 2300);
-    EXPECT_DOUBLE_EQ(worker.parsedLog.decodedValues[0], 230.0);
-    EXPECT_DOUBLE_EQ(worker.parsedLog.decodedValues[27], 6553.5);
+    worker.decodeRecord(3, 7, reply);
+    const LogRecord &record = worker.record();
+    EXPECT_EQ(record.area, 3);
+    EXPECT_EQ(record.position, 7);
+    EXPECT_EQ(record.recordNo, -1); // the reply's number, signed
+    EXPECT_EQ(record.dateText, "31/12/09");
+    EXPECT_EQ(record.timeText, "08:00:30");
+    ASSERT_TRUE(record.clock);
+    EXPECT_EQ(clockSeconds(*record.clock), 1262246430); // 2009-12-31 08:00:30
+    EXPECT_DOUBLE_EQ(record.values[0], 230.0);
+    EXPECT_DOUBLE_EQ(record.values[27], 6553.5);
 
     reply[5] = 5;
     reply[6] = 255; // a byte of 128 or more keeps its minus sign
     reply[7] = 0;
     reply[13] = 0xFF; // high word -4
     reply[14] = 0xFC;
-    worker.parseEnergyRecord(reply);
-    EXPECT_EQ(worker.parsedLog.dateText, "05/-1/00");
-    EXPECT_EQ(worker.parsedLog.rawWords[28], 0);
-    EXPECT_DOUBLE_EQ(worker.parsedLog.decodedValues[0], 2300.0 - 4 * 10000.0); // 2300 + (-4) x 10000
+    worker.decodeRecord(kEnergyArea, 0, reply);
+    EXPECT_EQ(record.dateText, "05/-1/00");
+    EXPECT_FALSE(record.clock);                               // no date: kept as sent, with no time
+    EXPECT_DOUBLE_EQ(record.values[0], 2300.0 - 4 * 10000.0); // 2300 + (-4) x 10000
 }
 
 TEST(RecordParsing, FailedRequestKeepsTheLastRecord)
@@ -179,11 +183,11 @@ TEST(RecordParsing, FailedRequestKeepsTheLastRecord)
     useTcp(worker, sim.tcpPort());
     ASSERT_TRUE(connectAndConfigure(worker));
     ASSERT_TRUE(worker.readRecord(1, 1));
-    const std::string recordNo = worker.parsedLog.recordNoText;
+    const int recordNo = worker.record().recordNo;
     EXPECT_FALSE(worker.readRecord(10, 1)); // sector 11 holds nothing
-    EXPECT_EQ(worker.positionText, "0A-0001");
-    EXPECT_EQ(worker.lastErrorText, "Illegal Data Address exception response");
-    EXPECT_EQ(worker.parsedLog.recordNoText, recordNo);
+    EXPECT_EQ(worker.lastError(), "Illegal Data Address exception response");
+    EXPECT_EQ(worker.record().recordNo, recordNo);
+    EXPECT_EQ(worker.record().area, 1);
 }
 
 // However the analyzer numbers its log, a download completes in one pass, shows each number as sent

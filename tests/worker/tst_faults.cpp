@@ -57,7 +57,7 @@ TEST_F(Faults, MissingRecordRepeatsPassesUntilPaused)
     EXPECT_EQ(shown[2].row, 1);
     EXPECT_EQ(view.completions(), 0);
     EXPECT_FALSE(worker.readDone);
-    EXPECT_EQ(worker.lastErrorText, "Illegal Data Address exception response");
+    EXPECT_EQ(worker.lastError(), "Illegal Data Address exception response");
 
     // The way out: another selection starts a new pass from its first record.
     view.runOnUi([&] {

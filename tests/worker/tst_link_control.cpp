@@ -24,7 +24,7 @@ void expectCancelled(comThread &worker, std::function<bool()> transaction, When 
         transaction, [&] { worker.cancel(); }, cancelWhen);
     EXPECT_FALSE(outcome.first);
     EXPECT_LT(outcome.second, kBound);
-    EXPECT_EQ(worker.lastErrorText, "Operation cancelled");
+    EXPECT_EQ(worker.lastError(), "Operation cancelled");
     EXPECT_FALSE(worker.isConnected()); // closed as closeLink() closes it
 }
 
@@ -140,18 +140,18 @@ TEST(LateReplies, ReplyForAnotherRecordIsAskedAgainAndNeverTaken)
         ASSERT_TRUE(worker.connect());
         EXPECT_TRUE(worker.readRecord(0, 0));
         EXPECT_TRUE(worker.readRecord(0, 1));
-        EXPECT_EQ(worker.parsedLog.recordNoText, "1002");
+        EXPECT_EQ(worker.record().recordNo, 1002);
         EXPECT_EQ(worker.readRecord(0, 2), c.taken);
         EXPECT_EQ(slave.requests().size(), 4u); // asked again at once, and once only
         if (c.taken) {
-            EXPECT_EQ(worker.parsedLog.recordNoText, "1003");
+            EXPECT_EQ(worker.record().recordNo, 1003);
             continue;
         }
-        EXPECT_EQ(worker.lastErrorText, "Invalid reply error");
-        EXPECT_EQ(worker.parsedLog.recordNoText, "1002");
+        EXPECT_EQ(worker.lastError(), "Invalid reply error");
+        EXPECT_EQ(worker.record().recordNo, 1002);
         // The next right reply is taken again: one odd reply never blocks the area.
         EXPECT_TRUE(worker.readRecord(0, 2));
-        EXPECT_EQ(worker.parsedLog.recordNoText, "1003");
+        EXPECT_EQ(worker.record().recordNo, 1003);
     }
 }
 

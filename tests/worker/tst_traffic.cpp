@@ -106,7 +106,7 @@ TEST_P(Traffic, FramesSeenAreTheBytesOnTheWire)
     ASSERT_TRUE(connectAndConfigure(worker));
     ASSERT_TRUE(worker.readDeviceId());
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(worker.readRecord(0, i)) << worker.lastErrorText;
+        ASSERT_TRUE(worker.readRecord(0, i)) << worker.lastError();
 
     const std::vector<std::string> wire = simFrames(logPath);
     EXPECT_EQ(recordedFrames(), wire);
@@ -132,7 +132,7 @@ TEST_P(Traffic, CountsCorruptRepliesExceptionsAndRetries)
     ASSERT_TRUE(start({"--corrupt", "0.3", "--seed", "11"})) << sim.error();
     ASSERT_TRUE(worker.connect());
     for (int i = 0; i < 15; ++i)
-        ASSERT_TRUE(worker.readAreaCounts()) << worker.lastErrorText;
+        ASSERT_TRUE(worker.readAreaCounts()) << worker.lastError();
     int16_t word = 0;
     const uint8_t coil[4] = {0, 0, 0xFF, 0};
     uint8_t echo[4];

@@ -40,7 +40,7 @@ TEST_P(Transactions, ConnectsAndReadsIdentityConfigurationAndCounts)
     ASSERT_TRUE(worker.connect());
     EXPECT_TRUE(worker.isConnected());
 
-    ASSERT_TRUE(worker.readDeviceId()) << worker.lastErrorText;
+    ASSERT_TRUE(worker.readDeviceId()) << worker.lastError();
     EXPECT_EQ(worker.deviceId.vendor, "KTR Elektronik");
     EXPECT_EQ(worker.deviceId.model, "KTR-58-168");
     EXPECT_EQ(worker.deviceId.version, "V3.07");
@@ -69,7 +69,7 @@ TEST_P(Transactions, LongIdentityReplyIsAcceptedToo)
     ASSERT_TRUE(start({"--id-length", "134", "--model", "KTR-58-167"})) << sim.error();
     ASSERT_TRUE(worker.connect());
     // On the serial line the 117-byte read fails its checksum first; the 134-byte read succeeds.
-    ASSERT_TRUE(worker.readDeviceId()) << worker.lastErrorText;
+    ASSERT_TRUE(worker.readDeviceId()) << worker.lastError();
     EXPECT_EQ(worker.deviceId.vendor, "KTR Elektronik");
     EXPECT_EQ(worker.deviceId.model, "KTR-58-167");
     EXPECT_EQ(worker.deviceId.version, "V3.12");
@@ -114,7 +114,7 @@ TEST_P(Transactions, FailuresLeaveTheWorkerAsItWas)
     // No link yet: every transaction fails without touching anything.
     std::vector<std::string> names(kParameterCount, "kept");
     EXPECT_FALSE(worker.readDeviceId());
-    EXPECT_EQ(worker.lastErrorText, "Illegal state error");
+    EXPECT_EQ(worker.lastError(), "Illegal state error");
     EXPECT_FALSE(worker.readConfiguration(168, names));
     EXPECT_EQ(worker.regTable, nullptr);
     EXPECT_EQ(names[0], "kept");
@@ -136,7 +136,7 @@ TEST_P(Transactions, FailuresLeaveTheWorkerAsItWas)
     EXPECT_FALSE(worker.readAreaCounts());
     EXPECT_EQ(worker.sectorCount, counts);
     EXPECT_FALSE(worker.readDeviceId());
-    EXPECT_FALSE(worker.lastErrorText.empty());
+    EXPECT_FALSE(worker.lastError().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Link, Transactions, testing::Values(false, true),
