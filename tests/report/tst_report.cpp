@@ -3,7 +3,6 @@
 #include "report/ReportWriter.h"
 
 #include <QFile>
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -315,11 +314,7 @@ TEST(ReportWriter, SpreadsheetAndPdfSayWhatTheJsonSays)
     if (!*PULLREC_PYTHON3 || !*PULLREC_PDFTOTEXT)
         GTEST_SKIP() << "needs python3 with openpyxl and pdftotext";
     // The PDF's fonts; the application ends with the test.
-    int argc = 1;
-    char name[] = "report_tests";
-    char *argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    const auto fonts = pdfFontsApplication("report_tests");
     ReportOptions options;
     options.period = kTwoDays;
     std::vector<EnergyReading> log{at(1, 0, 0, 0, 0), at(1, 16, 0, 160, 40, 1), at(2, 0, 0, 400, 60, 2, 5),
