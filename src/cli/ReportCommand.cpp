@@ -224,7 +224,8 @@ void addReportCommand(CLI::App &app, int &status)
     CLI::Option *day = cmd->add_option("--day", o.day, "one day: YYYY-MM-DD");
     CLI::Option *week = cmd->add_option("--week", o.week, "seven days from a day: YYYY-MM-DD");
     CLI::Option *month = cmd->add_option("--month", o.month, "a calendar month: YYYY-MM");
-    cmd->add_option("--billing-day", o.billingDay, "with --month: the period starts on this day (1-28)")
+    addIntegerOption(*cmd, "--billing-day", o.billingDay,
+                     "with --month: the period starts on this day (1-28)")
         ->check(CLI::Range(1, 28))
         ->needs(month);
     CLI::Option *from =
