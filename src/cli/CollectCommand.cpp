@@ -142,9 +142,10 @@ void addCollectCommand(CLI::App &app, int &status)
         ->required()
         ->check(CLI::ExistingFile);
     addArchiveOptions(*cmd, o.archive, true);
-    cmd->add_option("--jobs,-j", o.jobs, "links read at the same time (default 4)")
+    addIntegerOption(*cmd, "--jobs,-j", o.jobs, "links read at the same time (default 4)")
         ->check(CLI::Range(1, 256));
-    cmd->add_option("--passes", o.passes, "passes over records that failed before giving them up (default 3)")
+    addIntegerOption(*cmd, "--passes", o.passes,
+                     "passes over records that failed before giving them up (default 3)")
         ->check(CLI::Range(1, 100));
     cmd->footer(std::string("Prints a line per analyzer: records new, already archived, failed, time. ") +
                 "Exit status: the worst analyzer's: 2 when one could not be reached, else 3 when one is "

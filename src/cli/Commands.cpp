@@ -3,11 +3,30 @@
 #include "cli/AnalyzerLink.h"
 #include "cli/Connection.h"
 
+#include <CLI/CLI.hpp>
+
 #include <charconv>
 #include <cstdio>
 
 const char *const kExitStatusHelp = "Exit status: 0 complete, 1 usage error, 2 no link or no analyzer, "
                                     "3 incomplete (some records unreadable, or the output not written).";
+
+CLI::Option *addIntegerOption(CLI::App &command, const std::string &name, int &value, const std::string &help)
+{
+    const CLI::Validator decimal(
+        [](std::string &text) {
+            const size_t sign = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+            const size_t digits = text.find_first_not_of('0', sign);
+            if (text.size() == sign || text.find_first_not_of("0123456789", sign) != std::string::npos)
+                return "not a whole number in base 10: " + text;
+            // The digits without their leading zeros, which alone make CLI11 read octal.
+            const std::string magnitude = digits == std::string::npos ? "0" : text.substr(digits);
+            text = (text[0] == '-' && magnitude != "0" ? "-" : "") + magnitude;
+            return std::string();
+        },
+        "");
+    return command.add_option(name, value, help)->transform(decimal);
+}
 
 bool parseSectorList(const std::string &text, std::array<bool, kAreaCount> &areas)
 {

@@ -9,7 +9,8 @@
 namespace CLI
 {
 class App;
-}
+class Option;
+} // namespace CLI
 
 // The program's exit statuses, documented in --help.
 enum ExitStatus : int {
@@ -38,6 +39,11 @@ void addReportCommand(CLI::App &app, int &status);
 
 class Output;
 class RecordSink;
+
+// An integer option read in base 10, leading zeros and all: CLI11 alone reads 010 as octal and 0x10 as
+// hexadecimal. Checks chained on it see the number's decimal text.
+CLI::Option *addIntegerOption(CLI::App &command, const std::string &name, int &value,
+                              const std::string &help);
 
 // --format and --lang of the commands that write records as text.
 void addFormatOptions(CLI::App &command, std::string &format, std::string &lang);

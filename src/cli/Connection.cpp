@@ -1,5 +1,6 @@
 #include "cli/Connection.h"
 
+#include "cli/Commands.h"
 #include "model/AnalyzerMap.h"
 
 #include <CLI/CLI.hpp>
@@ -24,21 +25,20 @@ void addConnectionOptions(CLI::App &command, ConnectionOptions &o)
         command.add_option("--rtu", o.rtu, "Modbus RTU: the serial DEVICE (8 data bits, no parity, 1 stop)")
             ->group(group);
     tcp->excludes(rtu);
-    command.add_option("--baud", o.baud, "baud rate of --rtu (default 9600)")
+    addIntegerOption(command, "--baud", o.baud, "baud rate of --rtu (default 9600)")
         ->check(CLI::IsMember(kLineBaudRates))
         ->group(group);
-    command.add_option("--unit", o.unit, "Modbus address of the analyzer, 1-247 (default 1)")
+    addIntegerOption(command, "--unit", o.unit, "Modbus address of the analyzer, 1-247 (default 1)")
         ->check(CLI::Range(kFirstUnit, kLastUnit))
         ->group(group);
-    command.add_option("--timeout", o.timeout, "reply time-out in ms, 1-100000 (default 1000)")
+    addIntegerOption(command, "--timeout", o.timeout, "reply time-out in ms, 1-100000 (default 1000)")
         ->check(CLI::Range(1, 100000))
         ->group(group);
-    command.add_option("--retries", o.retries, "extra attempts of a request, 0-10 (default 5)")
+    addIntegerOption(command, "--retries", o.retries, "extra attempts of a request, 0-10 (default 5)")
         ->check(CLI::Range(0, 10))
         ->group(group);
-    command
-        .add_option("--poll-delay", o.pollDelay,
-                    "ms between the starts of two requests, 0-100000 (default 0)")
+    addIntegerOption(command, "--poll-delay", o.pollDelay,
+                     "ms between the starts of two requests, 0-100000 (default 0)")
         ->check(CLI::Range(0, 100000))
         ->group(group);
     command.add_flag("--verbose,-v", o.verbose, "the link's traffic counters on stderr at the end")

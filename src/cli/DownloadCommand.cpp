@@ -187,7 +187,8 @@ void addDownloadCommand(CLI::App &app, int &status)
     addZoneOption(*cmd, o.zone);
     auto *output =
         cmd->add_option("--output,-o", o.output, "file to write, - for standard output (the default)");
-    cmd->add_option("--passes", o.passes, "passes over records that failed before giving them up (default 3)")
+    addIntegerOption(*cmd, "--passes", o.passes,
+                     "passes over records that failed before giving them up (default 3)")
         ->check(CLI::Range(1, 100));
     cmd->add_flag("--quiet,-q", o.quiet, "no progress on stderr");
     addArchiveOptions(*cmd, o.archive, true);

@@ -141,7 +141,7 @@ void addExportCommand(CLI::App &app, int &status)
     CLI::App *cmd = app.add_subcommand("export", "Writes the records the archive holds as text");
     addArchiveOptions(*cmd, o.archive, false);
     cmd->add_option("--analyzer", o.analyzer, "only this analyzer (its serial number)");
-    cmd->add_option("--area", o.area, "only this area: sector 1-15, or 16 for the energy log")
+    addIntegerOption(*cmd, "--area", o.area, "only this area: sector 1-15, or 16 for the energy log")
         ->check(CLI::Range(1, kAreaCount));
     cmd->add_option("--from", o.from,
                     "records from this time on: YYYY-MM-DD[THH:MM[:SS]], the analyzer's clock");

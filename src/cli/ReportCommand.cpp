@@ -5,10 +5,10 @@
 #include "cli/Download.h"
 #include "cli/Sinks.h"
 #include "report/ReportWriter.h"
+#include "text/RecordFormats.h"
 
 #include <CLI/CLI.hpp>
 
-#include <QDateTime>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -163,9 +163,7 @@ int runReport(const ReportCliOptions &o)
         }
     }
     const QTimeZone zone = clockZone(o.zone, storedZone);
-    const QDateTime now = QDateTime::currentDateTime().toTimeZone(zone);
-    options.now = clockSeconds({now.date().year(), now.date().month(), now.date().day(), now.time().hour(),
-                                now.time().minute(), now.time().second()});
+    options.now = clockSecondsNow(zone);
     const EnergyReport report = makeEnergyReport(std::move(readings), options);
     const ReportFormat format = o.format == "json"   ? ReportFormat::Json
                                 : o.format == "csv"  ? ReportFormat::Csv
@@ -174,18 +172,12 @@ int runReport(const ReportCliOptions &o)
                                                      : ReportFormat::Text;
     std::unique_ptr<QGuiApplication> fonts;
     if (format == ReportFormat::Pdf && !QGuiApplication::instance()) {
-        // The PDF's fonts need a GUI application; no display is needed for it.
-        static int argc = 1;
-        static char name[] = "pullrec-cli";
-        static char *argv[] = {name, nullptr};
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
         // Qt's notes on a headless session (no runtime folder) are no news to the operator.
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 std::fprintf(stderr, "pullrec-cli report: %s\n", qPrintable(message));
         });
-        fonts = std::make_unique<QGuiApplication>(argc, argv);
+        fonts = pdfFontsApplication("pullrec-cli");
     }
     std::string error;
     const std::string bytes = writeReport(report, format, {serial, zone, o.lang == "tr"}, &error);
@@ -226,7 +218,8 @@ void addReportCommand(CLI::App &app, int &status)
     CLI::Option *day = cmd->add_option("--day", o.day, "one day: YYYY-MM-DD");
     CLI::Option *week = cmd->add_option("--week", o.week, "seven days from a day: YYYY-MM-DD");
     CLI::Option *month = cmd->add_option("--month", o.month, "a calendar month: YYYY-MM");
-    cmd->add_option("--billing-day", o.billingDay, "with --month: the period starts on this day (1-28)")
+    addIntegerOption(*cmd, "--billing-day", o.billingDay,
+                     "with --month: the period starts on this day (1-28)")
         ->check(CLI::Range(1, 28))
         ->needs(month);
     CLI::Option *from =

@@ -6,6 +6,7 @@
 #include <QPdfWriter>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace
 {
@@ -14,10 +15,6 @@ namespace
 constexpr int kDpi = 72;
 constexpr double kMargin = 36;
 constexpr double kRowHeight = 11;
-const QColor kBandColours[] = {QColor(0x4e, 0x79, 0xa7), QColor(0xf2, 0x8e, 0x2b), QColor(0x59, 0xa1, 0x4f),
-                               QColor(0xb0, 0x7a, 0xa1), QColor(0x9c, 0x75, 0x5f), QColor(0x76, 0xb7, 0xb2)};
-const QColor kInductive(0xc0, 0x20, 0x20);
-const QColor kCapacitive(0x20, 0x60, 0xc0);
 
 QString q(const std::string &text)
 {
@@ -92,8 +89,7 @@ void drawChart(Page &page, const EnergyReport &r, const ReportTexts &t)
         const std::vector<double> &bands = r.days[d].figures.bandsKwh;
         for (size_t b = 0; b < bands.size(); ++b) {
             const double h = plot.height() * bands[b] / maxKwh;
-            p.fillRect(QRectF(xOf(d) - slot * 0.35, base - h, slot * 0.7, h),
-                       kBandColours[b % std::size(kBandColours)]);
+            p.fillRect(QRectF(xOf(d) - slot * 0.35, base - h, slot * 0.7, h), bandColour(b));
             base -= h;
         }
         if (n <= 16 || d % (n / 8) == 0) {
@@ -104,7 +100,7 @@ void drawChart(Page &page, const EnergyReport &r, const ReportTexts &t)
     }
     const auto yOfRatio = [&](double ratio) { return plot.bottom() - plot.height() * ratio / maxRatio; };
     for (const bool inductive : {true, false}) {
-        const QColor colour = inductive ? kInductive : kCapacitive;
+        const QColor colour = limitColour(inductive);
         const double limit = inductive ? r.options.inductiveLimit : r.options.capacitiveLimit;
         p.setPen(QPen(colour, 0.8, Qt::DashLine));
         p.drawLine(QPointF(plot.left(), yOfRatio(limit)), QPointF(plot.right(), yOfRatio(limit)));
@@ -129,12 +125,12 @@ void drawChart(Page &page, const EnergyReport &r, const ReportTexts &t)
     double x = plot.left();
     const double y = plot.bottom() + 14;
     for (size_t b = 0; b < r.options.bands.size(); ++b) {
-        p.fillRect(QRectF(x, y, 8, 6), kBandColours[b % std::size(kBandColours)]);
+        p.fillRect(QRectF(x, y, 8, 6), bandColour(b));
         p.drawText(QPointF(x + 10, y + 6), q(r.options.bands[b].name));
         x += 40;
     }
     for (const bool inductive : {true, false}) {
-        p.setPen(QPen(inductive ? kInductive : kCapacitive, 1.2));
+        p.setPen(QPen(limitColour(inductive), 1.2));
         p.drawLine(QPointF(x, y + 3), QPointF(x + 10, y + 3));
         p.setPen(Qt::black);
         p.drawText(QPointF(x + 12, y + 6), QString::fromUtf8(inductive ? t.inductive : t.capacitive) + " %");
@@ -207,7 +203,7 @@ bool writeReportPdf(const EnergyReport &r, const ReportContext &context, const s
               body);
     for (const bool inductive : {true, false}) {
         const bool over = inductive ? r.inductiveExceeded() : r.capacitiveExceeded();
-        page.line(q(verdictText(t, inductive, r)), strong, over ? kInductive : QColor(0x20, 0x80, 0x20));
+        page.line(q(verdictText(t, inductive, r)), strong, verdictColour(over));
     }
     if (r.projection) {
         page.line(QString::fromUtf8(t.projection) + ": " + q(fixed(r.projection->importKwh, 1)) + " kWh",
@@ -238,4 +234,18 @@ bool writeReportPdf(const EnergyReport &r, const ReportContext &context, const s
         return false;
     }
     return true;
+}
+
+std::unique_ptr<QGuiApplication> pdfFontsApplication(const char *name)
+{
+    if (QGuiApplication::instance())
+        return nullptr;
+    // Qt keeps argc and argv for the application's life.
+    static int argc = 1;
+    static char program[64];
+    static char *argv[] = {program, nullptr};
+    std::snprintf(program, sizeof program, "%s", name);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
 }

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 namespace
 {
@@ -322,6 +323,24 @@ std::string dateText(ClockSeconds t)
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", c.year, c.month, c.day);
     return buffer;
+}
+
+QColor bandColour(std::size_t band)
+{
+    static const QColor colours[] = {QColor(0x4e, 0x79, 0xa7), QColor(0xf2, 0x8e, 0x2b),
+                                     QColor(0x59, 0xa1, 0x4f), QColor(0xb0, 0x7a, 0xa1),
+                                     QColor(0x9c, 0x75, 0x5f), QColor(0x76, 0xb7, 0xb2)};
+    return colours[band % std::size(colours)];
+}
+
+QColor limitColour(bool inductive)
+{
+    return inductive ? QColor(0xc0, 0x20, 0x20) : QColor(0x20, 0x60, 0xc0);
+}
+
+QColor verdictColour(bool over)
+{
+    return over ? limitColour(true) : QColor(0x20, 0x80, 0x20);
 }
 
 std::vector<std::string> tableHeads(const ReportTexts &t, const std::vector<TariffBand> &bands)

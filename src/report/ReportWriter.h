@@ -2,7 +2,12 @@
 
 #include "report/EnergyReport.h"
 
+#include <QColor>
+#include <QGuiApplication>
 #include <QTimeZone>
+
+#include <cstddef>
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -38,6 +43,11 @@ std::string dateText(ClockSeconds t);             // "2026-03-01"
 // row's cells after its date, as every written form and the window show them.
 std::vector<std::string> tableHeads(const ReportTexts &t, const std::vector<TariffBand> &bands);
 std::vector<std::string> tableCells(const Figures &f);
+// The chart's colours, alike in the PDF and the window: a tariff band's (repeating after six), a limit
+// line's, and a verdict's (the inductive red when over).
+QColor bandColour(std::size_t band);
+QColor limitColour(bool inductive);
+QColor verdictColour(bool over);
 // "inductive: 30.0 % (limit 20.0 %): LIMIT EXCEEDED"
 std::string verdictText(const ReportTexts &t, bool inductive, const EnergyReport &report);
 
@@ -47,3 +57,6 @@ bool writeReportXlsx(const EnergyReport &report, const ReportContext &context, c
 // Needs a QGuiApplication (fonts); A4, the table and the chart.
 bool writeReportPdf(const EnergyReport &report, const ReportContext &context, const std::string &path,
                     std::string &error);
+// The GUI application writeReportPdf needs when none runs yet (null when one does): no display, the
+// offscreen platform unless QT_QPA_PLATFORM names another. name is the program's, as in argv[0].
+std::unique_ptr<QGuiApplication> pdfFontsApplication(const char *name);

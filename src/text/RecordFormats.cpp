@@ -144,6 +144,13 @@ int clockOffset(const RecordClock &clock, const QTimeZone &zone)
     });
 }
 
+int64_t clockSecondsNow(const QTimeZone &zone)
+{
+    const QDateTime now = QDateTime::currentDateTime().toTimeZone(zone);
+    return clockSeconds({now.date().year(), now.date().month(), now.date().day(), now.time().hour(),
+                         now.time().minute(), now.time().second()});
+}
+
 QDateTime recordTime(std::string_view dateText, std::string_view timeText, const QTimeZone &zone)
 {
     RecordClock c;

@@ -43,6 +43,8 @@ QTimeZone clockZone(const std::string &chosen, const std::string &stored);
 
 // The zone's UTC offset in seconds at the clock's reading, by localOffset's rule.
 int clockOffset(const RecordClock &clock, const QTimeZone &zone);
+// Now as the zone's wall clock reads it, in clockSeconds' count.
+int64_t clockSecondsNow(const QTimeZone &zone);
 
 // The record's date ("31/12/09") and time ("08:00:30") texts as the clock read them, with the zone's
 // offset at that reading (see localOffset: a skipped reading keeps the offset before the change, a

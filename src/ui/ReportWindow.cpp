@@ -2,6 +2,7 @@
 
 #include "model/RecordDecoding.h"
 #include "shell/Startup.h"
+#include "text/RecordFormats.h"
 #include "ui/GridModel.h"
 
 #include <QBarCategoryAxis>
@@ -32,9 +33,6 @@
 
 namespace
 {
-
-const QColor kBandColours[] = {QColor(0x4e, 0x79, 0xa7), QColor(0xf2, 0x8e, 0x2b), QColor(0x59, 0xa1, 0x4f),
-                               QColor(0xb0, 0x7a, 0xa1), QColor(0x9c, 0x75, 0x5f), QColor(0x76, 0xb7, 0xb2)};
 
 ClockSeconds dayStart(const QDate &d)
 {
@@ -198,9 +196,7 @@ void ReportWindow::recompute()
     bands->setStyleSheet(parsed ? QString() : QStringLiteral("color: red"));
     options.bands =
         parsed ? *parsed : (current.options.bands.empty() ? defaultBands() : current.options.bands);
-    const QDateTime now = QDateTime::currentDateTime().toTimeZone(context.zone);
-    options.now = clockSeconds({now.date().year(), now.date().month(), now.date().day(), now.time().hour(),
-                                now.time().minute(), now.time().second()});
+    options.now = clockSecondsNow(context.zone);
     current = makeEnergyReport(readings, options);
 
     // The verdict in words as well as colour.
@@ -209,8 +205,7 @@ void ReportWindow::recompute()
     for (const bool inductive : {true, false}) {
         const bool over = inductive ? current.inductiveExceeded() : current.capacitiveExceeded();
         words += QStringLiteral("<b style=\"color:%1\">%2</b><br>")
-                     .arg(over ? QStringLiteral("#c02020") : QStringLiteral("#208020"),
-                          q(verdictText(t, inductive, current)).toHtmlEscaped());
+                     .arg(verdictColour(over).name(), q(verdictText(t, inductive, current)).toHtmlEscaped());
     }
     if (!current.gaps.empty())
         words += QString::fromUtf8(t.gaps) + QStringLiteral(": %1  ").arg(current.gaps.size());
@@ -262,7 +257,7 @@ void ReportWindow::fillChart()
     double maxRatio = std::max(current.options.inductiveLimit, current.options.capacitiveLimit);
     for (size_t b = 0; b < current.options.bands.size(); ++b) {
         auto *set = new QBarSet(q(current.options.bands[b].name));
-        set->setColor(kBandColours[b % std::size(kBandColours)]);
+        set->setColor(bandColour(b));
         for (const DayFigures &day : current.days)
             set->append(day.figures.bandsKwh[b]);
         bars->append(set);
@@ -272,8 +267,8 @@ void ReportWindow::fillChart()
     capacitiveLine = new QLineSeries;
     inductiveLine->setName(QString::fromUtf8(t.inductive) + QStringLiteral(" %"));
     capacitiveLine->setName(QString::fromUtf8(t.capacitive) + QStringLiteral(" %"));
-    inductiveLine->setColor(QColor(0xc0, 0x20, 0x20));
-    capacitiveLine->setColor(QColor(0x20, 0x60, 0xc0));
+    inductiveLine->setColor(limitColour(true));
+    capacitiveLine->setColor(limitColour(false));
     for (size_t d = 0; d < current.days.size(); ++d) {
         const Figures &f = current.days[d].figures;
         days << q(dateText(current.days[d].day).substr(5));
@@ -317,7 +312,7 @@ void ReportWindow::fillChart()
                        QString::fromUtf8(inductive ? t.inductive : t.capacitive));
         limit->append(-0.5, value);
         limit->append(last, value);
-        QPen pen(inductive ? QColor(0xc0, 0x20, 0x20) : QColor(0x20, 0x60, 0xc0));
+        QPen pen(limitColour(inductive));
         pen.setStyle(Qt::DashLine);
         limit->setPen(pen);
         chart->addSeries(limit);

@@ -2,6 +2,10 @@
 // arrive in later passes.
 #include "RawCountAnalyzer.h"
 #include "SimProcess.h"
+#include "cli/Connection.h"
+#include "cli/Fleet.h"
+
+#include <CLI/CLI.hpp>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +13,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <regex>
 
 #include <unistd.h>
@@ -75,6 +81,102 @@ TEST(CliExit, UsageErrorsExitOne)
             std::string::npos)
             << help.out;
     }
+}
+
+// Every integer option and fleet key reads base 10 whatever its leading zeros; anything else is a usage
+// error naming the option. The connection options and fleet keys are read in-process for their values;
+// the commands' own options by their exit status.
+TEST(CliExit, IntegerOptionsAreDecimal)
+{
+    struct Case {
+        std::vector<std::string> command; // empty: the connection options; {"fleet"}: a fleet file's key
+        std::string option;
+        std::string text;
+        std::optional<int> value; // none: a usage error naming the option
+    };
+    const std::string fleet = ::testing::TempDir() + "pullrec-fleet-int.ini";
+    std::ofstream(fleet) << "[a]\ntcp = 127.0.0.1:1\ntimeout = 100\n";
+    const std::vector<std::string> download = {"download", "--tcp", "127.0.0.1:1", "--timeout", "100"};
+    const std::vector<std::string> collect = {"collect", "--fleet", fleet, "--archive", "sqlite::memory:"};
+    const std::vector<std::string> exportAll = {"export", "--archive", "sqlite::memory:", "--format", "csv"};
+    const std::vector<std::string> report = {"report", "--archive", "sqlite::memory:", "--analyzer",
+                                             "1",      "--month",   "2026-03"};
+    const std::vector<Case> cases = {
+        {{}, "--unit", "010", 10},
+        {{}, "--unit", "0010", 10},
+        {{}, "--unit", "0x10", {}},
+        {{}, "--unit", "1e3", {}},
+        {{}, "--unit", "-0", {}}, // 0, out of range
+        {{}, "--unit", "+5", 5},
+        {{}, "--unit", "", {}},
+        {{}, "--unit", "4294967297", {}},
+        {{}, "--timeout", "010", 10},
+        {{}, "--timeout", "1e3", {}},
+        {{}, "--retries", "-0", 0},
+        {{}, "--retries", "08", 8},
+        {{}, "--poll-delay", "0010", 10},
+        {{}, "--poll-delay", "4294967297", {}},
+        {{}, "--baud", "09600", 9600},
+        {{}, "--baud", "0x2580", {}},
+        {{"fleet"}, "unit", "010", 10},
+        {{"fleet"}, "retries", "+5", 5},
+        {{"fleet"}, "baud", "019200", 19200},
+        {{"fleet"}, "poll-delay", "0x10", {}},
+        {download, "--passes", "09", 9},
+        {download, "--passes", "0x10", {}},
+        {collect, "--jobs", "09", 9},
+        {collect, "--jobs", "0x10", {}},
+        {exportAll, "--area", "09", 9},
+        {exportAll, "--area", "0x10", {}},
+        {report, "--billing-day", "09", 9},
+        {report, "--billing-day", "0x10", {}},
+    };
+    const std::map<std::string, int ConnectionOptions::*> fields = {
+        {"unit", &ConnectionOptions::unit},
+        {"timeout", &ConnectionOptions::timeout},
+        {"retries", &ConnectionOptions::retries},
+        {"poll-delay", &ConnectionOptions::pollDelay},
+        {"baud", &ConnectionOptions::baud}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.option + " " + c.text);
+        const std::string name = c.option.substr(c.option.find_first_not_of('-'));
+        if (c.command.empty()) {
+            CLI::App app;
+            ConnectionOptions o;
+            addConnectionOptions(app, o);
+            try {
+                app.parse(std::vector<std::string>{c.text, c.option}); // CLI11 takes them last first
+                EXPECT_EQ(o.*fields.at(name), c.value);
+            } catch (const CLI::ParseError &e) {
+                EXPECT_FALSE(c.value) << e.what();
+                EXPECT_NE(std::string(e.what()).find(c.option), std::string::npos) << e.what();
+            }
+        } else if (c.command.front() == "fleet") {
+            const std::string file = ::testing::TempDir() + "pullrec-fleet-key.ini";
+            std::ofstream(file) << "[a]\ntcp = 127.0.0.1:1\n" << name << " = " << c.text << "\n";
+            std::vector<FleetAnalyzer> analyzers;
+            std::string error;
+            const bool read = readFleet(file, analyzers, error);
+            EXPECT_EQ(read, c.value.has_value()) << error;
+            if (read)
+                EXPECT_EQ(analyzers.front().connection.*fields.at(name), c.value);
+            else
+                EXPECT_NE(error.find(name), std::string::npos) << error;
+            std::remove(file.c_str());
+        } else {
+            std::vector<std::string> args = c.command;
+            args.insert(args.end(), {c.option, c.text});
+            const ProgramRun r = runProgram(cliBinary(), args, 30000);
+            // Taken, the command goes on to fail for want of a link or an analyzer, or to succeed.
+            if (c.value) {
+                EXPECT_NE(r.exitCode, 1) << r.err;
+            } else {
+                EXPECT_EQ(r.exitCode, 1) << r.err;
+                EXPECT_NE(r.err.find(c.option), std::string::npos) << r.err;
+            }
+        }
+    }
+    std::remove(fleet.c_str());
 }
 
 TEST(CliExit, NoLinkOrNoAnalyzerExitsTwo)

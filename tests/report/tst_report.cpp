@@ -3,7 +3,6 @@
 #include "report/ReportWriter.h"
 
 #include <QFile>
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -94,8 +93,7 @@ TEST(EnergyReport, HandComputedLogs)
 {
     for (const Case &c : kCases) {
         SCOPED_TRACE(c.name);
-        ReportOptions options;
-        options.period = c.period;
+        ReportOptions options = over(c.period);
         if (*c.bands)
             options.bands = *parseBands(c.bands);
         const EnergyReport r = makeEnergyReport(c.readings, options);
@@ -153,8 +151,7 @@ TEST(EnergyReport, ResetNamesCounterAndTime)
 
 TEST(EnergyReport, RatiosVerdictAndProjection)
 {
-    ReportOptions options;
-    options.period = dayPeriod(2026, 3, 1);
+    ReportOptions options = over(dayPeriod(2026, 3, 1));
     options.now = clockSeconds({2026, 3, 1, 18, 0, 0}); // later than the last reading: its rate holds
     const EnergyReport r = makeEnergyReport({at(1, 0, 0, 0, 0, 0), at(1, 12, 0, 100, 30, 10)}, options);
     EXPECT_DOUBLE_EQ(*r.total.inductiveRatio(), 0.3);
@@ -244,9 +241,7 @@ TEST(EnergyReport, SumsHoldOnLongRandomLogs)
             log.push_back(r);
         }
         std::shuffle(log.begin(), log.end(), random);
-        ReportOptions options;
-        options.period = billingPeriod(2026, 3, 1);
-        const EnergyReport r = makeEnergyReport(log, options);
+        const EnergyReport r = makeEnergyReport(log, over(billingPeriod(2026, 3, 1)));
         const Figures &total = r.total;
         for (int c = 0; c < kCounters; ++c) {
             double days = 0, hours = 0;
@@ -267,11 +262,9 @@ TEST(EnergyReport, SumsHoldOnLongRandomLogs)
 
 TEST(ReportWriter, JsonShapeAndTimes)
 {
-    ReportOptions options;
-    options.period = kTwoDays;
     std::vector<EnergyReading> log{at(1, 8, 0, 0, 0), at(1, 8, 15, 10, 3), at(1, 8, 30, 5, 4)};
     log[1].demandW = 1500;
-    const EnergyReport r = makeEnergyReport(log, options);
+    const EnergyReport r = makeEnergyReport(log, over(kTwoDays));
     const ReportContext context{"58322521", QTimeZone("Europe/Istanbul"), false};
     const QJsonObject o =
         QJsonDocument::fromJson(QByteArray::fromStdString(writeReport(r, ReportFormat::Json, context)))
@@ -298,9 +291,8 @@ TEST(ReportWriter, JsonShapeAndTimes)
 
 TEST(ReportWriter, TextAndCsvSayTheVerdict)
 {
-    ReportOptions options;
-    options.period = dayPeriod(2026, 3, 1);
-    const EnergyReport r = makeEnergyReport({at(1, 8, 0, 0, 0), at(1, 9, 0, 100, 30)}, options);
+    const EnergyReport r =
+        makeEnergyReport({at(1, 8, 0, 0, 0), at(1, 9, 0, 100, 30)}, over(dayPeriod(2026, 3, 1)));
     const std::string english = writeReport(r, ReportFormat::Text, {"1", QTimeZone::utc(), false});
     const std::string turkish = writeReport(r, ReportFormat::Text, {"1", QTimeZone::utc(), true});
     EXPECT_NE(english.find("inductive: 30.0 % (limit 20.0 %): LIMIT EXCEEDED"), std::string::npos) << english;
@@ -315,18 +307,12 @@ TEST(ReportWriter, SpreadsheetAndPdfSayWhatTheJsonSays)
     if (!*PULLREC_PYTHON3 || !*PULLREC_PDFTOTEXT)
         GTEST_SKIP() << "needs python3 with openpyxl and pdftotext";
     // The PDF's fonts; the application ends with the test.
-    int argc = 1;
-    char name[] = "report_tests";
-    char *argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ReportOptions options;
-    options.period = kTwoDays;
+    const auto fonts = pdfFontsApplication("report_tests");
     std::vector<EnergyReading> log{at(1, 0, 0, 0, 0), at(1, 16, 0, 160, 40, 1), at(2, 0, 0, 400, 60, 2, 5),
                                    at(3, 0, 0, 900, 90, 3, 5)};
     log[1].demandW = 1500;
     log[1].powerFactor = 0.9;
-    const EnergyReport r = makeEnergyReport(log, options);
+    const EnergyReport r = makeEnergyReport(log, over(kTwoDays));
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "pullrec-report-files";
     std::filesystem::create_directories(dir);
     const auto save = [&](const char *file, ReportFormat format, bool turkish) {

@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -105,10 +106,7 @@ bool isLoopback(const std::string &host)
 
 bool isStandardBaud(long long baud)
 {
-    for (long long b : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
-        if (b == baud)
-            return true;
-    return false;
+    return std::find(kLineBaudRates.begin(), kLineBaudRates.end(), baud) != kLineBaudRates.end();
 }
 
 bool parseTcp(const std::string &text, SimOptions &o)

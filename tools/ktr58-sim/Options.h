@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Record.h"
+#include "model/AnalyzerMap.h"
 
 #include <array>
 #include <cstdint>
@@ -18,7 +19,7 @@ struct SimOptions {
     int tcpPort = 1502;
     bool anyAddress = false;
     std::string serialPath; // the device (--rtu) or the link to create (--pty)
-    int baud = 9600;
+    int baud = kDefaultBaudRate;
     bool pace = false; // --pace: replies at the speed of a real line
     int unit = 1;
     std::vector<int> units; // --units: several analyzers on one line, each its own; empty: just `unit`
