@@ -43,13 +43,7 @@ bool AnalyzerLink::open()
     return false;
 }
 
-void AnalyzerLink::assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
-                          const std::array<int16_t, kLogSlots> &codes)
+RecordLog::Source AnalyzerLink::source() const
 {
-    worker.deviceId = identity;
-    worker.regTable = std::make_unique<DEVICE_REGISTER_TABLE>(ctRatio, vtRatio);
-    worker.logConfig.paramCodes = codes;
-    model = modelCodeOf(identity.model);
-    labels.assign(kParameterCount, std::string());
-    BuildParameterList(*worker.regTable, model, labels);
+    return {identity(), configuration(), model, table().ctRatio(), table().vtRatio()};
 }

@@ -19,10 +19,6 @@ class AnalyzerLink
     // reason in error() when any of them fails: no link, or no analyzer answering on it.
     bool open();
     const std::string &error() const { return lastError; }
-    // An analyzer known from stored facts instead of a link (an archive's export): what the sinks need
-    // to write its records.
-    void assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
-                const std::array<int16_t, kLogSlots> &codes);
 
     // One record into worker.record(); on failure worker.lastError() says why.
     bool readRecord(int area, int index) { return worker.readRecord(area, index); }
@@ -34,6 +30,8 @@ class AnalyzerLink
     const LOG_CONFIG &configuration() const { return worker.logConfig; }
     int16_t recordCount(int area) const { return worker.sectorCount[size_t(area)]; }
     int modelCode() const { return model; }
+    // What the sinks are told of the analyzer its records come from.
+    RecordLog::Source source() const;
     // Checklist labels ("VLN1 : V") of the parameters the model offers.
     const std::vector<std::string> &parameterLabels() const { return labels; }
 

@@ -5,23 +5,19 @@
 
 #include <algorithm>
 
-AnalyzerIdentity archiveIdentity(const AnalyzerLink &analyzer)
+AnalyzerIdentity archiveIdentity(const RecordLog::Source &analyzer)
 {
-    const DEVICE_ID &id = analyzer.identity();
+    const DEVICE_ID &id = analyzer.identity;
     auto utf8 = [](const std::string &bytes) { return fromDevice(bytes).toStdString(); };
-    return {utf8(id.serial),
-            utf8(id.vendor),
-            utf8(id.model),
-            utf8(id.version),
-            analyzer.table().ctRatio(),
-            analyzer.table().vtRatio()};
+    return {utf8(id.serial),  utf8(id.vendor),  utf8(id.model),
+            utf8(id.version), analyzer.ctRatio, analyzer.vtRatio};
 }
 
-void ArchiveSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &)
+void ArchiveSink::begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &)
 {
     AnalyzerIdentity identity = archiveIdentity(analyzer);
     identity.zone = zone;
-    codes = analyzer.configuration().paramCodes;
+    codes = analyzer.configuration.paramCodes;
     stored = {};
     failure.clear();
     if (!archive.saveAnalyzer(identity)) {

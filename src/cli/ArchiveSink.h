@@ -11,7 +11,7 @@
 class AnalyzerLink;
 
 // The analyzer's identity for the archive: texts in UTF-8, the transformer ratios of its table set.
-AnalyzerIdentity archiveIdentity(const AnalyzerLink &analyzer);
+AnalyzerIdentity archiveIdentity(const RecordLog::Source &analyzer);
 
 // Keeps a download's records in the archive. Writes run on a thread of their own, batched in
 // transactions, so reading the next record does not wait for them.
@@ -21,7 +21,7 @@ class ArchiveSink : public RecordSink
     // zone: the one the analyzer's clock keeps, stored with it; empty keeps the stored one.
     ArchiveSink(Archive &archive, std::string zone) : archive(archive), zone(std::move(zone)) {}
 
-    void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
+    void begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(const LogRecord &record) override;
     void missing(int area, int index) override;
     bool ordered() const override { return false; } // a record kept as soon as read survives a kill

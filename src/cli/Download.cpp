@@ -68,7 +68,7 @@ DownloadResult download(AnalyzerLink &analyzer, const AreaRanges &ranges, int pa
     result.total = int64_t(positions.size());
     std::vector<RecordSink *> ordered, asRead;
     for (RecordSink *sink : sinks) {
-        sink->begin(analyzer, areas);
+        sink->begin(analyzer.source(), areas);
         (sink->ordered() ? ordered : asRead).push_back(sink);
     }
     auto working = [&] {

@@ -72,9 +72,9 @@ int runExport(const ExportOptions &o)
         areas[size_t(o.area - 1)] = true;
 
     std::map<std::string, std::optional<AnalyzerIdentity>> known;
-    AnalyzerLink link{COMSETT()};
+    RecordLog::Source source;
     auto *format = dynamic_cast<FormatSink *>(sink.get());
-    // The link as the analyzer of run; the areas its records come from.
+    // source as the analyzer of run; the areas its records come from.
     auto assume = [&](const Run &run) {
         auto found = known.find(run.analyzer);
         if (found == known.end())
@@ -82,10 +82,11 @@ int runExport(const ExportOptions &o)
         const AnalyzerIdentity id = found->second.value_or(AnalyzerIdentity{run.analyzer, "", "", "", 1, 1});
         if (format)
             format->setZone(clockZone(o.zone, id.zone));
-        link.assume({toDevice(QString::fromStdString(id.vendor)), toDevice(QString::fromStdString(id.model)),
-                     toDevice(QString::fromStdString(id.serial)),
-                     toDevice(QString::fromStdString(id.version))},
-                    id.ctRatio, id.vtRatio, run.codes);
+        auto device = [](const std::string &utf8) { return toDevice(QString::fromStdString(utf8)); };
+        const DEVICE_ID identity{device(id.vendor), device(id.model), device(id.serial), device(id.version)};
+        LOG_CONFIG configuration;
+        configuration.paramCodes = run.codes;
+        source = {identity, configuration, modelCodeOf(identity.model), id.ctRatio, id.vtRatio};
         std::array<bool, kLogAreas> of = areas;
         if (o.area == 0)
             for (int area = 0; area < kLogAreas; ++area)
@@ -100,7 +101,8 @@ int runExport(const ExportOptions &o)
         current = runOf(stored, current);
         if (std::find(runs.begin(), runs.end(), current) == runs.end()) {
             runs.push_back(current);
-            format->declare(link, assume(current));
+            const std::array<bool, kLogAreas> of = assume(current);
+            format->declare(source, of);
         }
         return true;
     });
@@ -111,7 +113,8 @@ int runExport(const ExportOptions &o)
         const ArchiveRecord &r = stored.record;
         const Run run = runOf(stored, current);
         if (!begun || run != current) {
-            sink->begin(link, assume(run));
+            const std::array<bool, kLogAreas> of = assume(run);
+            sink->begin(source, of);
             current = run;
             begun = true;
         }
@@ -121,8 +124,7 @@ int runExport(const ExportOptions &o)
     if (!read)
         std::fprintf(stderr, "pullrec-cli export: %s\n", records->error().c_str());
     if (!begun && !format) {
-        link.assume({}, 1, 1, {});
-        sink->begin(link, areas);
+        sink->begin(RecordLog::Source(), areas);
     }
     if (!sink->end()) {
         if (!out.error().empty()) // else the sink said why

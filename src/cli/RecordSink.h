@@ -17,9 +17,9 @@ class RecordSink
   public:
     virtual ~RecordSink() = default;
 
-    // Before the first record: the analyzer (identity, configuration, table set) and the areas that will
+    // Before the first record: the analyzer (identity, configuration, ratios) and the areas that will
     // be read.
-    virtual void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) = 0;
+    virtual void begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas) = 0;
     // A record as the worker decoded it (its area and position included).
     virtual void record(const LogRecord &record) = 0;
     // A record that failed on its first read; it may still arrive in a later pass.

@@ -83,7 +83,7 @@ class EnergyLogSink : public RecordSink
 {
   public:
     explicit EnergyLogSink(std::vector<EnergyReading> &readings) : readings(readings) {}
-    void begin(AnalyzerLink &, const std::array<bool, kLogAreas> &) override {}
+    void begin(const RecordLog::Source &, const std::array<bool, kLogAreas> &) override {}
     void record(const LogRecord &record) override
     {
         readings.push_back(energyReading(record.clock, record.values));

@@ -70,7 +70,7 @@ GridSink::GridSink(Output &out, std::array<QString, 3> recordHeaders)
 {
 }
 
-void GridSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+void GridSink::begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas)
 {
     if (started) { // another analyzer or configuration: a grid of its own
         writeRow({});
@@ -78,15 +78,16 @@ void GridSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &
     }
     onlyEnergy = std::none_of(areas.begin(), areas.begin() + kEnergyArea, [](bool chosen) { return chosen; });
     // A slot's header stands over its value's column; a slot the model does not offer stays empty.
-    const int limit = offeredParameterCount(analyzer.modelCode());
+    const int limit = offeredParameterCount(analyzer.modelCode);
+    const std::vector<std::string> labels = analyzer.parameterLabels();
     logHeader.assign(recordHeaders.begin(), recordHeaders.end());
-    for (int16_t code : analyzer.configuration().paramCodes)
-        logHeader.push_back(code >= 0 && code < limit ? fromDevice(analyzer.parameterLabels()[size_t(code)])
-                                                      : QString());
+    for (int16_t code : analyzer.configuration.paramCodes)
+        logHeader.push_back(code >= 0 && code < limit ? fromDevice(labels[size_t(code)]) : QString());
 
     // The window asks for the energy headers while its grid still has the sector columns.
     energyHeader.assign(recordHeaders.begin(), recordHeaders.end());
-    for (const std::string &name : energyColumnNames(&analyzer.table(), kLogColumns))
+    const DEVICE_REGISTER_TABLE table = analyzer.table();
+    for (const std::string &name : energyColumnNames(&table, kLogColumns))
         energyHeader.push_back(fromDevice(name));
 }
 
@@ -136,7 +137,7 @@ FormatSink::FormatSink(Output &out, QTimeZone zone, std::unique_ptr<RecordWorkbo
 {
 }
 
-int FormatSink::layoutOf(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+int FormatSink::layoutOf(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas)
 {
     const bool sectors =
         std::any_of(areas.begin(), areas.begin() + kEnergyArea, [](bool chosen) { return chosen; });
@@ -144,21 +145,21 @@ int FormatSink::layoutOf(AnalyzerLink &analyzer, const std::array<bool, kLogArea
     if (!writer && !book)
         writer = std::make_unique<RecordWriter>(format);
     return (book ? book->writer() : *writer)
-        .addLayout(sectors ? logQuantities(analyzer.table(), analyzer.modelCode(),
-                                           analyzer.configuration().paramCodes)
-                           : none,
-                   areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
+        .addLayout(
+            sectors ? logQuantities(analyzer.table(), analyzer.modelCode, analyzer.configuration.paramCodes)
+                    : none,
+            areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
 }
 
-void FormatSink::declare(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+void FormatSink::declare(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas)
 {
     layoutOf(analyzer, areas);
 }
 
-void FormatSink::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+void FormatSink::begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas)
 {
     layout = layoutOf(analyzer, areas);
-    serial = fromDevice(analyzer.identity().serial);
+    serial = fromDevice(analyzer.identity.serial);
     // Columns not declared beforehand need a header of their own.
     if (!book && writer->header() != header) {
         header = writer->header();
@@ -211,7 +212,7 @@ bool FormatSink::end()
     return out.finish() && leftOut == 0;
 }
 
-void SinkChain::begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas)
+void SinkChain::begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas)
 {
     for (RecordSink *sink : sinks)
         sink->begin(analyzer, areas);

@@ -42,7 +42,7 @@ class GridSink : public RecordSink
     // recordHeaders: "Record #", "Date", "Time" in the chosen language.
     GridSink(Output &out, std::array<QString, 3> recordHeaders);
 
-    void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
+    void begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(const LogRecord &record) override;
     bool end() override;
 
@@ -72,15 +72,15 @@ class FormatSink : public RecordSink
 
     // Before any begin(): a configuration whose records will come, so that the columns are the union of
     // them all and the csv has one header. Without it each begin() adds its columns as it comes.
-    void declare(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas);
+    void declare(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas);
     // For the records from now on: an archive's analyzers may each keep another zone.
     void setZone(const QTimeZone &next) { zone = next; }
-    void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
+    void begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(const LogRecord &record) override;
     bool end() override;
 
   private:
-    int layoutOf(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas);
+    int layoutOf(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas);
 
     Output &out;
     RecordFormat format;
@@ -101,7 +101,7 @@ class SinkChain : public RecordSink
   public:
     explicit SinkChain(std::vector<RecordSink *> sinks) : sinks(std::move(sinks)) {}
 
-    void begin(AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas) override;
+    void begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(const LogRecord &record) override;
     bool end() override;
 

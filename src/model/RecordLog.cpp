@@ -39,6 +39,13 @@ bool LogRecord::sameRecord(const LogRecord &other) const
     return recordNo == other.recordNo && dateText == other.dateText && timeText == other.timeText;
 }
 
+std::vector<std::string> RecordLog::Source::parameterLabels() const
+{
+    std::vector<std::string> labels(kParameterCount);
+    BuildParameterList(table(), modelCode, labels);
+    return labels;
+}
+
 size_t RecordLog::append(LogRecord record)
 {
     records.push_back(std::move(record));

@@ -70,6 +70,10 @@ class RecordLog
         int modelCode = 0;
         double ctRatio = 1; // the register table's ratios
         double vtRatio = 1;
+
+        DEVICE_REGISTER_TABLE table() const { return {ctRatio, vtRatio}; }
+        // Checklist labels ("VLN1 : V") of the parameters the model offers, by parameter code.
+        std::vector<std::string> parameterLabels() const;
     };
 
     const Source &source() const { return from; }

@@ -5,7 +5,6 @@
 
 #include "shell/Startup.h"
 #include "text/DeviceText.h"
-#include "worker/comThread.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,11 +73,12 @@ void TForm1::Export1Click()
     if (path.isEmpty())
         return;
     const qsizetype chosen = kExportFilters.indexOf(sDialog->selectedNameFilter());
-    // Names and units do not depend on the transformer ratios: any table names them.
-    const DEVICE_REGISTER_TABLE fallback(1.0, 1.0);
-    const DEVICE_REGISTER_TABLE &table = worker->regTable ? *worker->regTable : fallback;
-    const std::vector<Quantity> logColumns = logQuantities(table, modelCode, worker->logConfig.paramCodes);
-    const QString analyzer = fromDevice(worker->deviceId.serial);
+    // The columns of the configuration the records were read with, whatever was applied since.
+    const RecordLog::Source &source = records.source();
+    const DEVICE_REGISTER_TABLE table = source.table();
+    const std::vector<Quantity> logColumns =
+        logQuantities(table, source.modelCode, source.configuration.paramCodes);
+    const QString analyzer = fromDevice(source.identity.serial);
     std::string error;
     const QByteArray bytes =
         chosen == 2 ? gridWorkbook(*gridModel, logColumns, energyQuantities(table), analyzer, error)

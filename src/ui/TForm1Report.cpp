@@ -1,7 +1,6 @@
 #include "ui/GridModel.h"
 #include "ui/ReportWindow.h"
 #include "ui/TForm1.h"
-#include "worker/comThread.h"
 
 #include <QMenu>
 #include <QTimeZone>
@@ -14,8 +13,9 @@ void TForm1::Report1Click()
     if (reportWindow)
         reportWindow->close();
     // The window's analyzer clocks are taken to keep the host's zone, as its CSV and charts take them.
-    reportWindow = new ReportWindow(std::move(readings), worker->deviceId.serial, QTimeZone::systemTimeZone(),
-                                    texts, gsettings && gsettings->values.lang == 0, this);
+    reportWindow =
+        new ReportWindow(std::move(readings), records.source().identity.serial, QTimeZone::systemTimeZone(),
+                         texts, gsettings && gsettings->values.lang == TextLanguage::Turkish, this);
     reportWindow->setAttribute(Qt::WA_DeleteOnClose);
     reportWindow->show();
     reportWindow->raise();
@@ -26,6 +26,6 @@ void TForm1::offerReport()
 {
     bool energy = false;
     for (int row = 1; row < gridModel->rowCount() && !energy; ++row)
-        energy = gridModel->rowArea(row) == 15;
+        energy = gridModel->rowArea(row) == kEnergyArea;
     Report1->setVisible(energy);
 }
