@@ -7,19 +7,19 @@
 
 AnalyzerLink::AnalyzerLink(const COMSETT &settings)
 {
-    worker.settings = settings;
+    worker.setSettings(settings);
 }
 
 AnalyzerLink::~AnalyzerLink()
 {
     if (!verboseCommand.empty())
         std::fprintf(stderr, "pullrec-cli %s: %s: %s\n", verboseCommand.c_str(),
-                     describe(worker.settings).c_str(), countersLine(worker.traffic.counters()).c_str());
+                     describe(worker.settings()).c_str(), countersLine(worker.traffic().counters()).c_str());
 }
 
 bool AnalyzerLink::open()
 {
-    const std::string where = describe(worker.settings);
+    const std::string where = describe(worker.settings());
     // Several analyzers on one line share the open link.
     const AnalyzerSession::Opened opened = session.open();
     model = opened.facts.modelCode;
@@ -46,10 +46,8 @@ bool AnalyzerLink::open()
 void AnalyzerLink::assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
                           const std::array<int16_t, kLogSlots> &codes)
 {
-    worker.deviceId = identity;
-    worker.regTable = std::make_unique<DEVICE_REGISTER_TABLE>(ctRatio, vtRatio);
-    worker.logConfig.paramCodes = codes;
+    worker.assume(identity, ctRatio, vtRatio, codes);
     model = modelCodeOf(identity.model);
     labels.assign(kParameterCount, std::string());
-    BuildParameterList(*worker.regTable, model, labels);
+    BuildParameterList(*worker.registerTable(), model, labels);
 }

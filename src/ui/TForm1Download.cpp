@@ -224,7 +224,7 @@ QString TForm1::negativeCountText(const std::array<bool, 16> &selected) const
 {
     QStringList parts;
     for (int area = 0; area < kAreaCount; ++area) {
-        const int count = worker->sectorCount[size_t(area)];
+        const int count = worker->recordCount(area);
         if (!selected[size_t(area)] || count >= 0)
             continue;
         const QString name = area == kEnergyArea

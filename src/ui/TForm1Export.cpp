@@ -76,9 +76,10 @@ void TForm1::Export1Click()
     const qsizetype chosen = kExportFilters.indexOf(sDialog->selectedNameFilter());
     // Names and units do not depend on the transformer ratios: any table names them.
     const DEVICE_REGISTER_TABLE fallback(1.0, 1.0);
-    const DEVICE_REGISTER_TABLE &table = worker->regTable ? *worker->regTable : fallback;
-    const std::vector<Quantity> logColumns = logQuantities(table, modelCode, worker->logConfig.paramCodes);
-    const QString analyzer = fromDevice(worker->deviceId.serial);
+    const DEVICE_REGISTER_TABLE &table = worker->registerTable() ? *worker->registerTable() : fallback;
+    const std::vector<Quantity> logColumns =
+        logQuantities(table, modelCode, worker->configuration().paramCodes);
+    const QString analyzer = fromDevice(worker->identity().serial);
     std::string error;
     const QByteArray bytes =
         chosen == 2 ? gridWorkbook(*gridModel, logColumns, energyQuantities(table), analyzer, error)

@@ -14,8 +14,9 @@ void TForm1::Report1Click()
     if (reportWindow)
         reportWindow->close();
     // The window's analyzer clocks are taken to keep the host's zone, as its CSV and charts take them.
-    reportWindow = new ReportWindow(std::move(readings), worker->deviceId.serial, QTimeZone::systemTimeZone(),
-                                    texts, gsettings && gsettings->values.lang == 0, this);
+    reportWindow =
+        new ReportWindow(std::move(readings), worker->identity().serial, QTimeZone::systemTimeZone(), texts,
+                         gsettings && gsettings->values.lang == 0, this);
     reportWindow->setAttribute(Qt::WA_DeleteOnClose);
     reportWindow->show();
     reportWindow->raise();

@@ -167,29 +167,48 @@ class comThread
     void showRecord();
     void showRecord(const PARSED_LOG &log, const std::string &position, const std::string &error);
 
-    uint16_t ctRatioWord = 0;
-    uint16_t vtRatioWord = 0;
-    std::unique_ptr<DEVICE_REGISTER_TABLE> regTable;
-    COMSETT settings;
-    DEVICE_ID deviceId;
-    LOG_CONFIG logConfig;
-    std::array<int16_t, kAreaCount> sectorCount{};
+    // What the last transactions learnt; read them while no transaction runs.
+    const COMSETT &settings() const { return comSettings; }
+    const DEVICE_ID &identity() const { return deviceId; }
+    const LOG_CONFIG &configuration() const { return logConfig; }
+    const DEVICE_REGISTER_TABLE *registerTable() const { return regTable.get(); } // null before the ratios
+    const std::array<int16_t, kAreaCount> &recordCounts() const { return sectorCount; }
+    int16_t recordCount(int area) const { return sectorCount[size_t(area)]; }
+    struct RatioWords {
+        uint16_t ct = 0;
+        uint16_t vt = 0;
+    };
+    RatioWords ratioWords() const { return {ctRatioWord, vtRatioWord}; }
+
+    // Window or command line, while no record request is in flight (waitForNoRequest()): the link the
+    // next connect() opens, and the slave address the requests go to.
+    void setSettings(const COMSETT &values) { comSettings = values; }
+    // The timings dialog, at any time: the worker reads them only in connect().
+    void setTimeout(int32_t ms) { comSettings.timeout = ms; }
+    void setPollDelay(int32_t ms) { comSettings.pollDelay = ms; }
+    // What writeConfiguration() writes and the records decode with; while no record request is in flight.
+    void setConfiguration(const LOG_CONFIG &config) { logConfig = config; }
+    // An analyzer known from stored facts instead of a link (an archive's export): what decoding and
+    // the header rows need.
+    void assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
+                const std::array<int16_t, kLogSlots> &codes);
+
+    // The area's records still to read in the selection, and whether it was chosen.
+    int16_t recordsToRead(int area) const { return sectorToRead[size_t(area)]; }
+    bool areaSelected(int area) const { return sectorSelected[size_t(area)]; }
+    int32_t recordsShown() const { return recordCounter; } // 0 again after a completed download
+    bool energyHeadersShown() const { return energyHeaderSet; }
+
+    // Both masters' traffic; its counters start again at each connect(). Any thread may read it.
+    TrafficRecorder &traffic() { return trafficLog; }
+
     PARSED_LOG parsedLog;
-    std::array<std::atomic<bool>, kAreaCount> sectorSelected{};
-    std::array<std::atomic<int16_t>, kAreaCount> sectorToRead{};
-    // 32 bits: the sum of 16 counts of up to 32767 records each.
-    std::atomic<int32_t> totalToRead{0};
     std::string positionText;  // "0A-0001": area, record being fetched
     std::string lastErrorText; // stack text of the last failed request
-    std::atomic<int32_t> recordCounter{0};
-    std::atomic<bool> readDone{false};
-    std::atomic<bool> energyHeaderSet{false}; // the energy header row is on the view
-    MbusRtuMasterProtocol rtuMaster;
-    MbusTcpMasterProtocol tcpMaster;
-    // Both masters' traffic; its counters start again at each connect(). Any thread may read it.
-    TrafficRecorder traffic;
 
   private:
+    // Puts a worker into states no transaction reaches; defined by the tests alone.
+    friend struct WorkerTestSeam;
     struct HandOver;
 
     // One record request's outcome, copied while the worker still holds it, so
@@ -237,6 +256,24 @@ class comThread
     bool handOver(uint64_t forPass, const Fetched &record, bool withEnergyHeaders);
     bool runOnView(std::function<void()> job);                      // waits until it ran; false if stopped
     bool showLinkError(uint64_t forPass, const std::string &error); // status panel 0: why the request failed
+
+    uint16_t ctRatioWord = 0;
+    uint16_t vtRatioWord = 0;
+    std::unique_ptr<DEVICE_REGISTER_TABLE> regTable;
+    COMSETT comSettings;
+    DEVICE_ID deviceId;
+    LOG_CONFIG logConfig;
+    std::array<int16_t, kAreaCount> sectorCount{};
+    std::array<std::atomic<bool>, kAreaCount> sectorSelected{};
+    std::array<std::atomic<int16_t>, kAreaCount> sectorToRead{};
+    // 32 bits: the sum of 16 counts of up to 32767 records each.
+    std::atomic<int32_t> totalToRead{0};
+    std::atomic<int32_t> recordCounter{0};
+    std::atomic<bool> readDone{false};
+    std::atomic<bool> energyHeaderSet{false}; // the energy header row is on the view
+    MbusRtuMasterProtocol rtuMaster;
+    MbusTcpMasterProtocol tcpMaster;
+    TrafficRecorder trafficLog;
 
     std::array<int16_t, 64> registers{};
     // Per area: the numbering the records accepted so far follow. Forgotten when the counts are read
