@@ -70,9 +70,13 @@ struct RecordNumbering {
 //  - Transactions, closeLink() and the worker's record requests serialise on
 //    one internal lock, so a transaction or a close started while a record
 //    request is in flight waits for that request (never closes under it).
-//  - The window writes the download fields (sectorSelected, sectorToRead,
-//    totalToRead, readDone) only while the worker is suspended or idle, then
-//    resume(). The fields the two threads share are atomics.
+//  - The window changes the download only through selectAreas(),
+//    endDownload() and restartPass() while the worker is suspended or idle,
+//    and through startDownload() and pauseDownload(); the fields these share
+//    with the worker's thread are atomics. It changes the settings and the
+//    configuration (setSettings(), setConfiguration()) only while the worker
+//    holds no record request (waitForNoRequest()); the timings (setTimeout(),
+//    setPollDelay()) at any time, as only connect() reads them.
 //  - suspend() takes hold at the next check point: before each area and
 //    before each record request. A request in flight and the display of its
 //    record complete first.
