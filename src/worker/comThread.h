@@ -197,7 +197,7 @@ class comThread
     void assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
                 const std::array<int16_t, kLogSlots> &codes);
 
-    // The area's records still to read in the selection, and whether it was chosen.
+    // Per area, as selectAreas() took them: the count the download reads up to, and whether it was chosen.
     int16_t recordsToRead(int area) const { return sectorToRead[size_t(area)]; }
     bool areaSelected(int area) const { return sectorSelected[size_t(area)]; }
     int32_t recordsShown() const { return recordCounter; } // 0 again after a completed download
