@@ -41,9 +41,11 @@ inline bool startSimulator(SimProcess &sim)
 // Connect, configuration and count reads on the link the settings name, unit 1, poll delay 0.
 inline bool connectAndRead(comThread &worker)
 {
-    worker.settings.slaveAddress = 1;
-    worker.settings.timeout = 1000;
-    worker.settings.pollDelay = 0;
+    COMSETT settings = worker.settings();
+    settings.slaveAddress = 1;
+    settings.timeout = 1000;
+    settings.pollDelay = 0;
+    worker.setSettings(settings);
     std::vector<std::string> names(kParameterCount);
     return worker.connect() && worker.readConfiguration(168, names) && worker.readAreaCounts();
 }
@@ -51,9 +53,11 @@ inline bool connectAndRead(comThread &worker)
 // The same on 127.0.0.1:port.
 inline bool connectWorker(comThread &worker, int port)
 {
-    worker.settings.mode = LinkMode::Tcp;
-    worker.settings.host = "127.0.0.1";
-    worker.settings.tcpPort = port;
+    COMSETT settings = worker.settings();
+    settings.mode = LinkMode::Tcp;
+    settings.host = "127.0.0.1";
+    settings.tcpPort = port;
+    worker.setSettings(settings);
     return connectAndRead(worker);
 }
 

@@ -69,7 +69,7 @@ double window(int port, int &rows, bool monitorOpen)
 
     QEventLoop loop;
     QObject::connect(form.iSwitchLed1, &TiSwitchLed::changed, &loop, [&](bool on) {
-        if (!on && form.worker->readDone)
+        if (!on && form.worker->completed())
             loop.quit();
     });
     QTimer::singleShot(std::chrono::minutes(5), &loop, [&] { loop.exit(1); });

@@ -9,6 +9,7 @@
 // not. The load average is printed to tell them apart.
 
 #include "../DownloadBench.h"
+#include "WorkerTestSeam.h"
 
 #include <fstream>
 
@@ -52,9 +53,11 @@ Measured measured(const std::vector<Clock::time_point> &times)
 
 bool connectSerialWorker(comThread &worker, const std::string &port, int baud)
 {
-    worker.settings.mode = LinkMode::Rtu;
-    worker.settings.comPort = port;
-    worker.settings.baudRate = baud;
+    COMSETT settings = worker.settings();
+    settings.mode = LinkMode::Rtu;
+    settings.comPort = port;
+    settings.baudRate = baud;
+    worker.setSettings(settings);
     return connectAndRead(worker);
 }
 
@@ -78,7 +81,8 @@ Measured stackAlone(comThread &worker)
     for (int index = 0; index < kSerialRecords; ++index) {
         request[4] = static_cast<uint8_t>(index >> 8);
         request[5] = static_cast<uint8_t>(index & 0xFF);
-        if (worker.rtuMaster.customRequest(1, 20, request, sizeof request, reply, sizeof reply) != Success)
+        if (WorkerTestSeam::rtuMaster(worker).customRequest(1, 20, request, sizeof request, reply,
+                                                            sizeof reply) != Success)
             return {};
         times.push_back(Clock::now());
     }

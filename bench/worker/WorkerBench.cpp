@@ -8,6 +8,7 @@
 // share.
 
 #include "../DownloadBench.h"
+#include "WorkerTestSeam.h"
 
 #include <sys/resource.h>
 
@@ -51,8 +52,8 @@ bool rawPass(comThread &worker, std::vector<double> &durations, double &total, d
             request[3] = static_cast<uint8_t>(area);
             request[4] = static_cast<uint8_t>(index >> 8);
             request[5] = static_cast<uint8_t>(index & 0xFF);
-            if (worker.tcpMaster.customRequest(1, 20, request, sizeof request, reply, sizeof reply) !=
-                Success) {
+            if (WorkerTestSeam::tcpMaster(worker).customRequest(1, 20, request, sizeof request, reply,
+                                                                sizeof reply) != Success) {
                 std::fprintf(stderr, "raw request %d:%d failed\n", area, index);
                 return false;
             }
@@ -82,7 +83,7 @@ bool workerPass(comThread &worker, RecordingView &view, int round, std::vector<d
     const auto start = startAllSectors(view, worker);
     // Waiting on the view itself would wake this thread with every record.
     const bool shown = lastShown.get_future().wait_for(std::chrono::minutes(5)) == std::future_status::ready;
-    if (!shown || !view.waitFor([&] { return view.completions() == round && worker.recordCounter == 0; },
+    if (!shown || !view.waitFor([&] { return view.completions() == round && worker.recordsShown() == 0; },
                                 std::chrono::seconds(10))) {
         std::fprintf(stderr, "download did not complete\n");
         return false;

@@ -7,19 +7,19 @@
 
 AnalyzerLink::AnalyzerLink(const COMSETT &settings)
 {
-    worker.settings = settings;
+    worker.setSettings(settings);
 }
 
 AnalyzerLink::~AnalyzerLink()
 {
     if (!verboseCommand.empty())
         std::fprintf(stderr, "pullrec-cli %s: %s: %s\n", verboseCommand.c_str(),
-                     describe(worker.settings).c_str(), countersLine(worker.traffic.counters()).c_str());
+                     describe(worker.settings()).c_str(), countersLine(worker.traffic().counters()).c_str());
 }
 
 bool AnalyzerLink::open()
 {
-    const std::string where = describe(worker.settings);
+    const std::string where = describe(worker.settings());
     // Several analyzers on one line share the open link.
     const AnalyzerSession::Opened opened = session.open();
     model = opened.facts.modelCode;

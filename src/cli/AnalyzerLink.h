@@ -25,10 +25,10 @@ class AnalyzerLink
     // Whether the link is still open after a failed request (the worker reopens a lost one once).
     bool linkUp() { return worker.isConnected(); }
 
-    const DEVICE_ID &identity() const { return worker.deviceId; }
-    const DEVICE_REGISTER_TABLE &table() const { return *worker.regTable; }
-    const LOG_CONFIG &configuration() const { return worker.logConfig; }
-    int16_t recordCount(int area) const { return worker.sectorCount[size_t(area)]; }
+    const DEVICE_ID &identity() const { return worker.identity(); }
+    const DEVICE_REGISTER_TABLE &table() const { return *worker.registerTable(); }
+    const LOG_CONFIG &configuration() const { return worker.configuration(); }
+    int16_t recordCount(int area) const { return worker.recordCount(area); }
     int modelCode() const { return model; }
     // What the sinks are told of the analyzer its records come from.
     RecordLog::Source source() const;

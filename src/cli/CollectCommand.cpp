@@ -45,8 +45,10 @@ Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive,
     COMSETT settings;
     std::string error;
     toSettings(a.connection, settings, error);
-    link.worker.settings.slaveAddress = settings.slaveAddress; // the link is the group's
-    link.worker.settings.pollDelay = settings.pollDelay;
+    COMSETT shared = link.worker.settings(); // the link is the group's
+    shared.slaveAddress = settings.slaveAddress;
+    shared.pollDelay = settings.pollDelay;
+    link.worker.setSettings(shared);
     if (!archive || !link.open()) {
         std::snprintf(text, sizeof text, "%s: failed, %s (%.1f s)", a.name.c_str(),
                       archive ? link.error().c_str() : archiveFailure.c_str(), seconds());

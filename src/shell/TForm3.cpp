@@ -2,7 +2,7 @@
 
 #include "shell/Errors.h"
 #include "widgets/TLabeledEdit.h"
-#include "worker/WorkerTypes.h"
+#include "worker/comThread.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -10,9 +10,9 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-TForm3::TForm3(COMSETT &settings, QWidget *parent)
+TForm3::TForm3(comThread &worker, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      settings(settings)
+      worker(worker)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Timings"));
@@ -44,14 +44,14 @@ TForm3::TForm3(COMSETT &settings, QWidget *parent)
 
 void TForm3::FormShow()
 {
-    LabeledEdit1->setText(QString::number(settings.timeout));
-    LabeledEdit2->setText(QString::number(settings.pollDelay));
+    LabeledEdit1->setText(QString::number(worker.settings().timeout));
+    LabeledEdit2->setText(QString::number(worker.settings().pollDelay));
 }
 
 void TForm3::BitBtn1Click()
 {
-    settings.pollDelay = qint32(quint32(quint64(StrToInt64(LabeledEdit2->text()))));
-    settings.timeout = qint32(quint32(quint64(StrToInt64(LabeledEdit1->text()))));
+    worker.setPollDelay(qint32(quint32(quint64(StrToInt64(LabeledEdit2->text())))));
+    worker.setTimeout(qint32(quint32(quint64(StrToInt64(LabeledEdit1->text())))));
     close();
 }
 

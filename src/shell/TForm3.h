@@ -4,16 +4,16 @@
 
 class QPushButton;
 class TLabeledEdit;
-struct COMSETT;
+class comThread;
 
 // The timings dialog: the worker's reply time-out and poll delay in milliseconds. It keeps no values
-// of its own; settings is the only store. Shown non-modally; OK stores and hides it.
+// of its own; the worker's settings are the only store. Shown non-modally; OK stores and hides it.
 class TForm3 : public QWidget
 {
     Q_OBJECT
 
   public:
-    explicit TForm3(COMSETT &settings, QWidget *parent = nullptr);
+    explicit TForm3(comThread &worker, QWidget *parent = nullptr);
 
     TLabeledEdit *LabeledEdit1; // time-out
     TLabeledEdit *LabeledEdit2; // poll delay
@@ -28,5 +28,5 @@ class TForm3 : public QWidget
     void showEvent(QShowEvent *event) override;
 
   private:
-    COMSETT &settings;
+    comThread &worker;
 };

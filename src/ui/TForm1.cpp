@@ -46,7 +46,7 @@ TForm1::TForm1() : worker(std::make_unique<comThread>()), session(std::make_uniq
     }
     connectHandlers();
     setWindowState(WindowState::NotConnected);
-    Form3 = new TForm3(worker->settings, this);
+    Form3 = new TForm3(*worker, this);
     worker->setView(this);
 }
 
@@ -159,8 +159,8 @@ void TForm1::FormShow()
 
     const GSETTINGS::fields &values = gsettings->values;
     // Whatever the mode: a serial start must not leave 0 and 0 for a later Ethernet close to save.
-    worker->settings.timeout = values.timeout;
-    worker->settings.pollDelay = values.pollDelay;
+    worker->setTimeout(values.timeout);
+    worker->setPollDelay(values.pollDelay);
     if (values.mode == LinkMode::Tcp) {
         commMode = LinkMode::Tcp;
         LabeledEdit3->setText(QString::number(values.modbusId));
@@ -188,8 +188,8 @@ void TForm1::FormClose()
         values.ip = LabeledEdit1->text();
         // Not the operator's address: a port box that does not convert keeps the port loaded.
         values.tcpPort = StrToIntDef(LabeledEdit2->text(), values.tcpPort);
-        values.pollDelay = worker->settings.pollDelay;
-        values.timeout = worker->settings.timeout;
+        values.pollDelay = worker->settings().pollDelay;
+        values.timeout = worker->settings().timeout;
     } else {
         values.modbusId = qint16(StrToInt(Adres_edit->text()));
         // A typed device path is no entry of the list: no index to keep.
@@ -249,7 +249,7 @@ void TForm1::ApplyLanguage(qint16 lang)
 void TForm1::showTrafficMonitor()
 {
     if (!trafficMonitor) {
-        trafficMonitor = new TrafficMonitor(worker->traffic, this);
+        trafficMonitor = new TrafficMonitor(worker->traffic(), this);
         trafficMonitor->setLanguage(communicationAction->data().toInt());
     }
     trafficMonitor->show();

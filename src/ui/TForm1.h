@@ -51,18 +51,16 @@ class TForm1 : public QWidget, public WorkerView
 {
     Q_OBJECT
 
-  public:
     using LANGUAGE = ::LANGUAGE;
     static constexpr int kSectorBoxes = 15;
     static constexpr int kHistorySize = 10;
 
+  public:
     TForm1();
     ~TForm1() override;
 
     // Non-control members.
-    LANGUAGE texts;
     std::unique_ptr<comThread> worker;
-    std::unique_ptr<AnalyzerSession> session; // the connect sequence over worker
     qint32 checkedCount = 0;
     qint16 commMode = LinkMode::Tcp;
     qint16 modelCode = 0;
@@ -70,7 +68,6 @@ class TForm1 : public QWidget, public WorkerView
     QString ipList[kHistorySize];
 
     // Connection panel.
-    QFrame *Panel1;
     QFrame *Bevel1;
     QRadioButton *RadioButton1; // serial
     QRadioButton *RadioButton2; // Ethernet
@@ -112,14 +109,12 @@ class TForm1 : public QWidget, public WorkerView
     std::array<QCheckBox *, kSectorBoxes> chkSector;
     QCheckBox *chkEnergy;
     QListWidget *list2; // never shown: the selection as the download sees it
-    QMenu *PopupMenu1;
     QAction *d1;
     QAction *d2;
     TiSwitchLed *iSwitchLed1;
     QPushButton *BitBtn2; // never shown
 
     // Result grid.
-    QFrame *Panel3;
     GridModel *gridModel;
     GridViewModel *gridView; // what the view shows of gridModel
     QTableView *grid;
@@ -128,9 +123,7 @@ class TForm1 : public QWidget, public WorkerView
     QAction *Export1;
     QAction *Chart1;
     QAction *Report1;                    // shown while the grid holds energy log records
-    QPointer<ChartWindow> chartWindow;   // open while the operator keeps it open
     QPointer<ReportWindow> reportWindow; // the last one opened
-    QFileDialog *sDialog = nullptr;      // made at the first save: it watches the file system while it exists
 
     QStatusBar *StatusBar1;
     std::array<QLabel *, size_t(StatusPanel::Count)> statusPanel;
@@ -154,17 +147,6 @@ class TForm1 : public QWidget, public WorkerView
     // Slot of the host history that records host; 11 when it is there already.
     int FindIpSlot(const QString &host) const;
     void ApplyLanguage(qint16 lang);
-    void RebuildParameterView();
-
-    // WorkerView: runs on the UI thread while the worker waits.
-    void post(std::function<void()> job) override;
-    void showRecord(int row, const LogRecord &record) override;
-    void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) override;
-    void setStatusText(StatusPanel panel, const std::string &text) override;
-    void showStatusMessage(StatusMessage message) override;
-    void setLamps(bool rxOn, bool txOn) override;
-    void setDownloadSwitch(bool on) override;
-    void downloadCompleted() override;
 
     // Handlers. Those that convert operator input throw EPullrecError; their
     // signal connections run them guarded.
@@ -208,6 +190,17 @@ class TForm1 : public QWidget, public WorkerView
     void resizeEvent(QResizeEvent *event) override;
 
   private:
+    // WorkerView, used through its base.
+    void post(std::function<void()> job) override;
+    void showRecord(int row, const LogRecord &record) override;
+    void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) override;
+    void setStatusText(StatusPanel panel, const std::string &text) override;
+    void showStatusMessage(StatusMessage message) override;
+    void setLamps(bool rxOn, bool txOn) override;
+    void setDownloadSwitch(bool on) override;
+    void downloadCompleted() override;
+
+    void RebuildParameterView();
     void buildLayout();
     void buildConnectionPanel();
     void buildConfigurationPanel();
@@ -252,6 +245,14 @@ class TForm1 : public QWidget, public WorkerView
     // While records arrive the grid and the status bar are painted a few times a second, not once per
     // record: the worker waits for every record's display, so painting would set the pace of the
     // download. The current row follows at those moments too.
+    LANGUAGE texts;
+    std::unique_ptr<AnalyzerSession> session; // the connect sequence over worker
+    QFrame *Panel1;
+    QFrame *Panel3;
+    QMenu *PopupMenu1;
+    QPointer<ChartWindow> chartWindow; // open while the operator keeps it open
+    QFileDialog *sDialog = nullptr;    // made at the first save: it watches the file system while it exists
+
     QTimer *downloadRepaint;
     QWidget *topRow = nullptr; // connection, configuration and sector panels
     int pendingCurrentRow = -1;

@@ -95,7 +95,7 @@ bool TForm1::transact(Captions::Id step, const std::function<bool()> &transactio
     if (cancelled) {
         // A cancel that came too late to cut the transaction still leaves the link closed.
         if (result)
-            worker->closeLink(worker->settings.mode);
+            worker->closeLink(worker->settings().mode);
         leaveClosedLink();
         setStatus(StatusPanel::Message, QString::fromLatin1(errorText(Cancelled)));
         throw EPullrecAbort();

@@ -45,7 +45,7 @@ void TForm1::BitBtn3Click()
 
     // Built aside: a refused or failed Apply must leave the configuration that later downloads
     // decode and label their values with.
-    LOG_CONFIG config = worker->logConfig;
+    LOG_CONFIG config = worker->configuration();
     config.logPeriod = StrToInt(LabeledEdit4->text());
     // One register word, read back sign-extended: other periods would not survive a write and a read.
     if (config.logPeriod < kMinLogPeriod || config.logPeriod > kMaxLogPeriod) {
@@ -67,11 +67,12 @@ void TForm1::BitBtn3Click()
 
     endPausedDownloadFor(Captions::WritingConfiguration);
     // The worker writes its own configuration; a failed or cancelled write puts the old one back.
-    const LOG_CONFIG previous = std::exchange(worker->logConfig, config);
+    const LOG_CONFIG previous = worker->configuration();
+    worker->setConfiguration(config);
     bool written = false;
     const auto keepOrRestore = qScopeGuard([&] {
         if (!written)
-            worker->logConfig = previous;
+            worker->setConfiguration(previous);
     });
     written = transact(Captions::WritingConfiguration, [this] { return worker->writeConfiguration(); });
     if (written) {
@@ -85,7 +86,7 @@ void TForm1::BitBtn3Click()
 
 void TForm1::RebuildParameterView()
 {
-    const LOG_CONFIG &config = worker->logConfig;
+    const LOG_CONFIG &config = worker->configuration();
     LabeledEdit4->setText(QString::number(config.logPeriod));
     CheckBox1->setChecked(config.eventLogging != 0);
 
@@ -93,8 +94,8 @@ void TForm1::RebuildParameterView()
     const QSignalBlocker blocker(list1);
     list1->clear();
     std::vector<std::string> labels(kParameterCount);
-    if (worker->regTable)
-        BuildParameterList(*worker->regTable, modelCode, labels);
+    if (const DEVICE_REGISTER_TABLE *table = worker->registerTable())
+        BuildParameterList(*table, modelCode, labels);
     for (size_t i = 0; i < labels.size() && i < size_t(kParameterCount) && !labels[i].empty(); ++i)
         (new QListWidgetItem(fromDevice(labels[i]), list1))->setCheckState(Qt::Unchecked);
 

@@ -103,7 +103,7 @@ void TForm1::BitBtn1Click()
     endPausedDownloadFor(Captions::Connecting);
     clearRecords();
     recordsUnsaved = false;
-    COMSETT &settings = worker->settings;
+    COMSETT settings = worker->settings();
 
     if (commMode == LinkMode::Rtu) {
         if (Com_Combo->currentText().isEmpty() || Adres_edit->text().isEmpty()) {
@@ -124,10 +124,11 @@ void TForm1::BitBtn1Click()
         settings.tcpPort = StrToInt(LabeledEdit2->text());
         settings.mode = commMode;
     }
+    worker->setSettings(settings);
 
     const bool linked = transact(Captions::Connecting, [this] {
         // A link opened with other settings leads to another analyzer, or to none.
-        if (worker->isConnected() && !sameLink(worker->settings, linkOpenedWith)) {
+        if (worker->isConnected() && !sameLink(worker->settings(), linkOpenedWith)) {
             worker->closeLink(LinkMode::Tcp);
             worker->closeLink(LinkMode::Rtu);
         }
@@ -180,7 +181,7 @@ void TForm1::showSectorCaptions()
     const QString arrow = QStringLiteral("  ->");
     list2->clear();
     for (int n = 1; n <= kSectorBoxes; ++n) {
-        const QString count = QString::number(worker->sectorCount[size_t(n - 1)]);
+        const QString count = QString::number(worker->recordCount(n - 1));
         chkSector[size_t(n - 1)]->setText(sector + ':' + QString::number(n) + arrow + count);
         // A blank before the colon of sectors 1 to 9 keeps the items aligned.
         const QString item = sector + (n < 10 ? QStringLiteral(" :") : QStringLiteral(":")) +
@@ -188,7 +189,7 @@ void TForm1::showSectorCaptions()
         (new QListWidgetItem(item, list2))->setCheckState(Qt::Unchecked);
     }
     const QString energy = texts.captions[Captions::Energy] + ':' + QString::number(kEnergyLogNumber) +
-                           arrow + QString::number(worker->sectorCount[kEnergyArea]);
+                           arrow + QString::number(worker->recordCount(kEnergyArea));
     chkEnergy->setText(energy);
     (new QListWidgetItem(energy, list2))->setCheckState(Qt::Unchecked);
 }

@@ -182,9 +182,9 @@ void TForm1::iSwitchLed1Change()
         downloadPaused = false;
         if (worker->completed())
             clearRecords();
-        records.setSource({worker->deviceId, worker->logConfig, modelCode,
-                           worker->regTable ? worker->regTable->ctRatio() : 1.0,
-                           worker->regTable ? worker->regTable->vtRatio() : 1.0});
+        const DEVICE_REGISTER_TABLE *table = worker->registerTable();
+        records.setSource({worker->identity(), worker->configuration(), modelCode,
+                           table ? table->ctRatio() : 1.0, table ? table->vtRatio() : 1.0});
         saveOffered = true;
         worker->selectAreas(selected);
         unreadAreas = negativeCountText(selected);
@@ -225,7 +225,7 @@ QString TForm1::negativeCountText(const std::array<bool, 16> &selected) const
 {
     QStringList parts;
     for (int area = 0; area < kAreaCount; ++area) {
-        const int count = worker->sectorCount[size_t(area)];
+        const int count = worker->recordCount(area);
         if (!selected[size_t(area)] || count >= 0)
             continue;
         const QString name = area == kEnergyArea

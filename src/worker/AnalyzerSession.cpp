@@ -37,7 +37,7 @@ bool AnalyzerSession::identify()
 {
     if (!worker.readDeviceId())
         return failed();
-    known.identity = worker.deviceId;
+    known.identity = worker.identity();
     known.modelCode = modelCodeOf(known.identity.model);
     return true;
 }
@@ -48,7 +48,7 @@ bool AnalyzerSession::configure()
     if (!worker.readConfiguration(int16_t(known.modelCode), labels))
         return failed();
     known.labels = std::move(labels);
-    known.configuration = worker.logConfig;
+    known.configuration = worker.configuration();
     return true;
 }
 
@@ -56,7 +56,7 @@ bool AnalyzerSession::count()
 {
     if (!worker.readAreaCounts())
         return failed();
-    known.counts = worker.sectorCount;
+    known.counts = worker.recordCounts();
     return true;
 }
 

@@ -92,7 +92,7 @@ int comThread::requestRecord(int area, int index, uint8_t reply[kRecordReplyLeng
     uint8_t request[modbus::record_request::Length];
     modbus::putRecordRequest(request, area, index);
     return exchange([&](MbusMasterFunctions &link) {
-        return link.customRequest(settings.slaveAddress, modbus::ReadFileRecord, request, sizeof request,
+        return link.customRequest(comSettings.slaveAddress, modbus::ReadFileRecord, request, sizeof request,
                                   reply, kRecordReplyLength);
     });
 }

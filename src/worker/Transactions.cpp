@@ -41,7 +41,7 @@ bool comThread::readDeviceId()
     int length = kShortIdReply;
     auto identify = [&](uint8_t *into, int intoLength) {
         return exchange([&](MbusMasterFunctions &link) {
-            return link.customRequest(settings.slaveAddress, modbus::EncapsulatedInterface, request,
+            return link.customRequest(comSettings.slaveAddress, modbus::EncapsulatedInterface, request,
                                       sizeof request, into, intoLength);
         });
     };
@@ -76,10 +76,11 @@ bool comThread::readConfiguration(int16_t modelCode, std::vector<std::string> &n
     clearRegisters();
     int16_t ratios[kRatioWords] = {};
     const int ratioResult = exchange([&](MbusMasterFunctions &link) {
-        return link.readHoldingRegisters(settings.slaveAddress, kRatioRef, ratios, kRatioWords);
+        return link.readHoldingRegisters(comSettings.slaveAddress, kRatioRef, ratios, kRatioWords);
     });
     const int configResult = exchange([&](MbusMasterFunctions &link) {
-        return link.readHoldingRegisters(settings.slaveAddress, kConfigRef, registers.data(), kConfigWords);
+        return link.readHoldingRegisters(comSettings.slaveAddress, kConfigRef, registers.data(),
+                                         kConfigWords);
     });
     if (!finishTransaction(ratioResult != Success ? ratioResult : configResult))
         return false;
@@ -102,7 +103,8 @@ bool comThread::readAreaCounts()
     beginTransaction();
     clearRegisters();
     const int result = exchange([&](MbusMasterFunctions &link) {
-        return link.readHoldingRegisters(settings.slaveAddress, kCountsRef, registers.data(), kCountsWords);
+        return link.readHoldingRegisters(comSettings.slaveAddress, kCountsRef, registers.data(),
+                                         kCountsWords);
     });
     if (!finishTransaction(result))
         return false;
@@ -124,6 +126,6 @@ bool comThread::writeConfiguration()
     for (int k = 0; k < kLogSlots; ++k)
         words[3 + k] = logConfig.paramCodes[k];
     return finishTransaction(exchange([&](MbusMasterFunctions &link) {
-        return link.writeMultipleRegisters(settings.slaveAddress, kConfigRef, words, kConfigWords);
+        return link.writeMultipleRegisters(comSettings.slaveAddress, kConfigRef, words, kConfigWords);
     }));
 }

@@ -10,8 +10,8 @@ constexpr int kStopBits = 1;
 
 comThread::comThread()
 {
-    rtuMaster.setTrafficObserver(&traffic);
-    tcpMaster.setTrafficObserver(&traffic);
+    rtuMaster.setTrafficObserver(&trafficLog);
+    tcpMaster.setTrafficObserver(&trafficLog);
 }
 
 comThread::~comThread()
@@ -24,9 +24,17 @@ void comThread::setView(WorkerView *newView)
     view = newView;
 }
 
+void comThread::assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
+                       const std::array<int16_t, kLogSlots> &codes)
+{
+    deviceId = identity;
+    regTable = std::make_unique<DEVICE_REGISTER_TABLE>(ctRatio, vtRatio);
+    logConfig.paramCodes = codes;
+}
+
 MbusMasterFunctions &comThread::master()
 {
-    if (settings.mode == LinkMode::Rtu)
+    if (comSettings.mode == LinkMode::Rtu)
         return rtuMaster;
     return tcpMaster;
 }
@@ -46,10 +54,10 @@ bool comThread::connect()
 {
     std::lock_guard lock(linkMutex);
     beginTransaction();
-    linkSettings = settings;
-    traffic.reset(master().isOpen());
+    linkSettings = comSettings;
+    trafficLog.reset(master().isOpen());
     const int result = openLink();
-    linkWanted[settings.mode == LinkMode::Rtu] = master().isOpen(); // also when the link was open already
+    linkWanted[comSettings.mode == LinkMode::Rtu] = master().isOpen(); // also when the link was open already
     return finishTransaction(result);
 }
 
@@ -62,7 +70,7 @@ void comThread::beginTransaction()
 bool comThread::finishTransaction(int result)
 {
     if (result == Cancelled)
-        closeLinkLocked(settings.mode);
+        closeLinkLocked(comSettings.mode);
     if (result != Success)
         lastErrorText = errorText(result);
     return result == Success;
@@ -92,12 +100,12 @@ int comThread::openLink()
 
 bool comThread::linkLost(int result) const
 {
-    if (result == Success || result == Cancelled || settings.mode != linkSettings.mode ||
-        !linkWanted[settings.mode == LinkMode::Rtu])
+    if (result == Success || result == Cancelled || comSettings.mode != linkSettings.mode ||
+        !linkWanted[comSettings.mode == LinkMode::Rtu])
         return false;
     // A serial port that takes no request is gone (an adapter unplugged, the
     // far end of a pseudo-terminal closed), or it failed to open again.
-    if (settings.mode == LinkMode::Rtu)
+    if (comSettings.mode == LinkMode::Rtu)
         return result == SendTimeout || result == IoError || !rtuMaster.isOpen();
     // The peer closed the connection, or the master's own reconnect failed.
     return result == ConnectionClosed || !tcpMaster.isOpen();

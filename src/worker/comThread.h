@@ -70,9 +70,13 @@ struct RecordNumbering {
 //  - Transactions, closeLink() and the worker's record requests serialise on
 //    one internal lock, so a transaction or a close started while a record
 //    request is in flight waits for that request (never closes under it).
-//  - The window writes the download fields (sectorSelected, sectorToRead,
-//    totalToRead, readDone) only while the worker is suspended or idle, then
-//    resume(). The fields the two threads share are atomics.
+//  - The window changes the download only through selectAreas(),
+//    endDownload() and restartPass() while the worker is suspended or idle,
+//    and through startDownload() and pauseDownload(); the fields these share
+//    with the worker's thread are atomics. It changes the settings and the
+//    configuration (setSettings(), setConfiguration()) only while the worker
+//    holds no record request (waitForNoRequest()); the timings (setTimeout(),
+//    setPollDelay()) at any time, as only connect() reads them.
 //  - suspend() takes hold at the next check point: before each area and
 //    before each record request. A request in flight and the display of its
 //    record complete first.
@@ -170,26 +174,44 @@ class comThread
     // Puts record() on the window; runs on the UI thread as a view job.
     void showRecord();
 
-    uint16_t ctRatioWord = 0;
-    uint16_t vtRatioWord = 0;
-    std::unique_ptr<DEVICE_REGISTER_TABLE> regTable;
-    COMSETT settings;
-    DEVICE_ID deviceId;
-    LOG_CONFIG logConfig;
-    std::array<int16_t, kAreaCount> sectorCount{};
-    std::array<std::atomic<bool>, kAreaCount> sectorSelected{};
-    std::array<std::atomic<int16_t>, kAreaCount> sectorToRead{};
-    // 32 bits: the sum of 16 counts of up to 32767 records each.
-    std::atomic<int32_t> totalToRead{0};
-    std::atomic<int32_t> recordCounter{0};
-    std::atomic<bool> readDone{false};
-    std::atomic<bool> energyHeaderSet{false}; // the energy header row is on the view
-    MbusRtuMasterProtocol rtuMaster;
-    MbusTcpMasterProtocol tcpMaster;
+    // What the last transactions learnt; read them while no transaction runs.
+    const COMSETT &settings() const { return comSettings; }
+    const DEVICE_ID &identity() const { return deviceId; }
+    const LOG_CONFIG &configuration() const { return logConfig; }
+    const DEVICE_REGISTER_TABLE *registerTable() const { return regTable.get(); } // null before the ratios
+    const std::array<int16_t, kAreaCount> &recordCounts() const { return sectorCount; }
+    int16_t recordCount(int area) const { return sectorCount[size_t(area)]; }
+    struct RatioWords {
+        uint16_t ct = 0;
+        uint16_t vt = 0;
+    };
+    RatioWords ratioWords() const { return {ctRatioWord, vtRatioWord}; }
+
+    // Window or command line, while no record request is in flight (waitForNoRequest()): the link the
+    // next connect() opens, and the slave address the requests go to.
+    void setSettings(const COMSETT &values) { comSettings = values; }
+    // The timings dialog, at any time: the worker reads them only in connect().
+    void setTimeout(int32_t ms) { comSettings.timeout = ms; }
+    void setPollDelay(int32_t ms) { comSettings.pollDelay = ms; }
+    // What writeConfiguration() writes and the records decode with; while no record request is in flight.
+    void setConfiguration(const LOG_CONFIG &config) { logConfig = config; }
+    // An analyzer known from stored facts instead of a link (an archive's export): what decoding and
+    // the header rows need.
+    void assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
+                const std::array<int16_t, kLogSlots> &codes);
+
+    // Per area, as selectAreas() took them: the count the download reads up to, and whether it was chosen.
+    int16_t recordsToRead(int area) const { return sectorToRead[size_t(area)]; }
+    bool areaSelected(int area) const { return sectorSelected[size_t(area)]; }
+    int32_t recordsShown() const { return recordCounter; } // 0 again after a completed download
+    bool energyHeadersShown() const { return energyHeaderSet; }
+
     // Both masters' traffic; its counters start again at each connect(). Any thread may read it.
-    TrafficRecorder traffic;
+    TrafficRecorder &traffic() { return trafficLog; }
 
   private:
+    // Puts a worker into states no transaction reaches; defined by the tests alone.
+    friend struct WorkerTestSeam;
     struct HandOver;
 
     // One record request's outcome, copied while the worker still holds it, so
@@ -241,6 +263,25 @@ class comThread
 
     LogRecord lastRecord;
     std::string lastErrorText;
+
+    uint16_t ctRatioWord = 0;
+    uint16_t vtRatioWord = 0;
+    std::unique_ptr<DEVICE_REGISTER_TABLE> regTable;
+    COMSETT comSettings;
+    DEVICE_ID deviceId;
+    LOG_CONFIG logConfig;
+    std::array<int16_t, kAreaCount> sectorCount{};
+    std::array<std::atomic<bool>, kAreaCount> sectorSelected{};
+    std::array<std::atomic<int16_t>, kAreaCount> sectorToRead{};
+    // 32 bits: the sum of 16 counts of up to 32767 records each.
+    std::atomic<int32_t> totalToRead{0};
+    std::atomic<int32_t> recordCounter{0};
+    std::atomic<bool> readDone{false};
+    std::atomic<bool> energyHeaderSet{false}; // the energy header row is on the view
+    MbusRtuMasterProtocol rtuMaster;
+    MbusTcpMasterProtocol tcpMaster;
+    TrafficRecorder trafficLog;
+
     std::array<int16_t, 64> registers{};
     // Per area: the numbering the records accepted so far follow. Forgotten when the counts are read
     // again: the log may have been cleared.

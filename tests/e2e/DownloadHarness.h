@@ -121,7 +121,7 @@ inline void clickSwitch(TForm1 &form)
 // Waits until the download has completed: the switch off and the worker idle.
 inline bool waitCompleted(TForm1 &form, int ms = 30000)
 {
-    return QTest::qWaitFor([&form] { return !form.iSwitchLed1->isActive() && form.worker->readDone; }, ms);
+    return QTest::qWaitFor([&form] { return !form.iSwitchLed1->isActive() && form.worker->completed(); }, ms);
 }
 
 // Ethernet mode, the language lang, no poll delay.

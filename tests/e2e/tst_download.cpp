@@ -49,7 +49,7 @@ class TestDownload : public QObject, public WindowFixture
     {
         for (int i = 0; i < count; ++i) {
             const QStringList expected =
-                predictedRow(area, firstIndex + i, simArgs, form->worker->logConfig.paramCodes)
+                predictedRow(area, firstIndex + i, simArgs, form->worker->configuration().paramCodes)
                     .mid(0, columns);
             QCOMPARE(expected.size(), columns);
             QCOMPARE(gridRow(*form, firstRow + i, columns), expected);
@@ -179,7 +179,7 @@ class TestDownload : public QObject, public WindowFixture
         QCOMPARE(watch.shown.size(), size_t(rowsAtPause - 2));
         QTest::qWait(200);
         QCOMPARE(form->gridModel->rowCount(), rowsAtPause);
-        QVERIFY(!form->worker->readDone);
+        QVERIFY(!form->worker->completed());
         // Paused, the way out is open (the selection, Connect, Apply); the mode stays.
         QVERIFY(form->chkSector[0]->isEnabled() && form->BitBtn1->isEnabled() && form->BitBtn3->isEnabled());
         QVERIFY(!form->RadioButton2->isEnabled());

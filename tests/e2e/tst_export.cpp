@@ -69,7 +69,7 @@ class TestExport : public QObject, public WindowFixture
 
     QByteArray expectedRecordLine(int area, int index, int columns)
     {
-        return line(predictedRow(area, index, simArgs, form->worker->logConfig.paramCodes), columns);
+        return line(predictedRow(area, index, simArgs, form->worker->configuration().paramCodes), columns);
     }
 
   private slots:

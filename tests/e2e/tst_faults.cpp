@@ -27,7 +27,7 @@ class TestFaults : public QObject, public WindowFixture
         QCOMPARE(form->gridModel->rowCount(), count + 2);
         for (int i = 0; i < count; ++i)
             QCOMPARE(gridRow(*form, i + 1, 31),
-                     predictedRow(area, i, simArgs, form->worker->logConfig.paramCodes).mid(0, 31));
+                     predictedRow(area, i, simArgs, form->worker->configuration().paramCodes).mid(0, 31));
         QVERIFY(gridRow(*form, count + 1, 31).join(QString()).isEmpty());
         QCOMPARE(statusText(*form, 1), QStringLiteral("Rec.Count: %1").arg(count));
     }
@@ -75,14 +75,14 @@ class TestFaults : public QObject, public WindowFixture
         QCOMPARE(watch.shown[3].row, 1); // the second pass starts again at row 1
         QCOMPARE(watch.shown[3].position, QStringLiteral("00-0000"));
         QVERIFY(form->iSwitchLed1->isActive());
-        QVERIFY(!form->worker->readDone);
+        QVERIFY(!form->worker->completed());
         QVERIFY(!form->BitBtn1->isEnabled());
         QVERIFY(statusText(*form, 0) != QStringLiteral("Selected Log data read completed Succesfully..."));
 
         clickSwitch(*form);
         QVERIFY(!form->iSwitchLed1->isActive());
         QVERIFY(form->worker->suspended());
-        QVERIFY(!form->worker->readDone);
+        QVERIFY(!form->worker->completed());
         QVERIFY(form->chkSector[0]->isEnabled() && form->BitBtn1->isEnabled());
         QCOMPARE(statusText(*form, 0), pausedText);
 

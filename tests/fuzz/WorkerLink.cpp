@@ -1,17 +1,20 @@
 #include "WorkerLink.h"
+#include "WorkerTestSeam.h"
 
 #include "FuzzCheck.h"
 
 WorkerLink::WorkerLink()
 {
-    worker.settings.mode = LinkMode::Tcp;
+    COMSETT settings;
+    settings.mode = LinkMode::Tcp;
+    worker.setSettings(settings);
     open();
 }
 
 void WorkerLink::open()
 {
     worker.closeLink(LinkMode::Tcp);
-    MbusTcpMasterProtocol &master = worker.tcpMaster;
+    MbusTcpMasterProtocol &master = WorkerTestSeam::tcpMaster(worker);
     master.setTimeout(kFuzzTimeoutMs);
     master.setRetryCount(0);
     master.setPollDelay(0);
@@ -22,17 +25,11 @@ void WorkerLink::open()
 void WorkerLink::reset(int slaveAddress)
 {
     comThread &w = worker;
-    w.settings.slaveAddress = slaveAddress;
-    w.ctRatioWord = w.vtRatioWord = 0;
-    w.regTable.reset();
-    w.deviceId = {};
-    w.logConfig = {};
-    w.sectorCount.fill(0);
-    w.recordCounter = 0;
-    w.totalToRead = 0;
-    w.readDone = false;
-    w.energyHeaderSet = false;
-    if (!w.tcpMaster.isOpen())
+    COMSETT settings = w.settings();
+    settings.slaveAddress = slaveAddress;
+    w.setSettings(settings);
+    WorkerTestSeam::forgetAnalyzer(w);
+    if (!WorkerTestSeam::tcpMaster(w).isOpen())
         open();
 }
 
@@ -48,7 +45,7 @@ std::vector<FuzzPeer::Exchange> WorkerLink::call(std::vector<PeerReply> replies,
             break;
         }
     }
-    if (!worker.tcpMaster.isOpen())
+    if (!WorkerTestSeam::tcpMaster(worker).isOpen())
         open();
     return exchanges;
 }

@@ -46,7 +46,7 @@ void readDeviceId(WorkerLink &link, FuzzInput &in)
     // The first request expects the short reply, a second one the long reply;
     // the texts all come from the data of one of them.
     FUZZ_CHECK(x.size() == 1 || x.size() == 2);
-    const DEVICE_ID &id = w.deviceId;
+    const DEVICE_ID &id = w.identity();
     bool found = false;
     for (size_t i = 0; i < x.size() && !found; ++i) {
         const int replyLen = i == 0 ? kIdShort : kIdLong;
@@ -64,29 +64,29 @@ void readConfiguration(WorkerLink &link, FuzzInput &in)
     const int16_t modelCode = static_cast<int16_t>(in.word());
     std::vector<std::string> names(in.byte() % 100, "kept");
     const std::vector<std::string> namesBefore = names;
-    const LOG_CONFIG configBefore = w.logConfig;
-    const DEVICE_REGISTER_TABLE *tableBefore = w.regTable.get();
+    const LOG_CONFIG configBefore = w.configuration();
+    const DEVICE_REGISTER_TABLE *tableBefore = w.registerTable();
     const PeerReply ratios = PeerReply::read(in, kRatioReply);
     const PeerReply config = PeerReply::read(in, kConfigReply);
     bool ok = false;
     const auto x = link.call({ratios, config}, [&] { ok = w.readConfiguration(modelCode, names); });
     if (!ok) {
         // A failed read changes none of what the window shows.
-        FUZZ_CHECK(w.regTable.get() == tableBefore && names == namesBefore);
-        FUZZ_CHECK(w.logConfig.logPeriod == configBefore.logPeriod &&
-                   w.logConfig.eventLogging == configBefore.eventLogging &&
-                   w.logConfig.thirdWord == configBefore.thirdWord &&
-                   w.logConfig.paramCodes == configBefore.paramCodes);
+        FUZZ_CHECK(w.registerTable() == tableBefore && names == namesBefore);
+        FUZZ_CHECK(w.configuration().logPeriod == configBefore.logPeriod &&
+                   w.configuration().eventLogging == configBefore.eventLogging &&
+                   w.configuration().thirdWord == configBefore.thirdWord &&
+                   w.configuration().paramCodes == configBefore.paramCodes);
         return;
     }
-    FUZZ_CHECK(x.size() == 2 && w.regTable);
-    FUZZ_CHECK(w.ctRatioWord == static_cast<uint16_t>(replyWord(x[0], 0)));
-    FUZZ_CHECK(w.vtRatioWord == static_cast<uint16_t>(replyWord(x[0], 1)));
-    FUZZ_CHECK(w.logConfig.logPeriod == replyWord(x[1], 0));
-    FUZZ_CHECK(w.logConfig.eventLogging == replyWord(x[1], 1));
-    FUZZ_CHECK(w.logConfig.thirdWord == replyWord(x[1], 2));
+    FUZZ_CHECK(x.size() == 2 && w.registerTable());
+    FUZZ_CHECK(w.ratioWords().ct == static_cast<uint16_t>(replyWord(x[0], 0)));
+    FUZZ_CHECK(w.ratioWords().vt == static_cast<uint16_t>(replyWord(x[0], 1)));
+    FUZZ_CHECK(w.configuration().logPeriod == replyWord(x[1], 0));
+    FUZZ_CHECK(w.configuration().eventLogging == replyWord(x[1], 1));
+    FUZZ_CHECK(w.configuration().thirdWord == replyWord(x[1], 2));
     for (int k = 0; k < kLogSlots; ++k)
-        FUZZ_CHECK(w.logConfig.paramCodes[k] == replyWord(x[1], 3 + k));
+        FUZZ_CHECK(w.configuration().paramCodes[k] == replyWord(x[1], 3 + k));
     const int offered = modelCode == kShortModelCode ? 39 : kParameterCount;
     FUZZ_CHECK(names.size() >= static_cast<size_t>(kParameterCount));
     for (int i = 0; i < offered; ++i)
@@ -96,30 +96,31 @@ void readConfiguration(WorkerLink &link, FuzzInput &in)
 void readAreaCounts(WorkerLink &link, FuzzInput &in)
 {
     comThread &w = link.worker;
-    const auto before = w.sectorCount;
+    const auto before = w.recordCounts();
     bool ok = false;
     const auto x = link.call({PeerReply::read(in, kCountsReply)}, [&] { ok = w.readAreaCounts(); });
     if (!ok) {
-        FUZZ_CHECK(w.sectorCount == before);
+        FUZZ_CHECK(w.recordCounts() == before);
         return;
     }
     FUZZ_CHECK(x.size() == 1);
     for (int k = 0; k < kAreaCount; ++k)
-        FUZZ_CHECK(w.sectorCount[k] == replyWord(x[0], 1 + k));
+        FUZZ_CHECK(w.recordCount(k) == replyWord(x[0], 1 + k));
 }
 
 void writeConfiguration(WorkerLink &link, FuzzInput &in)
 {
     comThread &w = link.worker;
-    LOG_CONFIG &c = w.logConfig;
+    LOG_CONFIG c = w.configuration();
     c.logPeriod = static_cast<int32_t>(uint32_t{in.word()} << 16 | in.word());
     c.eventLogging = static_cast<int32_t>(uint32_t{in.word()} << 16 | in.word());
     c.thirdWord = static_cast<int32_t>(uint32_t{in.word()} << 16 | in.word());
     for (int16_t &code : c.paramCodes)
         code = static_cast<int16_t>(in.word());
+    w.setConfiguration(c);
     bool ok = false;
     const auto x = link.call({PeerReply::read(in, kWriteReply)}, [&] { ok = w.writeConfiguration(); });
-    if (w.settings.slaveAddress == 0 && x.empty())
+    if (w.settings().slaveAddress == 0 && x.empty())
         return;
     FUZZ_CHECK(x.size() == 1);
     // Function 16 from reference 306, 31 words: the low halves, then the codes.

@@ -6,6 +6,7 @@
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
 #include "WorkerLink.h"
+#include "WorkerTestSeam.h"
 
 #include <cmath>
 #include <cstdio>
@@ -43,8 +44,8 @@ void checkRecord(const comThread &w, int area, const FuzzPeer::Exchange &x)
         return;
     }
     for (int i = 0; i < kLogSlots; ++i) {
-        const int code = w.logConfig.paramCodes[i];
-        if (!w.regTable || code < 0 || code >= kParameterCount)
+        const int code = w.configuration().paramCodes[i];
+        if (!w.registerTable() || code < 0 || code >= kParameterCount)
             FUZZ_CHECK(log.values[i] == 0);
     }
 }
@@ -68,7 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     const int records = 1 + in.byte() % 4;
-    w.totalToRead = records;
     int shown = 0;
     for (int k = 0; k < records; ++k) {
         const int area = in.byte() % kAreaCount;
@@ -85,13 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         checkRecord(w, area, x[0]);
 
         // As the download hands the record to the window.
-        w.recordCounter = ++shown;
-        if (area == kEnergyArea && !w.energyHeaderSet)
-            w.energyHeaderSet = w.setEnergyHeaders();
+        WorkerTestSeam::setProgress(w, ++shown, records);
+        if (area == kEnergyArea && !w.energyHeadersShown())
+            WorkerTestSeam::setEnergyHeadersShown(w, w.setEnergyHeaders());
         w.showRecord();
         FUZZ_CHECK(h.view.valuesShown == shown);
-        FUZZ_CHECK(w.readDone == (shown == records));
-        FUZZ_CHECK(h.view.downloadSwitch == !w.readDone);
+        FUZZ_CHECK(w.completed() == (shown == records));
+        FUZZ_CHECK(h.view.downloadSwitch == !w.completed());
     }
     return 0;
 }

@@ -132,7 +132,7 @@ inline QString checkFifteenSectors(TForm1 &form, int count, const std::vector<st
         for (int index : {0, count - 1}) {
             const int row = area * count + index + 1;
             const QStringList expected =
-                predictedRow(area, index, simArgs, form.worker->logConfig.paramCodes).mid(0, 31);
+                predictedRow(area, index, simArgs, form.worker->configuration().paramCodes).mid(0, 31);
             if (gridRow(form, row, 31) != expected)
                 return QStringLiteral("row %1 is not record %2 of sector %3")
                     .arg(row)

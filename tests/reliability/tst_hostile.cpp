@@ -152,19 +152,19 @@ class TestHostile : public QObject, public WindowFixture
         clickSwitch(*form);
         QVERIFY(!form->iSwitchLed1->isActive());
         QVERIFY(form->chkSector[0]->isEnabled() && form->BitBtn1->isEnabled());
-        QCOMPARE(form->worker->totalToRead.load(), 0);
+        QCOMPARE(form->worker->recordsToRead(), 0);
 
         form->d1->trigger(); // Select All
         clickSwitch(*form);
         QVERIFY(form->iSwitchLed1->isActive());
-        QCOMPARE(form->worker->totalToRead.load(), 14 * 32767);
+        QCOMPARE(form->worker->recordsToRead(), 14 * 32767);
         RecordWatch watch(*form);
         QTRY_VERIFY_WITH_TIMEOUT(watch.shown.size() >= 5, 20000);
         clickSwitch(*form); // pause
         QVERIFY(form->worker->suspended());
         QCOMPARE(watch.shown.front().position, QStringLiteral("01-0000")); // sector 1 was passed over
         QCOMPARE(form->gridModel->cell(1, 0), QStringLiteral("1"));
-        QVERIFY(!form->worker->readDone);
+        QVERIFY(!form->worker->completed());
     }
 
     // Codes no table has (300, -1, 79), a code beyond the 39 of the short model, an energy counter's
@@ -177,16 +177,20 @@ class TestHostile : public QObject, public WindowFixture
                  sim.error().c_str());
         {
             comThread setter; // another program configured the analyzer
-            setter.settings.host = "127.0.0.1";
-            setter.settings.tcpPort = sim.tcpPort();
-            setter.settings.slaveAddress = 1;
-            setter.settings.timeout = 500;
+            COMSETT settings;
+            settings.host = "127.0.0.1";
+            settings.tcpPort = sim.tcpPort();
+            settings.slaveAddress = 1;
+            settings.timeout = 500;
+            setter.setSettings(settings);
             QVERIFY(setter.connect());
-            setter.logConfig.logPeriod = 60;
-            setter.logConfig.paramCodes.fill(kEmptySlot);
+            LOG_CONFIG config;
+            config.logPeriod = 60;
+            config.paramCodes.fill(kEmptySlot);
             const int16_t codes[] = {0, 300, -1, 79, 50, 1};
-            std::copy(std::begin(codes), std::end(codes), setter.logConfig.paramCodes.begin());
-            setter.logConfig.paramCodes[27] = 60;
+            std::copy(std::begin(codes), std::end(codes), config.paramCodes.begin());
+            config.paramCodes[27] = 60;
+            setter.setConfiguration(config);
             QVERIFY(setter.writeConfiguration());
         }
         QVERIFY(connectTo(sim.tcpPort()).isEmpty());

@@ -82,11 +82,11 @@ TEST_F(LinkLoss, TransactionsGoOnOverALinkTheAnalyzerClosed)
     useTcp(worker, sim.tcpPort());
     ASSERT_TRUE(worker.connect());
     EXPECT_TRUE(worker.readDeviceId()) << worker.lastError();
-    EXPECT_EQ(worker.deviceId.model, "KTR-58-168");
+    EXPECT_EQ(worker.identity().model, "KTR-58-168");
     std::vector<std::string> names(kParameterCount);
     EXPECT_TRUE(worker.readConfiguration(168, names));
     EXPECT_TRUE(worker.readAreaCounts());
-    EXPECT_EQ(worker.sectorCount[1], 1000);
+    EXPECT_EQ(worker.recordCount(1), 1000);
     EXPECT_TRUE(worker.writeConfiguration());
     EXPECT_TRUE(worker.isConnected());
 

@@ -77,7 +77,7 @@ class TestRestart : public QObject
         QCOMPARE(form->gridModel->rowCount(), count + 2);
         for (int i : {0, int(shownBefore) - 1, int(shownBefore), count - 1})
             QCOMPARE(gridRow(*form, i + 1, 31),
-                     predictedRow(0, i, args, form->worker->logConfig.paramCodes).mid(0, 31));
+                     predictedRow(0, i, args, form->worker->configuration().paramCodes).mid(0, 31));
     }
 };
 

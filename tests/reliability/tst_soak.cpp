@@ -63,7 +63,7 @@ class TestSoak : public QObject
         QElapsedTimer clock;
         clock.start();
         clickSwitch(*form);
-        out.completed = runUntil([&] { return !form->iSwitchLed1->isActive() && form->worker->readDone; },
+        out.completed = runUntil([&] { return !form->iSwitchLed1->isActive() && form->worker->completed(); },
                                  kDownloadBoundMs);
         out.ms = clock.elapsed();
         if (!out.completed)

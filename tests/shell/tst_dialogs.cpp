@@ -4,7 +4,7 @@
 #include "shell/TForm2.h"
 #include "shell/TForm3.h"
 #include "widgets/TLabeledEdit.h"
-#include "worker/WorkerTypes.h"
+#include "worker/comThread.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -105,10 +105,10 @@ void DialogsTest::refusedWriteKeepsTheDialog()
 
 void DialogsTest::timingsShowTheWorkerValues()
 {
-    COMSETT settings;
-    settings.timeout = 1000;
-    settings.pollDelay = 100;
-    TForm3 form(settings);
+    comThread worker;
+    worker.setTimeout(1000);
+    worker.setPollDelay(100);
+    TForm3 form(worker);
     QCOMPARE(form.findChild<QLineEdit *>("LabeledEdit1"), form.LabeledEdit1->edit());
 
     showAndWait(form);
@@ -117,8 +117,8 @@ void DialogsTest::timingsShowTheWorkerValues()
 
     // Each showing reads the worker's values again.
     form.hide();
-    settings.timeout = 0;
-    settings.pollDelay = -5;
+    worker.setTimeout(0);
+    worker.setPollDelay(-5);
     showAndWait(form);
     QCOMPARE(form.LabeledEdit1->text(), QString("0"));
     QCOMPARE(form.LabeledEdit2->text(), QString("-5"));
@@ -126,21 +126,21 @@ void DialogsTest::timingsShowTheWorkerValues()
 
 void DialogsTest::timingsStoreInOrder()
 {
-    COMSETT settings;
-    TForm3 form(settings);
+    comThread worker;
+    TForm3 form(worker);
     showAndWait(form);
     type(form.LabeledEdit1, "2000");
     type(form.LabeledEdit2, "50");
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
-    QCOMPARE(settings.timeout, 2000);
-    QCOMPARE(settings.pollDelay, 50);
+    QCOMPARE(worker.settings().timeout, 2000);
+    QCOMPARE(worker.settings().pollDelay, 50);
     QVERIFY(form.isHidden());
 
     // Only the low 32 bits of a larger number are kept.
     showAndWait(form);
     type(form.LabeledEdit2, "4294967297");
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
-    QCOMPARE(settings.pollDelay, 1);
+    QCOMPARE(worker.settings().pollDelay, 1);
 
     // A bad time-out: the poll delay is already stored, the dialog stays open.
     showAndWait(form);
@@ -150,8 +150,8 @@ void DialogsTest::timingsStoreInOrder()
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
     QVERIFY(answer.wait());
     QCOMPARE(answer.text(), QString("'abc' is not a valid integer value"));
-    QCOMPARE(settings.pollDelay, 75);
-    QCOMPARE(settings.timeout, 2000);
+    QCOMPARE(worker.settings().pollDelay, 75);
+    QCOMPARE(worker.settings().timeout, 2000);
     QVERIFY(form.isVisible());
 
     // A bad poll delay stores nothing.
@@ -161,19 +161,19 @@ void DialogsTest::timingsStoreInOrder()
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
     QVERIFY(second.wait());
     QCOMPARE(second.text(), QString("'1,5' is not a valid integer value"));
-    QCOMPARE(settings.timeout, 2000);
-    QCOMPARE(settings.pollDelay, 75);
+    QCOMPARE(worker.settings().timeout, 2000);
+    QCOMPARE(worker.settings().pollDelay, 75);
 }
 
 void DialogsTest::timingsCloseBoxStoresNothing()
 {
-    COMSETT settings;
-    settings.timeout = 1000;
-    TForm3 form(settings);
+    comThread worker;
+    worker.setTimeout(1000);
+    TForm3 form(worker);
     showAndWait(form);
     type(form.LabeledEdit1, "5");
     QVERIFY(form.close());
-    QCOMPARE(settings.timeout, 1000);
+    QCOMPARE(worker.settings().timeout, 1000);
 }
 
 QTEST_MAIN(DialogsTest)

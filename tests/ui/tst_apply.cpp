@@ -43,7 +43,7 @@ class TestApply : public QObject, public WindowFixture
     std::array<int16_t, 28> readBack()
     {
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
-        return form->worker->logConfig.paramCodes;
+        return form->worker->configuration().paramCodes;
     }
 
   private slots:
@@ -53,15 +53,15 @@ class TestApply : public QObject, public WindowFixture
     void cancelChangesNothing()
     {
         QVERIFY(connectTo({}));
-        const auto before = form->worker->logConfig;
+        const auto before = form->worker->configuration();
         form->LabeledEdit4->setText(QStringLiteral("5"));
         checkOnly(form->list1, {1});
         BoxSeries boxes({QMessageBox::Cancel});
         QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
         QVERIFY(boxes.wait());
         QCOMPARE(boxes.texts(), QStringList{confirmation});
-        QCOMPARE(form->worker->logConfig.logPeriod, before.logPeriod);
-        QCOMPARE(form->worker->logConfig.paramCodes, before.paramCodes);
+        QCOMPARE(form->worker->configuration().logPeriod, before.logPeriod);
+        QCOMPARE(form->worker->configuration().paramCodes, before.paramCodes);
         QCOMPARE(readBack(), before.paramCodes);
     }
 
@@ -69,7 +69,7 @@ class TestApply : public QObject, public WindowFixture
     void limitOf28()
     {
         QVERIFY(connectTo({}));
-        const auto before = form->worker->logConfig.paramCodes;
+        const auto before = form->worker->configuration().paramCodes;
         QList<int> items;
         for (int i = 0; i < 29; ++i)
             items << i * 2;
@@ -81,7 +81,7 @@ class TestApply : public QObject, public WindowFixture
         QVERIFY(refused.wait());
         QCOMPARE(refused.texts(), (QStringList{confirmation, "Please select maximum 28 Parameters ..."}));
         // What later downloads decode with is untouched, not only what the analyzer holds.
-        QCOMPARE(form->worker->logConfig.paramCodes, before);
+        QCOMPARE(form->worker->configuration().paramCodes, before);
         QCOMPARE(readBack(), before);
 
         items.removeLast();
@@ -110,8 +110,8 @@ class TestApply : public QObject, public WindowFixture
         QCOMPARE(statusText(*form, 0), QStringLiteral("Successfully Written"));
 
         QCOMPARE(readBack(), codeSlots({0, 5, 77}));
-        QCOMPARE(form->worker->logConfig.logPeriod, 60);
-        QCOMPARE(form->worker->logConfig.eventLogging, 0);
+        QCOMPARE(form->worker->configuration().logPeriod, 60);
+        QCOMPARE(form->worker->configuration().eventLogging, 0);
         QVERIFY(!form->CheckBox1->isChecked());
         QCOMPARE(headerRow(*form).mid(3, 3), (QStringList{"VLN1 : V", "ILN3 : A", "Total PF : "}));
     }
@@ -156,16 +156,16 @@ class TestApply : public QObject, public WindowFixture
         QFETCH(QString, period);
         QFETCH(QString, message);
         QVERIFY(connectTo({}));
-        const auto before = form->worker->logConfig;
+        const auto before = form->worker->configuration();
         form->LabeledEdit4->setText(period);
         checkOnly(form->list1, {3});
         BoxSeries boxes({QMessageBox::Ok, QMessageBox::Ok});
         QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
         QVERIFY(boxes.wait());
         QCOMPARE(boxes.texts()[1], message);
-        QCOMPARE(form->worker->logConfig.logPeriod, before.logPeriod);
+        QCOMPARE(form->worker->configuration().logPeriod, before.logPeriod);
         QCOMPARE(readBack(), before.paramCodes);
-        QCOMPARE(form->worker->logConfig.logPeriod, before.logPeriod);
+        QCOMPARE(form->worker->configuration().logPeriod, before.logPeriod);
     }
 
     void longestPeriodIsWritten()
@@ -176,14 +176,14 @@ class TestApply : public QObject, public WindowFixture
         QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
         QVERIFY(boxes.wait());
         readBack();
-        QCOMPARE(form->worker->logConfig.logPeriod, 32767);
+        QCOMPARE(form->worker->configuration().logPeriod, 32767);
     }
 
     // The analyzer still logs what it logged: the worker, the list and the headers keep it.
     void failedWrite()
     {
         QVERIFY(connectTo({}));
-        const auto before = form->worker->logConfig;
+        const auto before = form->worker->configuration();
         const QStringList headers = headerRow(*form);
         checkOnly(form->list1, {1, 2});
         form->LabeledEdit4->setText(QStringLiteral("5"));
@@ -193,8 +193,8 @@ class TestApply : public QObject, public WindowFixture
         QVERIFY(boxes.wait(20000));
         QCOMPARE(boxes.texts()[1], QStringLiteral("Error occured while Write"));
         QCOMPARE(statusText(*form, 0), QStringLiteral("Error occured while Write"));
-        QCOMPARE(form->worker->logConfig.paramCodes, before.paramCodes);
-        QCOMPARE(form->worker->logConfig.logPeriod, before.logPeriod);
+        QCOMPARE(form->worker->configuration().paramCodes, before.paramCodes);
+        QCOMPARE(form->worker->configuration().logPeriod, before.logPeriod);
         QCOMPARE(headerRow(*form), headers);
     }
 };

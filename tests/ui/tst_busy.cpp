@@ -118,7 +118,7 @@ class TestBusy : public QObject, public WindowFixture
         s.timeout = 300;
         QVERIFY(openOnTcp({}, s));
         QVERIFY(form->BitBtn3->isEnabled());
-        const auto before = form->worker->logConfig;
+        const auto before = form->worker->configuration();
         const QStringList headers = headerRow(*form);
         for (int i = 0; i < form->list1->count(); ++i)
             form->list1->item(i)->setCheckState(i < 3 ? Qt::Checked : Qt::Unchecked);
@@ -132,7 +132,7 @@ class TestBusy : public QObject, public WindowFixture
         QVERIFY2(ticker.longest < 250, qPrintable(QString::number(ticker.longest)));
         QCOMPARE(boxes.texts().value(1), QStringLiteral("Error occured while Write"));
         QCOMPARE(statusText(*form, 0), QStringLiteral("Error occured while Write"));
-        QCOMPARE(form->worker->logConfig.paramCodes, before.paramCodes);
+        QCOMPARE(form->worker->configuration().paramCodes, before.paramCodes);
         QCOMPARE(headerRow(*form), headers);
     }
 };

@@ -135,7 +135,7 @@ class TestConnect : public QObject
         QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
         QVERIFY(box.wait());
         QCOMPARE(box.text(), QStringLiteral("Not Enough Input... Please check communication parameters"));
-        QVERIFY(form->worker->settings.comPort.empty());
+        QVERIFY(form->worker->settings().comPort.empty());
         QVERIFY(!form->worker->isConnected());
     }
 
@@ -154,19 +154,19 @@ class TestConnect : public QObject
         auto form = openWindow(ethernet());
         QVERIFY(form);
         connectTcp(*form, first.tcpPort());
-        QCOMPARE(form->worker->sectorCount[0], int16_t(3));
+        QCOMPARE(form->worker->recordCount(0), int16_t(3));
         connectTcp(*form, second.tcpPort());
-        QCOMPARE(form->worker->sectorCount[0], int16_t(7));
+        QCOMPARE(form->worker->recordCount(0), int16_t(7));
         QVERIFY(form->chkSector[0]->text().endsWith(QStringLiteral("->7")));
         connectTcp(*form, second.tcpPort());
-        QCOMPARE(form->worker->sectorCount[0], int16_t(7));
+        QCOMPARE(form->worker->recordCount(0), int16_t(7));
 
         connectRtu(*form, serial.ptyPath());
-        QCOMPARE(form->worker->sectorCount[0], int16_t(11));
+        QCOMPARE(form->worker->recordCount(0), int16_t(11));
         SimProcess otherSerial;
         QVERIFY2(otherSerial.startPty(records(5)), otherSerial.error().c_str());
         connectRtu(*form, otherSerial.ptyPath());
-        QCOMPARE(form->worker->sectorCount[0], int16_t(5));
+        QCOMPARE(form->worker->recordCount(0), int16_t(5));
     }
 
     void badNumbersOpenNothing()
@@ -232,7 +232,7 @@ class TestConnect : public QObject
         QVERIFY(form);
         connectTcp(*form, sim.tcpPort());
         QVERIFY(form->worker->isConnected());
-        QCOMPARE(form->worker->settings.tcpPort, sim.tcpPort());
+        QCOMPARE(form->worker->settings().tcpPort, sim.tcpPort());
         QCOMPARE(form->modelCode, qint16(168));
         QCOMPARE(statusText(*form, 0), QStringLiteral("Successfully Read"));
 
@@ -289,8 +289,8 @@ class TestConnect : public QObject
         QVERIFY(form);
         connectRtu(*form, sim.ptyPath());
         QVERIFY(form->worker->isConnected());
-        QCOMPARE(form->worker->settings.comPort, sim.ptyPath());
-        QCOMPARE(form->worker->settings.baudRate, 9600);
+        QCOMPARE(form->worker->settings().comPort, sim.ptyPath());
+        QCOMPARE(form->worker->settings().baudRate, 9600);
         QCOMPARE(form->modelCode, qint16(167));
         QCOMPARE(memoLines(*form).value(2), QStringLiteral(" KTR-58-167"));
         QCOMPARE(memoLines(*form).value(3), QStringLiteral(" V3.12"));
@@ -315,13 +315,13 @@ class TestConnect : public QObject
         QVERIFY(form);
 
         connectRtu(*form, rtu.ptyPath());
-        QVERIFY(form->worker->rtuMaster.isOpen());
+        QVERIFY(form->worker->isConnected() && form->worker->settings().mode == LinkMode::Rtu);
         form->RadioButton2->click();
         QVERIFY(!form->worker->isConnected());
         QCOMPARE(form->commMode, qint16(0));
 
         connectTcp(*form, tcp.tcpPort());
-        QVERIFY(form->worker->tcpMaster.isOpen());
+        QVERIFY(form->worker->isConnected() && form->worker->settings().mode == LinkMode::Tcp);
         form->RadioButton1->click();
         QVERIFY(!form->worker->isConnected());
         QCOMPARE(form->commMode, qint16(1));
@@ -368,14 +368,14 @@ class TestConnect : public QObject
         QVERIFY(box.wait());
         QCOMPARE(box.text(), QStringLiteral("'abc' is not a valid integer value"));
         QVERIFY(form->Form3->isVisible());
-        QCOMPARE(form->worker->settings.pollDelay, 100);
+        QCOMPARE(form->worker->settings().pollDelay, 100);
 
         form->Form3->LabeledEdit1->setText(QStringLiteral("4294967297"));
         form->Form3->LabeledEdit2->setText(QStringLiteral("50"));
         QTest::mouseClick(form->Form3->BitBtn1, Qt::LeftButton);
         QVERIFY(!form->Form3->isVisible());
-        QCOMPARE(form->worker->settings.timeout, 1);
-        QCOMPARE(form->worker->settings.pollDelay, 50);
+        QCOMPARE(form->worker->settings().timeout, 1);
+        QCOMPARE(form->worker->settings().pollDelay, 50);
 
         form->N1->trigger();
         QTRY_VERIFY(form->Form3->isVisible());

@@ -1,6 +1,7 @@
 // The "Communication..." monitor of the main window against ktr58-sim.
 
 #include "UiHarness.h"
+#include "WorkerTestSeam.h"
 
 #include "modbus/MbusMasterFunctions.h"
 #include "ui/TrafficMonitor.h"
@@ -46,7 +47,7 @@ void MonitorTest::showsEachFrameWithItsResult()
     TrafficMonitor *monitor = openMonitor();
     QVERIFY(monitor && monitor->isVisible());
     const QStringList lines = monitorLines();
-    const TrafficCounters counts = form->worker->traffic.counters();
+    const TrafficCounters counts = form->worker->traffic().counters();
     QVERIFY(counts.requests >= 3); // identity, configuration, counts
     QCOMPARE(qsizetype(2 * counts.requests), lines.size());
     // The identity request on the wire: MBAP header, unit 1, function 43 / 14.
@@ -62,7 +63,8 @@ void MonitorTest::showsEachFrameWithItsResult()
     monitor->pauseButton->click();
     uint8_t echo[4];
     const uint8_t coil[4] = {0, 0, 0xFF, 0};
-    QCOMPARE(form->worker->tcpMaster.customRequest(1, 5, coil, 4, echo, 4), int(IllegalFunctionException));
+    QCOMPARE(WorkerTestSeam::tcpMaster(*form->worker).customRequest(1, 5, coil, 4, echo, 4),
+             int(IllegalFunctionException));
     monitor->refresh();
     QCOMPARE(monitorLines().size(), lines.size());
     QVERIFY2(monitor->counters->text().contains(QStringLiteral("Exception replies (by code) 01: 1")),

@@ -68,7 +68,7 @@ class TestPause : public QObject, public WindowFixture
         resumeSim();
         QVERIFY(completed());
         QCOMPARE(statusText(*form, 0), completedText);
-        QVERIFY(form->worker->readDone);
+        QVERIFY(form->worker->completed());
         QCOMPARE(form->gridModel->cell(1, 0), QStringLiteral("1"));
 
         // Switched on again: a new download of the same selection, as after any completed one.
@@ -90,13 +90,13 @@ class TestPause : public QObject, public WindowFixture
     {
         QFETCH(bool, apply);
         QVERIFY(pauseWithRecordInFlight("2,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0"));
-        const auto config = form->worker->logConfig;
+        const auto config = form->worker->configuration();
         QTimer::singleShot(200, this, [this] { resumeSim(); });
         if (apply) {
             BoxSeries boxes({QMessageBox::Ok, QMessageBox::Ok});
             QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
             QVERIFY(boxes.wait(20000));
-            QCOMPARE(form->worker->logConfig.paramCodes, config.paramCodes);
+            QCOMPARE(form->worker->configuration().paramCodes, config.paramCodes);
         } else {
             QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
             QCOMPARE(statusText(*form, 0), QStringLiteral("Successfully Read"));

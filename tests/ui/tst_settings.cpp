@@ -68,8 +68,8 @@ class TestSettings : public QObject
         QCOMPARE(form->Adres_edit->text(), QStringLiteral("1"));
         const int com = form->Com_Combo->count() > 0 ? 0 : -1;
         QCOMPARE(form->Com_Combo->currentIndex(), com);
-        QCOMPARE(form->worker->settings.timeout, 1000);
-        QCOMPARE(form->worker->settings.pollDelay, 100);
+        QCOMPARE(form->worker->settings().timeout, 1000);
+        QCOMPARE(form->worker->settings().pollDelay, 100);
 
         QVERIFY(form->close());
         QByteArray expected =
@@ -97,8 +97,8 @@ class TestSettings : public QObject
         QCOMPARE(form->LabeledEdit3->text(), QStringLiteral("7"));
         QCOMPARE(form->Adres_edit->text(), QStringLiteral("1"));
         QCOMPARE(form->LabeledEdit1->text(), QStringLiteral("127.0.0.9"));
-        QCOMPARE(form->worker->settings.timeout, 1500);
-        QCOMPARE(form->worker->settings.pollDelay, 55);
+        QCOMPARE(form->worker->settings().timeout, 1500);
+        QCOMPARE(form->worker->settings().pollDelay, 55);
 
         form->LabeledEdit3->setText(QStringLiteral("9"));
         form->LabeledEdit1->setText(QStringLiteral("127.0.0.8"));
@@ -120,8 +120,8 @@ class TestSettings : public QObject
         s.timeout = 1500;
         auto form = openWindow(s);
         QVERIFY(form);
-        QCOMPARE(form->worker->settings.timeout, 1500);
-        QCOMPARE(form->worker->settings.pollDelay, 55);
+        QCOMPARE(form->worker->settings().timeout, 1500);
+        QCOMPARE(form->worker->settings().pollDelay, 55);
         form->RadioButton2->click();
         QVERIFY(form->close());
         const QByteArray saved = settingsfile::read();
@@ -136,8 +136,8 @@ class TestSettings : public QObject
         QVERIFY(form);
         QCOMPARE(form->LabeledEdit3->text(), QStringLiteral("1"));
         QCOMPARE(form->LabeledEdit1->text(), QString::fromLatin1(GSETTINGS::defaultHost));
-        QCOMPARE(form->worker->settings.timeout, 16);
-        QCOMPARE(form->worker->settings.pollDelay, 100);
+        QCOMPARE(form->worker->settings().timeout, 16);
+        QCOMPARE(form->worker->settings().pollDelay, 100);
         form.reset();
 
         auto emptyHost = openWindow(QByteArray("[MODE]\n1=0\n[IP]\n1=\n"));

@@ -8,22 +8,26 @@
 
 void useTcp(comThread &worker, int port, int timeoutMs)
 {
-    worker.settings.mode = LinkMode::Tcp;
-    worker.settings.host = "127.0.0.1";
-    worker.settings.tcpPort = port;
-    worker.settings.slaveAddress = 1;
-    worker.settings.timeout = timeoutMs;
-    worker.settings.pollDelay = 0;
+    COMSETT settings = worker.settings();
+    settings.mode = LinkMode::Tcp;
+    settings.host = "127.0.0.1";
+    settings.tcpPort = port;
+    settings.slaveAddress = 1;
+    settings.timeout = timeoutMs;
+    settings.pollDelay = 0;
+    worker.setSettings(settings);
 }
 
 void useRtu(comThread &worker, const std::string &path, int timeoutMs)
 {
-    worker.settings.mode = LinkMode::Rtu;
-    worker.settings.comPort = path;
-    worker.settings.baudRate = 38400;
-    worker.settings.slaveAddress = 1;
-    worker.settings.timeout = timeoutMs;
-    worker.settings.pollDelay = 0;
+    COMSETT settings = worker.settings();
+    settings.mode = LinkMode::Rtu;
+    settings.comPort = path;
+    settings.baudRate = 38400;
+    settings.slaveAddress = 1;
+    settings.timeout = timeoutMs;
+    settings.pollDelay = 0;
+    worker.setSettings(settings);
 }
 
 testing::AssertionResult connectAndConfigure(comThread &worker)
@@ -50,7 +54,7 @@ void startDownload(comThread &worker, std::initializer_list<int> areas)
 bool waitCompleted(RecordingView &view, const comThread &worker, int completions,
                    std::chrono::milliseconds timeout)
 {
-    return view.waitFor([&] { return view.completions() == completions && worker.recordCounter == 0; },
+    return view.waitFor([&] { return view.completions() == completions && worker.recordsShown() == 0; },
                         timeout);
 }
 
@@ -82,10 +86,10 @@ ExpectedRecord predictRecord(const comThread &worker, int area, int index,
     for (int k = 0; k < kLogSlots; ++k)
         words[k] = static_cast<int16_t>(reply[11 + 2 * k] << 8 | reply[12 + 2 * k]);
     if (area == kEnergyArea)
-        DecodeEnergyRecord(*worker.regTable, words, expected.values);
+        DecodeEnergyRecord(*worker.registerTable(), words, expected.values);
     else
-        DecodeLogRecord(*worker.regTable, std::span<const int16_t, kLogSlots>(words.data(), kLogSlots),
-                        worker.logConfig.paramCodes, expected.values);
+        DecodeLogRecord(*worker.registerTable(), std::span<const int16_t, kLogSlots>(words.data(), kLogSlots),
+                        worker.configuration().paramCodes, expected.values);
     return expected;
 }
 

@@ -1,6 +1,7 @@
 #include "RecordingView.h"
 #include "SimProcess.h"
 #include "WorkerHarness.h"
+#include "WorkerTestSeam.h"
 
 #include <gtest/gtest.h>
 
@@ -54,8 +55,8 @@ class Download : public testing::TestWithParam<bool> // true: RTU over a pty
 
     void expectCompleted(int records)
     {
-        EXPECT_TRUE(worker.readDone);
-        EXPECT_EQ(worker.recordCounter, 0);
+        EXPECT_TRUE(worker.completed());
+        EXPECT_EQ(worker.recordsShown(), 0);
         EXPECT_TRUE(worker.suspended());
         EXPECT_FALSE(view.switchOn());
         EXPECT_EQ(view.enableCalls(), 1);
@@ -109,7 +110,7 @@ TEST_P(Download, EnergyLogUnderItsOwnHeaders)
     ASSERT_TRUE(waitCompleted(view, worker, 1, 10s));
     expectShown({{15, 0}, {15, 1}});
     expectCompleted(2);
-    EXPECT_TRUE(worker.energyHeaderSet);
+    EXPECT_TRUE(worker.energyHeadersShown());
     const auto shown = view.shown();
     EXPECT_EQ(shown.front().columnCount, 19); // narrowed before the first energy record
     EXPECT_EQ(view.cell(0, 0), "Record #");
@@ -143,10 +144,11 @@ INSTANTIATE_TEST_SUITE_P(Link, Download, testing::Values(false, true),
 TEST(RecordParsing, TextsAndWordsOfAReply)
 {
     comThread worker;
-    worker.regTable = std::make_unique<DEVICE_REGISTER_TABLE>(100, 1.0);
-    worker.logConfig.paramCodes.fill(kEmptySlot);
-    worker.logConfig.paramCodes[0] = 0;
-    worker.logConfig.paramCodes[27] = 75;
+    std::array<int16_t, kLogSlots> codes;
+    codes.fill(kEmptySlot);
+    codes[0] = 0;
+    codes[27] = 75;
+    worker.assume(DEVICE_ID{}, 100, 1.0, codes);
     uint8_t reply[kRecordReplyLength] = {0x21, 0x20, 0x06, 0xFF, 0xFF, 31, 12, 9, 8, 0, 30};
     reply[11] = 0x08; // 2300: 230.0 V
     reply[12] = 0xFC;
@@ -214,7 +216,7 @@ TEST_P(Numbering, DownloadsInOnePassWithTheNumbersAsSent)
     if (*c.numbering)
         args.insert(args.end(), {"--numbering", c.numbering});
     ASSERT_TRUE(startAndConnect(Transport::Tcp, args));
-    const uint64_t before = worker.traffic.counters().requests;
+    const uint64_t before = worker.traffic().counters().requests;
     startDownload(worker, {0});
     ASSERT_TRUE(waitCompleted(view, worker, 1, 20s));
     const auto shown = view.shown();
@@ -223,7 +225,7 @@ TEST_P(Numbering, DownloadsInOnePassWithTheNumbersAsSent)
         EXPECT_EQ(shown[size_t(i)].recordNo, std::to_string(int16_t(c.number(i)))) << positionOf(0, i);
         EXPECT_EQ(shown[size_t(i)].errorText, "") << positionOf(0, i);
     }
-    EXPECT_EQ(worker.traffic.counters().requests - before, 120u + uint64_t(c.extraRequests));
+    EXPECT_EQ(worker.traffic().counters().requests - before, 120u + uint64_t(c.extraRequests));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -245,13 +247,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DownloadCounts, NegativeCountsReadNothing)
 {
     comThread worker;
-    worker.sectorCount = {5, -3, 32767, 32767};
+    WorkerTestSeam::setRecordCounts(worker, {5, -3, 32767, 32767});
     worker.selectAreas({true, true, true, true});
-    EXPECT_EQ(worker.totalToRead, 5 + 32767 + 32767);
-    EXPECT_EQ(worker.sectorToRead[1], -3);
+    EXPECT_EQ(worker.recordsToRead(), 5 + 32767 + 32767);
+    EXPECT_EQ(worker.recordsToRead(1), -3);
     worker.selectAreas({false, true});
-    EXPECT_EQ(worker.totalToRead, 0);
-    EXPECT_FALSE(worker.sectorSelected[0]);
+    EXPECT_EQ(worker.recordsToRead(), 0);
+    EXPECT_FALSE(worker.areaSelected(0));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "ScriptedTcpSlave.h"
 #include "SimProcess.h"
 #include "WorkerHarness.h"
+#include "WorkerTestSeam.h"
 
 #include "modbus/ModbusFrames.h"
 
@@ -56,7 +57,7 @@ TEST_F(Faults, MissingRecordRepeatsPassesUntilPaused)
     EXPECT_EQ(shown[2].positionText, "00-0000");
     EXPECT_EQ(shown[2].row, 1);
     EXPECT_EQ(view.completions(), 0);
-    EXPECT_FALSE(worker.readDone);
+    EXPECT_FALSE(worker.completed());
     EXPECT_EQ(worker.lastError(), "Illegal Data Address exception response");
 
     // The way out: another selection starts a new pass from its first record.
@@ -84,7 +85,7 @@ TEST_F(Faults, PauseBetweenRecordsLosesAndRepeatsNothing)
     ASSERT_TRUE(view.waitForShown(3, 10s));
     EXPECT_FALSE(view.waitForShown(4, 300ms)); // nothing goes out while paused
     EXPECT_TRUE(worker.suspended());
-    EXPECT_EQ(worker.recordCounter, 3);
+    EXPECT_EQ(worker.recordsShown(), 3);
 
     view.setAfterShow(nullptr);
     view.runOnUi([&] { worker.resume(); });
@@ -159,8 +160,8 @@ TEST(EndedPass, RetryAfterAFailedRecordAsksNothingOfAnEndedPass)
     useTcp(worker, slave.port());
     ASSERT_TRUE(worker.connect());
     worker.setView(&view);
-    worker.sectorCount[0] = 1;
-    worker.sectorCount[3] = 1;
+    WorkerTestSeam::setRecordCount(worker, 0, 1);
+    WorkerTestSeam::setRecordCount(worker, 3, 1);
     startDownload(worker, {0});
     ASSERT_TRUE(view.waitFor(
         [&] {

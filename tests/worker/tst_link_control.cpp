@@ -4,6 +4,7 @@
 #include "SimProcess.h"
 #include "WaitUntil.h"
 #include "WorkerHarness.h"
+#include "WorkerTestSeam.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,7 @@ TEST(Shutdown, StopDuringAnExchangeReturnsWithinOneTimeout)
     useTcp(worker, silent.port(), kLongTimeout); // five retries: minutes without a cut
     ASSERT_TRUE(worker.connect());
     worker.setView(&view);
-    worker.sectorCount[0] = 3;
+    WorkerTestSeam::setRecordCount(worker, 0, 3);
     startDownload(worker, {0});
     ASSERT_TRUE(waitUntil([&] { return silent.requests().size() == 1; }, 5000));
     const auto start = std::chrono::steady_clock::now();
@@ -103,7 +104,7 @@ TEST(LateReplies, SlowSerialAnalyzerNeverPutsARecordInAnotherRow)
     useRtu(worker, sim.ptyPath(), 1000);
     ASSERT_TRUE(connectAndConfigure(worker));
     worker.closeLink(LinkMode::Rtu);
-    worker.settings.timeout = 400;
+    worker.setTimeout(400);
     ASSERT_TRUE(worker.connect());
     worker.setView(&view);
     startDownload(worker, {0});

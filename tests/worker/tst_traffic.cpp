@@ -2,6 +2,7 @@
 
 #include "SimProcess.h"
 #include "WorkerHarness.h"
+#include "WorkerTestSeam.h"
 #include "modbus/Crc16.h"
 
 #include <gtest/gtest.h>
@@ -61,7 +62,8 @@ class Traffic : public testing::TestWithParam<bool> // true: RTU over a pty
 
     MbusMasterFunctions &master()
     {
-        return GetParam() ? static_cast<MbusMasterFunctions &>(worker.rtuMaster) : worker.tcpMaster;
+        return GetParam() ? static_cast<MbusMasterFunctions &>(WorkerTestSeam::rtuMaster(worker))
+                          : WorkerTestSeam::tcpMaster(worker);
     }
 
     // The recorder's lines as the simulator logs them: its unit, then the PDU without MBAP header
@@ -69,7 +71,7 @@ class Traffic : public testing::TestWithParam<bool> // true: RTU over a pty
     std::vector<std::string> recordedFrames()
     {
         std::vector<TrafficFrame> lines(TrafficRecorder::Capacity);
-        lines.resize(size_t(worker.traffic.linesAfter(0, lines.data(), TrafficRecorder::Capacity)));
+        lines.resize(size_t(worker.traffic().linesAfter(0, lines.data(), TrafficRecorder::Capacity)));
         std::vector<std::string> frames;
         for (const TrafficFrame &f : lines) {
             if (f.length == 0)
@@ -110,7 +112,7 @@ TEST_P(Traffic, FramesSeenAreTheBytesOnTheWire)
 
     const std::vector<std::string> wire = simFrames(logPath);
     EXPECT_EQ(recordedFrames(), wire);
-    const TrafficCounters c = worker.traffic.counters();
+    const TrafficCounters c = worker.traffic().counters();
     EXPECT_EQ(c.requests, wire.size() / 2);
     EXPECT_EQ(c.replies, wire.size() / 2);
     EXPECT_EQ(c.timeouts + c.crcErrors + c.retries + c.reconnects, 0u);
@@ -120,10 +122,10 @@ TEST_P(Traffic, FramesSeenAreTheBytesOnTheWire)
     EXPECT_LT(c.maxReplyUs, 300000);
 
     // A new connection counts from zero; the lines stay for the monitor.
-    worker.closeLink(worker.settings.mode);
+    worker.closeLink(worker.settings().mode);
     ASSERT_TRUE(worker.connect());
-    EXPECT_EQ(worker.traffic.counters().requests, 0u);
-    EXPECT_EQ(worker.traffic.counters().reconnects, 0u);
+    EXPECT_EQ(worker.traffic().counters().requests, 0u);
+    EXPECT_EQ(worker.traffic().counters().reconnects, 0u);
     EXPECT_EQ(recordedFrames(), wire);
 }
 
@@ -142,7 +144,7 @@ TEST_P(Traffic, CountsCorruptRepliesExceptionsAndRetries)
     const std::vector<std::string> wire = simFrames(logPath);
     const auto corrupted = uint64_t(corruptedReplies(wire));
     ASSERT_GT(corrupted, 0u);
-    const TrafficCounters c = worker.traffic.counters();
+    const TrafficCounters c = worker.traffic().counters();
     EXPECT_EQ(c.exceptions[2], 1u);
     EXPECT_EQ(c.exceptions[1], 1u);
     EXPECT_EQ(c.replies, 17u);

@@ -1,6 +1,7 @@
 #include "LoopbackPeers.h"
 #include "SimProcess.h"
 #include "WorkerHarness.h"
+#include "WorkerTestSeam.h"
 #include "worker/AnalyzerSession.h"
 
 #include "Analyzer.h"
@@ -41,27 +42,27 @@ TEST_P(Transactions, ConnectsAndReadsIdentityConfigurationAndCounts)
     EXPECT_TRUE(worker.isConnected());
 
     ASSERT_TRUE(worker.readDeviceId()) << worker.lastError();
-    EXPECT_EQ(worker.deviceId.vendor, "KTR Elektronik");
-    EXPECT_EQ(worker.deviceId.model, "KTR-58-168");
-    EXPECT_EQ(worker.deviceId.version, "V3.07");
-    EXPECT_EQ(worker.deviceId.serial.size(), 8u);
+    EXPECT_EQ(worker.identity().vendor, "KTR Elektronik");
+    EXPECT_EQ(worker.identity().model, "KTR-58-168");
+    EXPECT_EQ(worker.identity().version, "V3.07");
+    EXPECT_EQ(worker.identity().serial.size(), 8u);
 
     std::vector<std::string> names(kParameterCount);
     ASSERT_TRUE(worker.readConfiguration(168, names));
-    EXPECT_EQ(worker.ctRatioWord, 100);
-    EXPECT_EQ(worker.vtRatioWord, 10);
-    ASSERT_NE(worker.regTable, nullptr);
-    EXPECT_DOUBLE_EQ(worker.regTable->regTable.scale[7], 100.0); // CT x VT = 100 x 1.0
-    EXPECT_EQ(worker.logConfig.logPeriod, 900);
-    EXPECT_EQ(worker.logConfig.paramCodes[0], 0);
-    EXPECT_EQ(worker.logConfig.paramCodes[16], 60);
-    EXPECT_EQ(worker.logConfig.paramCodes[17], 61);
-    EXPECT_EQ(worker.logConfig.paramCodes[27], kEmptySlot);
+    EXPECT_EQ(worker.ratioWords().ct, 100);
+    EXPECT_EQ(worker.ratioWords().vt, 10);
+    ASSERT_NE(worker.registerTable(), nullptr);
+    EXPECT_DOUBLE_EQ(worker.registerTable()->regTable.scale[7], 100.0); // CT x VT = 100 x 1.0
+    EXPECT_EQ(worker.configuration().logPeriod, 900);
+    EXPECT_EQ(worker.configuration().paramCodes[0], 0);
+    EXPECT_EQ(worker.configuration().paramCodes[16], 60);
+    EXPECT_EQ(worker.configuration().paramCodes[17], 61);
+    EXPECT_EQ(worker.configuration().paramCodes[27], kEmptySlot);
     EXPECT_EQ(names[0], "VLN1 : V");
     EXPECT_EQ(names[78], "In : A");
 
     ASSERT_TRUE(worker.readAreaCounts());
-    EXPECT_EQ(worker.sectorCount, kDefaultCounts);
+    EXPECT_EQ(worker.recordCounts(), kDefaultCounts);
 }
 
 TEST_P(Transactions, LongIdentityReplyIsAcceptedToo)
@@ -70,11 +71,11 @@ TEST_P(Transactions, LongIdentityReplyIsAcceptedToo)
     ASSERT_TRUE(worker.connect());
     // On the serial line the 117-byte read fails its checksum first; the 134-byte read succeeds.
     ASSERT_TRUE(worker.readDeviceId()) << worker.lastError();
-    EXPECT_EQ(worker.deviceId.vendor, "KTR Elektronik");
-    EXPECT_EQ(worker.deviceId.model, "KTR-58-167");
-    EXPECT_EQ(worker.deviceId.version, "V3.12");
+    EXPECT_EQ(worker.identity().vendor, "KTR Elektronik");
+    EXPECT_EQ(worker.identity().model, "KTR-58-167");
+    EXPECT_EQ(worker.identity().version, "V3.12");
     // Over TCP the 117-byte read succeeds without the serial object; the worker asks again for 134.
-    EXPECT_EQ(worker.deviceId.serial.size(), 8u);
+    EXPECT_EQ(worker.identity().serial.size(), 8u);
 
     std::vector<std::string> names(kParameterCount);
     ASSERT_TRUE(worker.readConfiguration(167, names));
@@ -88,24 +89,26 @@ TEST_P(Transactions, WrittenConfigurationReadsBack)
     ASSERT_TRUE(worker.connect());
     std::vector<std::string> names(kParameterCount);
     ASSERT_TRUE(worker.readConfiguration(168, names));
-    const int32_t third = worker.logConfig.thirdWord;
+    const int32_t third = worker.configuration().thirdWord;
 
-    worker.logConfig.logPeriod = 65536 + 60; // only the low 16 bits go out
-    worker.logConfig.eventLogging = 1;
-    worker.logConfig.paramCodes.fill(kEmptySlot);
-    worker.logConfig.paramCodes[0] = 75;
-    worker.logConfig.paramCodes[1] = 66;
-    worker.logConfig.paramCodes[2] = 67;
+    LOG_CONFIG config = worker.configuration();
+    config.logPeriod = 65536 + 60; // only the low 16 bits go out
+    config.eventLogging = 1;
+    config.paramCodes.fill(kEmptySlot);
+    config.paramCodes[0] = 75;
+    config.paramCodes[1] = 66;
+    config.paramCodes[2] = 67;
+    worker.setConfiguration(config);
     ASSERT_TRUE(worker.writeConfiguration());
 
-    worker.logConfig = LOG_CONFIG{};
+    worker.setConfiguration(LOG_CONFIG{});
     ASSERT_TRUE(worker.readConfiguration(168, names));
-    EXPECT_EQ(worker.logConfig.logPeriod, 60);
-    EXPECT_EQ(worker.logConfig.eventLogging, 1);
-    EXPECT_EQ(worker.logConfig.thirdWord, third);
-    EXPECT_EQ(worker.logConfig.paramCodes[0], 75);
-    EXPECT_EQ(worker.logConfig.paramCodes[2], 67);
-    EXPECT_EQ(worker.logConfig.paramCodes[3], kEmptySlot);
+    EXPECT_EQ(worker.configuration().logPeriod, 60);
+    EXPECT_EQ(worker.configuration().eventLogging, 1);
+    EXPECT_EQ(worker.configuration().thirdWord, third);
+    EXPECT_EQ(worker.configuration().paramCodes[0], 75);
+    EXPECT_EQ(worker.configuration().paramCodes[2], 67);
+    EXPECT_EQ(worker.configuration().paramCodes[3], kEmptySlot);
 }
 
 TEST_P(Transactions, FailuresLeaveTheWorkerAsItWas)
@@ -116,25 +119,25 @@ TEST_P(Transactions, FailuresLeaveTheWorkerAsItWas)
     EXPECT_FALSE(worker.readDeviceId());
     EXPECT_EQ(worker.lastError(), "Illegal state error");
     EXPECT_FALSE(worker.readConfiguration(168, names));
-    EXPECT_EQ(worker.regTable, nullptr);
+    EXPECT_EQ(worker.registerTable(), nullptr);
     EXPECT_EQ(names[0], "kept");
     EXPECT_FALSE(worker.readAreaCounts());
     EXPECT_FALSE(worker.writeConfiguration());
 
     ASSERT_TRUE(connectAndConfigure(worker));
-    const LOG_CONFIG before = worker.logConfig;
-    const DEVICE_REGISTER_TABLE *table = worker.regTable.get();
-    const auto counts = worker.sectorCount;
+    const LOG_CONFIG before = worker.configuration();
+    const DEVICE_REGISTER_TABLE *table = worker.registerTable();
+    const auto counts = worker.recordCounts();
 
     sim.kill(); // the analyzer vanishes
     names.assign(kParameterCount, "kept");
     EXPECT_FALSE(worker.readConfiguration(168, names));
-    EXPECT_EQ(worker.regTable.get(), table);
-    EXPECT_EQ(worker.logConfig.logPeriod, before.logPeriod);
-    EXPECT_EQ(worker.logConfig.paramCodes, before.paramCodes);
+    EXPECT_EQ(worker.registerTable(), table);
+    EXPECT_EQ(worker.configuration().logPeriod, before.logPeriod);
+    EXPECT_EQ(worker.configuration().paramCodes, before.paramCodes);
     EXPECT_EQ(names[0], "kept");
     EXPECT_FALSE(worker.readAreaCounts());
-    EXPECT_EQ(worker.sectorCount, counts);
+    EXPECT_EQ(worker.recordCounts(), counts);
     EXPECT_FALSE(worker.readDeviceId());
     EXPECT_FALSE(worker.lastError().empty());
 }
@@ -161,15 +164,15 @@ TEST(TransactionsTcp, TimingsTakeEffectAtTheNextConnection)
     comThread worker;
     useTcp(worker, sim.tcpPort(), 250);
     ASSERT_TRUE(worker.connect());
-    EXPECT_EQ(worker.tcpMaster.getTimeout(), 250);
-    EXPECT_EQ(worker.tcpMaster.getRetryCount(), 5);
-    worker.settings.timeout = 400;
+    EXPECT_EQ(WorkerTestSeam::tcpMaster(worker).getTimeout(), 250);
+    EXPECT_EQ(WorkerTestSeam::tcpMaster(worker).getRetryCount(), 5);
+    worker.setTimeout(400);
     worker.connect(); // the open link refuses new timings
-    EXPECT_EQ(worker.tcpMaster.getTimeout(), 250);
+    EXPECT_EQ(WorkerTestSeam::tcpMaster(worker).getTimeout(), 250);
     worker.closeLink(LinkMode::Tcp);
     EXPECT_FALSE(worker.isConnected());
     ASSERT_TRUE(worker.connect());
-    EXPECT_EQ(worker.tcpMaster.getTimeout(), 400);
+    EXPECT_EQ(WorkerTestSeam::tcpMaster(worker).getTimeout(), 400);
 }
 
 TEST(TransactionsTcp, AnalyzerWithoutRatioRegistersBuildsNoTable)
@@ -184,8 +187,8 @@ TEST(TransactionsTcp, AnalyzerWithoutRatioRegistersBuildsNoTable)
 
     std::vector<std::string> names(kParameterCount);
     EXPECT_FALSE(worker.readConfiguration(168, names));
-    EXPECT_EQ(worker.regTable, nullptr);
-    EXPECT_EQ(worker.logConfig.logPeriod, 0);
+    EXPECT_EQ(worker.registerTable(), nullptr);
+    EXPECT_EQ(worker.configuration().logPeriod, 0);
     EXPECT_EQ(names[0], "");
     EXPECT_FALSE(worker.readAreaCounts());
     EXPECT_TRUE(worker.writeConfiguration());
@@ -197,13 +200,15 @@ TEST(TransactionsTcp, RefusedWriteChangesNothing)
     comThread worker;
     useTcp(worker, slave.port());
     ASSERT_TRUE(worker.connect());
-    worker.logConfig.logPeriod = 60;
-    worker.logConfig.paramCodes.fill(kEmptySlot);
+    LOG_CONFIG config;
+    config.logPeriod = 60;
+    config.paramCodes.fill(kEmptySlot);
+    worker.setConfiguration(config);
     EXPECT_FALSE(worker.writeConfiguration());
-    EXPECT_EQ(worker.logConfig.logPeriod, 60);
+    EXPECT_EQ(worker.configuration().logPeriod, 60);
     std::vector<std::string> names(kParameterCount);
     EXPECT_FALSE(worker.readConfiguration(168, names));
-    EXPECT_EQ(worker.regTable, nullptr);
+    EXPECT_EQ(worker.registerTable(), nullptr);
 }
 
 } // namespace
