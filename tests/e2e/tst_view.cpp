@@ -375,7 +375,8 @@ class TestView : public QObject, public WindowFixture
 
         QFile csv(QStringLiteral("DATA/records.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = csv.readAll().split('\n');
+        const QByteArray csvBytes = csv.readAll();
+        const QList<QByteArray> lines = csvBytes.split('\n');
         QCOMPARE(lines.size(), 1 + 65 + 1); // header, records, nothing after the last line feed
         const QList<QByteArray> header = lines[0].split(',');
         QCOMPARE(header.mid(0, 4), QList<QByteArray>({"analyzer", "area", "record", "time"}));
@@ -401,6 +402,18 @@ class TestView : public QObject, public WindowFixture
         QCOMPARE(last.value("values").toObject().size(), header.size() - 4);
         QCOMPARE(last.value("values").toObject().value("VLN1 [V]").toDouble(),
                  form->gridModel->number(65, 3));
+
+        // The records keep the columns they were read with when another configuration is applied.
+        for (int i = 0; i < form->list1->count(); ++i)
+            form->list1->item(i)->setCheckState(i == 5 ? Qt::Checked : Qt::Unchecked);
+        BoxSeries applied({QMessageBox::Ok, QMessageBox::Ok});
+        QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
+        QVERIFY(applied.wait());
+        QCOMPARE(form->worker->configuration().paramCodes[0], int16_t(5));
+        exportAs(QStringLiteral("CSV (*.csv)"), QStringLiteral("after.csv"));
+        QFile after(QStringLiteral("DATA/after.csv"));
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), csvBytes);
     }
 
     // On a dark desktop the window and the chart keep their texts readable: only lamps and flags have

@@ -8,7 +8,9 @@
 #include <QTest>
 
 #include <array>
+#include <cmath>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace
@@ -65,6 +67,8 @@ class GridModelTest : public QObject
   private slots:
     void windowOperationsKeepBothModelsConsistent_data();
     void windowOperationsKeepBothModelsConsistent();
+    void editsLieOverTheRecord_data();
+    void editsLieOverTheRecord();
 };
 
 void GridModelTest::windowOperationsKeepBothModelsConsistent_data()
@@ -102,10 +106,62 @@ void GridModelTest::windowOperationsKeepBothModelsConsistent_data()
     QTest::newRow("records after clearing and shrinking")
         << std::vector<Step>{record(30, 1), clear, rowsTo(0), record(3, 6), energyHeaders} << 4
         << kEnergyColumns << Cells{{3, 3, "6"}, {2, 3, ""}, {0, 5, "E5"}};
+    const auto edit = [](int row, int column, const char *text) {
+        return Step([=](GridModel &grid) { grid.setCell(row, column, QString::fromLatin1(text)); });
+    };
+    QTest::newRow("an edit lies over the record, a new record over the edit")
+        << std::vector<Step>{record(1, 2), edit(1, 3, "x"), edit(1, 40, "past"), record(1, 5)} << 2
+        << kSectorColumns << Cells{{1, 3, "5"}, {1, 40, "past"}};
+    QTest::newRow("a row past its log shows nothing") << std::vector<Step>{record(1, 2),
+                                                                           [](GridModel &grid) {
+                                                                               static const RecordLog empty;
+                                                                               grid.setLog(&empty);
+                                                                           }}
+                                                      << 2 << kSectorColumns << Cells{{1, 0, ""}, {1, 3, ""}};
     QTest::newRow("no columns at all")
         << std::vector<Step>{[](GridModel &grid) { grid.setColumnCount(0); }, record(1, 1), clear,
                              [](GridModel &grid) { grid.setColumnCount(4); }}
         << 2 << 4 << Cells{{1, 3, ""}};
+}
+
+// What a row gives the chart, the report and the export: the record's value and clock, or what the
+// operator typed over them.
+void GridModelTest::editsLieOverTheRecord_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");   // column 3
+    QTest::addColumn<qint64>("seconds"); // clockSeconds; -1 for no clock
+
+    constexpr qint64 recorded = 1262246400; // 31/12/09 08:00:00
+    QTest::newRow("as read") << -1 << QString() << 2.0 << recorded;
+    QTest::newRow("value typed") << 3 << QStringLiteral("7.25") << 7.25 << recorded;
+    QTest::newRow("value emptied") << 3 << QString() << double(NAN) << recorded;
+    QTest::newRow("another value typed") << 4 << QStringLiteral("1") << 2.0 << recorded;
+    QTest::newRow("date typed") << 1 << QStringLiteral("01/01/10") << 2.0 << recorded + 86400;
+    QTest::newRow("time typed") << 2 << QStringLiteral("09:30:00") << 2.0 << recorded + 5400;
+    QTest::newRow("date made no date") << 1 << QStringLiteral("--") << 2.0 << qint64(-1);
+}
+
+void GridModelTest::editsLieOverTheRecord()
+{
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QFETCH(qint64, seconds);
+
+    GridModel grid(3, kSectorColumns);
+    record(1, 2)(grid);
+    if (column >= 0)
+        grid.setCell(1, column, text);
+    QCOMPARE(grid.rowArea(1), 1);
+    QCOMPARE(grid.rowArea(2), -1);
+    if (std::isnan(value))
+        QVERIFY(std::isnan(grid.number(1, 3)));
+    else
+        QCOMPARE(grid.number(1, 3), value);
+    const std::optional<RecordClock> clock = grid.clock(1);
+    QCOMPARE(clock ? clockSeconds(*clock) : -1, seconds);
 }
 
 void GridModelTest::windowOperationsKeepBothModelsConsistent()
