@@ -1,5 +1,6 @@
 #include "cli/ArchiveOptions.h"
 
+#include "archive/NewRecords.h"
 #include "cli/AnalyzerLink.h"
 
 #include <CLI/CLI.hpp>
@@ -42,28 +43,14 @@ std::unique_ptr<Archive> openArchive(const std::string &location, const char *co
 std::vector<FailedRecord> skipArchived(AnalyzerLink &analyzer, Archive &archive, const std::string &serial,
                                        AreaRanges &ranges, int passes, std::string &notes)
 {
-    std::vector<FailedRecord> unreadable;
-    for (int area = 0; area < kLogAreas; ++area) {
-        AreaRange &range = ranges[size_t(area)];
-        if (range.last <= range.first)
-            continue;
-        const std::optional<ArchiveRecord> last = archive.lastRecord(serial, area, range.last);
-        if (!last)
-            continue; // nothing archived yet: all of it is new
-        if (!readRetrying(analyzer, area, last->position, passes)) {
-            // A dropped reply is no cleared log: reading the area whole would be no better off.
-            unreadable.push_back({area, last->position, analyzer.worker.lastError()});
-            range = {};
-            continue;
-        }
-        if (analyzer.worker.record().sameRecord(*last)) {
-            range.first = std::max(range.first, last->position + 1);
-            for (const int gap : archive.gaps(serial, area))
-                if (gap < range.first)
-                    range.before.push_back(gap);
-            continue;
-        }
+    const NewRecordsCheck check =
+        skipArchivedRecords(archive, serial, ranges, [&](int area, int position, std::string &error) {
+            if (readRetrying(analyzer, area, position, passes))
+                return &analyzer.worker.record();
+            error = analyzer.worker.lastError();
+            return static_cast<const LogRecord *>(nullptr);
+        });
+    for (const int area : check.readWhole)
         notes += std::string(notes.empty() ? "" : ", ") + areaName(area);
-    }
-    return unreadable;
+    return check.unreadable;
 }

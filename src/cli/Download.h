@@ -9,14 +9,6 @@
 #include <string>
 #include <vector>
 
-// Which records of each area to read: positions `before` (each below first), then first..last-1.
-struct AreaRange {
-    int first = 0;
-    int last = 0;
-    std::vector<int> before; // gaps left by earlier downloads
-};
-using AreaRanges = std::array<AreaRange, kLogAreas>;
-
 // Every record of the areas chosen, as the analyzer counts them.
 AreaRanges wholeAreas(const AnalyzerLink &analyzer, const std::array<bool, kLogAreas> &areas);
 
@@ -24,12 +16,6 @@ AreaRanges wholeAreas(const AnalyzerLink &analyzer, const std::array<bool, kLogA
 // nothing read"): the count register is signed, and nothing of such an area is read.
 std::vector<std::string> negativeCounts(const AnalyzerLink &analyzer,
                                         const std::array<bool, kLogAreas> &areas);
-
-struct FailedRecord {
-    int area = 0;
-    int index = 0;
-    std::string error; // the stack's text of the last attempt
-};
 
 struct DownloadProgress {
     int area = 0;
