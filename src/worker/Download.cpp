@@ -49,13 +49,12 @@ void comThread::readPass()
     for (int area = 0; area < kAreaCount; ++area) {
         if (!goOn())
             return;
-        if (!sectorSelected[area])
-            continue;
-        for (int index = 0;; ++index) {
+        const AreaRange &range = passRanges[size_t(area)];
+        const int gaps = int(range.before.size());
+        for (int k = 0; k < gaps + range.last - range.first; ++k) {
             if (!goOn())
                 return;
-            if (index >= sectorToRead[area])
-                break;
+            const int index = k < gaps ? range.before[size_t(k)] : range.first + k - gaps;
             Fetch got = fetch(area, index, thisPass, record);
             // One more try after a pause. While the link is down every record
             // would fail: this one keeps its place until the link is back, rather

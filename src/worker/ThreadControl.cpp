@@ -82,6 +82,9 @@ void comThread::run()
             stateChanged.wait(lock, [this] { return stopRequested || (!pauseRequested && !readDone); });
             if (stopRequested)
                 return;
+            // A pass reads the selection as it was when it began: the window changes it only between
+            // passes.
+            passRanges = selectedRanges;
         }
         readPass();
     }

@@ -122,13 +122,35 @@ void comThread::selectAreas(const std::array<bool, kAreaCount> &selected)
 {
     if (readDone)
         recordCounter = 0;
-    int32_t total = 0;
+    AreaRanges whole{};
     for (int k = 0; k < kAreaCount; ++k) {
         sectorSelected[k] = selected[k];
         sectorToRead[k] = sectorCount[k];
-        if (selected[k] && sectorCount[k] > 0)
-            total += sectorCount[k];
+        if (selected[k])
+            whole[size_t(k)].last = std::max<int>(sectorCount[k], 0);
     }
+    setRanges(std::move(whole));
+}
+
+void comThread::narrowAreas(AreaRanges ranges)
+{
+    for (int k = 0; k < kAreaCount; ++k) {
+        AreaRange &range = ranges[size_t(k)];
+        const int count = sectorSelected[k] ? std::max<int>(sectorToRead[k], 0) : 0;
+        range.last = std::min(range.last, count);
+        range.first = std::min(range.first, range.last);
+        std::erase_if(range.before, [count](int index) { return index < 0 || index >= count; });
+    }
+    setRanges(std::move(ranges));
+}
+
+void comThread::setRanges(AreaRanges ranges)
+{
+    int32_t total = 0;
+    for (const AreaRange &range : ranges)
+        total += int32_t(range.before.size()) + std::max(range.last - range.first, 0);
+    std::lock_guard lock(stateMutex);
+    selectedRanges = std::move(ranges);
     totalToRead = total;
 }
 

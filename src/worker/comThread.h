@@ -4,6 +4,7 @@
 #include "modbus/MbusTcpMasterProtocol.h"
 #include "modbus/TrafficRecorder.h"
 #include "model/AnalyzerMap.h"
+#include "model/RecordPosition.h"
 #include "model/RegisterTable.h"
 #include "worker/WorkerTypes.h"
 #include "worker/WorkerView.h"
@@ -71,7 +72,7 @@ struct RecordNumbering {
 //    one internal lock, so a transaction or a close started while a record
 //    request is in flight waits for that request (never closes under it).
 //  - The window changes the download only through selectAreas(),
-//    endDownload() and restartPass() while the worker is suspended or idle,
+//    narrowAreas(), endDownload() and restartPass() while the worker is suspended or idle,
 //    and through startDownload() and pauseDownload(); the fields these share
 //    with the worker's thread are atomics. It changes the settings and the
 //    configuration (setSettings(), setConfiguration()) only while the worker
@@ -124,6 +125,10 @@ class comThread
     // for the areas chosen. A negative count reads nothing and adds nothing.
     // After a completed download the record count starts again.
     void selectAreas(const std::array<bool, kAreaCount> &selected);
+    // Called as selectAreas(), after it: the download reads, per selected area, only the positions
+    // `before`, then first..last-1 of ranges (at most the selected count); recordsToRead() counts them.
+    // The rows stay one after the other; each record keeps the analyzer's position.
+    void narrowAreas(AreaRanges ranges);
     int32_t recordsToRead() const { return totalToRead; }
 
     // The window's download switch. On: the download of the selection starts or goes on. Off:
@@ -245,6 +250,7 @@ class comThread
     bool linkDown(); // the master of settings.mode is closed
     int requestRecord(int area, int index, uint8_t reply[kRecordReplyLength]); // linkMutex held
     void run();
+    void setRanges(AreaRanges ranges);
     void readPass();
     bool checkPoint();
     bool passGoesOn(uint64_t forPass) const;
@@ -271,6 +277,8 @@ class comThread
     std::array<std::atomic<int16_t>, kAreaCount> sectorToRead{};
     // 32 bits: the sum of 16 counts of up to 32767 records each.
     std::atomic<int32_t> totalToRead{0};
+    AreaRanges selectedRanges; // stateMutex; the positions the next pass reads
+    AreaRanges passRanges;     // worker thread: those the pass in progress reads
     std::atomic<int32_t> recordCounter{0};
     std::atomic<bool> readDone{false};
     std::atomic<bool> energyHeaderSet{false}; // the energy header row is on the view

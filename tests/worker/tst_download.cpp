@@ -138,6 +138,53 @@ TEST_P(Download, NextDownloadStartsAfresh)
     EXPECT_EQ(recordRequests(), 3 + 5);
 }
 
+// Narrowed selections: each area's gaps, then its tail, rows one after the other; nothing else is asked.
+TEST_P(Download, NarrowedSelectionReadsTheGapsThenTheTail)
+{
+    struct Case {
+        const char *name;
+        std::vector<int> areas;
+        std::vector<std::pair<int, AreaRange>> narrowed;
+        std::vector<std::pair<int, int>> read;
+    };
+    const Case cases[] = {
+        {"gaps and tails",
+         {0, 2, kEnergyArea},
+         {{0, {2, 3, {0}}}, {2, {3, 4, {}}}, {kEnergyArea, {2, 2, {}}}},
+         {{0, 0}, {0, 2}, {2, 3}}},
+        {"beyond the count and unselected", {1}, {{1, {1, 9, {0, 7}}}, {0, {0, 3, {}}}}, {{1, 0}, {1, 1}}},
+        {"nothing new", {0, 1}, {{0, {3, 3, {}}}, {1, {2, 2, {}}}}, {}},
+    };
+    int completions = 0;
+    int requests = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::array<bool, kAreaCount> selected{};
+        for (const int area : c.areas)
+            selected[size_t(area)] = true;
+        AreaRanges ranges{};
+        for (const auto &[area, range] : c.narrowed)
+            ranges[size_t(area)] = range;
+        view.runOnUi([&] {
+            worker.selectAreas(selected);
+            worker.narrowAreas(ranges);
+        });
+        ASSERT_EQ(worker.recordsToRead(), int(c.read.size()));
+        if (c.read.empty())
+            continue; // the window does not switch on for nothing
+        const size_t before = view.shown().size();
+        view.runOnUi([&] { worker.startDownload(); });
+        ASSERT_TRUE(waitCompleted(view, worker, ++completions, 10s));
+        const auto shown = view.shown();
+        ASSERT_EQ(shown.size() - before, c.read.size());
+        for (size_t i = 0; i < c.read.size(); ++i) {
+            EXPECT_EQ(shown[before + i].positionText, positionOf(c.read[i].first, c.read[i].second));
+            EXPECT_EQ(shown[before + i].row, int(i + 1));
+        }
+        EXPECT_EQ(recordRequests(), requests += int(c.read.size()));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Link, Download, testing::Values(false, true),
                          [](const auto &info) { return info.param ? "Rtu" : "Tcp"; });
 
