@@ -118,6 +118,7 @@ constexpr Text captionTexts[] = {
     {Captions::ReportBillingDay, u"Fatura günü", u"Billing day"},
     {Captions::NegativeCount, u"%1: cihaz %2 kayıt bildiriyor; hiçbiri okunmadı.",
      u"%1: the analyzer reports %2 records; nothing read."},
+    {Captions::ArchiveFailed, u"Kayıtlar arşive yazılamadı: %1", u"Records not kept in the archive: %1"},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

@@ -98,6 +98,7 @@ enum Id : int {
     ReportSave = 78,
     ReportBillingDay = 79,
     NegativeCount = 84, // "%1": the area, "%2": the count
+    ArchiveFailed = 85, // "%1": why
 };
 } // namespace Captions
 

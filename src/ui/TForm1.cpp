@@ -1,6 +1,7 @@
 #include "ui/TForm1.h"
 
 #include "ui/GridModel.h"
+#include "ui/RecordKeeper.h"
 #include "ui/TrafficMonitor.h"
 
 #include "model/InitialLabels.h"
@@ -48,12 +49,24 @@ TForm1::TForm1() : worker(std::make_unique<comThread>()), session(std::make_uniq
     setWindowState(WindowState::NotConnected);
     Form3 = new TForm3(*worker, this);
     worker->setView(this);
+    // Said once in the status bar; keeping never stops the download.
+    keeper = std::make_unique<RecordKeeper>([this](const std::string &why) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, why] {
+                setStatus(StatusPanel::Message,
+                          texts.captions[Captions::ArchiveFailed].arg(QString::fromStdString(why)));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 TForm1::~TForm1()
 {
     // The worker may be waiting for a record job of this window: stop it while the window still exists.
     worker->stop();
+    keepRecords();
+    keeper.reset(); // writes what it holds; its failure report must not outlive the window
     gridModel->setLog(nullptr); // the log goes before the model, a child of this window
 }
 
@@ -175,6 +188,8 @@ void TForm1::FormShow()
         RadioButton1->setChecked(true);
     }
     ApplyLanguage(qint16(values.lang));
+    keeper->setLocation(
+        values.keepArchive ? (values.archive.isEmpty() ? archiveLocation() : values.archive).toStdString() : "");
 }
 
 void TForm1::FormClose()

@@ -42,6 +42,7 @@ class TiLedRectangle;
 class TiSwitchLed;
 class AnalyzerSession;
 class comThread;
+class RecordKeeper;
 
 // The main window: connection panel (left), logging configuration (middle),
 // log selection and the download switch (right), the result grid below and
@@ -240,6 +241,8 @@ class TForm1 : public QWidget, public WorkerView
     void writeRecordHeaders();
     // An empty grid over an empty log: a new connection or download.
     void clearRecords();
+    // The records read since the last time go to the archive, unless the operator turned keeping off.
+    void keepRecords();
     Q_INVOKABLE void runPostedJob();
 
     // While records arrive the grid and the status bar are painted a few times a second, not once per
@@ -268,4 +271,5 @@ class TForm1 : public QWidget, public WorkerView
     std::mutex postedMutex;
     std::deque<std::function<void()>> postedJobs; // the worker's, oldest first
     RecordLog records;                            // what the grid shows
+    std::unique_ptr<RecordKeeper> keeper;         // keeps the records in the archive
 };

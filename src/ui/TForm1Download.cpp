@@ -211,6 +211,7 @@ void TForm1::iSwitchLed1Change()
     } else {
         const bool complete = worker->pauseDownload();
         setLivePainting(true);
+        keepRecords();
         if (!complete) {
             // The way out of a download that cannot finish: a new selection, Connect or Apply.
             downloadPaused = true;

@@ -2,6 +2,7 @@
 #include "text/DeviceText.h"
 #include "ui/GridModel.h"
 #include "ui/GridViewModel.h"
+#include "ui/RecordKeeper.h"
 #include "ui/TForm1.h"
 
 #include "widgets/TiLedRectangle.h"
@@ -123,4 +124,11 @@ void TForm1::downloadCompleted()
     // A pause that came while the last record was on its way ends with the download.
     downloadPaused = false;
     setWindowState(WindowState::Completed);
+    keepRecords();
+}
+
+void TForm1::keepRecords()
+{
+    if (keeper)
+        keeper->keep(records);
 }
