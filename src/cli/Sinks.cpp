@@ -144,11 +144,11 @@ int FormatSink::layoutOf(const RecordLog::Source &analyzer, const std::array<boo
     const std::vector<Quantity> none;
     if (!writer && !book)
         writer = std::make_unique<RecordWriter>(format);
+    const DEVICE_REGISTER_TABLE table = analyzer.table();
     return (book ? book->writer() : *writer)
-        .addLayout(
-            sectors ? logQuantities(analyzer.table(), analyzer.modelCode, analyzer.configuration.paramCodes)
-                    : none,
-            areas[kEnergyArea] ? energyQuantities(analyzer.table()) : none);
+        .addLayout(sectors ? logQuantities(table, analyzer.modelCode, analyzer.configuration.paramCodes)
+                           : none,
+                   areas[kEnergyArea] ? energyQuantities(table) : none);
 }
 
 void FormatSink::declare(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas)

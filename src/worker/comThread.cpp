@@ -24,14 +24,6 @@ void comThread::setView(WorkerView *newView)
     view = newView;
 }
 
-void comThread::assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
-                       const std::array<int16_t, kLogSlots> &codes)
-{
-    deviceId = identity;
-    regTable = std::make_unique<DEVICE_REGISTER_TABLE>(ctRatio, vtRatio);
-    logConfig.paramCodes = codes;
-}
-
 MbusMasterFunctions &comThread::master()
 {
     if (comSettings.mode == LinkMode::Rtu)

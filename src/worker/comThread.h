@@ -195,10 +195,6 @@ class comThread
     void setPollDelay(int32_t ms) { comSettings.pollDelay = ms; }
     // What writeConfiguration() writes and the records decode with; while no record request is in flight.
     void setConfiguration(const LOG_CONFIG &config) { logConfig = config; }
-    // An analyzer known from stored facts instead of a link (an archive's export): what decoding and
-    // the header rows need.
-    void assume(const DEVICE_ID &identity, double ctRatio, double vtRatio,
-                const std::array<int16_t, kLogSlots> &codes);
 
     // Per area, as selectAreas() took them: the count the download reads up to, and whether it was chosen.
     int16_t recordsToRead(int area) const { return sectorToRead[size_t(area)]; }

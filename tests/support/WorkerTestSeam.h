@@ -35,6 +35,13 @@ struct WorkerTestSeam {
         w.recordCounter = shown;
         w.totalToRead = total;
     }
+    // A table set and codes to decode with, as if read from an analyzer.
+    static void assume(comThread &w, double ctRatio, double vtRatio,
+                       const std::array<int16_t, kLogSlots> &codes)
+    {
+        w.regTable = std::make_unique<DEVICE_REGISTER_TABLE>(ctRatio, vtRatio);
+        w.logConfig.paramCodes = codes;
+    }
     static void setEnergyHeadersShown(comThread &w, bool shown) { w.energyHeaderSet = shown; }
 
     static MbusRtuMasterProtocol &rtuMaster(comThread &w) { return w.rtuMaster; }

@@ -148,7 +148,7 @@ TEST(RecordParsing, TextsAndWordsOfAReply)
     codes.fill(kEmptySlot);
     codes[0] = 0;
     codes[27] = 75;
-    worker.assume(DEVICE_ID{}, 100, 1.0, codes);
+    WorkerTestSeam::assume(worker, 100, 1.0, codes);
     uint8_t reply[kRecordReplyLength] = {0x21, 0x20, 0x06, 0xFF, 0xFF, 31, 12, 9, 8, 0, 30};
     reply[11] = 0x08; // 2300: 230.0 V
     reply[12] = 0xFC;
