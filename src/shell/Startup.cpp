@@ -68,7 +68,8 @@ QString dataFolder()
 QString archiveLocation()
 {
     const QString data = fileLocations().dataDirectory;
-    const QString file = QDir::isRelativePath(data) ? QDir::current().absoluteFilePath(QStringLiteral("pullrec.db"))
-                                                    : QDir(data).absoluteFilePath(QStringLiteral("pullrec.db"));
+    const QString file = QDir::isRelativePath(data)
+                             ? QDir::current().absoluteFilePath(QStringLiteral("pullrec.db"))
+                             : QDir(data).absoluteFilePath(QStringLiteral("pullrec.db"));
     return QStringLiteral("sqlite:") + file;
 }

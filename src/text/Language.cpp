@@ -119,6 +119,12 @@ constexpr Text captionTexts[] = {
     {Captions::NegativeCount, u"%1: cihaz %2 kayıt bildiriyor; hiçbiri okunmadı.",
      u"%1: the analyzer reports %2 records; nothing read."},
     {Captions::ArchiveFailed, u"Kayıtlar arşive yazılamadı: %1", u"Records not kept in the archive: %1"},
+    {Captions::ArchiveSettings, u"Arşiv...", u"Archive..."},
+    {Captions::ArchiveLocation, u"Arşiv (sqlite:DOSYA, postgresql://... veya bağlantı dizesi):",
+     u"Archive (sqlite:FILE, postgresql://... or a connection string):"},
+    {Captions::KeepDownloads, u"İndirilen kayıtları arşivde sakla",
+     u"Keep downloaded records in the archive"},
+    {Captions::ArchiveDefault, u"Boş bırakılırsa: %1", u"When left empty: %1"},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

@@ -50,6 +50,7 @@ void TForm1::showRecord(int row, const LogRecord &record)
 {
     gridModel->setRowCount(row + 2); // one empty row below the last record
     gridModel->setRecord(row, records.append(record));
+    keeper->keep(records);
     recordsUnsaved = true;
     pendingCurrentRow = row;
     if (!downloadRepaint->isActive())
@@ -76,6 +77,7 @@ void TForm1::clearRecords()
 {
     gridModel->clearCells(); // before the log: no row may show a record that is gone
     records.clear();
+    keeper->restart();
     worker->headerRowReplaced();
 }
 
@@ -102,6 +104,8 @@ void TForm1::showStatusMessage(StatusMessage message)
     // Not "completed successfully" while a selected area could not be read at all.
     if (message == StatusMessage::Completed && !unreadAreas.isEmpty())
         setStatus(StatusPanel::Message, unreadAreas);
+    else if (message == StatusMessage::Completed && !archiveTrouble.isEmpty())
+        setStatus(StatusPanel::Message, archiveTrouble);
     else
         setStatus(StatusPanel::Message,
                   texts.captions[message == StatusMessage::Completed ? Captions::ReadCompleted
@@ -124,11 +128,4 @@ void TForm1::downloadCompleted()
     // A pause that came while the last record was on its way ends with the download.
     downloadPaused = false;
     setWindowState(WindowState::Completed);
-    keepRecords();
-}
-
-void TForm1::keepRecords()
-{
-    if (keeper)
-        keeper->keep(records);
 }
