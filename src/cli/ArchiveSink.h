@@ -11,7 +11,6 @@
 
 class AnalyzerLink;
 
-
 // Keeps a download's records in the archive. Writes run on a thread of their own, batched in
 // transactions, so reading the next record does not wait for them.
 class ArchiveSink : public RecordSink

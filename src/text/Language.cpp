@@ -125,6 +125,9 @@ constexpr Text captionTexts[] = {
     {Captions::KeepDownloads, u"İndirilen kayıtları arşivde sakla",
      u"Keep downloaded records in the archive"},
     {Captions::ArchiveDefault, u"Boş bırakılırsa: %1", u"When left empty: %1"},
+    {Captions::ArchiveNotKept,
+     u"Ayar dosyası bu konumu saklayamaz: çok uzun ya da desteklenmeyen karakterler içeriyor.",
+     u"The settings file cannot keep this location: it is too long or has characters it cannot hold."},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

@@ -103,6 +103,7 @@ enum Id : int {
     ArchiveLocation = 87,
     KeepDownloads = 88,
     ArchiveDefault = 89, // "%1": the location used when none is given
+    ArchiveNotKept = 110,
 };
 } // namespace Captions
 

@@ -1,6 +1,8 @@
 #include "ui/ArchiveDialog.h"
 
 #include "archive/Archive.h"
+#include "shell/IniFile.h"
+#include "text/CodePage1254.h"
 #include "text/Language.h"
 
 #include <QCheckBox>
@@ -10,7 +12,7 @@
 #include <QVBoxLayout>
 
 ArchiveDialog::ArchiveDialog(const LANGUAGE &texts, const QString &defaultLocation, QWidget *parent)
-    : QDialog(parent)
+    : QDialog(parent), notKept(texts.captions[Captions::ArchiveNotKept])
 {
     setObjectName(QStringLiteral("ArchiveDialog"));
     setWindowTitle(texts.captions[Captions::ArchiveSettings].chopped(3));

@@ -26,4 +26,5 @@ class ArchiveDialog : public QDialog
     QLineEdit *locationEdit;
     QCheckBox *keepBox;
     QLabel *problem;
+    QString notKept;
 };

@@ -44,7 +44,7 @@ bool chooseArchive(TForm1 &form, const QString &location, bool keep)
 
 QString here(const char *file)
 {
-    return QStringLiteral("sqlite:") + QDir::current().absoluteFilePath(QString::fromLatin1(file));
+    return QStringLiteral("sqlite:") + QDir::current().absoluteFilePath(QString::fromUtf8(file));
 }
 
 } // namespace
