@@ -118,6 +118,16 @@ constexpr Text captionTexts[] = {
     {Captions::ReportBillingDay, u"Fatura günü", u"Billing day"},
     {Captions::NegativeCount, u"%1: cihaz %2 kayıt bildiriyor; hiçbiri okunmadı.",
      u"%1: the analyzer reports %2 records; nothing read."},
+    {Captions::ArchiveFailed, u"Kayıtlar arşive yazılamadı: %1", u"Records not kept in the archive: %1"},
+    {Captions::ArchiveSettings, u"Arşiv...", u"Archive..."},
+    {Captions::ArchiveLocation, u"Arşiv (sqlite:DOSYA, postgresql://... veya bağlantı dizesi):",
+     u"Archive (sqlite:FILE, postgresql://... or a connection string):"},
+    {Captions::KeepDownloads, u"İndirilen kayıtları arşivde sakla",
+     u"Keep downloaded records in the archive"},
+    {Captions::ArchiveDefault, u"Boş bırakılırsa: %1", u"When left empty: %1"},
+    {Captions::ArchiveNotKept,
+     u"Ayar dosyası bu konumu saklayamaz: çok uzun ya da desteklenmeyen karakterler içeriyor.",
+     u"The settings file cannot keep this location: it is too long or has characters it cannot hold."},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

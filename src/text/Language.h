@@ -98,6 +98,12 @@ enum Id : int {
     ReportSave = 78,
     ReportBillingDay = 79,
     NegativeCount = 84, // "%1": the area, "%2": the count
+    ArchiveFailed = 85, // "%1": why
+    ArchiveSettings = 86,
+    ArchiveLocation = 87,
+    KeepDownloads = 88,
+    ArchiveDefault = 89, // "%1": the location used when none is given
+    ArchiveNotKept = 110,
 };
 } // namespace Captions
 

@@ -42,6 +42,7 @@ class TiLedRectangle;
 class TiSwitchLed;
 class AnalyzerSession;
 class comThread;
+class RecordKeeper;
 
 // The main window: connection panel (left), logging configuration (middle),
 // log selection and the download switch (right), the result grid below and
@@ -86,6 +87,7 @@ class TForm1 : public QWidget, public WorkerView
     QMenu *timingMenu;
     QAction *N1;
     QAction *communicationAction; // in the Ethernet and the serial group's menus
+    QAction *archiveAction;       // the same
     QMenu *serialMenu;
     TrafficMonitor *trafficMonitor = nullptr; // made when first opened
     QLabel *Label5;
@@ -209,6 +211,9 @@ class TForm1 : public QWidget, public WorkerView
     void buildStatusBar();
     void connectHandlers();
     void showTrafficMonitor();
+    void showArchiveSettings();
+    // Downloads go to location (empty: the default one) if keep; remembered in the settings.
+    void keepIn(const QString &location, bool keep);
     void offerReport();
 
     // Runs one of the worker's transactions on a thread of its own and waits without blocking the
@@ -261,6 +266,7 @@ class TForm1 : public QWidget, public WorkerView
     COMSETT linkOpenedWith;                   // the settings of the last Connect that opened the link
     bool downloadPaused = false;              // switched off before the last record: the pass can go on
     std::array<bool, 16> downloadSelection{}; // the areas of the download in progress or paused
+    QString archiveTrouble;      // why this download's records were not all kept, as the status bar said
     QString unreadAreas;         // the selected areas whose count is negative, as the status bar says it
     bool recordsUnsaved = false; // the grid holds records no save has written since
     WindowState state = WindowState::NotConnected;
@@ -268,4 +274,5 @@ class TForm1 : public QWidget, public WorkerView
     std::mutex postedMutex;
     std::deque<std::function<void()>> postedJobs; // the worker's, oldest first
     RecordLog records;                            // what the grid shows
+    std::unique_ptr<RecordKeeper> keeper;         // keeps the records in the archive
 };

@@ -122,6 +122,8 @@ void TForm1::buildConnectionPanel()
     GroupBox2->setContextMenuPolicy(Qt::CustomContextMenu);
     serialMenu = named(new QMenu(this), "serialMenu");
     serialMenu->addAction(communicationAction);
+    archiveAction = named(timingMenu->addAction(QString()), "archiveAction");
+    serialMenu->addAction(archiveAction);
     auto *ethernet = new QVBoxLayout(GroupBox1);
     ethernet->setSpacing(4);
     ethernet->addWidget(LabeledEdit1);
