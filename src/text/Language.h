@@ -103,6 +103,11 @@ enum Id : int {
     ArchiveLocation = 87,
     KeepDownloads = 88,
     ArchiveDefault = 89, // "%1": the location used when none is given
+    NewOnly = 90,
+    NewOnlyNoArchive = 91, // "%1": why
+    NewOnlyArchived = 92,  // "%1": how many
+    NewOnlyCleared = 93,   // "%1": the area
+    NewOnlyUnchecked = 94, // "%1": the area, "%2": why
     ArchiveNotKept = 110,
 };
 } // namespace Captions

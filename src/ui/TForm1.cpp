@@ -254,6 +254,7 @@ void TForm1::ApplyLanguage(qint16 lang)
     Label1->setText(c[Captions::SelectSectors]);
     BitBtn2->setText(c[Captions::PullRecords]);
     iSwitchLed1->setCaption(c[Captions::PullRecords]);
+    chkNewOnly->setText(c[Captions::NewOnly]);
     Label2->setText(c[Captions::ChooseParameters]);
     LabeledEdit4->label()->setText(c[Captions::LogPeriod]);
     BitBtn3->setText(c[Captions::Apply]);

@@ -115,6 +115,8 @@ class TForm1 : public QWidget, public WorkerView
     QAction *d2;
     TiSwitchLed *iSwitchLed1;
     QPushButton *BitBtn2; // never shown
+    // A new download reads only what the archive lacks.
+    QCheckBox *chkNewOnly;
 
     // Result grid.
     GridModel *gridModel;
@@ -245,6 +247,10 @@ class TForm1 : public QWidget, public WorkerView
     void writeRecordHeaders();
     // An empty grid over an empty log: a new connection or download.
     void clearRecords();
+    // Narrows the worker's selection to the records the archive lacks (probe reads off the UI thread);
+    // the status bar's note on it, empty when there is none.
+    QString narrowToNewRecords();
+    QString areaText(int area) const; // "Sector 3", "Energy"
     Q_INVOKABLE void runPostedJob();
 
     // While records arrive the grid and the status bar are painted a few times a second, not once per
@@ -267,7 +273,7 @@ class TForm1 : public QWidget, public WorkerView
     bool downloadPaused = false;              // switched off before the last record: the pass can go on
     std::array<bool, 16> downloadSelection{}; // the areas of the download in progress or paused
     QString archiveTrouble;      // why this download's records were not all kept, as the status bar said
-    QString unreadAreas;         // the selected areas whose count is negative, as the status bar says it
+    QString unreadAreas;         // the status bar's note on the selection: negative counts, the archive
     bool recordsUnsaved = false; // the grid holds records no save has written since
     WindowState state = WindowState::NotConnected;
     bool saveOffered = false; // a download has started: save, export and chart stay offered from then on

@@ -1,3 +1,4 @@
+#include "shell/Errors.h"
 #include "ui/GridModel.h"
 #include "ui/GridViewModel.h"
 #include "ui/TForm1.h"
@@ -10,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStringList>
 #include <QTableView>
@@ -126,6 +128,8 @@ void TForm1::setWindowState(WindowState next)
     }
     chkEnergy->setEnabled(!downloading);
     chkEnergy->setVisible(connected);
+    chkNewOnly->setEnabled(!downloading);
+    chkNewOnly->setVisible(connected);
     list2->setEnabled(!downloading && !paused);
     d1->setEnabled(connected);
     d2->setEnabled(connected);
@@ -179,6 +183,7 @@ void TForm1::iSwitchLed1Change()
         // The same selection goes on with the paused pass; another one is a new download.
         if (downloadPaused && selected != downloadSelection)
             endPausedDownload();
+        const bool resumed = downloadPaused;
         downloadPaused = false;
         if (worker->completed()) {
             clearRecords();
@@ -188,8 +193,22 @@ void TForm1::iSwitchLed1Change()
         records.setSource({worker->identity(), worker->configuration(), modelCode,
                            table ? table->ctRatio() : 1.0, table ? table->vtRatio() : 1.0});
         saveOffered = true;
-        worker->selectAreas(selected);
-        unreadAreas = negativeCountText(selected);
+        if (!resumed) { // a resumed pass goes on with the selection it has, and its note stays
+            worker->selectAreas(selected);
+            unreadAreas = negativeCountText(selected);
+        }
+        if (!resumed && chkNewOnly->isChecked()) {
+            QString note;
+            try {
+                note = narrowToNewRecords();
+            } catch (const EPullrecAbort &) {
+                // Cancelled with the link closed: nothing starts, and no switch-off handling runs.
+                const QSignalBlocker quiet(iSwitchLed1);
+                iSwitchLed1->setActive(false);
+                throw;
+            }
+            unreadAreas += QString(unreadAreas.isEmpty() || note.isEmpty() ? "" : " ") + note;
+        }
         if (worker->recordsToRead() == 0) {
             iSwitchLed1->setActive(false);
             setWindowState(state == WindowState::Paused ? WindowState::Completed : state);
@@ -230,12 +249,15 @@ QString TForm1::negativeCountText(const std::array<bool, 16> &selected) const
         const int count = worker->recordCount(area);
         if (!selected[size_t(area)] || count >= 0)
             continue;
-        const QString name = area == kEnergyArea
-                                 ? texts.captions[Captions::Energy].trimmed()
-                                 : texts.captions[Captions::Sector] + ' ' + QString::number(area + 1);
-        parts << texts.captions[Captions::NegativeCount].arg(name).arg(count);
+        parts << texts.captions[Captions::NegativeCount].arg(areaText(area)).arg(count);
     }
     return parts.join(' ');
+}
+
+QString TForm1::areaText(int area) const
+{
+    return area == kEnergyArea ? texts.captions[Captions::Energy].trimmed()
+                               : texts.captions[Captions::Sector] + ' ' + QString::number(area + 1);
 }
 
 void TForm1::endPausedDownload()

@@ -225,7 +225,12 @@ void TForm1::buildSectorPanel()
     layout->addWidget(Label1);
     layout->addLayout(boxes);
     layout->addStretch();
-    layout->addWidget(iSwitchLed1, 0, Qt::AlignLeft);
+    chkNewOnly = named(new QCheckBox(GroupBox3), "chkNewOnly");
+    auto *switchRow = new QHBoxLayout;
+    switchRow->addWidget(iSwitchLed1, 0, Qt::AlignLeft);
+    switchRow->addWidget(chkNewOnly);
+    switchRow->addStretch();
+    layout->addLayout(switchRow);
 }
 
 void TForm1::buildGrid()

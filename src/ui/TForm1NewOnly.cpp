@@ -1,0 +1,83 @@
+#include "archive/NewRecords.h"
+#include "shell/GSETTINGS.h"
+#include "shell/Startup.h"
+#include "text/ArchiveIdentity.h"
+#include "ui/RecordKeeper.h"
+#include "ui/TForm1.h"
+#include "worker/comThread.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+#include <chrono>
+#include <string_view>
+#include <thread>
+
+namespace
+{
+
+// As the download waits before it asks for a record again: an analyzer that just dropped a request may
+// need a moment.
+constexpr auto kProbePause = std::chrono::seconds(1);
+constexpr int kProbeTries = 2;
+
+// A missing SQLite file holds nothing yet: everything is new, and opening it is no failure to report.
+bool missingFile(const std::string &location)
+{
+    constexpr std::string_view scheme = "sqlite:";
+    return location.starts_with(scheme) &&
+           !QFileInfo::exists(QString::fromStdString(location.substr(scheme.size())));
+}
+
+} // namespace
+
+QString TForm1::narrowToNewRecords()
+{
+    const GSETTINGS::fields &values = gsettings->values;
+    const std::string location =
+        (values.archive.isEmpty() ? archiveLocation() : values.archive).toStdString();
+    const std::string serial = archiveIdentity(records.source()).serial;
+    AreaRanges ranges{};
+    for (int area = 0; area < kAreaCount; ++area)
+        if (worker->areaSelected(area))
+            ranges[size_t(area)].last = std::max<int>(worker->recordsToRead(area), 0);
+    NewRecordsCheck check;
+    std::string failure;
+    transact(Captions::ReadingLog, [&] {
+        // The probes use the link: no record request of an ended pass may still hold it.
+        worker->waitForNoRequest();
+        if (keeper)
+            keeper->flush(); // the last download's records count as archived
+        if (missingFile(location))
+            return true;
+        const std::unique_ptr<Archive> archive = Archive::open(location, failure, ArchiveAccess::Read);
+        if (!archive)
+            return true;
+        check =
+            skipArchivedRecords(*archive, serial, ranges, [this](int area, int position, std::string &error) {
+                for (int attempt = 1;; ++attempt) {
+                    if (worker->readRecord(area, position))
+                        return &worker->record();
+                    if (attempt == kProbeTries || worker->lastError() == errorText(Cancelled))
+                        break;
+                    std::this_thread::sleep_for(kProbePause);
+                }
+                error = worker->lastError();
+                return static_cast<const LogRecord *>(nullptr);
+            });
+        return true;
+    });
+    worker->narrowAreas(ranges);
+
+    const auto &c = texts.captions;
+    QStringList notes;
+    if (!failure.empty())
+        notes << c[Captions::NewOnlyNoArchive].arg(QString::fromStdString(failure));
+    if (check.archived > 0)
+        notes << c[Captions::NewOnlyArchived].arg(check.archived);
+    for (const int area : check.readWhole)
+        notes << c[Captions::NewOnlyCleared].arg(areaText(area));
+    for (const FailedRecord &f : check.unreadable)
+        notes << c[Captions::NewOnlyUnchecked].arg(areaText(f.area), QString::fromStdString(f.error));
+    return notes.join(' ');
+}

@@ -1,0 +1,176 @@
+// "New records only" in the window: a download reads what the archive lacks, checked by one record per
+// area, a cleared log is read whole, and each record is archived once.
+
+#include "DownloadHarness.h"
+
+#include "archive/Archive.h"
+#include "model/RecordPosition.h"
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+
+using namespace e2e;
+
+namespace
+{
+
+const QString completedText = QStringLiteral("Selected Log data read completed Succesfully...");
+
+// Record requests (function 20) the simulator logged, per area.
+std::map<int, int> recordRequests(const std::string &log)
+{
+    static const std::string request = "request unit 1: 14 07 06 "; // the file number follows
+    std::ifstream in(log);
+    std::map<int, int> counts;
+    for (std::string line; std::getline(in, line);)
+        if (const size_t at = line.find(request); at != std::string::npos)
+            ++counts[std::stoi(line.substr(at + request.size(), 2) + line.substr(at + request.size() + 3, 2),
+                               nullptr, 16)];
+    return counts;
+}
+
+// Positions of the records a download put on the grid, not of the rows its clearing repainted.
+QStringList shownPositions(const RecordWatch &watch, TForm1 &form)
+{
+    QStringList shown;
+    for (const RecordWatch::Shown &s : watch.shown)
+        if (!form.gridModel->cell(s.row, 0).isEmpty())
+            shown << s.position;
+    return shown;
+}
+
+} // namespace
+
+class TestNewOnly : public QObject, public WindowFixture
+{
+    Q_OBJECT
+
+    std::string log() const { return QDir::current().absoluteFilePath("sim.log").toStdString(); }
+
+    // The simulator started again with args (its log afresh) and the window connected to it.
+    bool restartSim(const std::vector<std::string> &args)
+    {
+        std::vector<std::string> logged = args;
+        logged.insert(logged.end(), {"--log", log()});
+        std::remove(log().c_str());
+        if (!form)
+            return openOnTcp(logged, tcpSettings(1));
+        sim = std::make_unique<SimProcess>();
+        if (!sim->startTcp(logged))
+            return false;
+        connectTcp(*form, sim->tcpPort());
+        return form->BitBtn3->isEnabled();
+    }
+
+  private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    void downloadsReadOnlyWhatTheArchiveLacks()
+    {
+        const std::vector<std::string> sixAndFour = {"--records", recordsArg({{0, 6}, {3, 4}})};
+        const std::vector<std::string> eightAndFour = {"--records", recordsArg({{0, 8}, {3, 4}})};
+        std::vector<std::string> lastMissing = eightAndFour;
+        lastMissing.insert(lastMissing.end(), {"--missing", "0:7"});
+        std::vector<std::string> renumbered = eightAndFour;
+        renumbered.insert(renumbered.end(), {"--numbering", "restart:2"}); // records 2.. differ now
+        struct Step {
+            const char *name;
+            const std::vector<std::string> *sim; // null: the same simulator again
+            std::map<int, int> requests;         // per area
+            QStringList shown;
+            QString status;
+        };
+        const QStringList whole = {"00-0000", "00-0001", "00-0002", "00-0003", "00-0004",
+                                   "00-0005", "03-0000", "03-0001", "03-0002", "03-0003"};
+        const Step steps[] = {
+            {"no archive yet: all of it", &sixAndFour, {{0, 6}, {3, 4}}, whole, completedText},
+            {"nothing new: one check per area",
+             nullptr,
+             {{0, 6 + 1}, {3, 4 + 1}},
+             {},
+             "10 records already in the archive."},
+            {"two more",
+             &eightAndFour,
+             {{0, 1 + 2}, {3, 1}},
+             {"00-0006", "00-0007"},
+             "10 records already in the archive."},
+            // A check record that stays unreadable says nothing of its area: that is not read.
+            {"check unreadable",
+             &lastMissing,
+             {{0, 2}, {3, 1}},
+             {},
+             "4 records already in the archive. Sector 1: its last archived record could not be read "
+             "(Illegal Data Address exception response); not read."},
+            // The restarted numbering costs the worker a second request at position 2.
+            {"cleared",
+             &renumbered,
+             {{0, 1 + 8 + 1}, {3, 1 + 4 + 1}},
+             {"00-0000", "00-0001", "00-0002", "00-0003", "00-0004", "00-0005", "00-0006", "00-0007",
+              "03-0000", "03-0001", "03-0002", "03-0003"},
+             "Sector 1: the log was cleared; read whole. Sector 4: the log was cleared; read whole."},
+        };
+        for (const Step &step : steps) {
+            qInfo() << step.name;
+            if (step.sim)
+                QVERIFY(restartSim(*step.sim));
+            form->chkNewOnly->setChecked(true);
+            RecordWatch watch(*form);
+            QVERIFY(downloadAreas(*form, {0, 3}));
+            QCOMPARE(shownPositions(watch, *form), step.shown);
+            QCOMPARE(statusText(*form, 0), step.status);
+            QCOMPARE(recordRequests(log()), step.requests);
+        }
+
+        form.reset(); // writes what the window holds
+        std::string error;
+        const auto archive =
+            Archive::open("sqlite:" + QDir::current().absoluteFilePath("pullrec.db").toStdString(), error);
+        QVERIFY2(archive, error.c_str());
+        int stored = 0;
+        QVERIFY(archive->forEach({}, [&stored](const StoredRecord &) { return ++stored > 0; }));
+        // 12 records, then the renumbered ones of the cleared log: positions 2.. of both areas.
+        QCOMPARE(stored, 12 + 6 + 2);
+    }
+
+    // An archive that cannot be read leaves the download whole, and says why.
+    void unreadableArchiveReadsEverything()
+    {
+        QVERIFY(QDir().mkdir(QStringLiteral("pullrec.db"))); // the archive's file a folder
+        QVERIFY(restartSim({"--records", recordsArg({{0, 6}})}));
+        form->chkNewOnly->setChecked(true);
+        RecordWatch watch(*form);
+        QVERIFY(downloadAreas(*form, {0}));
+        QCOMPARE(shownPositions(watch, *form).size(), 6);
+        QCOMPARE(recordRequests(log())[0], 6);
+        QVERIFY2(statusText(*form, 0).startsWith(QStringLiteral("The archive could not be read (")),
+                 qPrintable(statusText(*form, 0)));
+    }
+
+    // Paused and resumed, a narrowed download goes on with its own records and completes.
+    void pausedDownloadResumesNarrowed()
+    {
+        QVERIFY(restartSim({"--records", recordsArg({{1, 10}})}));
+        QVERIFY(downloadAreas(*form, {1}));
+        QVERIFY(restartSim({"--records", recordsArg({{1, 40}}), "--delay", "15"}));
+        form->chkNewOnly->setChecked(true);
+        select(*form, {1});
+        RecordWatch watch(*form);
+        clickSwitch(*form);
+        QTRY_VERIFY_WITH_TIMEOUT(watch.shown.size() >= 5, 20000);
+        clickSwitch(*form);
+        QVERIFY(form->worker->suspended() && !form->worker->completed());
+        clickSwitch(*form);
+        QVERIFY(waitCompleted(*form));
+        QStringList expected;
+        for (int index = 10; index < 40; ++index)
+            expected << QString::fromStdString(recordPosition(1, index));
+        QCOMPARE(shownPositions(watch, *form), expected);
+        QCOMPARE(recordRequests(log())[1], 1 + 30);
+        QCOMPARE(statusText(*form, 0), QStringLiteral("10 records already in the archive."));
+    }
+};
+
+QTEST_MAIN(TestNewOnly)
+#include "tst_newonly.moc"
