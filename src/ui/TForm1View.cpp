@@ -101,11 +101,12 @@ void TForm1::showStatusMessage(StatusMessage message)
 {
     if (downloadPaused)
         return;
-    // Not "completed successfully" while a selected area could not be read at all.
-    if (message == StatusMessage::Completed && !unreadAreas.isEmpty())
-        setStatus(StatusPanel::Message, unreadAreas);
-    else if (message == StatusMessage::Completed && !archiveTrouble.isEmpty())
-        setStatus(StatusPanel::Message, archiveTrouble);
+    // Not "completed successfully" while a selected area could not be read or records were not kept.
+    QString notes = unreadAreas;
+    if (!archiveTrouble.isEmpty())
+        notes += (notes.isEmpty() ? QString() : QStringLiteral(" ")) + archiveTrouble;
+    if (message == StatusMessage::Completed && !notes.isEmpty())
+        setStatus(StatusPanel::Message, notes);
     else
         setStatus(StatusPanel::Message,
                   texts.captions[message == StatusMessage::Completed ? Captions::ReadCompleted
