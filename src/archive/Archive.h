@@ -49,6 +49,14 @@ struct RecordFilter {
     std::string to;
 };
 
+// An analyzer the archive holds, as a listing shows it.
+struct ArchivedAnalyzer {
+    AnalyzerIdentity identity;
+    std::string downloadedAt; // the last saveAnalyzer, UTC "YYYY-MM-DD HH:MM:SS"; empty when not known
+    std::array<int64_t, kAreaCount> records{};    // by area
+    std::array<std::string, kAreaCount> newest{}; // the latest record time of each area, as RecordFilter's
+};
+
 // What an opened archive is used for: reading needs no write or schema rights.
 enum class ArchiveAccess { Read, Write };
 
@@ -68,7 +76,7 @@ class Archive
     static std::unique_ptr<Archive> open(const std::string &location, std::string &error,
                                          ArchiveAccess access = ArchiveAccess::Write);
 
-    // Inserts or updates the analyzer's identity.
+    // Inserts or updates the analyzer's identity; its last download is now.
     virtual bool saveAnalyzer(const AnalyzerIdentity &identity) = 0;
     virtual std::optional<AnalyzerIdentity> analyzer(const std::string &serial) = 0;
 
@@ -89,6 +97,9 @@ class Archive
     // The matching records by analyzer, area and archiving order; visit returns false to stop.
     virtual bool forEach(const RecordFilter &filter,
                          const std::function<bool(const StoredRecord &)> &visit) = 0;
+
+    // Every archived analyzer by serial, with its record counts; false on failure.
+    virtual bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) = 0;
 
     // Text of the last failure.
     const std::string &error() const { return lastError; }
