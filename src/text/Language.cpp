@@ -118,6 +118,21 @@ constexpr Text captionTexts[] = {
     {Captions::ReportBillingDay, u"Fatura günü", u"Billing day"},
     {Captions::NegativeCount, u"%1: cihaz %2 kayıt bildiriyor; hiçbiri okunmadı.",
      u"%1: the analyzer reports %2 records; nothing read."},
+    {Captions::ArchiveMenu, u"Arşiv...", u"Archive..."},
+    {Captions::ArchiveTitle, u"Arşiv", u"Archive"},
+    {Captions::ArchiveLastDownload, u"Son indirme (UTC)", u"Last download (UTC)"},
+    {Captions::ArchiveArea, u"Kayıt alanı", u"Log"},
+    {Captions::ArchiveFrom, u"Başlangıç", u"From"},
+    {Captions::ArchiveTo, u"Bitiş", u"To"},
+    {Captions::ArchiveShow, u"Göster", u"Show"},
+    {Captions::ArchiveReading, u"Arşiv okunuyor... %1 kayıt", u"Reading the archive... %1 records"},
+    {Captions::ArchiveShown, u"%1 kayıt, %2 - %3", u"%1 records, %2 - %3"},
+    {Captions::ArchiveUnreadable, u"Arşiv okunamıyor: %1", u"The archive cannot be read: %1"},
+    {Captions::ArchiveEmpty, u"Arşivde henüz analizör yok.", u"The archive holds no analyzer yet."},
+    {Captions::ArchiveNoRecords, u"Bu aralıkta kayıt yok.", u"No records in this range."},
+    {Captions::ArchiveLocation, u"Arşiv: %1", u"Archive: %1"},
+    {Captions::ArchiveAnalyzer, u"Analizör", u"Analyzer"},
+    {Captions::ArchiveListing, u"Arşiv okunuyor...", u"Reading the archive..."},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

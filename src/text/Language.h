@@ -98,6 +98,21 @@ enum Id : int {
     ReportSave = 78,
     ReportBillingDay = 79,
     NegativeCount = 84, // "%1": the area, "%2": the count
+    ArchiveMenu = 95,
+    ArchiveTitle = 96,
+    ArchiveLastDownload = 97,
+    ArchiveArea = 98,
+    ArchiveFrom = 99,
+    ArchiveTo = 100,
+    ArchiveShow = 101,
+    ArchiveReading = 102,    // "%1": records read so far
+    ArchiveShown = 103,      // "%1": the count, "%2" and "%3": the first and last time
+    ArchiveUnreadable = 104, // "%1": why
+    ArchiveEmpty = 105,
+    ArchiveNoRecords = 106,
+    ArchiveLocation = 107, // "%1": where
+    ArchiveAnalyzer = 108,
+    ArchiveListing = 109,
 };
 } // namespace Captions
 
