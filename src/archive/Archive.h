@@ -53,8 +53,9 @@ struct RecordFilter {
 struct ArchivedAnalyzer {
     AnalyzerIdentity identity;
     std::string downloadedAt; // the last saveAnalyzer, UTC "YYYY-MM-DD HH:MM:SS"; empty when not known
-    std::array<int64_t, kAreaCount> records{};    // by area
-    std::array<std::string, kAreaCount> newest{}; // the latest record time of each area, as RecordFilter's
+    std::array<int64_t, kAreaCount> records{}; // by area
+    // The time of each area's last archived record, as RecordFilter's; empty for none or no valid time.
+    std::array<std::string, kAreaCount> newest{};
 };
 
 // What an opened archive is used for: reading needs no write or schema rights.

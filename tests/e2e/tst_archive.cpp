@@ -1,6 +1,5 @@
 // The archive window over what pullrec-cli kept of ktr58-sim's records: an area it shows, saved with
-// "Save to File...", is the main window's own file of the same download byte for byte; an archive it
-// cannot read is said so, and the window stays usable.
+// "Save to File...", is the main window's own file of the same download byte for byte.
 
 #include "DownloadHarness.h"
 
@@ -9,7 +8,6 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QFileDialog>
-#include <QProgressBar>
 #include <QTableWidget>
 
 using namespace e2e;
@@ -108,41 +106,6 @@ class TestArchive : public QObject, public WindowFixture
         QVERIFY(waitIdle(window));
         QCOMPARE(window.records().size(), size_t(count));
         QCOMPARE(saveThrough(window.saveAction, QStringLiteral("archive.csv")), expected);
-    }
-
-    // Whatever is wrong with the location, the window says why and offers nothing to show.
-    void unreadableArchiveIsSaidSo_data()
-    {
-        QTest::addColumn<QString>("location");
-        QTest::newRow("missing file") << QStringLiteral("sqlite:{dir}/none/pullrec.db");
-        QTest::newRow("a directory") << QStringLiteral("sqlite:{dir}");
-        QTest::newRow("no archive") << QStringLiteral("sqlite:{dir}/text.db");
-        QTest::newRow("no server") << QStringLiteral(
-            "postgresql://127.0.0.1:{port}/pullrec?connect_timeout=5");
-    }
-
-    void unreadableArchiveIsSaidSo()
-    {
-        QFETCH(QString, location);
-        QFile text(scratch->path() + QStringLiteral("/text.db"));
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write("not an archive\n");
-        text.close();
-
-        const LANGUAGE texts = textsOf(TextLanguage::English);
-        location.replace(QStringLiteral("{dir}"), scratch->path());
-        location.replace(QStringLiteral("{port}"), QString::number(closedLoopbackPort()));
-        ArchiveWindow window(location, texts, false);
-        window.show();
-        QVERIFY(waitIdle(window));
-        QVERIFY2(window.statusLabel->text().startsWith(QStringLiteral("The archive cannot be read: ")),
-                 qPrintable(window.statusLabel->text()));
-        QCOMPARE(window.analyzerTable->rowCount(), 0);
-        QVERIFY(!window.showButton->isEnabled());
-        QVERIFY(!window.saveAction->isEnabled());
-        window.showRecords(); // nothing picked: nothing read
-        QVERIFY(!window.busy());
-        QVERIFY(window.busyBar->isHidden());
     }
 };
 
