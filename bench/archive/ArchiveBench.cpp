@@ -4,8 +4,7 @@
 // runs, in alternating rounds. Meanwhile the window's event loop must never stall for the busy box's
 // delay: the longest gap between its timer ticks is printed too.
 
-#include "SimProcess.h"
-#include "archive/Archive.h"
+#include "../YearArchive.h"
 #include "archive/ArchiveWriter.h"
 #include "ui/ArchiveWindow.h"
 
@@ -31,7 +30,7 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 constexpr int kRounds = 5;
-constexpr int kPerArea = 365 * 96;
+constexpr int kPerArea = kYearOfQuarterHours;
 constexpr int kQuantities = 8;
 constexpr double kLimit = 1.2;
 constexpr qint64 kStallLimitMs = 250;
@@ -48,19 +47,7 @@ bool fillArchive(const std::string &location)
     ArchiveWriter writer(*archive, kSerial, 5000);
     for (int area = 0; area < kAreaCount; ++area) {
         for (int i = 0; i < kPerArea; ++i) {
-            const int day = i / 96, minute = (i % 96) * 15;
-            const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::year{2025} / 1 / 1} +
-                                                   std::chrono::days{day}};
-            ArchiveRecord r;
-            r.area = area;
-            r.position = i;
-            r.recordNo = (i + 1) & 0x7fff;
-            char text[16];
-            std::snprintf(text, sizeof text, "%02u/%02u/%02d", unsigned(date.day()), unsigned(date.month()),
-                          int(date.year()) % 100);
-            r.dateText = text;
-            std::snprintf(text, sizeof text, "%02d:%02d:00", minute / 60, minute % 60);
-            r.timeText = text;
+            ArchiveRecord r = quarterHour(area, i);
             r.codes.fill(kEmptySlot);
             for (int k = 0; k < kQuantities; ++k) {
                 r.codes[size_t(k)] = int16_t(k);
@@ -70,23 +57,6 @@ bool fillArchive(const std::string &location)
         }
     }
     return writer.finish();
-}
-
-double cliSeconds(const std::string &cli, const std::vector<std::string> &args)
-{
-    const auto start = Clock::now();
-    const ProgramRun run = runProgram(cli, args, 5 * 60 * 1000);
-    if (run.exitCode != 0) {
-        std::fprintf(stderr, "pullrec-cli exited %d: %s\n", run.exitCode, run.err.c_str());
-        return -1;
-    }
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v)
-{
-    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
-    return v[v.size() / 2];
 }
 
 struct WindowRun {
@@ -131,8 +101,6 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const std::string sim = SimProcess::binary();
-    const std::string cli = sim.substr(0, sim.rfind('/') + 1) + "pullrec-cli";
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("pullrec-archive-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -154,9 +122,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "the archive window did not show the records\n");
             return 1;
         }
-        const double e =
-            cliSeconds(cli, {"export", "--archive", archive, "--analyzer", kSerial, "--area", "1", "--from",
-                             w.from, "--to", w.to, "--format", "csv", "-o", "/dev/null"});
+        const double e = cliSeconds({"export", "--archive", archive, "--analyzer", kSerial, "--area", "1",
+                                     "--from", w.from, "--to", w.to, "--format", "csv", "-o", "/dev/null"});
         if (e < 0)
             return 1;
         windows.push_back(w.seconds);
@@ -169,10 +136,10 @@ int main(int argc, char **argv)
             w.seconds, w.records, static_cast<long long>(w.stallMs), e, w.seconds / e);
     }
     std::filesystem::remove_all(dir);
-    const double ratio = median(ratios);
+    const double ratio = medianOf(ratios);
     std::printf("a month of sector 1 (%zu records) of %d, median: archive window %.3f s, export csv %.3f s; "
                 "window / export %.2f (at most %.1f); longest stall %lld ms (at most %lld)\n",
-                shown, kPerArea * kAreaCount, median(windows), median(exports), ratio, kLimit,
+                shown, kPerArea * kAreaCount, medianOf(windows), medianOf(exports), ratio, kLimit,
                 static_cast<long long>(stall), static_cast<long long>(kStallLimitMs));
     return ratio <= kLimit && stall < kStallLimitMs ? 0 : 2;
 }
