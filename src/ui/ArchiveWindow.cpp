@@ -116,10 +116,7 @@ void ArchiveWindow::buildLayout()
     grid = new QTableView(this);
     grid->setObjectName(QStringLiteral("archiveGrid"));
     grid->setModel(gridView);
-    grid->verticalHeader()->hide();
-    grid->horizontalHeader()->hide();
-    grid->setWordWrap(false);
-    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    setUpRecordGrid(grid);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers); // what the archive holds, as it holds it
     gridMenu = new QMenu(this);
     gridMenu->setObjectName(QStringLiteral("archiveMenu"));
@@ -133,8 +130,14 @@ void ArchiveWindow::buildLayout()
     reportAction = gridMenu->addAction(QString());
     reportAction->setObjectName(QStringLiteral("Report1"));
 
+    areaCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    fromLabel = new QLabel(this);
+    fromLabel->setObjectName(QStringLiteral("fromLabel"));
+    toLabel = new QLabel(this);
+    toLabel->setObjectName(QStringLiteral("toLabel"));
     auto *picks = new QHBoxLayout;
-    for (QWidget *w : std::initializer_list<QWidget *>{areaCombo, fromEdit, toEdit, showButton, busyBar})
+    for (QWidget *w : std::initializer_list<QWidget *>{areaCombo, fromLabel, fromEdit, toLabel, toEdit,
+                                                       showButton, busyBar})
         picks->addWidget(w);
     picks->addStretch();
     auto *top = new QWidget(this);
@@ -148,6 +151,7 @@ void ArchiveWindow::buildLayout()
     split->addWidget(top);
     split->addWidget(grid);
     split->setStretchFactor(1, 3);
+    split->setSizes({200, 500});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(split);
 
@@ -204,8 +208,8 @@ void ArchiveWindow::retitle()
         heads << (area == kEnergyArea ? areaName(texts, area) : QString::number(area + 1));
     analyzerTable->setHorizontalHeaderLabels(heads);
     analyzerTable->horizontalHeaderItem(kFixedColumns)->setToolTip(areaName(texts, 0));
-    fromEdit->setToolTip(c[Captions::ArchiveFrom]);
-    toEdit->setToolTip(c[Captions::ArchiveTo]);
+    fromLabel->setText(c[Captions::ArchiveFrom]);
+    toLabel->setText(c[Captions::ArchiveTo]);
     areaCombo->setToolTip(c[Captions::ArchiveArea]);
     showButton->setText(c[Captions::ArchiveShow]);
     saveAction->setText(c[Captions::SaveToFile]);

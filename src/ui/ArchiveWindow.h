@@ -55,7 +55,9 @@ class ArchiveWindow : public QWidget
     QLabel *locationLabel;
     QTableWidget *analyzerTable; // a row per analyzer: serial, model, last download, a count per area
     QComboBox *areaCombo;        // sectors 1-15, the energy log
+    QLabel *fromLabel;
     QDateTimeEdit *fromEdit;
+    QLabel *toLabel;
     QDateTimeEdit *toEdit;
     QPushButton *showButton;
     QProgressBar *busyBar;

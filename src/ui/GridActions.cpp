@@ -10,10 +10,15 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QTableView>
 
 namespace
 {
+
+constexpr int kColumnWidth = 58;
+constexpr int kRowHeight = 20;
 
 const QStringList kExportFilters{QStringLiteral("CSV (*.csv)"), QStringLiteral("JSON lines (*.jsonl)"),
                                  QStringLiteral("Excel (*.xlsx)")};
@@ -117,4 +122,22 @@ void showInFront(QWidget *window)
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+void setUpRecordGrid(QTableView *grid)
+{
+    // Row 0 is the header row: the horizontal header shows it, frozen above the records.
+    grid->setRowHidden(0, true);
+    grid->verticalHeader()->hide();
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    grid->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->setWordWrap(false);
+    // A point smaller than the panels: a date or a value fits the default column width.
+    QFont gridFont = grid->font();
+    gridFont.setPointSizeF(gridFont.pointSizeF() - 1);
+    grid->setFont(gridFont);
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
 }

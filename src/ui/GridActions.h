@@ -10,6 +10,7 @@
 
 class GridModel;
 class QFileDialog;
+class QTableView;
 class QWidget;
 class ReportWindow;
 
@@ -29,5 +30,7 @@ bool holdsEnergy(const GridModel &grid);
 // when there are none.
 void openReport(QPointer<ReportWindow> &window, const GridModel &grid, const std::string &analyzer,
                 const QTimeZone &zone, const LANGUAGE &texts, bool turkish, QWidget *parent);
+// The look of a grid of records: row 0 frozen as the header, a row per record, a context menu of its own.
+void setUpRecordGrid(QTableView *grid);
 // Brings a tool window up in front.
 void showInFront(QWidget *window);

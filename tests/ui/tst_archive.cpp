@@ -1,6 +1,8 @@
 // The archive window over archives written here: what it lists, the range it offers, the grid it shows
 // and its menu; an archive it cannot read; closing it while it reads.
 
+#include "UiHarness.h"
+
 #include "archive/Archive.h"
 #include "ui/ArchiveWindow.h"
 #include "ui/GridModel.h"
@@ -144,6 +146,8 @@ class TestArchiveWindow : public QObject
         emit window.gridMenu->aboutToShow();
         QCOMPARE(window.reportAction->isVisible(), report);
         QVERIFY(window.saveAction->isEnabled());
+        if (row == 0 && area == 0)
+            ui::saveScreenshot(window, QStringLiteral("screenshot-archive.png"));
     }
 
     // Whatever is wrong with the location, the window says why and offers nothing to show.
