@@ -187,10 +187,9 @@ void ArchiveWindow::buildLayout()
         showInFront(chartWindow);
     });
     connect(reportAction, &QAction::triggered, this, [this] {
-        const ArchivedAnalyzer *analyzer = pickedAnalyzer();
-        const QTimeZone zone(analyzer ? QByteArray::fromStdString(analyzer->identity.zone) : QByteArray());
         // The analyzer's zone when the archive keeps one, else the host's, as the main window takes it.
-        openReport(reportWindow, *gridModel, shownAnalyzer,
+        const QTimeZone zone(QByteArray::fromStdString(shownAnalyzer.zone));
+        openReport(reportWindow, *gridModel, shownAnalyzer.serial,
                    zone.isValid() ? zone : QTimeZone::systemTimeZone(), texts, turkish, this);
     });
     for (QAction *action : {saveAction, exportAction, chartAction})
@@ -365,7 +364,7 @@ void ArchiveWindow::showRecords()
     filter.area = areaCombo->currentData().toInt();
     filter.from = fromEdit->dateTime().toString(kTimeFormat).toStdString();
     filter.to = toEdit->dateTime().toString(kTimeFormat).toStdString();
-    shownAnalyzer = analyzer->identity.serial;
+    shownAnalyzer = analyzer->identity;
     statusLabel->setText(texts.captions[Captions::ArchiveReading].arg(0));
     start(
         [this, filter, identity = analyzer->identity](Archive &archive, Outcome &result) {

@@ -106,7 +106,7 @@ class ArchiveWindow : public QWidget
     QPointer<ReportWindow> reportWindow;
     std::vector<ArchivedAnalyzer> listed;
     RecordLog log;
-    std::string shownAnalyzer; // the serial whose records the grid shows
+    AnalyzerIdentity shownAnalyzer; // whose records the grid shows
 
     std::thread loader;
     std::atomic<bool> stopping{false};

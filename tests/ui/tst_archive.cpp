@@ -5,7 +5,9 @@
 
 #include "archive/Archive.h"
 #include "ui/ArchiveWindow.h"
+#include "ui/ChartWindow.h"
 #include "ui/GridModel.h"
+#include "ui/ReportWindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -146,6 +148,15 @@ class TestArchiveWindow : public QObject
         emit window.gridMenu->aboutToShow();
         QCOMPARE(window.reportAction->isVisible(), report);
         QVERIFY(window.saveAction->isEnabled());
+        window.chartAction->trigger();
+        auto *chart = window.findChild<ChartWindow *>();
+        QVERIFY(chart && chart->isVisible());
+        QCOMPARE(chart->data().recordCount(), records);
+        if (report) {
+            window.reportAction->trigger();
+            auto *opened = window.findChild<ReportWindow *>();
+            QVERIFY(opened && opened->isVisible());
+        }
         if (row == 0 && area == 0)
             ui::saveScreenshot(window, QStringLiteral("screenshot-archive.png"));
     }
