@@ -130,7 +130,7 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveUnreadable, u"Arşiv okunamıyor: %1", u"The archive cannot be read: %1"},
     {Captions::ArchiveEmpty, u"Arşivde henüz analizör yok.", u"The archive holds no analyzer yet."},
     {Captions::ArchiveNoRecords, u"Bu aralıkta kayıt yok.", u"No records in this range."},
-    {Captions::ArchiveLocation, u"Arşiv: %1", u"Archive: %1"},
+    {Captions::ArchiveOpened, u"Arşiv: %1", u"Archive: %1"},
     {Captions::ArchiveAnalyzer, u"Analizör", u"Analyzer"},
     {Captions::ArchiveListing, u"Arşiv okunuyor...", u"Reading the archive..."},
 };

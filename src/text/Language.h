@@ -110,7 +110,7 @@ enum Id : int {
     ArchiveUnreadable = 104, // "%1": why
     ArchiveEmpty = 105,
     ArchiveNoRecords = 106,
-    ArchiveLocation = 107, // "%1": where
+    ArchiveOpened = 107, // "%1": where
     ArchiveAnalyzer = 108,
     ArchiveListing = 109,
 };

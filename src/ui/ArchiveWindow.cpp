@@ -201,7 +201,7 @@ void ArchiveWindow::retitle()
     const auto &c = texts.captions;
     setWindowTitle(c[Captions::ArchiveTitle]);
     locationLabel->setText(
-        c[Captions::ArchiveLocation].arg(QString::fromStdString(redactLocation(location.toStdString()))));
+        c[Captions::ArchiveOpened].arg(QString::fromStdString(redactLocation(location.toStdString()))));
     QStringList heads{c[Captions::SerialNumber], c[Captions::Model], c[Captions::ArchiveLastDownload]};
     for (int area = 0; area < kAreaCount; ++area)
         heads << (area == kEnergyArea ? areaName(texts, area) : QString::number(area + 1));
