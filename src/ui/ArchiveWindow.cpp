@@ -290,6 +290,8 @@ void ArchiveWindow::fail(const std::string &reason)
 
 void ArchiveWindow::reload()
 {
+    if (busy())
+        return;
     statusLabel->setText(texts.captions[Captions::ArchiveListing]);
     start([](Archive &archive, Outcome &result) { return archive.listAnalyzers(result.analyzers); }, -1);
 }

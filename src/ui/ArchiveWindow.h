@@ -42,8 +42,10 @@ class ArchiveWindow : public QWidget
     ArchiveWindow(const QString &location, const LANGUAGE &texts, bool turkish, QWidget *parent = nullptr);
     ~ArchiveWindow() override;
 
-    // Reads the list of analyzers again.
+    // Reads the list of analyzers again, unless the archive is being read.
     void reload();
+    // Where the window reads, as given.
+    const QString &archive() const { return location; }
     // Reads the records of the analyzer, area and time range picked into the grid ("Show").
     void showRecords();
     // Whether the archive is being read.
