@@ -18,27 +18,39 @@ bool startsWith(const std::string &text, const char *prefix)
     return text.rfind(prefix, 0) == 0;
 }
 
+bool isPostgres(const std::string &location)
+{
+    return startsWith(location, "postgresql://") || startsWith(location, "postgres://") ||
+           location.find('=') != std::string::npos;
+}
+
 } // namespace
 
-std::unique_ptr<Archive> Archive::open(const std::string &location, std::string &error, ArchiveAccess access)
+std::string Archive::checkLocation(const std::string &location)
 {
-    std::unique_ptr<Archive> archive;
     if (startsWith(location, "sqlite:")) {
         // An empty path is a temporary database SQLite drops on close: records stored into nothing.
         const std::string path = location.substr(7);
-        if (path.empty() || path == ":memory:") {
-            error = "archive '" + location + "': give the path of the SQLite file";
-            return nullptr;
-        }
-        archive = std::make_unique<SqliteArchive>(path, access);
-    } else if (startsWith(location, "postgresql://") || startsWith(location, "postgres://") ||
-               location.find('=') != std::string::npos) {
-        archive = std::make_unique<PgArchive>(location, access);
-    } else {
-        error = "unknown archive '" + redactLocation(location) +
-                "': give sqlite:PATH, postgresql://... or a PostgreSQL connection string";
-        return nullptr;
+        if (path.empty() || path == ":memory:")
+            return "archive '" + location + "': give the path of the SQLite file";
+        return {};
     }
+    if (isPostgres(location))
+        return {};
+    return "unknown archive '" + redactLocation(location) +
+           "': give sqlite:PATH, postgresql://... or a PostgreSQL connection string";
+}
+
+std::unique_ptr<Archive> Archive::open(const std::string &location, std::string &error, ArchiveAccess access)
+{
+    error = checkLocation(location);
+    if (!error.empty())
+        return nullptr;
+    std::unique_ptr<Archive> archive;
+    if (isPostgres(location))
+        archive = std::make_unique<PgArchive>(location, access);
+    else
+        archive = std::make_unique<SqliteArchive>(location.substr(7), access);
     if (!archive->error().empty()) {
         error = archive->error();
         return nullptr;

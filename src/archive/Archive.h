@@ -76,6 +76,8 @@ class Archive
     // a newer schema. nullptr and error (with any password masked) on failure.
     static std::unique_ptr<Archive> open(const std::string &location, std::string &error,
                                          ArchiveAccess access = ArchiveAccess::Write);
+    // Why open() would refuse the location without trying it, or empty when it names an archive.
+    static std::string checkLocation(const std::string &location);
 
     // Inserts or updates the analyzer's identity; its last download is now.
     virtual bool saveAnalyzer(const AnalyzerIdentity &identity) = 0;

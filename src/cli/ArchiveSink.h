@@ -3,15 +3,13 @@
 #include "archive/Archive.h"
 #include "archive/ArchiveWriter.h"
 #include "cli/RecordSink.h"
+#include "text/ArchiveIdentity.h"
 
 #include <memory>
 #include <string>
 #include <utility>
 
 class AnalyzerLink;
-
-// The analyzer's identity for the archive: texts in UTF-8, the transformer ratios of its table set.
-AnalyzerIdentity archiveIdentity(const RecordLog::Source &analyzer);
 
 // Keeps a download's records in the archive. Writes run on a thread of their own, batched in
 // transactions, so reading the next record does not wait for them.

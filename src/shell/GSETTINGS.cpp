@@ -26,6 +26,8 @@ void GSETTINGS::load()
     values.pollDelay = iniFile.readInteger(QStringLiteral("POLLDELAY"), one, defaults.pollDelay);
     values.timeout = iniFile.readInteger(QStringLiteral("TIMEOUT"), one, defaults.timeout);
     values.tcpPort = iniFile.readInteger(QStringLiteral("PORT"), one, defaults.tcpPort);
+    values.archive = iniFile.readString(QStringLiteral("ARCHIVE"), QStringLiteral("LOCATION"), QString());
+    values.keepArchive = iniFile.readInteger(QStringLiteral("ARCHIVE"), QStringLiteral("KEEP"), 1) != 0;
 }
 
 void GSETTINGS::save()
@@ -38,6 +40,11 @@ void GSETTINGS::save()
     iniFile.writeInteger(QStringLiteral("POLLDELAY"), one, values.pollDelay);
     iniFile.writeInteger(QStringLiteral("TIMEOUT"), one, values.timeout);
     iniFile.writeInteger(QStringLiteral("PORT"), one, values.tcpPort);
+    // Only once the operator chose: files of older versions and of those who never did stay as they were.
+    if (!values.archive.isEmpty() || !values.keepArchive) {
+        iniFile.writeString(QStringLiteral("ARCHIVE"), QStringLiteral("LOCATION"), values.archive);
+        iniFile.writeInteger(QStringLiteral("ARCHIVE"), QStringLiteral("KEEP"), values.keepArchive ? 1 : 0);
+    }
 }
 
 void GSETTINGS::loadIpList(QString *list, int n)

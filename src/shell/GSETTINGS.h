@@ -24,6 +24,8 @@ class GSETTINGS
         qint32 timeout = 1000;
         QString ip;           // empty until loaded; load() gives defaultHost when the file has none
         qint32 tcpPort = 502; // kept with the host
+        QString archive;      // where downloads are kept; empty for archiveLocation()
+        bool keepArchive = true;
     };
 
     fields values;
@@ -31,8 +33,8 @@ class GSETTINGS
 
     GSETTINGS();
 
-    // Reads LANG, MODE, IP, COM, MODBUSID, POLLDELAY, TIMEOUT, PORT; missing or bad values give the
-    // defaults.
+    // Reads LANG, MODE, IP, COM, MODBUSID, POLLDELAY, TIMEOUT, PORT and ARCHIVE (keys LOCATION, KEEP);
+    // missing or bad values give the defaults.
     void load();
     // Writes them in the same order; a refused write throws EPullrecError and skips the rest.
     void save();

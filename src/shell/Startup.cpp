@@ -64,3 +64,12 @@ QString dataFolder()
 {
     return QDir(fileLocations().dataDirectory).absolutePath();
 }
+
+QString archiveLocation()
+{
+    const QString data = fileLocations().dataDirectory;
+    const QString file = QDir::isRelativePath(data)
+                             ? QDir::current().absoluteFilePath(QStringLiteral("pullrec.db"))
+                             : QDir(data).absoluteFilePath(QStringLiteral("pullrec.db"));
+    return QStringLiteral("sqlite:") + file;
+}

@@ -98,6 +98,11 @@ enum Id : int {
     ReportSave = 78,
     ReportBillingDay = 79,
     NegativeCount = 84, // "%1": the area, "%2": the count
+    ArchiveFailed = 85, // "%1": why
+    ArchiveSettings = 86,
+    ArchiveLocation = 87,
+    KeepDownloads = 88,
+    ArchiveDefault = 89, // "%1": the location used when none is given
     ArchiveMenu = 95,
     ArchiveTitle = 96,
     ArchiveLastDownload = 97,
@@ -111,8 +116,8 @@ enum Id : int {
     ArchiveEmpty = 105,
     ArchiveNoRecords = 106,
     ArchiveOpened = 107, // "%1": where
-    ArchiveAnalyzer = 108,
     ArchiveListing = 109,
+    ArchiveNotKept = 110,
 };
 } // namespace Captions
 

@@ -1,6 +1,8 @@
 #include "ui/TForm1.h"
 
+#include "ui/ArchiveDialog.h"
 #include "ui/GridModel.h"
+#include "ui/RecordKeeper.h"
 #include "ui/TrafficMonitor.h"
 
 #include "model/InitialLabels.h"
@@ -48,12 +50,22 @@ TForm1::TForm1() : worker(std::make_unique<comThread>()), session(std::make_uniq
     setWindowState(WindowState::NotConnected);
     Form3 = new TForm3(*worker, this);
     worker->setView(this);
+    // Said once a download in the status bar; keeping never stops the download.
+    keeper = std::make_unique<RecordKeeper>([this](const std::string &why) {
+        post([this, why] {
+            if (!archiveTrouble.isEmpty())
+                return;
+            archiveTrouble = texts.captions[Captions::ArchiveFailed].arg(QString::fromStdString(why));
+            setStatus(StatusPanel::Message, archiveTrouble);
+        });
+    });
 }
 
 TForm1::~TForm1()
 {
     // The worker may be waiting for a record job of this window: stop it while the window still exists.
     worker->stop();
+    keeper.reset();             // writes what it holds; its failure report must not outlive the window
     gridModel->setLog(nullptr); // the log goes before the model, a child of this window
 }
 
@@ -75,6 +87,7 @@ void TForm1::connectHandlers()
     connect(GroupBox2, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { serialMenu->popup(GroupBox2->mapToGlobal(pos)); });
     connect(communicationAction, &QAction::triggered, this, guarded(this, [this] { showTrafficMonitor(); }));
+    connect(archiveAction, &QAction::triggered, this, [this] { showArchiveSettings(); });
 
     connect(list1, &QListWidget::itemChanged, this, guarded(this, [this] { list1ClickCheck(); }));
     connect(BitBtn3, &QPushButton::clicked, this, guarded(this, [this] { BitBtn3Click(); }));
@@ -109,6 +122,7 @@ void TForm1::connectHandlers()
     connect(Export1, &QAction::triggered, this, guarded(this, [this] { Export1Click(); }));
     connect(Chart1, &QAction::triggered, this, [this] { Chart1Click(); });
     connect(Report1, &QAction::triggered, this, [this] { Report1Click(); });
+    connect(Archive1, &QAction::triggered, this, [this] { Archive1Click(); });
     connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { offerReport(); });
 }
 
@@ -175,6 +189,24 @@ void TForm1::FormShow()
         RadioButton1->setChecked(true);
     }
     ApplyLanguage(qint16(values.lang));
+    keepIn(values.archive, values.keepArchive);
+}
+
+void TForm1::keepIn(const QString &location, bool keep)
+{
+    gsettings->values.archive = location;
+    gsettings->values.keepArchive = keep;
+    keeper->setLocation(keep ? (location.isEmpty() ? archiveLocation() : location).toStdString() : "");
+}
+
+void TForm1::showArchiveSettings()
+{
+    // Made afresh, in the language of the moment.
+    auto *dialog = new ArchiveDialog(texts, archiveLocation(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setValues(gsettings->values.archive, gsettings->values.keepArchive);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] { keepIn(dialog->location(), dialog->keep()); });
+    dialog->open();
 }
 
 void TForm1::FormClose()
@@ -239,8 +271,10 @@ void TForm1::ApplyLanguage(qint16 lang)
     Export1->setText(c[Captions::ExportMenu]);
     Chart1->setText(c[Captions::ChartMenu]);
     Report1->setText(c[Captions::ReportMenu]);
+    Archive1->setText(c[Captions::ArchiveMenu]);
     N1->setText(c[Captions::Timings]);
     communicationAction->setText(TrafficMonitor::menuText(lang));
+    archiveAction->setText(c[Captions::ArchiveSettings]);
     communicationAction->setData(lang); // for a monitor made later
     if (trafficMonitor)
         trafficMonitor->setLanguage(lang);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 
+class ArchiveWindow;
 class ChartWindow;
 class GridModel;
 class GridViewModel;
@@ -42,6 +43,7 @@ class TiLedRectangle;
 class TiSwitchLed;
 class AnalyzerSession;
 class comThread;
+class RecordKeeper;
 
 // The main window: connection panel (left), logging configuration (middle),
 // log selection and the download switch (right), the result grid below and
@@ -86,6 +88,7 @@ class TForm1 : public QWidget, public WorkerView
     QMenu *timingMenu;
     QAction *N1;
     QAction *communicationAction; // in the Ethernet and the serial group's menus
+    QAction *archiveAction;       // the same
     QMenu *serialMenu;
     TrafficMonitor *trafficMonitor = nullptr; // made when first opened
     QLabel *Label5;
@@ -122,8 +125,10 @@ class TForm1 : public QWidget, public WorkerView
     QAction *S1;
     QAction *Export1;
     QAction *Chart1;
-    QAction *Report1;                    // shown while the grid holds energy log records
-    QPointer<ReportWindow> reportWindow; // the last one opened
+    QAction *Report1;                      // shown while the grid holds energy log records
+    QPointer<ReportWindow> reportWindow;   // the last one opened
+    QAction *Archive1;                     // what the archive holds
+    QPointer<ArchiveWindow> archiveWindow; // open while the operator keeps it open
 
     QStatusBar *StatusBar1;
     std::array<QLabel *, size_t(StatusPanel::Count)> statusPanel;
@@ -183,6 +188,7 @@ class TForm1 : public QWidget, public WorkerView
     void Export1Click();
     void Chart1Click();
     void Report1Click();
+    void Archive1Click();
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -209,6 +215,9 @@ class TForm1 : public QWidget, public WorkerView
     void buildStatusBar();
     void connectHandlers();
     void showTrafficMonitor();
+    void showArchiveSettings();
+    // Downloads go to location (empty: the default one) if keep; remembered in the settings.
+    void keepIn(const QString &location, bool keep);
     void offerReport();
 
     // Runs one of the worker's transactions on a thread of its own and waits without blocking the
@@ -261,6 +270,7 @@ class TForm1 : public QWidget, public WorkerView
     COMSETT linkOpenedWith;                   // the settings of the last Connect that opened the link
     bool downloadPaused = false;              // switched off before the last record: the pass can go on
     std::array<bool, 16> downloadSelection{}; // the areas of the download in progress or paused
+    QString archiveTrouble;      // why this download's records were not all kept, as the status bar said
     QString unreadAreas;         // the selected areas whose count is negative, as the status bar says it
     bool recordsUnsaved = false; // the grid holds records no save has written since
     WindowState state = WindowState::NotConnected;
@@ -268,4 +278,5 @@ class TForm1 : public QWidget, public WorkerView
     std::mutex postedMutex;
     std::deque<std::function<void()>> postedJobs; // the worker's, oldest first
     RecordLog records;                            // what the grid shows
+    std::unique_ptr<RecordKeeper> keeper;         // keeps the records in the archive
 };

@@ -180,8 +180,10 @@ void TForm1::iSwitchLed1Change()
         if (downloadPaused && selected != downloadSelection)
             endPausedDownload();
         downloadPaused = false;
-        if (worker->completed())
+        if (worker->completed()) {
             clearRecords();
+            archiveTrouble.clear();
+        }
         const DEVICE_REGISTER_TABLE *table = worker->registerTable();
         records.setSource({worker->identity(), worker->configuration(), modelCode,
                            table ? table->ctRatio() : 1.0, table ? table->vtRatio() : 1.0});

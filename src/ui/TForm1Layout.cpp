@@ -121,6 +121,8 @@ void TForm1::buildConnectionPanel()
     GroupBox2->setContextMenuPolicy(Qt::CustomContextMenu);
     serialMenu = named(new QMenu(this), "serialMenu");
     serialMenu->addAction(communicationAction);
+    archiveAction = named(timingMenu->addAction(QString()), "archiveAction");
+    serialMenu->addAction(archiveAction);
     auto *ethernet = new QVBoxLayout(GroupBox1);
     ethernet->setSpacing(4);
     ethernet->addWidget(LabeledEdit1);
@@ -242,6 +244,8 @@ void TForm1::buildGrid()
     PopupMenu2->addSeparator();
     Chart1 = named(PopupMenu2->addAction(QString()), "Chart1");
     Report1 = named(PopupMenu2->addAction(QString()), "Report1");
+    PopupMenu2->addSeparator();
+    Archive1 = named(PopupMenu2->addAction(QString()), "Archive1");
     downloadRepaint = new QTimer(this);
     downloadRepaint->setInterval(kDownloadRepaintMs);
     connect(downloadRepaint, &QTimer::timeout, this, &TForm1::repaintDownloadView);

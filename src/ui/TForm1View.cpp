@@ -2,6 +2,7 @@
 #include "text/DeviceText.h"
 #include "ui/GridModel.h"
 #include "ui/GridViewModel.h"
+#include "ui/RecordKeeper.h"
 #include "ui/TForm1.h"
 
 #include "widgets/TiLedRectangle.h"
@@ -49,6 +50,7 @@ void TForm1::showRecord(int row, const LogRecord &record)
 {
     gridModel->setRowCount(row + 2); // one empty row below the last record
     gridModel->setRecord(row, records.append(record));
+    keeper->keep(records);
     recordsUnsaved = true;
     pendingCurrentRow = row;
     if (!downloadRepaint->isActive())
@@ -75,6 +77,7 @@ void TForm1::clearRecords()
 {
     gridModel->clearCells(); // before the log: no row may show a record that is gone
     records.clear();
+    keeper->restart();
     worker->headerRowReplaced();
 }
 
@@ -101,6 +104,8 @@ void TForm1::showStatusMessage(StatusMessage message)
     // Not "completed successfully" while a selected area could not be read at all.
     if (message == StatusMessage::Completed && !unreadAreas.isEmpty())
         setStatus(StatusPanel::Message, unreadAreas);
+    else if (message == StatusMessage::Completed && !archiveTrouble.isEmpty())
+        setStatus(StatusPanel::Message, archiveTrouble);
     else
         setStatus(StatusPanel::Message,
                   texts.captions[message == StatusMessage::Completed ? Captions::ReadCompleted

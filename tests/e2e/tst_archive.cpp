@@ -1,8 +1,10 @@
 // The archive window over what pullrec-cli kept of ktr58-sim's records: an area it shows, saved with
-// "Save to File...", is the main window's own file of the same download byte for byte.
+// "Save to File...", is the main window's own file of the same download byte for byte; the main grid's
+// "Archive..." opens it on what the window kept.
 
 #include "DownloadHarness.h"
 
+#include "shell/Startup.h"
 #include "ui/ArchiveWindow.h"
 
 #include <QComboBox>
@@ -106,6 +108,38 @@ class TestArchive : public QObject, public WindowFixture
         QVERIFY(waitIdle(window));
         QCOMPARE(window.records().size(), size_t(count));
         QCOMPARE(saveThrough(window.saveAction, QStringLiteral("archive.csv")), expected);
+    }
+
+    // The main grid's "Archive..." opens the window on the archive the window keeps its downloads in, and
+    // lists what it kept; a second click brings the same window up with what was kept since.
+    void openedFromTheGridOnTheKeptArchive()
+    {
+        QVERIFY(openOnTcp({"--records", recordsArg({{0, 4}, {15, 5}})}, tcpSettings(TextLanguage::English)));
+        QVERIFY(downloadAreas(*form, {0}));
+        QCOMPARE(form->Archive1->text(), QStringLiteral("Archive..."));
+        form->Archive1->trigger();
+        auto *window = form->findChild<ArchiveWindow *>();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->archive(), archiveLocation());
+        // The keeper writes on a thread of its own: what it kept is listed once it is there.
+        const auto kept = [window](int area, int count) {
+            return QTest::qWaitFor(
+                [&] {
+                    if (window->busy())
+                        return false;
+                    const QTableWidgetItem *item = window->analyzerTable->item(0, 3 + area);
+                    if (item && item->text() == QString::number(count))
+                        return true;
+                    window->reload();
+                    return false;
+                },
+                30000);
+        };
+        QVERIFY(kept(0, 4));
+        QVERIFY(downloadAreas(*form, {kEnergyArea}));
+        form->Archive1->trigger();
+        QCOMPARE(form->findChildren<ArchiveWindow *>().size(), 1);
+        QVERIFY(kept(kEnergyArea, 5));
     }
 };
 

@@ -73,7 +73,7 @@ void SettingsTest::saveUpdatesLinesInPlace()
 {
     GSETTINGS settings;
     settings.save();
-    settings.values = {7, 0, -3, -1, 50, 2000, "192.168.7.9", 1502};
+    settings.values = {7, 0, -3, -1, 50, 2000, "192.168.7.9", 1502, {}, true};
     settings.save();
     QCOMPARE(settingsfile::read(), QByteArray("[LANG]\n1=7\n[MODE]\n1=0\n[IP]\n1=192.168.7.9\n[COM]\n1=-1\n"
                                               "[MODBUSID]\n1=-3\n[POLLDELAY]\n1=50\n[TIMEOUT]\n1=2000\n"

@@ -2,6 +2,7 @@
 // when closed.
 
 #include "UiHarness.h"
+#include "ui/ArchiveDialog.h"
 
 #include <QGroupBox>
 #include <QMenu>
@@ -213,6 +214,30 @@ class TestSettings : public QObject
         QCOMPARE(conversion.text(), QStringLiteral("'x1' is not a valid integer value"));
         QVERIFY(form->isVisible());
         settingsfile::remove();
+    }
+
+    // The archive's section is written only once chosen, and read back as the dialog left it.
+    void archiveChoiceKept()
+    {
+        ScratchDir scratch;
+        auto form = openWindow(Settings{}.bytes());
+        QVERIFY(form);
+        form->archiveAction->trigger();
+        auto *dialog = form->findChild<ArchiveDialog *>();
+        QVERIFY(dialog && dialog->location().isEmpty() && dialog->keep());
+        dialog->setValues(QStringLiteral("postgresql://pullrec@127.0.0.1/archive"), false);
+        dialog->accept();
+        QVERIFY(form->close());
+        const QByteArray section = "[ARCHIVE]\nLOCATION=postgresql://pullrec@127.0.0.1/archive\nKEEP=0\n";
+        QCOMPARE(settingsfile::read(), Settings{}.bytes() + section + emptyHistory());
+
+        form = openWindow(Settings{}.bytes() + section);
+        QVERIFY(form);
+        form->archiveAction->trigger();
+        dialog = form->findChild<ArchiveDialog *>();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->location(), QStringLiteral("postgresql://pullrec@127.0.0.1/archive"));
+        QVERIFY(!dialog->keep());
     }
 
     void hostHistory()
