@@ -1,8 +1,7 @@
 // A year of 15-minute energy records (35 040) in a SQLite archive: pullrec-cli report of the year
 // against pullrec-cli export --format csv of the same records, whole program runs in alternating rounds.
 
-#include "SimProcess.h"
-#include "archive/Archive.h"
+#include "../YearArchive.h"
 #include "archive/ArchiveWriter.h"
 
 #include <algorithm>
@@ -18,9 +17,8 @@
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kRounds = 5;
-constexpr int kRecords = 365 * 96;
+constexpr int kRecords = kYearOfQuarterHours;
 constexpr double kLimit = 1.5;
 
 // Readings as a plant makes them: a day's curve, counters in low word + 10000 x high word.
@@ -35,23 +33,12 @@ bool fillArchive(const std::string &location)
     ArchiveWriter writer(*archive, "58322521");
     double counters[4] = {};
     for (int i = 0; i < kRecords; ++i) {
-        const int day = i / 96, minute = (i % 96) * 15;
-        const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::year{2025} / 1 / 1} +
-                                               std::chrono::days{day}};
+        const int minute = (i % 96) * 15;
         const double load = 20 + 15 * std::sin(minute / 1440.0 * 6.283);
         counters[0] += load / 4;
         counters[2] += load / 20;
         counters[3] += 0.05;
-        ArchiveRecord r;
-        r.area = kArchiveEnergyArea;
-        r.position = i;
-        r.recordNo = (i + 1) & 0x7fff;
-        char text[16];
-        std::snprintf(text, sizeof text, "%02u/%02u/%02d", unsigned(date.day()), unsigned(date.month()),
-                      int(date.year()) % 100);
-        r.dateText = text;
-        std::snprintf(text, sizeof text, "%02d:%02d:00", minute / 60, minute % 60);
-        r.timeText = text;
+        ArchiveRecord r = quarterHour(kArchiveEnergyArea, i);
         for (int c = 0; c < 4; ++c)
             r.values[size_t(c)] = std::floor(counters[c]);
         r.values[13] = load * 1000; // TW DEM
@@ -62,23 +49,10 @@ bool fillArchive(const std::string &location)
     return writer.finish();
 }
 
-double runSeconds(const std::string &cli, const std::vector<std::string> &args)
-{
-    const auto start = Clock::now();
-    const ProgramRun run = runProgram(cli, args, 5 * 60 * 1000);
-    if (run.exitCode != 0) {
-        std::fprintf(stderr, "pullrec-cli exited %d: %s\n", run.exitCode, run.err.c_str());
-        return -1;
-    }
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 } // namespace
 
 int main()
 {
-    const std::string sim = SimProcess::binary();
-    const std::string cli = sim.substr(0, sim.rfind('/') + 1) + "pullrec-cli";
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("pullrec-report-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -87,11 +61,11 @@ int main()
         return 1;
     std::vector<double> exports, reports, ratios;
     for (int round = 1; round <= kRounds; ++round) {
-        const double e = runSeconds(cli, {"export", "--archive", archive, "--analyzer", "58322521",
-                                          "--format", "csv", "-o", "/dev/null"});
+        const double e = cliSeconds(
+            {"export", "--archive", archive, "--analyzer", "58322521", "--format", "csv", "-o", "/dev/null"});
         const double r =
-            runSeconds(cli, {"report", "--archive", archive, "--analyzer", "58322521", "--from", "2025-01-01",
-                             "--to", "2025-12-31", "--format", "json", "-o", "/dev/null"});
+            cliSeconds({"report", "--archive", archive, "--analyzer", "58322521", "--from", "2025-01-01",
+                        "--to", "2025-12-31", "--format", "json", "-o", "/dev/null"});
         if (e < 0 || r < 0)
             return 1;
         exports.push_back(e);
@@ -100,13 +74,9 @@ int main()
         std::printf("round %d: export csv %.3f s, report %.3f s (%.2f)\n", round, e, r, r / e);
     }
     std::filesystem::remove_all(dir);
-    const auto median = [](std::vector<double> v) {
-        std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
-        return v[v.size() / 2];
-    };
-    const double ratio = median(ratios);
+    const double ratio = medianOf(ratios);
     std::printf("%d energy records from SQLite, median: export csv %.3f s, report of the year %.3f s; "
                 "report / export %.2f (at most %.1f)\n",
-                kRecords, median(exports), median(reports), ratio, kLimit);
+                kRecords, medianOf(exports), medianOf(reports), ratio, kLimit);
     return ratio <= kLimit ? 0 : 2;
 }

@@ -49,6 +49,15 @@ struct RecordFilter {
     std::string to;
 };
 
+// An analyzer the archive holds, as a listing shows it.
+struct ArchivedAnalyzer {
+    AnalyzerIdentity identity;
+    std::string downloadedAt; // the last saveAnalyzer, UTC "YYYY-MM-DD HH:MM:SS"; empty when not known
+    std::array<int64_t, kAreaCount> records{}; // by area
+    // The time of each area's last archived record, as RecordFilter's; empty for none or no valid time.
+    std::array<std::string, kAreaCount> newest{};
+};
+
 // What an opened archive is used for: reading needs no write or schema rights.
 enum class ArchiveAccess { Read, Write };
 
@@ -70,7 +79,7 @@ class Archive
     // Why open() would refuse the location without trying it, or empty when it names an archive.
     static std::string checkLocation(const std::string &location);
 
-    // Inserts or updates the analyzer's identity.
+    // Inserts or updates the analyzer's identity; its last download is now.
     virtual bool saveAnalyzer(const AnalyzerIdentity &identity) = 0;
     virtual std::optional<AnalyzerIdentity> analyzer(const std::string &serial) = 0;
 
@@ -91,6 +100,9 @@ class Archive
     // The matching records by analyzer, area and archiving order; visit returns false to stop.
     virtual bool forEach(const RecordFilter &filter,
                          const std::function<bool(const StoredRecord &)> &visit) = 0;
+
+    // Every archived analyzer by serial, with its record counts; false on failure.
+    virtual bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) = 0;
 
     // Text of the last failure.
     const std::string &error() const { return lastError; }

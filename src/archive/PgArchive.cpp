@@ -197,7 +197,7 @@ PgArchive::PgArchive(const std::string &connection, ArchiveAccess access) : name
               "s'") || // a lock wait is named so
         !ensureSchema(*this, SqlDialect::Postgres,
                       "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kSchemaLockKey) + ")", name,
-                      access, tracksGaps, keepsZones))
+                      access, tracksGaps, keepsZones, keepsDownloads))
         lastError = explained(lastError);
 }
 
@@ -331,12 +331,17 @@ bool PgArchive::saveAnalyzer(const AnalyzerIdentity &identity)
     if (keepsZones)
         parameters.push_back(identity.zone.c_str());
     const std::string zone = keepsZones ? ", zone" : "";
+    const std::string downloaded = keepsDownloads ? ", downloaded_at" : "";
+    // The server's clock in UTC, as SQLite's datetime('now').
+    const std::string now = keepsDownloads ? ", date_trunc('second', now() AT TIME ZONE 'UTC')" : "";
     return query("INSERT INTO analyzer (serial, vendor, model, version, ct_ratio, vt_ratio" + zone +
-                     ") VALUES ($1, $2, $3, $4, $5, $6" + (keepsZones ? ", NULLIF($7, '')" : "") +
+                     downloaded + ") VALUES ($1, $2, $3, $4, $5, $6" +
+                     (keepsZones ? ", NULLIF($7, '')" : "") + now +
                      ") ON CONFLICT (serial) DO UPDATE SET vendor = excluded.vendor,"
                      " model = excluded.model, version = excluded.version, ct_ratio = excluded.ct_ratio,"
                      " vt_ratio = excluded.vt_ratio" +
-                     (keepsZones ? ", zone = COALESCE(excluded.zone, analyzer.zone)" : ""),
+                     (keepsZones ? ", zone = COALESCE(excluded.zone, analyzer.zone)" : "") +
+                     (keepsDownloads ? ", downloaded_at = excluded.downloaded_at" : ""),
                  parameters)
         .ok();
 }
@@ -535,4 +540,25 @@ bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(con
     if (ok && go)
         records.finish();
     return ok;
+}
+
+bool PgArchive::listAnalyzers(std::vector<ArchivedAnalyzer> &list)
+{
+    list.clear();
+    const Result analyzers = query(selectAnalyzersSql(SqlDialect::Postgres, keepsZones, keepsDownloads), {});
+    if (!analyzers.ok())
+        return false;
+    for (int row = 0; row < analyzers.rows(); ++row) {
+        ArchivedAnalyzer &a = list.emplace_back();
+        a.identity = {
+            analyzers.text(row, 0), analyzers.text(row, 1),           analyzers.text(row, 2),
+            analyzers.text(row, 3), toDouble(analyzers.text(row, 4)), toDouble(analyzers.text(row, 5)),
+            analyzers.text(row, 6)};
+        a.downloadedAt = analyzers.text(row, 7);
+    }
+    const Result counts = query(countRecordsSql(SqlDialect::Postgres), {});
+    for (int row = 0; row < counts.rows(); ++row)
+        addRecordCount(list, counts.text(row, 0), int(counts.number(row, 1)), counts.number(row, 2),
+                       counts.text(row, 3));
+    return counts.ok();
 }

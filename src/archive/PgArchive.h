@@ -22,6 +22,7 @@ class PgArchive final : public Archive, private SchemaConnection
     std::vector<int> gaps(const std::string &serial, int area) override;
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
+    bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) override;
 
   private:
     class Result;
@@ -49,6 +50,7 @@ class PgArchive final : public Archive, private SchemaConnection
     std::string name; // the location without its password, for messages
     bool tracksGaps = false;
     bool keepsZones = false; // an older archive a reader or a writer without rights sees
+    bool keepsDownloads = false;
     // reason with the archive's name, and the time-out's when that ended it.
     std::string explained(const std::string &reason) const;
 

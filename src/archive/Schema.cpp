@@ -2,12 +2,22 @@
 
 #include "archive/Archive.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace
 {
 
-const char *const kZoneProbe = "SELECT count(*) FROM analyzer WHERE zone IS NULL AND 1 = 0";
+// Columns of analyzer that came after version 1, probed and added alike.
+const char *const kZoneColumn = "zone";
+const char *const kDownloadColumn = "downloaded_at";
+
+bool hasColumn(SchemaConnection &connection, const std::string &column)
+{
+    long long ignored = 0;
+    return connection.queryNumber("SELECT count(*) FROM analyzer WHERE " + column + " IS NULL AND 1 = 0",
+                                  ignored);
+}
 
 std::vector<std::string> createStatements(SqlDialect dialect)
 {
@@ -20,7 +30,8 @@ std::vector<std::string> createStatements(SqlDialect dialect)
         "CREATE TABLE analyzer (serial " + key +
             " PRIMARY KEY, vendor TEXT NOT NULL, model TEXT NOT NULL,"
             " version TEXT NOT NULL, ct_ratio DOUBLE PRECISION NOT NULL, vt_ratio DOUBLE PRECISION NOT NULL, "
-            "zone TEXT)",
+            "zone TEXT, downloaded_at " +
+            time + ")",
         "CREATE TABLE quantity (code INTEGER PRIMARY KEY, name TEXT NOT NULL, unit TEXT NOT NULL)",
         "CREATE TABLE record (id " + id + ", analyzer " + key +
             " NOT NULL,"
@@ -62,14 +73,15 @@ std::string createGapsSql(SqlDialect dialect)
            (sqlite ? " WITHOUT ROWID" : "");
 }
 
-// The zone column came after version 1 too; SQLite cannot add a column only if it is missing.
-bool addZoneColumn(SchemaConnection &connection, SqlDialect dialect)
+// The zone and download columns came after version 1 too; SQLite cannot add a column only if it is
+// missing.
+bool addColumn(SchemaConnection &connection, SqlDialect dialect, const std::string &column,
+               const std::string &type)
 {
-    long long ignored = 0;
     if (dialect == SqlDialect::Postgres)
-        return connection.exec("ALTER TABLE analyzer ADD COLUMN IF NOT EXISTS zone TEXT");
-    return connection.queryNumber(kZoneProbe, ignored) ||
-           connection.exec("ALTER TABLE analyzer ADD COLUMN zone TEXT");
+        return connection.exec("ALTER TABLE analyzer ADD COLUMN IF NOT EXISTS " + column + " " + type);
+    return hasColumn(connection, column) ||
+           connection.exec("ALTER TABLE analyzer ADD COLUMN " + column + " " + type);
 }
 
 } // namespace
@@ -88,8 +100,52 @@ std::string selectRecordsSql(SqlDialect dialect)
            " IS NULL OR r.recorded_at <= " + to + ") ORDER BY r.analyzer, r.area, r.id, s.slot";
 }
 
+namespace
+{
+
+// A time column as "YYYY-MM-DD HH:MM:SS": SQLite keeps that text, PostgreSQL prints by its DateStyle.
+std::string timeText(SqlDialect dialect, const std::string &column)
+{
+    return dialect == SqlDialect::Sqlite ? column : "to_char(" + column + ", 'YYYY-MM-DD HH24:MI:SS')";
+}
+
+} // namespace
+
+std::string selectAnalyzersSql(SqlDialect dialect, bool keepsZones, bool keepsDownloads)
+{
+    return "SELECT serial, vendor, model, version, ct_ratio, vt_ratio, " +
+           std::string(keepsZones ? "zone" : "NULL") + ", " +
+           (keepsDownloads ? timeText(dialect, "downloaded_at") : "NULL") + " FROM analyzer ORDER BY serial";
+}
+
+std::string countRecordsSql(SqlDialect dialect)
+{
+    // Counted in the index alone; the table is read for each area's last record only.
+    return "SELECT g.analyzer, g.area, g.records, " + timeText(dialect, "r.recorded_at") +
+           " FROM (SELECT analyzer, area, count(*) AS records, max(id) AS last FROM record GROUP BY "
+           "analyzer, area) g"
+           " JOIN record r ON r.id = g.last";
+}
+
+void addRecordCount(std::vector<ArchivedAnalyzer> &list, const std::string &serial, int area, int64_t count,
+                    std::string newest)
+{
+    if (area < 0 || area >= kAreaCount)
+        return;
+    auto at = std::lower_bound(
+        list.begin(), list.end(), serial,
+        [](const ArchivedAnalyzer &a, const std::string &s) { return a.identity.serial < s; });
+    if (at == list.end() || at->identity.serial != serial) {
+        at = list.insert(at, ArchivedAnalyzer());
+        at->identity.serial = serial;
+    }
+    at->records[size_t(area)] = count;
+    at->newest[size_t(area)] = std::move(newest);
+}
+
 bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
-                  const std::string &name, ArchiveAccess access, bool &tracksGaps, bool &keepsZones)
+                  const std::string &name, ArchiveAccess access, bool &tracksGaps, bool &keepsZones,
+                  bool &keepsDownloads)
 {
     auto tooNew = [&](long long version) {
         connection.errorText() = "archive " + name + " has schema version " + std::to_string(version) +
@@ -105,7 +161,8 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
     if (found && version > kArchiveSchemaVersion)
         return tooNew(version);
     tracksGaps = found && connection.queryNumber("SELECT count(*) FROM missing_record WHERE 1 = 0", ignored);
-    keepsZones = found && connection.queryNumber(kZoneProbe, ignored);
+    keepsZones = found && hasColumn(connection, kZoneColumn);
+    keepsDownloads = found && hasColumn(connection, kDownloadColumn);
     if (access == ArchiveAccess::Read) {
         if (!found)
             connection.errorText() = "archive " + name + " holds no archive: " + connection.errorText();
@@ -113,7 +170,7 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
             connection.errorText().clear();
         return found;
     }
-    if (found && tracksGaps && keepsZones) {
+    if (found && tracksGaps && keepsZones && keepsDownloads) {
         connection.errorText().clear();
         return true;
     }
@@ -133,7 +190,10 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
     }
     // Gaps came after version 1 and need no new version: a program without them ignores the table.
     // A writer without the rights to add it to an older archive writes without it.
-    const bool addedOk = ok && connection.exec(createGapsSql(dialect)) && addZoneColumn(connection, dialect);
+    const bool addedOk =
+        ok && connection.exec(createGapsSql(dialect)) &&
+        addColumn(connection, dialect, kZoneColumn, "TEXT") &&
+        addColumn(connection, dialect, kDownloadColumn, dialect == SqlDialect::Sqlite ? "TEXT" : "TIMESTAMP");
     if (!addedOk && found) {
         connection.exec("ROLLBACK");
         connection.errorText().clear();
@@ -142,6 +202,7 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
     ok = addedOk && connection.exec("COMMIT");
     tracksGaps = ok;
     keepsZones = ok;
+    keepsDownloads = ok;
     if (ok) {
         connection.errorText().clear();
         return true;

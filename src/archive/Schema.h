@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // The schema both archives share, version kArchiveSchemaVersion. The differences are the identity
 // column, the time type and SQLite's table without row ids.
@@ -70,7 +71,19 @@ class RecordAssembler
 // For reading, only checks that the schema is there and not newer. For writing, also creates it on
 // first use, and the gap table when an older archive lacks it, inside the transaction that
 // beginExclusive opens (the dialect's statement that keeps other creators out), so concurrent first
-// users create it once; the same for the analyzer's zone column. tracksGaps says whether the gap table
-// is there, keepsZones whether the zone column is.
+// users create it once; the same for the analyzer's zone and download columns. tracksGaps says whether
+// the gap table is there, keepsZones and keepsDownloads whether the columns are.
 bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
-                  const std::string &name, ArchiveAccess access, bool &tracksGaps, bool &keepsZones);
+                  const std::string &name, ArchiveAccess access, bool &tracksGaps, bool &keepsZones,
+                  bool &keepsDownloads);
+
+// The listing's rows: serial, vendor, model, version, ct, vt, zone, the last download as
+// "YYYY-MM-DD HH:MM:SS" (NULL when not known); keepsZones and keepsDownloads as ensureSchema found them.
+std::string selectAnalyzersSql(SqlDialect dialect, bool keepsZones, bool keepsDownloads);
+// Rows of analyzer, area, record count and the time of the area's last archived record
+// ("YYYY-MM-DD HH:MM:SS" or NULL).
+std::string countRecordsSql(SqlDialect dialect);
+// Adds a row of countRecordsSql to the analyzer of list (sorted by serial), or to a new one for records
+// of an analyzer without identity.
+void addRecordCount(std::vector<ArchivedAnalyzer> &list, const std::string &serial, int area, int64_t count,
+                    std::string newest);

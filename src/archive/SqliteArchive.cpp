@@ -63,7 +63,8 @@ SqliteArchive::SqliteArchive(const std::string &path, ArchiveAccess access)
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // A killed process loses at most its open transaction; committed ones survive it in the log.
     if ((write && ((useWriteAheadLog(db) != SQLITE_OK && !fail()) || !exec("PRAGMA synchronous = NORMAL"))) ||
-        !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path, access, tracksGaps, keepsZones)) {
+        !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path, access, tracksGaps, keepsZones,
+                      keepsDownloads)) {
         lastError = lastError.rfind("archive ", 0) == 0 ? lastError : "archive " + path + ": " + lastError;
         return;
     }
@@ -113,13 +114,16 @@ bool SqliteArchive::queryNumber(const std::string &sql, long long &value)
 bool SqliteArchive::saveAnalyzer(const AnalyzerIdentity &identity)
 {
     const std::string zone = keepsZones ? ", zone" : "";
+    const std::string downloaded = keepsDownloads ? ", downloaded_at" : "";
     Statement upsert(db,
                      "INSERT INTO analyzer (serial, vendor, model, version, ct_ratio, vt_ratio" + zone +
-                         ") VALUES (?, ?, ?, ?, ?, ?" + (keepsZones ? ", NULLIF(?, '')" : "") +
+                         downloaded + ") VALUES (?, ?, ?, ?, ?, ?" + (keepsZones ? ", NULLIF(?, '')" : "") +
+                         (keepsDownloads ? ", datetime('now')" : "") +
                          ") ON CONFLICT (serial) DO UPDATE SET vendor = excluded.vendor,"
                          " model = excluded.model, version = excluded.version, ct_ratio = excluded.ct_ratio,"
                          " vt_ratio = excluded.vt_ratio" +
-                         (keepsZones ? ", zone = COALESCE(excluded.zone, analyzer.zone)" : ""));
+                         (keepsZones ? ", zone = COALESCE(excluded.zone, analyzer.zone)" : "") +
+                         (keepsDownloads ? ", downloaded_at = excluded.downloaded_at" : ""));
     upsert.text(1, identity.serial);
     upsert.text(2, identity.vendor);
     upsert.text(3, identity.model);
@@ -320,4 +324,27 @@ bool SqliteArchive::forEach(const RecordFilter &filter,
         return fail();
     records.finish();
     return true;
+}
+
+bool SqliteArchive::listAnalyzers(std::vector<ArchivedAnalyzer> &list)
+{
+    list.clear();
+    Statement analyzers(db, selectAnalyzersSql(SqlDialect::Sqlite, keepsZones, keepsDownloads));
+    sqlite3_stmt *row = analyzers.get();
+    int step;
+    while ((step = sqlite3_step(row)) == SQLITE_ROW) {
+        ArchivedAnalyzer &a = list.emplace_back();
+        a.identity = {analyzers.column(0), analyzers.column(1),           analyzers.column(2),
+                      analyzers.column(3), sqlite3_column_double(row, 4), sqlite3_column_double(row, 5),
+                      analyzers.column(6)};
+        a.downloadedAt = analyzers.column(7);
+    }
+    if (step != SQLITE_DONE)
+        return fail();
+    Statement counts(db, countRecordsSql(SqlDialect::Sqlite));
+    row = counts.get();
+    while ((step = sqlite3_step(row)) == SQLITE_ROW)
+        addRecordCount(list, counts.column(0), sqlite3_column_int(row, 1), sqlite3_column_int64(row, 2),
+                       counts.column(3));
+    return step == SQLITE_DONE || fail();
 }

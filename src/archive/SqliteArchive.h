@@ -20,6 +20,7 @@ class SqliteArchive final : public Archive, private SchemaConnection
     std::vector<int> gaps(const std::string &serial, int area) override;
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
+    bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) override;
 
   private:
     class Statement;
@@ -36,5 +37,6 @@ class SqliteArchive final : public Archive, private SchemaConnection
     sqlite3_stmt *deleteGap = nullptr; // null when the archive keeps no gaps
     bool tracksGaps = false;
     bool keepsZones = false; // an older archive a reader or a writer without rights sees
+    bool keepsDownloads = false;
     std::array<sqlite3_stmt *, kDecodedValues + 1> sampleInserts{}; // by the number of values
 };

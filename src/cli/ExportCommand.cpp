@@ -2,7 +2,7 @@
 #include "cli/ArchiveOptions.h"
 #include "cli/Commands.h"
 #include "cli/Sinks.h"
-#include "text/DeviceText.h"
+#include "text/ArchivedSource.h"
 
 #include <CLI/CLI.hpp>
 
@@ -82,11 +82,8 @@ int runExport(const ExportOptions &o)
         const AnalyzerIdentity id = found->second.value_or(AnalyzerIdentity{run.analyzer, "", "", "", 1, 1});
         if (format)
             format->setZone(clockZone(o.zone, id.zone));
-        auto device = [](const std::string &utf8) { return toDevice(QString::fromStdString(utf8)); };
-        const DEVICE_ID identity{device(id.vendor), device(id.model), device(id.serial), device(id.version)};
-        LOG_CONFIG configuration;
-        configuration.paramCodes = run.codes;
-        source = {identity, configuration, modelCodeOf(identity.model), id.ctRatio, id.vtRatio};
+        source = archivedSource(id, run.codes);
+        source.modelCode = modelCodeOf(source.identity.model);
         std::array<bool, kLogAreas> of = areas;
         if (o.area == 0)
             for (int area = 0; area < kLogAreas; ++area)

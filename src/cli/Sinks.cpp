@@ -5,6 +5,7 @@
 #include "model/EnergyColumns.h"
 #include "text/DeviceText.h"
 #include "text/GridCsv.h"
+#include "text/GridHeader.h"
 #include "text/NumberFormat.h"
 
 #include <algorithm>
@@ -77,18 +78,8 @@ void GridSink::begin(const RecordLog::Source &analyzer, const std::array<bool, k
         started = false;
     }
     onlyEnergy = std::none_of(areas.begin(), areas.begin() + kEnergyArea, [](bool chosen) { return chosen; });
-    // A slot's header stands over its value's column; a slot the model does not offer stays empty.
-    const int limit = offeredParameterCount(analyzer.modelCode);
-    const std::vector<std::string> labels = analyzer.parameterLabels();
-    logHeader.assign(recordHeaders.begin(), recordHeaders.end());
-    for (int16_t code : analyzer.configuration.paramCodes)
-        logHeader.push_back(code >= 0 && code < limit ? fromDevice(labels[size_t(code)]) : QString());
-
-    // The window asks for the energy headers while its grid still has the sector columns.
-    energyHeader.assign(recordHeaders.begin(), recordHeaders.end());
-    const DEVICE_REGISTER_TABLE table = analyzer.table();
-    for (const std::string &name : energyColumnNames(&table, kLogColumns))
-        energyHeader.push_back(fromDevice(name));
+    logHeader = gridHeader(analyzer, recordHeaders, false);
+    energyHeader = gridHeader(analyzer, recordHeaders, true);
 }
 
 void GridSink::writeRow(const std::vector<QString> &cells)

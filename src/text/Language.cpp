@@ -136,6 +136,20 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveNotKept,
      u"Ayar dosyası bu konumu saklayamaz: çok uzun ya da desteklenmeyen karakterler içeriyor.",
      u"The settings file cannot keep this location: it is too long or has characters it cannot hold."},
+    {Captions::ArchiveMenu, u"Arşiv...", u"Archive..."},
+    {Captions::ArchiveTitle, u"Arşiv", u"Archive"},
+    {Captions::ArchiveLastDownload, u"Son indirme (UTC)", u"Last download (UTC)"},
+    {Captions::ArchiveArea, u"Kayıt alanı", u"Log"},
+    {Captions::ArchiveFrom, u"Başlangıç", u"From"},
+    {Captions::ArchiveTo, u"Bitiş", u"To"},
+    {Captions::ArchiveShow, u"Göster", u"Show"},
+    {Captions::ArchiveReading, u"Arşiv okunuyor... %1 kayıt", u"Reading the archive... %1 records"},
+    {Captions::ArchiveShown, u"%1 kayıt, %2 - %3", u"%1 records, %2 - %3"},
+    {Captions::ArchiveUnreadable, u"Arşiv okunamıyor: %1", u"The archive cannot be read: %1"},
+    {Captions::ArchiveEmpty, u"Arşivde henüz analizör yok.", u"The archive holds no analyzer yet."},
+    {Captions::ArchiveNoRecords, u"Bu aralıkta kayıt yok.", u"No records in this range."},
+    {Captions::ArchiveOpened, u"Arşiv: %1", u"Archive: %1"},
+    {Captions::ArchiveListing, u"Arşiv okunuyor...", u"Reading the archive..."},
 };
 
 template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)

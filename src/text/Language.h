@@ -108,6 +108,20 @@ enum Id : int {
     NewOnlyArchived = 92,  // "%1": how many
     NewOnlyCleared = 93,   // "%1": the area
     NewOnlyUnchecked = 94, // "%1": the area, "%2": why
+    ArchiveMenu = 95,
+    ArchiveTitle = 96,
+    ArchiveLastDownload = 97,
+    ArchiveArea = 98,
+    ArchiveFrom = 99,
+    ArchiveTo = 100,
+    ArchiveShow = 101,
+    ArchiveReading = 102,    // "%1": records read so far
+    ArchiveShown = 103,      // "%1": the count, "%2" and "%3": the first and last time
+    ArchiveUnreadable = 104, // "%1": why
+    ArchiveEmpty = 105,
+    ArchiveNoRecords = 106,
+    ArchiveOpened = 107, // "%1": where
+    ArchiveListing = 109,
     ArchiveNotKept = 110,
 };
 } // namespace Captions

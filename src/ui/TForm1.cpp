@@ -122,6 +122,7 @@ void TForm1::connectHandlers()
     connect(Export1, &QAction::triggered, this, guarded(this, [this] { Export1Click(); }));
     connect(Chart1, &QAction::triggered, this, [this] { Chart1Click(); });
     connect(Report1, &QAction::triggered, this, [this] { Report1Click(); });
+    connect(Archive1, &QAction::triggered, this, [this] { Archive1Click(); });
     connect(PopupMenu2, &QMenu::aboutToShow, this, [this] { offerReport(); });
 }
 
@@ -271,6 +272,7 @@ void TForm1::ApplyLanguage(qint16 lang)
     Export1->setText(c[Captions::ExportMenu]);
     Chart1->setText(c[Captions::ChartMenu]);
     Report1->setText(c[Captions::ReportMenu]);
+    Archive1->setText(c[Captions::ArchiveMenu]);
     N1->setText(c[Captions::Timings]);
     communicationAction->setText(TrafficMonitor::menuText(lang));
     archiveAction->setText(c[Captions::ArchiveSettings]);

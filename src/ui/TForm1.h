@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 
+class ArchiveWindow;
 class ChartWindow;
 class GridModel;
 class GridViewModel;
@@ -126,8 +127,10 @@ class TForm1 : public QWidget, public WorkerView
     QAction *S1;
     QAction *Export1;
     QAction *Chart1;
-    QAction *Report1;                    // shown while the grid holds energy log records
-    QPointer<ReportWindow> reportWindow; // the last one opened
+    QAction *Report1;                      // shown while the grid holds energy log records
+    QPointer<ReportWindow> reportWindow;   // the last one opened
+    QAction *Archive1;                     // what the archive holds
+    QPointer<ArchiveWindow> archiveWindow; // open while the operator keeps it open
 
     QStatusBar *StatusBar1;
     std::array<QLabel *, size_t(StatusPanel::Count)> statusPanel;
@@ -187,6 +190,7 @@ class TForm1 : public QWidget, public WorkerView
     void Export1Click();
     void Chart1Click();
     void Report1Click();
+    void Archive1Click();
 
   protected:
     void showEvent(QShowEvent *event) override;

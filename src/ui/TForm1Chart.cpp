@@ -1,4 +1,5 @@
 #include "ui/ChartWindow.h"
+#include "ui/GridActions.h"
 #include "ui/GridModel.h"
 #include "ui/TForm1.h"
 
@@ -8,7 +9,5 @@ void TForm1::Chart1Click()
         chartWindow = new ChartWindow(*gridModel, texts, this);
         chartWindow->setAttribute(Qt::WA_DeleteOnClose);
     }
-    chartWindow->show();
-    chartWindow->raise();
-    chartWindow->activateWindow();
+    showInFront(chartWindow);
 }

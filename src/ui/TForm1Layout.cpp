@@ -1,4 +1,5 @@
 #include "model/AnalyzerMap.h"
+#include "ui/GridActions.h"
 #include "ui/GridModel.h"
 #include "ui/GridViewModel.h"
 #include "ui/TForm1.h"
@@ -38,8 +39,6 @@ constexpr int kPanel1Width = 236;
 constexpr int kPanel2Width = 246;
 constexpr int kTopRowHeight = 318;
 constexpr int kGridRows = 2;
-constexpr int kColumnWidth = 58;
-constexpr int kRowHeight = 20;
 constexpr int kStatusWidths[] = {160, 110, 120, 150}; // by StatusPanel
 constexpr int kDownloadRepaintMs = 300;
 
@@ -241,20 +240,7 @@ void TForm1::buildGrid()
     grid = named(new QTableView(Panel3), "grid");
     gridView = new GridViewModel(gridModel, this);
     grid->setModel(gridView);
-    // Row 0 is the header row: the horizontal header shows it, frozen above the records.
-    grid->setRowHidden(0, true);
-    grid->verticalHeader()->hide();
-    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    grid->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    grid->horizontalHeader()->setHighlightSections(false);
-    grid->setWordWrap(false);
-    // A point smaller than the panels: a date or a value fits the default column width.
-    QFont gridFont = grid->font();
-    gridFont.setPointSizeF(gridFont.pointSizeF() - 1);
-    grid->setFont(gridFont);
-    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    setUpRecordGrid(grid);
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed);
     PopupMenu2 = named(new QMenu(this), "PopupMenu2");
@@ -263,6 +249,8 @@ void TForm1::buildGrid()
     PopupMenu2->addSeparator();
     Chart1 = named(PopupMenu2->addAction(QString()), "Chart1");
     Report1 = named(PopupMenu2->addAction(QString()), "Report1");
+    PopupMenu2->addSeparator();
+    Archive1 = named(PopupMenu2->addAction(QString()), "Archive1");
     downloadRepaint = new QTimer(this);
     downloadRepaint->setInterval(kDownloadRepaintMs);
     connect(downloadRepaint, &QTimer::timeout, this, &TForm1::repaintDownloadView);

@@ -1,3 +1,4 @@
+#include "ui/GridActions.h"
 #include "ui/GridModel.h"
 #include "ui/ReportWindow.h"
 #include "ui/TForm1.h"
@@ -7,25 +8,12 @@
 
 void TForm1::Report1Click()
 {
-    std::vector<EnergyReading> readings = energyReadingsOf(*gridModel);
-    if (readings.empty())
-        return;
-    if (reportWindow)
-        reportWindow->close();
     // The window's analyzer clocks are taken to keep the host's zone, as its CSV and charts take them.
-    reportWindow =
-        new ReportWindow(std::move(readings), records.source().identity.serial, QTimeZone::systemTimeZone(),
-                         texts, gsettings && gsettings->values.lang == TextLanguage::Turkish, this);
-    reportWindow->setAttribute(Qt::WA_DeleteOnClose);
-    reportWindow->show();
-    reportWindow->raise();
-    reportWindow->activateWindow();
+    openReport(reportWindow, *gridModel, records.source().identity.serial, QTimeZone::systemTimeZone(), texts,
+               gsettings && gsettings->values.lang == TextLanguage::Turkish, this);
 }
 
 void TForm1::offerReport()
 {
-    bool energy = false;
-    for (int row = 1; row < gridModel->rowCount() && !energy; ++row)
-        energy = gridModel->rowArea(row) == kEnergyArea;
-    Report1->setVisible(energy);
+    Report1->setVisible(holdsEnergy(*gridModel));
 }

@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <future>
 #include <thread>
@@ -171,15 +172,18 @@ TEST_P(ArchiveTest, ReadingNeedsNoWriteRights)
         // An archive of before the gap table and the zone column: reading leaves it as it is.
         sqlite3 *db = nullptr;
         sqlite3_open((dir / "test.db").c_str(), &db);
-        sqlite3_exec(db, "DROP TABLE missing_record; ALTER TABLE analyzer DROP COLUMN zone", nullptr, nullptr,
-                     nullptr);
+        sqlite3_exec(db,
+                     "DROP TABLE missing_record; ALTER TABLE analyzer DROP COLUMN zone;"
+                     " ALTER TABLE analyzer DROP COLUMN downloaded_at",
+                     nullptr, nullptr, nullptr);
         sqlite3_close(db);
         EXPECT_FALSE(Archive::open("sqlite:" + (dir / "none.db").string(), error, ArchiveAccess::Read));
         EXPECT_FALSE(std::filesystem::exists(dir / "none.db"));
     } else {
         // A role that may only read.
         PGconn *db = PQconnectdb(location.c_str());
-        PQclear(PQexec(db, "DROP TABLE missing_record; ALTER TABLE analyzer DROP COLUMN zone"));
+        PQclear(PQexec(db, "DROP TABLE missing_record; ALTER TABLE analyzer DROP COLUMN zone;"
+                           " ALTER TABLE analyzer DROP COLUMN downloaded_at"));
         PQclear(PQexec(db, "DROP ROLE IF EXISTS reader"));
         PQclear(PQexec(db, "CREATE ROLE reader LOGIN"));
         PQclear(PQexec(db, "GRANT SELECT ON ALL TABLES IN SCHEMA public TO reader"));
@@ -194,8 +198,13 @@ TEST_P(ArchiveTest, ReadingNeedsNoWriteRights)
     const auto identity = read->analyzer("S1");
     ASSERT_TRUE(identity) << read->error();
     EXPECT_EQ(identity->zone, "");
+    std::vector<ArchivedAnalyzer> listed;
+    ASSERT_TRUE(read->listAnalyzers(listed)) << read->error();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].downloadedAt, ""); // no column, no last download
+    EXPECT_EQ(listed[0].records[0], 1);
 
-    // The first writer adds the gap table and the zone column to the older archive.
+    // The first writer adds the gap table, the zone and the download columns to the older archive.
     auto write = open();
     ASSERT_TRUE(write);
     const int gap[] = {1};
@@ -203,6 +212,73 @@ TEST_P(ArchiveTest, ReadingNeedsNoWriteRights)
     EXPECT_EQ(write->gaps("S1", 0), std::vector<int>{1});
     ASSERT_TRUE(write->saveAnalyzer({"S1", "V", "M", "1", 1, 1, "Europe/Berlin"})) << write->error();
     EXPECT_EQ(write->analyzer("S1")->zone, "Europe/Berlin");
+    ASSERT_TRUE(write->listAnalyzers(listed)) << write->error();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_NE(listed[0].downloadedAt, "");
+}
+
+// The listing: every analyzer by serial with its identity, last download and record count and newest
+// record per area, also an analyzer with records and no identity.
+TEST_P(ArchiveTest, ListingCountsEachAreaOfEachAnalyzer)
+{
+    auto archive = open();
+    ASSERT_TRUE(archive);
+    const auto utcNow = [] {
+        const std::time_t now = std::time(nullptr);
+        char text[20];
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::gmtime(&now));
+        return std::string(text);
+    };
+    const std::string before = utcNow();
+    ASSERT_TRUE(archive->saveAnalyzer({"S2", "V2", "KTR-58-144", "2.1", 10, 2, "Asia/Tokyo"}));
+    const std::string after = utcNow();
+    const struct {
+        const char *serial;
+        int area;
+        int records;
+    } stores[] = {{"S1", 0, 3}, {"S1", 14, 1}, {"S1", kArchiveEnergyArea, 2}, {"S2", 7, 5}, {"S3", 0, 1}};
+    for (const auto &s : stores) {
+        std::vector<ArchiveRecord> batch;
+        for (int position = 0; position < s.records; ++position)
+            batch.push_back(record(s.area, position, position));
+        StoreCounts counts;
+        ASSERT_TRUE(archive->store(s.serial, batch, counts)) << archive->error();
+    }
+
+    std::string error;
+    auto read = Archive::open(location, error, ArchiveAccess::Read);
+    ASSERT_TRUE(read) << error;
+    std::vector<ArchivedAnalyzer> listed;
+    ASSERT_TRUE(read->listAnalyzers(listed)) << read->error();
+    ASSERT_EQ(listed.size(), 3u);
+    const struct {
+        const char *serial;
+        const char *model;
+        double ctRatio;
+        bool downloaded;
+    } analyzers[] = {{"S1", "KTR-58-168", 5, true}, {"S2", "KTR-58-144", 10, true}, {"S3", "", 0, false}};
+    for (size_t k = 0; k < listed.size(); ++k) {
+        const ArchivedAnalyzer &a = listed[k];
+        EXPECT_EQ(a.identity.serial, analyzers[k].serial);
+        EXPECT_EQ(a.identity.model, analyzers[k].model);
+        EXPECT_EQ(a.identity.ctRatio, analyzers[k].ctRatio);
+        EXPECT_EQ(!a.downloadedAt.empty(), analyzers[k].downloaded) << a.downloadedAt;
+        int64_t total = 0;
+        for (const auto &s : stores) {
+            if (a.identity.serial != s.serial)
+                continue;
+            EXPECT_EQ(a.records[size_t(s.area)], s.records) << s.serial << " area " << s.area;
+            EXPECT_EQ(a.newest[size_t(s.area)], record(s.area, s.records - 1, 0).recordedAt());
+            total += s.records;
+        }
+        int64_t counted = 0;
+        for (const int64_t count : a.records)
+            counted += count;
+        EXPECT_EQ(counted, total) << a.identity.serial; // no area counted that holds nothing
+    }
+    EXPECT_EQ(listed[1].identity.zone, "Asia/Tokyo");
+    EXPECT_GE(listed[1].downloadedAt, before);
+    EXPECT_LE(listed[1].downloadedAt, after);
 }
 
 // A zone given replaces the stored one; none given keeps it, also for another connection.

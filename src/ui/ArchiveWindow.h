@@ -1,0 +1,118 @@
+#pragma once
+
+#include "archive/Archive.h"
+#include "model/RecordLog.h"
+#include "text/Language.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+class ChartWindow;
+class GridModel;
+class GridViewModel;
+class QAction;
+class QComboBox;
+class QDateTimeEdit;
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+class QTimer;
+class ReportWindow;
+
+// Looking back: the analyzers an archive holds, each with its last download and record counts per area,
+// and of the one picked the records of an area over a time range, in a grid of the main window's form
+// with its "Save to File...", "Export...", "Chart..." and, for the energy log, "Report...".
+// The archive is opened read-only and read on a thread of the window's own: a year of records takes a
+// while, and the window paints and answers meanwhile, with a busy bar after a moment.
+class ArchiveWindow : public QWidget
+{
+    Q_OBJECT
+
+  public:
+    // location as Archive::open takes it.
+    ArchiveWindow(const QString &location, const LANGUAGE &texts, bool turkish, QWidget *parent = nullptr);
+    ~ArchiveWindow() override;
+
+    // Reads the list of analyzers again, unless the archive is being read.
+    void reload();
+    // Where the window reads, as given.
+    const QString &archive() const { return location; }
+    // Reads the records of the analyzer, area and time range picked into the grid ("Show").
+    void showRecords();
+    // Whether the archive is being read.
+    bool busy() const { return loader.joinable(); }
+    const std::vector<ArchivedAnalyzer> &analyzers() const { return listed; }
+    // What the grid shows.
+    const RecordLog &records() const { return log; }
+
+    QLabel *locationLabel;
+    QTableWidget *analyzerTable; // a row per analyzer: serial, model, last download, a count per area
+    QComboBox *areaCombo;        // sectors 1-15, the energy log
+    QLabel *fromLabel;
+    QDateTimeEdit *fromEdit;
+    QLabel *toLabel;
+    QDateTimeEdit *toEdit;
+    QPushButton *showButton;
+    QProgressBar *busyBar;
+    QLabel *statusLabel;
+    QTableView *grid;
+    GridModel *gridModel;
+    QMenu *gridMenu;
+    QAction *saveAction;
+    QAction *exportAction;
+    QAction *chartAction;
+    QAction *reportAction;
+
+  private:
+    // What a read produced, handed over from the loader thread.
+    struct Outcome {
+        bool ok = false;
+        std::string error;
+        std::vector<ArchivedAnalyzer> analyzers;
+        RecordLog log;
+        int area = -1; // the area read; -1 for the listing
+    };
+    using Work = std::function<bool(Archive &archive, Outcome &outcome)>;
+
+    void buildLayout();
+    void retitle();
+    // Runs work on the loader thread with an archive connection of its own; finished() takes the outcome.
+    void start(Work work, int area);
+    Q_INVOKABLE void finished();
+    void setBusy(bool on);
+    void showListing();
+    void analyzerPicked();
+    // The time range: the last month of the area's records.
+    void areaPicked();
+    void showGrid(int area);
+    void fail(const std::string &reason);
+    const ArchivedAnalyzer *pickedAnalyzer() const;
+
+    QString location;
+    LANGUAGE texts;
+    bool turkish;
+    GridViewModel *gridView;
+    QTimer *busyDelay;
+    QTimer *progress;
+    QFileDialog *sDialog = nullptr;
+    QPointer<ChartWindow> chartWindow;
+    QPointer<ReportWindow> reportWindow;
+    std::vector<ArchivedAnalyzer> listed;
+    RecordLog log;
+    AnalyzerIdentity shownAnalyzer; // whose records the grid shows
+
+    std::thread loader;
+    std::atomic<bool> stopping{false};
+    std::atomic<long long> readCount{0};
+    std::mutex outcomeMutex;
+    Outcome outcome; // under outcomeMutex until finished() takes it
+};
