@@ -223,15 +223,17 @@ TEST_P(ArchiveTest, ListingCountsEachAreaOfEachAnalyzer)
 {
     auto archive = open();
     ASSERT_TRUE(archive);
-    const auto utcNow = [] {
-        const std::time_t now = std::time(nullptr);
+    // time() reads a coarse clock that may lag the server's now() by a tick: a second either side.
+    const auto utcNow = [](int shift) {
+        const std::time_t now =
+            std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()) + shift;
         char text[20];
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", std::gmtime(&now));
         return std::string(text);
     };
-    const std::string before = utcNow();
+    const std::string before = utcNow(-1);
     ASSERT_TRUE(archive->saveAnalyzer({"S2", "V2", "KTR-58-144", "2.1", 10, 2, "Asia/Tokyo"}));
-    const std::string after = utcNow();
+    const std::string after = utcNow(1);
     const struct {
         const char *serial;
         int area;
