@@ -65,8 +65,10 @@ QString dataFolder()
     return QDir(fileLocations().dataDirectory).absolutePath();
 }
 
-QString archiveLocation()
+QString archiveLocation(const QString &chosen)
 {
+    if (!chosen.isEmpty())
+        return chosen;
     const QString data = fileLocations().dataDirectory;
     const QString file = QDir::isRelativePath(data)
                              ? QDir::current().absoluteFilePath(QStringLiteral("pullrec.db"))

@@ -36,6 +36,6 @@ FileLocations fileLocationsFor(const QString &programFile);
 FileLocations fileLocations();
 // The folder every save dialog starts in: the data folder, absolute.
 QString dataFolder();
-// Where the window keeps its downloads unless told otherwise: "sqlite:" and pullrec.db in the data
-// folder of an installed program, beside the data folder in the build tree.
-QString archiveLocation();
+// Where the window keeps its downloads: chosen, or when that is empty "sqlite:" and pullrec.db in the
+// data folder of an installed program, beside the data folder in the build tree.
+QString archiveLocation(const QString &chosen = {});

@@ -29,9 +29,8 @@
 namespace
 {
 
-constexpr int kBusyDelayMs = 300; // as the main window's busy box: quicker reads show no bar
-constexpr int kProgressMs = 100;  // the count of records read, while reading
-constexpr int kFixedColumns = 3;  // serial, model, last download; then a count per area
+constexpr int kProgressMs = 100; // the count of records read, while reading
+constexpr int kFixedColumns = 3; // serial, model, last download; then a count per area
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss"); // RecordFilter's
 
 // The analyzer's clock keeps no zone the window knows of: times are shown and asked for as they are.

@@ -34,3 +34,5 @@ void openReport(QPointer<ReportWindow> &window, const GridModel &grid, const std
 void setUpRecordGrid(QTableView *grid);
 // Brings a tool window up in front.
 void showInFront(QWidget *window);
+// How long a window works before it shows that it is busy: quicker work shows no box, bar or cursor.
+inline constexpr int kBusyDelayMs = 300;

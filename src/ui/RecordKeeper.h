@@ -28,7 +28,6 @@ class RecordKeeper
 
     // "sqlite:PATH" or "postgresql://..."; empty keeps nothing. For the records queued from now on.
     void setLocation(const std::string &location);
-    const std::string &currentLocation() const { return location; }
     // Queues the records of log not queued before. Called as records arrive, so a crash or a kill loses
     // at most what was not committed yet (about a second's worth).
     void keep(const RecordLog &log);

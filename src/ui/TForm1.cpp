@@ -196,7 +196,7 @@ void TForm1::keepIn(const QString &location, bool keep)
 {
     gsettings->values.archive = location;
     gsettings->values.keepArchive = keep;
-    keeper->setLocation(keep ? (location.isEmpty() ? archiveLocation() : location).toStdString() : "");
+    keeper->setLocation(keep ? archiveLocation(location).toStdString() : "");
 }
 
 void TForm1::showArchiveSettings()

@@ -7,8 +7,7 @@
 void TForm1::Archive1Click()
 {
     // Where the downloads are kept, also while keeping is off: what was kept before is still there.
-    const QString location =
-        gsettings->values.archive.isEmpty() ? archiveLocation() : gsettings->values.archive;
+    const QString location = archiveLocation(gsettings->values.archive);
     if (archiveWindow && archiveWindow->archive() != location)
         archiveWindow->close();
     if (archiveWindow) {

@@ -1,3 +1,4 @@
+#include "ui/GridActions.h"
 #include "ui/TForm1.h"
 
 #include "modbus/MbusMasterFunctions.h"
@@ -15,8 +16,6 @@
 
 namespace
 {
-
-constexpr int kBusyDelayMs = 300; // quicker transactions show no box and no cursor
 
 // Holds off the operator's input to every window but the progress box while a transaction runs,
 // as a modal box would, so no second transaction can start and no setting changes under it.

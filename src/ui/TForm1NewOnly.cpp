@@ -33,9 +33,7 @@ bool missingFile(const std::string &location)
 
 QString TForm1::narrowToNewRecords()
 {
-    const GSETTINGS::fields &values = gsettings->values;
-    const std::string location =
-        (values.archive.isEmpty() ? archiveLocation() : values.archive).toStdString();
+    const std::string location = archiveLocation(gsettings->values.archive).toStdString();
     const std::string serial = archiveIdentity(records.source()).serial;
     AreaRanges ranges{};
     for (int area = 0; area < kAreaCount; ++area)
