@@ -152,7 +152,7 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveListing, u"Arşiv okunuyor...", u"Reading the archive..."},
 };
 
-template <std::size_t N> void fill(std::array<QString, 128> &table, const Text (&texts)[N], int lang)
+template <std::size_t S, std::size_t N> void fill(std::array<QString, S> &table, const Text (&texts)[N], int lang)
 {
     for (const Text &t : texts)
         table[t.index] = QString::fromUtf16(lang == TextLanguage::Turkish ? t.turkish : t.english);

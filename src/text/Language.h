@@ -128,9 +128,12 @@ enum Id : int {
 
 // The main window's texts: message box texts and all other captions, hints and labels.
 // All empty until filled.
+inline constexpr std::size_t kMessageSlots = 128;
+inline constexpr std::size_t kCaptionSlots = 160;
+
 struct LANGUAGE {
-    std::array<QString, 128> messages;
-    std::array<QString, 128> captions;
+    std::array<QString, kMessageSlots> messages;
+    std::array<QString, kCaptionSlots> captions;
 };
 
 // Fills the tables for lang 0 (Turkish) or 1 (English); any other value fills nothing.

@@ -16,7 +16,7 @@ class LanguageTest : public QObject
 
 namespace
 {
-int filled(const std::array<QString, 128> &table)
+template <std::size_t S> int filled(const std::array<QString, S> &table)
 {
     return int(std::count_if(table.begin(), table.end(), [](const QString &t) { return !t.isEmpty(); }));
 }
