@@ -208,6 +208,8 @@ class TestConnect : public QObject
             QVERIFY(box.wait());
             QCOMPARE(box.text(), QStringLiteral("CONNECTION FAILED. Please check Connection(s)!"));
             QCOMPARE(memoLines(*form), QStringList(attempt, QStringLiteral("!!!")));
+            QCOMPARE(statusText(*form, 0), QStringLiteral("TCP/IP connection error"));
+            QCOMPARE(statusText(*form, 3), QString());
         }
         QVERIFY(!form->worker->isConnected());
         QVERIFY(form->chkSector[0]->isHidden());
