@@ -9,6 +9,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 namespace
 {
@@ -41,11 +42,17 @@ std::string Archive::checkLocation(const std::string &location)
            "': give sqlite:PATH, postgresql://... or a PostgreSQL connection string";
 }
 
-std::unique_ptr<Archive> Archive::open(const std::string &location, std::string &error, ArchiveAccess access)
+std::unique_ptr<Archive> Archive::open(const std::string &location, std::string &error, ArchiveAccess access,
+                                       ArchiveFault *fault)
 {
+    ArchiveFault ignored = ArchiveFault::None;
+    ArchiveFault &why = fault ? *fault : ignored;
+    why = ArchiveFault::None;
     error = checkLocation(location);
-    if (!error.empty())
+    if (!error.empty()) {
+        why = ArchiveFault::Location;
         return nullptr;
+    }
     std::unique_ptr<Archive> archive;
     if (isPostgres(location))
         archive = std::make_unique<PgArchive>(location, access);
@@ -53,9 +60,20 @@ std::unique_ptr<Archive> Archive::open(const std::string &location, std::string 
         archive = std::make_unique<SqliteArchive>(location.substr(7), access);
     if (!archive->error().empty()) {
         error = archive->error();
+        why = archive->openFault == ArchiveFault::None ? ArchiveFault::CannotOpen : archive->openFault;
         return nullptr;
     }
     return archive;
+}
+
+std::string absoluteLocation(const std::string &location)
+{
+    if (!startsWith(location, "sqlite:") || !Archive::checkLocation(location).empty())
+        return location;
+    const std::filesystem::path path(location.substr(7));
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error || path.is_absolute() ? location : "sqlite:" + absolute.lexically_normal().string();
 }
 
 std::string redactLocation(const std::string &location)

@@ -61,6 +61,15 @@ struct ArchivedAnalyzer {
 // What an opened archive is used for: reading needs no write or schema rights.
 enum class ArchiveAccess { Read, Write };
 
+// Why open() refused, for a message that says what to do.
+enum class ArchiveFault {
+    None,
+    Location,     // names no archive (checkLocation)
+    CannotOpen,   // missing, unreadable, no server
+    NotAnArchive, // a file or database without the schema, or a damaged one
+    NewerSchema,  // written by a newer version
+};
+
 struct StoredRecord {
     std::string analyzer;
     ArchiveRecord record;
@@ -75,7 +84,8 @@ class Archive
     // writing, creates the schema on first use; reading only checks its version. Refuses an archive of
     // a newer schema. nullptr and error (with any password masked) on failure.
     static std::unique_ptr<Archive> open(const std::string &location, std::string &error,
-                                         ArchiveAccess access = ArchiveAccess::Write);
+                                         ArchiveAccess access = ArchiveAccess::Write,
+                                         ArchiveFault *fault = nullptr);
     // Why open() would refuse the location without trying it, or empty when it names an archive.
     static std::string checkLocation(const std::string &location);
 
@@ -109,7 +119,12 @@ class Archive
 
   protected:
     std::string lastError;
+    ArchiveFault openFault = ArchiveFault::None; // set by a backend whose opening failed
 };
+
+// A "sqlite:" location with a relative path made absolute against the current folder, so that it names
+// the same file whatever folder the program is started from later; any other location as given.
+std::string absoluteLocation(const std::string &location);
 
 // The location for messages: the password of a URL or a libpq string replaced by "***".
 std::string redactLocation(const std::string &location);

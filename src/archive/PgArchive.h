@@ -30,6 +30,7 @@ class PgArchive final : public Archive, private SchemaConnection
     bool exec(const std::string &sql) override;
     bool queryNumber(const std::string &sql, long long &value) override;
     std::string &errorText() override { return lastError; }
+    ArchiveFault &fault() override { return openFault; }
     // Runs sql with text parameters (nullptr is NULL); the result, or an empty one after setting lastError.
     Result query(const std::string &sql, const std::vector<const char *> &parameters);
     // COPY ... FROM STDIN of rows (binary format); its SQLSTATE in copyState on failure.

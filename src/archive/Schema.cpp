@@ -143,6 +143,12 @@ void addRecordCount(std::vector<ArchivedAnalyzer> &list, const std::string &seri
     at->newest[size_t(area)] = std::move(newest);
 }
 
+std::string notAnArchive(const std::string &name, const std::string &why)
+{
+    return "archive " + name + " is not an archive or is damaged (" + why +
+           "): give another or restore a copy";
+}
+
 bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
                   const std::string &name, ArchiveAccess access, bool &tracksGaps, bool &keepsZones,
                   bool &keepsDownloads)
@@ -150,7 +156,8 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
     auto tooNew = [&](long long version) {
         connection.errorText() = "archive " + name + " has schema version " + std::to_string(version) +
                                  "; this program knows version " + std::to_string(kArchiveSchemaVersion) +
-                                 " and older: use a newer pullrec-cli";
+                                 " and older: open it with a newer version of Pullrec";
+        connection.fault() = ArchiveFault::NewerSchema;
         return false;
     };
     long long ignored = 0;
@@ -164,9 +171,11 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
     keepsZones = found && hasColumn(connection, kZoneColumn);
     keepsDownloads = found && hasColumn(connection, kDownloadColumn);
     if (access == ArchiveAccess::Read) {
-        if (!found)
-            connection.errorText() = "archive " + name + " holds no archive: " + connection.errorText();
-        else
+        if (!found) {
+            connection.errorText() = notAnArchive(
+                name, connection.errorText().empty() ? "no schema version" : connection.errorText());
+            connection.fault() = ArchiveFault::NotAnArchive;
+        } else
             connection.errorText().clear();
         return found;
     }

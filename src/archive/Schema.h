@@ -19,7 +19,11 @@ class SchemaConnection
     // The first column of the first row as a number; -1 for no row or NULL, false on failure.
     virtual bool queryNumber(const std::string &sql, long long &value) = 0;
     virtual std::string &errorText() = 0;
+    virtual ArchiveFault &fault() = 0;
 };
+
+// The message for a file or database that holds no archive, or a damaged one.
+std::string notAnArchive(const std::string &name, const std::string &why);
 
 // The joined record and sample rows of RecordFilter's records, one row per value: record id,
 // analyzer, area, position, record number, date text, time text, slot, quantity, value (slot -1: a

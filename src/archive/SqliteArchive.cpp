@@ -1,8 +1,10 @@
 #include "archive/SqliteArchive.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 
 namespace
 {
@@ -20,6 +22,30 @@ int useWriteAheadLog(sqlite3 *db)
             return rc;
         sqlite3_sleep(5);
     }
+}
+
+// A path as an SQLite URI for reading only; immutable when nothing may write beside the file, as then
+// SQLite cannot create the shared-memory file a write-ahead log needs.
+std::string readOnlyUri(const std::string &path, bool immutable)
+{
+    std::string uri = path.rfind('/', 0) == 0 ? "file://" : "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + (immutable ? "?mode=ro&immutable=1" : "?mode=ro");
+}
+
+bool folderWritable(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return ::access(folder.c_str(), W_OK) == 0;
 }
 
 } // namespace
@@ -54,21 +80,22 @@ class SqliteArchive::Statement
 SqliteArchive::SqliteArchive(const std::string &path, ArchiveAccess access)
 {
     const bool write = access == ArchiveAccess::Write;
-    const int flags =
-        (write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
-        lastError = "cannot open archive " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory");
+    if (!write) {
+        // A reader without write rights to the folder cannot create the log's shared memory: then the
+        // file is read as it stands.
+        if (openAs(readOnlyUri(path, false), path, access) || folderWritable(path))
+            return;
+        const int code = sqlite3_errcode(db) & 0xff;
+        if (code != SQLITE_CANTOPEN && code != SQLITE_READONLY)
+            return;
+        sqlite3_close(db);
+        db = nullptr;
+        lastError.clear();
+        openFault = ArchiveFault::None;
+        openAs(readOnlyUri(path, true), path, access);
         return;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    // A killed process loses at most its open transaction; committed ones survive it in the log.
-    if ((write && ((useWriteAheadLog(db) != SQLITE_OK && !fail()) || !exec("PRAGMA synchronous = NORMAL"))) ||
-        !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path, access, tracksGaps, keepsZones,
-                      keepsDownloads)) {
-        lastError = lastError.rfind("archive ", 0) == 0 ? lastError : "archive " + path + ": " + lastError;
-        return;
-    }
-    if (!write)
+    if (!openAs(path, path, access))
         return;
     const char *record =
         "INSERT INTO record (analyzer, area, record_no, date_text, time_text, recorded_at, position)"
@@ -78,6 +105,35 @@ SqliteArchive::SqliteArchive(const std::string &path, ArchiveAccess access)
     const char *gap = "DELETE FROM missing_record WHERE analyzer = ? AND area = ? AND position = ?";
     if (tracksGaps && sqlite3_prepare_v2(db, gap, -1, &deleteGap, nullptr) != SQLITE_OK)
         fail();
+}
+
+bool SqliteArchive::openAs(const std::string &name, const std::string &path, ArchiveAccess access)
+{
+    const bool write = access == ArchiveAccess::Write;
+    const int flags =
+        (write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) |
+        SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(name.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        lastError = "cannot open archive " + path + ": " + (db ? sqlite3_errmsg(db) : "out of memory") +
+                    (write ? ": check that its folder exists and may be written"
+                           : ": check that the file exists and may be read");
+        openFault = ArchiveFault::CannotOpen;
+        return false;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // A killed process loses at most its open transaction; committed ones survive it in the log.
+    if ((write && ((useWriteAheadLog(db) != SQLITE_OK && !fail()) || !exec("PRAGMA synchronous = NORMAL"))) ||
+        !ensureSchema(*this, SqlDialect::Sqlite, "BEGIN IMMEDIATE", path, access, tracksGaps, keepsZones,
+                      keepsDownloads)) {
+        const int code = sqlite3_errcode(db) & 0xff;
+        if (openFault == ArchiveFault::None && (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)) {
+            lastError = notAnArchive(path, lastError);
+            openFault = ArchiveFault::NotAnArchive;
+        }
+        lastError = lastError.rfind("archive ", 0) == 0 ? lastError : "archive " + path + ": " + lastError;
+        return false;
+    }
+    return true;
 }
 
 SqliteArchive::~SqliteArchive()

@@ -28,7 +28,10 @@ class SqliteArchive final : public Archive, private SchemaConnection
     bool exec(const std::string &sql) override;
     bool queryNumber(const std::string &sql, long long &value) override;
     std::string &errorText() override { return lastError; }
+    ArchiveFault &fault() override { return openFault; }
     bool fail();
+    // Opens name (a path or, for reading, a URI) and checks or creates the schema; false with error().
+    bool openAs(const std::string &name, const std::string &path, ArchiveAccess access);
     sqlite3_stmt *sampleInsert(int rows); // prepared on first use
     bool storeOne(const std::string &serial, const ArchiveRecord &record, StoreCounts &counts);
 

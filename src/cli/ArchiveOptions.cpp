@@ -10,7 +10,7 @@
 std::string ArchiveOptions::chosen() const
 {
     if (!location.empty())
-        return location;
+        return absoluteLocation(location);
     return newOnly || (archiveOption && archiveOption->count() > 0) ? kDefaultArchive : std::string();
 }
 
@@ -23,7 +23,11 @@ void addArchiveOptions(CLI::App &command, ArchiveOptions &options, bool newOnly)
             .add_option("--archive", options.location,
                         what + ": sqlite:PATH, postgresql://... or a PostgreSQL connection string "
                                "(sqlite:pullrec.db when given without a value)")
-            ->expected(0, 1);
+            ->expected(0, 1)
+            ->check([](const std::string &location) {
+                // A location that names no archive is a usage error, before any link is opened.
+                return location.empty() ? std::string() : Archive::checkLocation(location);
+            });
     if (newOnly)
         command.add_flag(
             "--new-only", options.newOnly,

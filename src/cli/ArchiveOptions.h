@@ -18,8 +18,8 @@ struct ArchiveOptions {
     bool newOnly = false;
     CLI::Option *archiveOption = nullptr;
 
-    // The archive to use: the location given, the default for --archive without one or for --new-only,
-    // or empty for none.
+    // The archive to use: the location given (a relative SQLite path made absolute), the default for
+    // --archive without one or for --new-only, or empty for none.
     std::string chosen() const;
 };
 

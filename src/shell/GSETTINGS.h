@@ -33,10 +33,12 @@ class GSETTINGS
 
     GSETTINGS();
 
-    // Reads LANG, MODE, IP, COM, MODBUSID, POLLDELAY, TIMEOUT, PORT and ARCHIVE (keys LOCATION, KEEP);
-    // missing or bad values give the defaults.
+    // Reads LANG, MODE, IP, COM, MODBUSID, POLLDELAY, TIMEOUT, PORT and ARCHIVE (keys LOCATION,
+    // LOCATION_UTF8, KEEP); missing or bad values give the defaults.
     void load();
-    // Writes them in the same order; a refused write throws EPullrecError and skips the rest.
+    // Writes them in the same order; a refused write throws EPullrecError and skips the rest. A location
+    // holding a password leaves the file readable by its owner only; one the code page cannot hold
+    // is also kept whole in LOCATION_UTF8.
     void save();
     // list[0..n-1] from / to IPLIST keys 0..n-1 (missing keys read empty); nothing for n <= 0.
     void loadIpList(QString *list, int n);
@@ -45,6 +47,9 @@ class GSETTINGS
     // The program file's path with its extension (from the last dot of the file name on) replaced by
     // "_gsett.ini"; a file name without a dot gets the suffix appended. An installed program keeps
     // the file of that name in the user's configuration directory instead (fileLocations()).
+    // Whether save() can write the location so that load() gives it back.
+    static bool canKeepLocation(const QString &location);
+
     static QString settingsPath();
     static QString settingsPathFor(const QString &programFile);
 };

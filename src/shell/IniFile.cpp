@@ -162,7 +162,9 @@ void TIniFile::writeString(const QString &section, const QString &key, const QSt
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     const QByteArray bytes = encode1254(join(d));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) ||
+        (privateFile && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) ||
+        file.write(bytes) != bytes.size() || !file.commit())
         throw EPullrecError(unableToWrite);
 }
 

@@ -16,6 +16,10 @@ class TIniFile
     explicit TIniFile(const QString &fileName);
     const QString &fileName() const { return path; }
 
+    // While on, every write leaves the file readable and writable by its owner only (it holds a
+    // secret); while off, a write keeps the file's permissions as they are.
+    void setPrivate(bool on) { privateFile = on; }
+
     // def when the file, section or key is missing.
     QString readString(const QString &section, const QString &key, const QString &def) const;
     // def also when the value does not convert (StrToIntDef).
@@ -27,4 +31,5 @@ class TIniFile
 
   private:
     QString path;
+    bool privateFile = false;
 };

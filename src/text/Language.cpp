@@ -136,6 +136,23 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveNotKept,
      u"Ayar dosyası bu konumu saklayamaz: çok uzun ya da desteklenmeyen karakterler içeriyor.",
      u"The settings file cannot keep this location: it is too long or has characters it cannot hold."},
+    {Captions::ArchiveRevealPassword, u"Parolayı göster", u"Show the password"},
+    {Captions::ArchiveBadLocation,
+     u"%1 bir arşiv belirtmiyor: sqlite:DOSYA, postgresql://... veya bir bağlantı dizesi giriniz.",
+     u"%1 names no archive: give sqlite:FILE, postgresql://... or a connection string."},
+    {Captions::ArchiveCannotOpen,
+     u"%1 arşivi açılamadı (%2). Var olduğunu ve erişim izniniz olduğunu kontrol edin ya da Arşiv... ile "
+     u"başka birini seçin.",
+     u"The archive %1 cannot be opened (%2). Check that it exists and that you may use it, or choose "
+     u"another under Archive...."},
+    {Captions::ArchiveNotAnArchive,
+     u"%1 bir arşiv değil ya da bozuk. Arşiv... ile başka bir dosya seçin ya da bir yedeğini geri yükleyin.",
+     u"%1 holds no archive or is damaged. Choose another file under Archive..., or restore a copy."},
+    {Captions::ArchiveNewerSchema,
+     u"%1 arşivi Pullrec'in daha yeni bir sürümüyle yazılmış. Açmak için Pullrec'i güncelleyin ya da "
+     u"Arşiv... ile başka birini seçin.",
+     u"The archive %1 was written by a newer version of Pullrec. Update Pullrec to open it, or choose "
+     u"another under Archive...."},
     {Captions::ArchiveMenu, u"Arşiv...", u"Archive..."},
     {Captions::ArchiveTitle, u"Arşiv", u"Archive"},
     {Captions::ArchiveLastDownload, u"Son indirme (UTC)", u"Last download (UTC)"},
@@ -152,7 +169,8 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveListing, u"Arşiv okunuyor...", u"Reading the archive..."},
 };
 
-template <std::size_t S, std::size_t N> void fill(std::array<QString, S> &table, const Text (&texts)[N], int lang)
+template <std::size_t S, std::size_t N>
+void fill(std::array<QString, S> &table, const Text (&texts)[N], int lang)
 {
     for (const Text &t : texts)
         table[t.index] = QString::fromUtf16(lang == TextLanguage::Turkish ? t.turkish : t.english);

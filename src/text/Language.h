@@ -123,6 +123,11 @@ enum Id : int {
     ArchiveOpened = 107, // "%1": where
     ArchiveListing = 109,
     ArchiveNotKept = 110,
+    ArchiveRevealPassword = 135,
+    ArchiveBadLocation = 136,  // "%1": the location
+    ArchiveCannotOpen = 137,   // "%1": the location, "%2": why
+    ArchiveNotAnArchive = 138, // "%1": the location
+    ArchiveNewerSchema = 139,  // "%1": the location
 };
 } // namespace Captions
 

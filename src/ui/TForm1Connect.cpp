@@ -138,6 +138,8 @@ void TForm1::BitBtn1Click()
         // Whatever was open before is closed now: no download may start on it.
         setWindowState(WindowState::NotConnected);
         Memo1->appendPlainText(QStringLiteral("!!!"));
+        // The reason goes beside the message, not in the Error panel of record requests.
+        setStatus(StatusPanel::Message, QString::fromStdString(worker->lastError()));
         showMessage(texts.messages[Messages::ConnectionFailed]);
         return;
     }

@@ -4,7 +4,7 @@
 
 void comThread::showRecord()
 {
-    showRecord(lastRecord, lastErrorText);
+    showRecord(lastRecord, requestErrorText);
 }
 
 void comThread::showRecord(const LogRecord &record, const std::string &error)

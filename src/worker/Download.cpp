@@ -121,7 +121,7 @@ bool comThread::readRecord(int area, int index)
         }
     }
     if (result != Success) {
-        lastErrorText = errorText(result);
+        lastErrorText = requestErrorText = errorText(result);
         return false;
     }
     decodeRecord(area, index, accepted);

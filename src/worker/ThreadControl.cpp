@@ -115,9 +115,9 @@ comThread::Fetch comThread::fetch(int area, int index, uint64_t forPass, Fetched
     const bool read = readRecord(area, index);
     into.linkDown = !read && linkDown();
     {
-        // A transaction on another thread may write lastErrorText once the request has ended.
+        // A transaction on another thread may write requestErrorText once the request has ended.
         std::lock_guard link(linkMutex);
-        into.error = lastErrorText;
+        into.error = requestErrorText;
         if (read)
             into.record = lastRecord;
     }

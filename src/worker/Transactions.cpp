@@ -52,7 +52,7 @@ bool comThread::readDeviceId()
         result = identify(reply, length);
     }
     if (!finishTransaction(result)) {
-        lastErrorText = errorText(result);
+        lastErrorText = requestErrorText = errorText(result);
         return false;
     }
     if (!parseIdentity(reply, length, deviceId) && length == kShortIdReply) {

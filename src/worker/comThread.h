@@ -265,6 +265,9 @@ class comThread
 
     LogRecord lastRecord;
     std::string lastErrorText;
+    // The Error panel's text: only record and identity requests, so a refused open or a failed
+    // configuration write is not shown beside later records.
+    std::string requestErrorText;
 
     uint16_t ctRatioWord = 0;
     uint16_t vtRatioWord = 0;

@@ -12,8 +12,10 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -359,6 +361,80 @@ TEST_P(ArchiveTest, NewerSchemaIsRefused)
     std::string error;
     EXPECT_FALSE(Archive::open(location, error));
     EXPECT_NE(error.find("schema version 99"), std::string::npos) << error;
+}
+
+// Why a SQLite archive does not open, as a fault for the window's message and a text naming the file
+// and what to do, for a reader and a writer.
+TEST(ArchiveLocation, RefusalsNameTheArchiveAndWhatToDo)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("pullrec-refusals-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto sqlFile = [&](const char *name, const char *sql) {
+        const std::string path = (dir / name).string();
+        sqlite3 *db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        return path;
+    };
+    const std::string newer = sqlFile("newer.db", "CREATE TABLE pullrec_schema (version INTEGER NOT NULL);"
+                                                  " INSERT INTO pullrec_schema VALUES (2)");
+    const std::string other = sqlFile("other.db", "CREATE TABLE t (x)");
+    const std::string garbage = (dir / "garbage.db").string();
+    std::ofstream(garbage) << std::string(8192, 'x');
+    // A damaged archive: its first page's header intact, the rest overwritten.
+    std::string damaged = (dir / "damaged.db").string();
+    {
+        std::string error;
+        ASSERT_TRUE(Archive::open("sqlite:" + damaged, error)) << error;
+    }
+    {
+        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(100);
+        file << std::string(20000, '\xff');
+    }
+    const std::string missingFolder = (dir / "no-such-folder" / "a.db").string();
+
+    struct Case {
+        std::string path;
+        ArchiveAccess access;
+        ArchiveFault fault;
+        const char *says;
+    };
+    const Case cases[] = {
+        {newer, ArchiveAccess::Read, ArchiveFault::NewerSchema, "newer version of Pullrec"},
+        {newer, ArchiveAccess::Write, ArchiveFault::NewerSchema, "newer version of Pullrec"},
+        {other, ArchiveAccess::Read, ArchiveFault::NotAnArchive, "is not an archive or is damaged"},
+        {garbage, ArchiveAccess::Read, ArchiveFault::NotAnArchive, "restore a copy"},
+        {garbage, ArchiveAccess::Write, ArchiveFault::NotAnArchive, "restore a copy"},
+        {damaged, ArchiveAccess::Read, ArchiveFault::NotAnArchive, "is not an archive or is damaged"},
+        {missingFolder, ArchiveAccess::Read, ArchiveFault::CannotOpen, "the file exists and may be read"},
+        {missingFolder, ArchiveAccess::Write, ArchiveFault::CannotOpen,
+         "its folder exists and may be written"},
+        {"", ArchiveAccess::Read, ArchiveFault::Location, "path of the SQLite file"},
+    };
+    for (const Case &c : cases) {
+        std::string error;
+        ArchiveFault fault = ArchiveFault::None;
+        EXPECT_FALSE(Archive::open("sqlite:" + c.path, error, c.access, &fault)) << c.path;
+        EXPECT_EQ(fault, c.fault) << c.path << ": " << error;
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        EXPECT_NE(error.find(c.path), std::string::npos) << error;
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(ArchiveLocation, RelativeSqlitePathsBecomeAbsolute)
+{
+    const std::string here = std::filesystem::current_path().string();
+    const std::pair<std::string, std::string> cases[] = {
+        {"sqlite:x.db", "sqlite:" + here + "/x.db"},    {"sqlite:./d/../y.db", "sqlite:" + here + "/y.db"},
+        {"sqlite:/abs/z.db", "sqlite:/abs/z.db"},       {"sqlite:", "sqlite:"},
+        {"postgresql://u@h/db", "postgresql://u@h/db"}, {"host=h dbname=x.db", "host=h dbname=x.db"},
+    };
+    for (const auto &[given, made] : cases)
+        EXPECT_EQ(absoluteLocation(given), made) << given;
 }
 
 TEST_P(ArchiveTest, RacingWritersStoreEachRecordOnce)

@@ -190,6 +190,47 @@ TEST_F(CliArchive, DownloadTwiceStoresOnceAndExportsTheWindowsGrid)
     }
 }
 
+// An archive its reader may not write, in a folder it may not write either (no shared memory for the
+// write-ahead log can be made there), exports as it does for its writer. Run as an unprivileged user:
+// root may write anywhere.
+TEST_F(CliArchive, ReadOnlyArchiveExportsForAReaderWithoutWriteRights)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp({"--records", records(3, 2)})) << sim.error();
+    ASSERT_EQ(cli({"download", "--tcp", tcp(sim), "--archive", archive, "--quiet"}).exitCode, 0);
+    const std::vector<std::string> exportCsv = {"export", "--archive", archive, "--format", "csv"};
+    const ProgramRun expected = cli(exportCsv);
+    ASSERT_EQ(expected.exitCode, 0) << expected.err;
+    auto asReader = [&](const std::vector<std::string> &args) {
+        if (::geteuid() != 0)
+            return cli(args);
+        std::vector<std::string> all = {"--reuid=65534", "--regid=65534", "--clear-groups", kCli};
+        all.insert(all.end(), args.begin(), args.end());
+        return runProgram("setpriv", all, 120000);
+    };
+    namespace fs = std::filesystem;
+    const fs::path file = archive.substr(7);
+    fs::remove(file.string() + "-shm"); // left by the reader above; a copied archive has none
+    fs::remove(file.string() + "-wal");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+
+    const ProgramRun run = asReader(exportCsv);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, expected.out);
+    // Writing is refused, naming the archive.
+    const ProgramRun write = asReader({"download", "--tcp", tcp(sim), "--archive", archive, "--quiet"});
+    EXPECT_EQ(write.exitCode, 3);
+    EXPECT_NE(write.err.find(file.string()), std::string::npos) << write.err;
+    // A file it may not read says what to check.
+    fs::permissions(file, fs::perms::owner_read);
+    const ProgramRun unreadable = asReader(exportCsv);
+    EXPECT_EQ(unreadable.exitCode, 2);
+    EXPECT_NE(unreadable.err.find("exists and may be read"), std::string::npos) << unreadable.err;
+    fs::permissions(dir, fs::perms::owner_all);
+}
+
 // Analyzers logging different quantities, and one with the energy log alone, export as one table.
 // A record whose clock was never set is still written where the format can carry it, and influx, which
 // cannot, says so with exit 3.

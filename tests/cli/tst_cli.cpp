@@ -59,6 +59,12 @@ TEST(CliExit, UsageErrorsExitOne)
         {"download", "--tcp", "127.0.0.1", "--tz", "Europe/Berln"},
         {"download", "--tcp", "127.0.0.1", "--tz", "Foo"}, // a POSIX rule to Qt, no zone's name
         {"export", "--format", "csv", "--tz", "../../etc/passwd"},
+        // Locations that name no archive, for each command that takes one.
+        {"download", "--tcp", "127.0.0.1:1", "--archive", "sqlite:"},
+        {"download", "--tcp", "127.0.0.1:1", "--new-only", "--archive", "sqlite::memory:"},
+        {"export", "--archive", "sqlite:"},
+        {"report", "--archive", "sqlite:", "--analyzer", "1", "--month", "2026-03"},
+        {"export", "--archive", "mysql://127.0.0.1/x"},
     };
     for (const auto &args : bad) {
         const ProgramRun r = runProgram(cliBinary(), args);
@@ -68,8 +74,8 @@ TEST(CliExit, UsageErrorsExitOne)
     // A fleet file's zone is checked as the option is, and named.
     const std::string fleet = ::testing::TempDir() + "pullrec-fleet-tz.ini";
     std::ofstream(fleet) << "[a]\ntcp = 127.0.0.1:1\ntz = Mars/Base\n";
-    const ProgramRun r =
-        runProgram(cliBinary(), {"collect", "--fleet", fleet, "--archive", "sqlite::memory:"});
+    const ProgramRun r = runProgram(cliBinary(), {"collect", "--fleet", fleet, "--archive",
+                                                  "sqlite:" + ::testing::TempDir() + "pullrec-tz.db"});
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("Mars/Base"), std::string::npos) << r.err;
     std::remove(fleet.c_str());
@@ -97,9 +103,10 @@ TEST(CliExit, IntegerOptionsAreDecimal)
     const std::string fleet = ::testing::TempDir() + "pullrec-fleet-int.ini";
     std::ofstream(fleet) << "[a]\ntcp = 127.0.0.1:1\ntimeout = 100\n";
     const std::vector<std::string> download = {"download", "--tcp", "127.0.0.1:1", "--timeout", "100"};
-    const std::vector<std::string> collect = {"collect", "--fleet", fleet, "--archive", "sqlite::memory:"};
-    const std::vector<std::string> exportAll = {"export", "--archive", "sqlite::memory:", "--format", "csv"};
-    const std::vector<std::string> report = {"report", "--archive", "sqlite::memory:", "--analyzer",
+    const std::string archive = "sqlite:" + ::testing::TempDir() + "pullrec-int.db";
+    const std::vector<std::string> collect = {"collect", "--fleet", fleet, "--archive", archive};
+    const std::vector<std::string> exportAll = {"export", "--archive", archive, "--format", "csv"};
+    const std::vector<std::string> report = {"report", "--archive", archive,  "--analyzer",
                                              "1",      "--month",   "2026-03"};
     const std::vector<Case> cases = {
         {{}, "--unit", "010", 10},

@@ -196,6 +196,16 @@ class TestApply : public QObject, public WindowFixture
         QCOMPARE(form->worker->configuration().paramCodes, before.paramCodes);
         QCOMPARE(form->worker->configuration().logPeriod, before.logPeriod);
         QCOMPARE(headerRow(*form), headers);
+
+        // Its own box and panel 0 said it; records read after a new Connect show no error beside them.
+        QVERIFY2(sim->restart(), sim->error().c_str());
+        QTest::mouseClick(form->BitBtn1, Qt::LeftButton);
+        QCOMPARE(form->windowState(), TForm1::WindowState::Connected);
+        form->chkSector[0]->setChecked(true);
+        QTest::mouseClick(form->iSwitchLed1, Qt::LeftButton);
+        QVERIFY(
+            QTest::qWaitFor([&] { return form->windowState() == TForm1::WindowState::Completed; }, 10000));
+        QCOMPARE(statusText(*form, 3), QString());
     }
 };
 

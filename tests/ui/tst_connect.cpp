@@ -194,7 +194,8 @@ class TestConnect : public QObject
         QVERIFY(memoLines(*form).isEmpty());
     }
 
-    // Two refused attempts leave two "!!!" lines; a good identity read then leaves its four lines only.
+    // Two refused attempts leave two "!!!" lines; a good identity read then leaves its four lines only,
+    // and a download after it no stale error.
     void refusedThenConnected()
     {
         ScratchDir scratch;
@@ -207,6 +208,8 @@ class TestConnect : public QObject
             QVERIFY(box.wait());
             QCOMPARE(box.text(), QStringLiteral("CONNECTION FAILED. Please check Connection(s)!"));
             QCOMPARE(memoLines(*form), QStringList(attempt, QStringLiteral("!!!")));
+            QCOMPARE(statusText(*form, 0), QStringLiteral("TCP/IP connection error"));
+            QCOMPARE(statusText(*form, 3), QString());
         }
         QVERIFY(!form->worker->isConnected());
         QVERIFY(form->chkSector[0]->isHidden());
@@ -221,6 +224,13 @@ class TestConnect : public QObject
                  qPrintable(lines[1]));
         QCOMPARE(lines[2], QStringLiteral(" KTR-58-168"));
         QCOMPARE(lines[3], QStringLiteral(" V3.07"));
+
+        // The refused opens were no record's: a clean download leaves the Error panel empty.
+        form->chkSector[0]->setChecked(true);
+        QTest::mouseClick(form->iSwitchLed1, Qt::LeftButton);
+        QVERIFY(
+            QTest::qWaitFor([&] { return form->windowState() == TForm1::WindowState::Completed; }, 10000));
+        QCOMPARE(statusText(*form, 3), QString());
     }
 
     void tcpConnectFillsTheWindow()

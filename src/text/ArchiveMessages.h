@@ -1,0 +1,14 @@
+#pragma once
+
+#include "archive/Archive.h"
+
+#include <QString>
+
+#include <string>
+
+struct LANGUAGE;
+
+// Why an archive could not be opened, in the operator's language: the location (its password masked)
+// and what to do. error is Archive::open's text, shown where the fault has no words of its own.
+QString archiveOpenMessage(const LANGUAGE &texts, ArchiveFault fault, const std::string &location,
+                           const std::string &error);
