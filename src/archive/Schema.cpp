@@ -120,11 +120,10 @@ std::string selectAnalyzersSql(SqlDialect dialect, bool keepsZones, bool keepsDo
 
 std::string countRecordsSql(SqlDialect dialect)
 {
-    // Counted in the index alone; the table is read for each area's last record only.
-    return "SELECT g.analyzer, g.area, g.records, " + timeText(dialect, "r.recorded_at") +
-           " FROM (SELECT analyzer, area, count(*) AS records, max(id) AS last FROM record GROUP BY "
-           "analyzer, area) g"
-           " JOIN record r ON r.id = g.last";
+    // The newest by time, not the record archived last: a newest-first or wrapped log is archived out of
+    // time order.
+    return "SELECT analyzer, area, count(*), " + timeText(dialect, "max(recorded_at)") +
+           " FROM record GROUP BY analyzer, area";
 }
 
 void addRecordCount(std::vector<ArchivedAnalyzer> &list, const std::string &serial, int area, int64_t count,
