@@ -54,7 +54,7 @@ struct ArchivedAnalyzer {
     AnalyzerIdentity identity;
     std::string downloadedAt; // the last saveAnalyzer, UTC "YYYY-MM-DD HH:MM:SS"; empty when not known
     std::array<int64_t, kAreaCount> records{}; // by area
-    // The time of each area's last archived record, as RecordFilter's; empty for none or no valid time.
+    // The time of each area's newest record, as RecordFilter's; empty for none or no valid time.
     std::array<std::string, kAreaCount> newest{};
 };
 
@@ -113,6 +113,10 @@ class Archive
 
     // Every archived analyzer by serial, with its record counts; false on failure.
     virtual bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) = 0;
+
+    // Any thread, while another uses the archive: the call in progress fails at once, without waiting on
+    // the server, and so may every later one. The object must outlive this call.
+    virtual void interrupt() {}
 
     // Text of the last failure.
     const std::string &error() const { return lastError; }

@@ -2,6 +2,8 @@
 
 #include <libpq-fe.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cerrno>
@@ -19,6 +21,7 @@ namespace
 constexpr int kStoreAttempts = 5;           // a deadlock between collectors is retried
 constexpr long long kSchemaLockKey = 58001; // advisory lock held while the schema is created
 constexpr int kStoreLockKey = 58002;        // with the serial's hash: one analyzer's store
+constexpr int kFetchRows = 8192;            // values of a few hundred records per answer
 
 bool transient(const char *sqlState)
 {
@@ -175,7 +178,8 @@ class PgArchive::Result
     PGresult *result;
 };
 
-PgArchive::PgArchive(const std::string &connection, ArchiveAccess access) : name(redactLocation(connection))
+PgArchive::PgArchive(const std::string &connection, ArchiveAccess access)
+    : name(redactLocation(connection)), wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
     // A server that is gone or a lock that is never let go ends a run instead of hanging it; the
     // location's own connect_timeout, after this one, wins.
@@ -216,6 +220,17 @@ std::string PgArchive::explained(const std::string &reason) const
 PgArchive::~PgArchive()
 {
     PQfinish(db);
+    if (wake >= 0)
+        ::close(wake);
+}
+
+void PgArchive::interrupt()
+{
+    interrupted = true;
+    const uint64_t one = 1;
+    if (wake >= 0 && ::write(wake, &one, sizeof one) < 0) {
+        // Full or closed: the flag alone ends the next wait.
+    }
 }
 
 bool PgArchive::awaitResult()
@@ -223,27 +238,28 @@ bool PgArchive::awaitResult()
     if (db) {
         const int seconds = answerSeconds();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        for (;;) {
+        while (!interrupted) {
             const int unsent = PQflush(db);
             if (unsent < 0 || (unsent == 0 && !PQisBusy(db)))
                 return true; // a broken connection is PQgetResult's to tell, at once
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            pollfd socket{PQsocket(db), short(POLLIN | (unsent ? POLLOUT : 0)), 0};
-            const int ready = left.count() > 0 ? ::poll(&socket, 1, int(left.count())) : 0;
+            pollfd sockets[] = {{PQsocket(db), short(POLLIN | (unsent ? POLLOUT : 0)), 0}, {wake, POLLIN, 0}};
+            const int ready = left.count() > 0 ? ::poll(sockets, wake >= 0 ? 2 : 1, int(left.count())) : 0;
             if (ready < 0 && errno == EINTR)
                 continue;
             if (ready <= 0)
                 break;
-            if ((socket.revents & ~POLLOUT) && !PQconsumeInput(db))
+            if ((sockets[0].revents & ~POLLOUT) && !PQconsumeInput(db))
                 return true;
         }
         // Not cancelled: PQcancel itself would wait on the server that does not answer. Closing ends our
         // part; the server's statement time-out ends its part.
         PQfinish(db);
         db = nullptr;
-        lost = "archive " + name + ": the server did not answer within " + std::to_string(seconds) +
-               " s (PULLREC_ARCHIVE_TIMEOUT)";
+        lost = interrupted ? "archive " + name + ": the read was stopped"
+                           : "archive " + name + ": the server did not answer within " +
+                                 std::to_string(seconds) + " s (PULLREC_ARCHIVE_TIMEOUT)";
     }
     lastError = lost;
     lastState.clear();
@@ -501,42 +517,42 @@ bool PgArchive::addGaps(const std::string &serial, int area, std::span<const int
 bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit)
 {
     const std::string area = std::to_string(filter.area);
-    const char *parameters[] = {filter.analyzer.c_str(), area.c_str(),
-                                filter.from.empty() ? nullptr : filter.from.c_str(),
-                                filter.to.empty() ? nullptr : filter.to.c_str()};
-    const std::string sql = selectRecordsSql(SqlDialect::Postgres);
     // An export streams as long as its rows take; locks still time out.
     if (!exec("SET statement_timeout = 0"))
         return false;
-    // One row at a time, so an export of millions of values does not sit in memory.
-    if (!PQsendQueryParams(db, sql.c_str(), 4, nullptr, parameters, nullptr, nullptr, 0) ||
-        !PQsetSingleRowMode(db)) {
-        lastError = PQerrorMessage(db);
+    // Through a cursor, a chunk at a time: an export of millions of values does not sit in memory, and a
+    // visit that stops leaves the rest on the server.
+    if (!exec("BEGIN"))
         return false;
-    }
+    bool ok =
+        query("DECLARE pullrec_read NO SCROLL CURSOR FOR " + selectRecordsSql(SqlDialect::Postgres),
+              {filter.analyzer.c_str(), area.c_str(), filter.from.empty() ? nullptr : filter.from.c_str(),
+               filter.to.empty() ? nullptr : filter.to.c_str()})
+            .ok();
     RecordAssembler records(visit);
     bool go = true;
-    bool ok = true;
-    bool answered = true;
-    // The deadline is for each row, however long the export takes.
-    while (PGresult *raw = (answered = awaitResult()) ? PQgetResult(db) : nullptr) {
-        const Result row(raw);
-        if (!row.ok()) {
-            ok = false;
-            lastError = PQresultErrorMessage(raw);
-        }
-        for (int r = 0; go && ok && r < row.rows(); ++r) {
-            go = records.row(row.number(r, 0), int(row.number(r, 7)), int(row.number(r, 8)),
-                             toDouble(row.text(r, 9)), [&](StoredRecord &stored) {
-                                 stored.analyzer = row.text(r, 1);
-                                 stored.record.area = int(row.number(r, 2));
-                                 stored.record.position = int(row.number(r, 3));
-                                 stored.record.recordNo = int(row.number(r, 4));
-                                 stored.record.setTime(row.text(r, 5), row.text(r, 6));
+    while (ok && go) {
+        const Result chunk = query("FETCH " + std::to_string(kFetchRows) + " FROM pullrec_read", {});
+        ok = chunk.ok();
+        if (ok && chunk.rows() == 0)
+            break;
+        for (int r = 0; go && ok && r < chunk.rows(); ++r) {
+            go = records.row(chunk.number(r, 0), int(chunk.number(r, 7)), int(chunk.number(r, 8)),
+                             toDouble(chunk.text(r, 9)), [&](StoredRecord &stored) {
+                                 stored.analyzer = chunk.text(r, 1);
+                                 stored.record.area = int(chunk.number(r, 2));
+                                 stored.record.position = int(chunk.number(r, 3));
+                                 stored.record.recordNo = int(chunk.number(r, 4));
+                                 stored.record.setTime(chunk.text(r, 5), chunk.text(r, 6));
                              });
         }
     }
-    ok = ok && answered;
+    if (!ok) {
+        const std::string reason = lastError; // not the rollback's
+        exec("ROLLBACK");
+        lastError = reason;
+    }
+    ok = ok && exec("COMMIT");
     if (ok && go)
         records.finish();
     return ok;

@@ -3,6 +3,7 @@
 #include "archive/Archive.h"
 #include "archive/Schema.h"
 
+#include <atomic>
 #include <vector>
 
 struct pg_conn;
@@ -23,6 +24,7 @@ class PgArchive final : public Archive, private SchemaConnection
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
     bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) override;
+    void interrupt() override;
 
   private:
     class Result;
@@ -41,8 +43,9 @@ class PgArchive final : public Archive, private SchemaConnection
     // The answer to what was sent, as PQexec gives it: the last result, or the start of a COPY. When it
     // is no success, lastError and lastState say why.
     Result answer();
-    // Sends what is queued and waits until a result is there, at most answerSeconds. Past that, closes
-    // the connection for good and fails, as every later call does, with lastError saying so.
+    // Sends what is queued and waits until a result is there, at most answerSeconds. Past that, or on
+    // interrupt(), closes the connection for good and fails, as every later call does, with lastError
+    // saying so.
     bool awaitResult();
     bool storeOnce(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts,
                    bool &retry);
@@ -58,4 +61,6 @@ class PgArchive final : public Archive, private SchemaConnection
     std::string copyState;
     std::string lastState; // SQLSTATE of the last failure
     std::string lost;      // why the connection was closed
+    int wake = -1;         // an eventfd interrupt() writes to, beside the socket
+    std::atomic<bool> interrupted = false;
 };

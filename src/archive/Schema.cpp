@@ -120,11 +120,13 @@ std::string selectAnalyzersSql(SqlDialect dialect, bool keepsZones, bool keepsDo
 
 std::string countRecordsSql(SqlDialect dialect)
 {
-    // Counted in the index alone; the table is read for each area's last record only.
-    return "SELECT g.analyzer, g.area, g.records, " + timeText(dialect, "r.recorded_at") +
-           " FROM (SELECT analyzer, area, count(*) AS records, max(id) AS last FROM record GROUP BY "
-           "analyzer, area) g"
-           " JOIN record r ON r.id = g.last";
+    // Counted in the index alone. The newest by time, not the record archived last (a newest-first or
+    // wrapped log is archived out of time order): found from the analyzer's newest time backwards, where
+    // the areas of one analyzer lie close together.
+    return "SELECT g.analyzer, g.area, g.records, " +
+           timeText(dialect, "(SELECT r.recorded_at FROM record r WHERE r.analyzer = g.analyzer AND r.area = "
+                             "g.area AND r.recorded_at IS NOT NULL ORDER BY r.recorded_at DESC LIMIT 1)") +
+           " FROM (SELECT analyzer, area, count(*) AS records FROM record GROUP BY analyzer, area) g";
 }
 
 void addRecordCount(std::vector<ArchivedAnalyzer> &list, const std::string &serial, int area, int64_t count,

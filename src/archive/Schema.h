@@ -84,7 +84,7 @@ bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::s
 // The listing's rows: serial, vendor, model, version, ct, vt, zone, the last download as
 // "YYYY-MM-DD HH:MM:SS" (NULL when not known); keepsZones and keepsDownloads as ensureSchema found them.
 std::string selectAnalyzersSql(SqlDialect dialect, bool keepsZones, bool keepsDownloads);
-// Rows of analyzer, area, record count and the time of the area's last archived record
+// Rows of analyzer, area, record count and the time of the area's newest record
 // ("YYYY-MM-DD HH:MM:SS" or NULL).
 std::string countRecordsSql(SqlDialect dialect);
 // Adds a row of countRecordsSql to the analyzer of list (sorted by serial), or to a new one for records

@@ -145,6 +145,12 @@ SqliteArchive::~SqliteArchive()
     sqlite3_close(db);
 }
 
+void SqliteArchive::interrupt()
+{
+    if (db)
+        sqlite3_interrupt(db);
+}
+
 bool SqliteArchive::fail()
 {
     lastError = sqlite3_errmsg(db);

@@ -21,6 +21,7 @@ class SqliteArchive final : public Archive, private SchemaConnection
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
     bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) override;
+    void interrupt() override;
 
   private:
     class Statement;

@@ -25,21 +25,7 @@ struct ExportOptions {
     std::string zone;
 };
 
-// The stored facts of an analyzer as the sinks know an analyzer, for a run of records decoded alike: an
-// analyzer's sector records of one configuration, or its energy records.
-struct Run {
-    std::string analyzer;
-    bool energy = false;
-    std::array<int16_t, kLogSlots> codes{};
-    bool operator==(const Run &) const = default;
-};
-
-// The run of a stored record following the run before it; energy records keep the codes before them.
-Run runOf(const StoredRecord &stored, const Run &before)
-{
-    const ArchiveRecord &r = stored.record;
-    return {stored.analyzer, r.energy(), r.energy() ? before.codes : r.codes};
-}
+using Run = RecordRun;
 
 int runExport(const ExportOptions &o)
 {
@@ -95,7 +81,7 @@ int runExport(const ExportOptions &o)
     std::vector<Run> runs;
     Run current;
     bool read = !format || records->forEach(filter, [&](const StoredRecord &stored) {
-        current = runOf(stored, current);
+        current = Run::of(stored, current);
         if (std::find(runs.begin(), runs.end(), current) == runs.end()) {
             runs.push_back(current);
             const std::array<bool, kLogAreas> of = assume(current);
@@ -108,7 +94,7 @@ int runExport(const ExportOptions &o)
     bool begun = false;
     read = read && records->forEach(filter, [&](const StoredRecord &stored) {
         const ArchiveRecord &r = stored.record;
-        const Run run = runOf(stored, current);
+        const Run run = Run::of(stored, current);
         if (!begun || run != current) {
             const std::array<bool, kLogAreas> of = assume(run);
             sink->begin(source, of);

@@ -15,3 +15,9 @@ RecordLog::Source archivedSource(const AnalyzerIdentity &analyzer,
         analyzer.ctRatio,
         analyzer.vtRatio};
 }
+
+RecordRun RecordRun::of(const StoredRecord &stored, const RecordRun &before)
+{
+    const ArchiveRecord &r = stored.record;
+    return {stored.analyzer, r.energy(), r.energy() ? before.codes : r.codes};
+}

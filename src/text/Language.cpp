@@ -167,6 +167,9 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveNoRecords, u"Bu aralıkta kayıt yok.", u"No records in this range."},
     {Captions::ArchiveOpened, u"Arşiv: %1", u"Archive: %1"},
     {Captions::ArchiveListing, u"Arşiv okunuyor...", u"Reading the archive..."},
+    {Captions::ArchiveUnclocked, u"Saati geçersiz kayıtlar", u"Records without a clock"},
+    {Captions::ArchiveStop, u"Durdur", u"Stop"},
+    {Captions::ArchiveStopped, u"Okuma durduruldu.", u"Reading stopped."},
 };
 
 template <std::size_t S, std::size_t N>

@@ -123,6 +123,9 @@ enum Id : int {
     ArchiveOpened = 107, // "%1": where
     ArchiveListing = 109,
     ArchiveNotKept = 110,
+    ArchiveUnclocked = 120, // check box: records whose date and time are no valid clock
+    ArchiveStop = 121,
+    ArchiveStopped = 122,
     ArchiveRevealPassword = 135,
     ArchiveBadLocation = 136,  // "%1": the location
     ArchiveCannotOpen = 137,   // "%1": the location, "%2": why

@@ -1,5 +1,6 @@
 #include "ui/ArchiveWindow.h"
 
+#include "ui/ArchiveLease.h"
 #include "ui/ChartWindow.h"
 #include "ui/GridActions.h"
 #include "ui/GridModel.h"
@@ -11,6 +12,8 @@
 #include "worker/AnalyzerSession.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QGridLayout>
@@ -25,6 +28,10 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 namespace
 {
@@ -59,6 +66,17 @@ QDateTimeEdit *timeEdit(QWidget *parent, const char *name)
 
 } // namespace
 
+// A read and what it produced, shared by the window and the reading thread.
+struct ArchiveWindow::Read {
+    std::shared_ptr<ArchiveLease> lease = ArchiveLease::create();
+    std::atomic<bool> stopping = false;
+    std::atomic<long long> count = 0;
+    std::mutex mutex;
+    ArchiveWindow *window = nullptr; // under mutex; none once the window gave the read up
+    bool done = false;               // under mutex, as outcome
+    Outcome outcome;
+};
+
 ArchiveWindow::ArchiveWindow(const QString &location, const LANGUAGE &texts, bool turkish, QWidget *parent)
     : QWidget(parent, Qt::Window), location(location), texts(texts), turkish(turkish)
 {
@@ -71,10 +89,30 @@ ArchiveWindow::ArchiveWindow(const QString &location, const LANGUAGE &texts, boo
 
 ArchiveWindow::~ArchiveWindow()
 {
-    // A read in progress stops at its next record; its outcome is dropped.
-    stopping = true;
-    if (loader.joinable())
-        loader.join();
+    stopReading();
+}
+
+void ArchiveWindow::stopReading()
+{
+    if (!reading)
+        return;
+    {
+        std::lock_guard lock(reading->mutex);
+        reading->window = nullptr;
+    }
+    reading->stopping = true;
+    reading->lease->stop();
+    reading.reset();
+}
+
+void ArchiveWindow::closeEvent(QCloseEvent *event)
+{
+    if (busy()) {
+        stopReading();
+        setBusy(false);
+        statusLabel->clear();
+    }
+    QWidget::closeEvent(event);
 }
 
 void ArchiveWindow::buildLayout()
@@ -95,6 +133,8 @@ void ArchiveWindow::buildLayout()
     areaCombo->setObjectName(QStringLiteral("areaCombo"));
     fromEdit = timeEdit(this, "fromEdit");
     toEdit = timeEdit(this, "toEdit");
+    unclockedBox = new QCheckBox(this);
+    unclockedBox->setObjectName(QStringLiteral("unclockedBox"));
     showButton = new QPushButton(this);
     showButton->setObjectName(QStringLiteral("showButton"));
     showButton->setDefault(true);
@@ -136,7 +176,7 @@ void ArchiveWindow::buildLayout()
     toLabel->setObjectName(QStringLiteral("toLabel"));
     auto *picks = new QHBoxLayout;
     for (QWidget *w : std::initializer_list<QWidget *>{areaCombo, fromLabel, fromEdit, toLabel, toEdit,
-                                                       showButton, busyBar})
+                                                       unclockedBox, showButton, busyBar})
         picks->addWidget(w);
     picks->addStretch();
     auto *top = new QWidget(this);
@@ -164,20 +204,28 @@ void ArchiveWindow::buildLayout()
     progress = new QTimer(this);
     progress->setInterval(kProgressMs);
     connect(progress, &QTimer::timeout, this, [this] {
-        if (readCount > 0)
-            statusLabel->setText(texts.captions[Captions::ArchiveReading].arg(readCount.load()));
+        if (reading && reading->count > 0)
+            statusLabel->setText(texts.captions[Captions::ArchiveReading].arg(reading->count.load()));
     });
 
     connect(analyzerTable, &QTableWidget::itemSelectionChanged, this, &ArchiveWindow::analyzerPicked);
     connect(areaCombo, &QComboBox::currentIndexChanged, this, &ArchiveWindow::areaPicked);
-    connect(showButton, &QPushButton::clicked, this, &ArchiveWindow::showRecords);
+    connect(showButton, &QPushButton::clicked, this, [this] {
+        if (!busy()) {
+            showRecords();
+            return;
+        }
+        stopReading();
+        setBusy(false);
+        statusLabel->setText(texts.captions[Captions::ArchiveStopped]);
+    });
     connect(grid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { gridMenu->popup(grid->viewport()->mapToGlobal(pos)); });
     connect(gridMenu, &QMenu::aboutToShow, this,
             [this] { reportAction->setVisible(holdsEnergy(*gridModel)); });
     connect(saveAction, &QAction::triggered, this, [this] { saveGridToFile(this, sDialog, *gridModel); });
     connect(exportAction, &QAction::triggered, this,
-            [this] { exportGrid(this, sDialog, *gridModel, log.source()); });
+            [this] { exportGrid(this, sDialog, *gridModel, runSources); });
     connect(chartAction, &QAction::triggered, this, [this] {
         if (!chartWindow) {
             chartWindow = new ChartWindow(*gridModel, texts, this);
@@ -209,7 +257,8 @@ void ArchiveWindow::retitle()
     fromLabel->setText(c[Captions::ArchiveFrom]);
     toLabel->setText(c[Captions::ArchiveTo]);
     areaCombo->setToolTip(c[Captions::ArchiveArea]);
-    showButton->setText(c[Captions::ArchiveShow]);
+    unclockedBox->setText(c[Captions::ArchiveUnclocked]);
+    showButton->setText(c[busy() ? Captions::ArchiveStop : Captions::ArchiveShow]);
     saveAction->setText(c[Captions::SaveToFile]);
     exportAction->setText(c[Captions::ExportMenu]);
     chartAction->setText(c[Captions::ChartMenu]);
@@ -220,36 +269,40 @@ void ArchiveWindow::start(Work work, int area)
 {
     if (busy())
         return;
-    stopping = false;
-    readCount = 0;
+    reading = std::make_shared<Read>();
+    reading->window = this;
     setBusy(true);
-    loader = std::thread([this, work = std::move(work), area] {
+    // Detached: a server that does not answer may hold it long after the window gave the read up.
+    std::thread([read = reading, work = std::move(work), area, location = location.toStdString()] {
         Outcome result;
         result.area = area;
         std::string error;
-        const std::unique_ptr<Archive> archive =
-            Archive::open(location.toStdString(), error, ArchiveAccess::Read);
-        result.ok = archive && work(*archive, result);
+        Archive *archive = read->lease->open(location, error);
+        result.ok = archive && work(*archive, result, *read);
         result.error = archive ? archive->error() : error;
-        {
-            std::lock_guard lock(outcomeMutex);
-            outcome = std::move(result);
-        }
+        std::lock_guard lock(read->mutex);
+        if (!read->window)
+            return;
+        read->outcome = std::move(result);
+        read->done = true;
         // By name: a queued functor would be built here and read on the UI thread behind Qt's locks.
-        QMetaObject::invokeMethod(this, "finished", Qt::QueuedConnection);
-    });
+        QMetaObject::invokeMethod(read->window, "finished", Qt::QueuedConnection);
+    }).detach();
 }
 
 void ArchiveWindow::finished()
 {
-    if (!loader.joinable())
-        return;
-    loader.join();
     Outcome done;
     {
-        std::lock_guard lock(outcomeMutex);
-        done = std::move(outcome);
+        // Also called for a read given up after it had finished: nothing to take then.
+        if (!reading)
+            return;
+        std::lock_guard lock(reading->mutex);
+        if (!reading->done)
+            return;
+        done = std::move(reading->outcome);
     }
+    reading.reset();
     setBusy(false);
     if (!done.ok) {
         fail(done.error);
@@ -263,14 +316,16 @@ void ArchiveWindow::finished()
     // The cells before the log: no row may show a record that is gone.
     gridModel->clearCells();
     log = std::move(done.log);
-    showGrid(done.area);
+    runSources = std::move(done.runSources);
+    showGrid(done.area, done.runStarts);
 }
 
 void ArchiveWindow::setBusy(bool on)
 {
     for (QWidget *w : std::initializer_list<QWidget *>{analyzerTable, areaCombo})
         w->setEnabled(!on);
-    showButton->setEnabled(!on && pickedAnalyzer());
+    showButton->setEnabled(on || pickedAnalyzer());
+    showButton->setText(texts.captions[on ? Captions::ArchiveStop : Captions::ArchiveShow]);
     if (on) {
         busyDelay->start();
         progress->start();
@@ -292,7 +347,8 @@ void ArchiveWindow::reload()
     if (busy())
         return;
     statusLabel->setText(texts.captions[Captions::ArchiveListing]);
-    start([](Archive &archive, Outcome &result) { return archive.listAnalyzers(result.analyzers); }, -1);
+    start([](Archive &archive, Outcome &result, Read &) { return archive.listAnalyzers(result.analyzers); },
+          -1);
 }
 
 void ArchiveWindow::showListing()
@@ -340,7 +396,7 @@ void ArchiveWindow::analyzerPicked()
             keep = area;
     }
     areaCombo->setCurrentIndex(std::max(keep, 0));
-    showButton->setEnabled(analyzer && !busy());
+    showButton->setEnabled(analyzer || busy());
     areaPicked();
 }
 
@@ -363,46 +419,74 @@ void ArchiveWindow::showRecords()
     RecordFilter filter;
     filter.analyzer = analyzer->identity.serial;
     filter.area = areaCombo->currentData().toInt();
-    filter.from = fromEdit->dateTime().toString(kTimeFormat).toStdString();
-    filter.to = toEdit->dateTime().toString(kTimeFormat).toStdString();
+    const std::string from = fromEdit->dateTime().toString(kTimeFormat).toStdString();
+    const std::string to = toEdit->dateTime().toString(kTimeFormat).toStdString();
+    // Records without a clock stand where the log had them: the whole area is read, the range kept here.
+    const bool unclocked = unclockedBox->isChecked();
+    if (!unclocked) {
+        filter.from = from;
+        filter.to = to;
+    }
     shownAnalyzer = analyzer->identity;
     statusLabel->setText(texts.captions[Captions::ArchiveReading].arg(0));
     start(
-        [this, filter, identity = analyzer->identity](Archive &archive, Outcome &result) {
-            std::array<int16_t, kLogSlots> codes{};
-            codes.fill(kEmptySlot);
-            bool first = true;
-            const bool read = archive.forEach(filter, [&](const StoredRecord &stored) {
-                // The grid's header is the first record's configuration, as a download's would be.
-                if (first)
-                    codes = stored.record.codes;
-                first = false;
+        [filter, from, to, unclocked, identity = analyzer->identity](Archive &archive, Outcome &result,
+                                                                     Read &read) {
+            auto sourceOf = [&identity](const std::array<int16_t, kLogSlots> &codes) {
+                RecordLog::Source source = archivedSource(identity, codes);
+                source.modelCode = modelCodeOf(source.identity.model);
+                return source;
+            };
+            RecordRun run;
+            const bool ok = archive.forEach(filter, [&](const StoredRecord &stored) {
+                if (unclocked) {
+                    const std::string at = stored.record.recordedAt();
+                    if (!at.empty() && (at < from || at > to))
+                        return !read.stopping;
+                }
+                // A header of its own wherever the logged quantities change, as the command line's grid.
+                const RecordRun next = RecordRun::of(stored, run);
+                if (result.runStarts.empty() || next != run) {
+                    result.runStarts.push_back(result.log.size());
+                    result.runSources.push_back(sourceOf(next.codes));
+                    run = next;
+                }
                 result.log.append(stored.record);
-                ++readCount;
-                return !stopping;
+                ++read.count;
+                return !read.stopping;
             });
-            RecordLog::Source source = archivedSource(identity, codes);
-            source.modelCode = modelCodeOf(source.identity.model);
-            result.log.setSource(std::move(source));
-            return read;
+            if (result.runSources.empty()) {
+                std::array<int16_t, kLogSlots> none{};
+                none.fill(kEmptySlot);
+                result.runStarts.push_back(0);
+                result.runSources.push_back(sourceOf(none));
+            }
+            result.log.setSource(result.runSources.front());
+            return ok;
         },
         filter.area);
 }
 
-void ArchiveWindow::showGrid(int area)
+void ArchiveWindow::showGrid(int area, const std::vector<size_t> &runStarts)
 {
     const bool energy = area == kEnergyArea;
-    const std::vector<QString> header = gridHeader(
-        log.source(),
-        {texts.captions[Captions::RecordNo], texts.captions[Captions::Date], texts.captions[Captions::Time]},
-        energy);
+    const std::array<QString, 3> recordHeaders{
+        texts.captions[Captions::RecordNo], texts.captions[Captions::Date], texts.captions[Captions::Time]};
     // Passed on to the view in one go, as a download's rows are.
     gridView->setBatching(true);
-    gridModel->setRowCount(int(log.size()) + 2); // the header, the records and an empty row, as the main grid
+    // Each run: its header, its records and an empty row, as the command line's grid of them.
+    gridModel->setRowCount(int(log.size() + 2 * runStarts.size()));
     gridModel->setColumnCount(energy ? kEnergyGridColumns : kSectorGridColumns);
-    gridModel->setCells(0, 0, QVector<QString>(header.begin(), header.end()));
-    for (size_t index = 0; index < log.size(); ++index)
-        gridModel->setRecord(int(index) + 1, index);
+    int row = 0;
+    for (size_t run = 0; run < runStarts.size(); ++run) {
+        const std::vector<QString> header = gridHeader(runSources[run], recordHeaders, energy);
+        gridModel->markHeader(row);
+        gridModel->setCells(row++, 0, QVector<QString>(header.begin(), header.end()));
+        const size_t end = run + 1 < runStarts.size() ? runStarts[run + 1] : log.size();
+        for (size_t index = runStarts[run]; index < end; ++index)
+            gridModel->setRecord(row++, index);
+        ++row;
+    }
     gridView->flush();
     gridView->setBatching(false);
     for (QAction *action : {saveAction, exportAction, chartAction})

@@ -7,15 +7,15 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <memory>
+#include <vector>
 
 class ChartWindow;
 class GridModel;
 class GridViewModel;
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
 class QFileDialog;
@@ -32,7 +32,8 @@ class ReportWindow;
 // and of the one picked the records of an area over a time range, in a grid of the main window's form
 // with its "Save to File...", "Export...", "Chart..." and, for the energy log, "Report...".
 // The archive is opened read-only and read on a thread of the window's own: a year of records takes a
-// while, and the window paints and answers meanwhile, with a busy bar after a moment.
+// while, and the window paints and answers meanwhile, with a busy bar after a moment. Closing the window
+// or "Stop" gives the read up at once; a server that does not answer holds only that thread.
 class ArchiveWindow : public QWidget
 {
     Q_OBJECT
@@ -49,7 +50,9 @@ class ArchiveWindow : public QWidget
     // Reads the records of the analyzer, area and time range picked into the grid ("Show").
     void showRecords();
     // Whether the archive is being read.
-    bool busy() const { return loader.joinable(); }
+    bool busy() const { return reading != nullptr; }
+    // Gives the read in progress up, without waiting for it.
+    void stopReading();
     const std::vector<ArchivedAnalyzer> &analyzers() const { return listed; }
     // What the grid shows.
     const RecordLog &records() const { return log; }
@@ -61,7 +64,8 @@ class ArchiveWindow : public QWidget
     QDateTimeEdit *fromEdit;
     QLabel *toLabel;
     QDateTimeEdit *toEdit;
-    QPushButton *showButton;
+    QCheckBox *unclockedBox; // records without a valid clock too, wherever they stand
+    QPushButton *showButton; // "Stop" while reading
     QProgressBar *busyBar;
     QLabel *statusLabel;
     QTableView *grid;
@@ -79,21 +83,26 @@ class ArchiveWindow : public QWidget
         std::string error;
         std::vector<ArchivedAnalyzer> analyzers;
         RecordLog log;
+        // Where each run of records of one configuration starts in log, and the analyzer as they know it.
+        std::vector<size_t> runStarts;
+        std::vector<RecordLog::Source> runSources;
         int area = -1; // the area read; -1 for the listing
     };
-    using Work = std::function<bool(Archive &archive, Outcome &outcome)>;
+    struct Read;
+    using Work = std::function<bool(Archive &archive, Outcome &outcome, Read &read)>;
 
     void buildLayout();
     void retitle();
-    // Runs work on the loader thread with an archive connection of its own; finished() takes the outcome.
+    // Runs work on a thread with an archive connection of its own; finished() takes the outcome.
     void start(Work work, int area);
+    void closeEvent(QCloseEvent *event) override;
     Q_INVOKABLE void finished();
     void setBusy(bool on);
     void showListing();
     void analyzerPicked();
     // The time range: the last month of the area's records.
     void areaPicked();
-    void showGrid(int area);
+    void showGrid(int area, const std::vector<size_t> &runStarts);
     void fail(const std::string &reason);
     const ArchivedAnalyzer *pickedAnalyzer() const;
 
@@ -108,11 +117,8 @@ class ArchiveWindow : public QWidget
     QPointer<ReportWindow> reportWindow;
     std::vector<ArchivedAnalyzer> listed;
     RecordLog log;
-    AnalyzerIdentity shownAnalyzer; // whose records the grid shows
+    std::vector<RecordLog::Source> runSources; // of each header row of the grid
+    AnalyzerIdentity shownAnalyzer;            // whose records the grid shows
 
-    std::thread loader;
-    std::atomic<bool> stopping{false};
-    std::atomic<long long> readCount{0};
-    std::mutex outcomeMutex;
-    Outcome outcome; // under outcomeMutex until finished() takes it
+    std::shared_ptr<Read> reading; // shared with its thread, which may outlive the window
 };

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -80,18 +81,40 @@ ChartModel::Quantity ChartModel::quantityOf(int column, const QString &header)
 
 void ChartModel::load(const GridModel &grid)
 {
+    // Each record row under the header above it: records of another configuration have their values in
+    // other columns. A quantity is its header text, wherever it stands.
     columns.clear();
-    for (int c = kFirstValueColumn; c < grid.columnCount(); ++c) {
-        const QString header = grid.cell(0, c);
-        if (!header.trimmed().isEmpty())
-            columns.push_back(quantityOf(c, header));
+    std::vector<std::vector<int>> headers; // per header row, the column of each quantity or -1
+    std::vector<int> headerOf(size_t(std::max(grid.rowCount(), 0)), -1);
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        if (!grid.isHeader(r)) {
+            headerOf[size_t(r)] = int(headers.size()) - 1;
+            continue;
+        }
+        std::vector<int> &at = headers.emplace_back(columns.size(), -1);
+        for (int c = kFirstValueColumn; c < grid.columnCount(); ++c) {
+            const QString header = grid.cell(r, c);
+            if (header.trimmed().isEmpty())
+                continue;
+            const auto known = std::find_if(columns.begin(), columns.end(),
+                                            [&header](const Quantity &q) { return q.name == header; });
+            if (known == columns.end()) {
+                columns.push_back(quantityOf(c, header));
+                at.push_back(c);
+            } else if (at[size_t(known - columns.begin())] < 0) {
+                at[size_t(known - columns.begin())] = c;
+            }
+        }
     }
+    for (std::vector<int> &at : headers)
+        at.resize(columns.size(), -1);
 
     std::vector<std::pair<double, int>> order; // time, grid row
     LocalOffset zone;
     for (int r = 1; r < grid.rowCount(); ++r)
-        if (const std::optional<RecordClock> clock = grid.clock(r))
-            order.emplace_back(recordTime(*clock, zone), r);
+        if (headerOf[size_t(r)] >= 0)
+            if (const std::optional<RecordClock> clock = grid.clock(r))
+                order.emplace_back(recordTime(*clock, zone), r);
     // Stable: records of the same second keep the grid's order.
     std::stable_sort(order.begin(), order.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -106,9 +129,11 @@ void ChartModel::load(const GridModel &grid)
     for (std::vector<double> &v : values)
         v.resize(order.size());
     // Row by row: each grid row is a block of its own, visited once.
-    for (size_t i = 0; i < order.size(); ++i)
+    for (size_t i = 0; i < order.size(); ++i) {
+        const std::vector<int> &at = headers[size_t(headerOf[size_t(rows[i])])];
         for (size_t q = 0; q < columns.size(); ++q)
-            values[q][i] = grid.number(rows[i], columns[q].column);
+            values[q][i] = at[q] < 0 ? std::numeric_limits<double>::quiet_NaN() : grid.number(rows[i], at[q]);
+    }
 }
 
 double ChartModel::value(int quantity, int record) const

@@ -73,13 +73,21 @@ bool saveGridToFile(QWidget *parent, QFileDialog *&dialog, const GridModel &grid
 
 bool exportGrid(QWidget *parent, QFileDialog *&dialog, const GridModel &grid, const RecordLog::Source &source)
 {
+    return exportGrid(parent, dialog, grid, std::vector<RecordLog::Source>{source});
+}
+
+bool exportGrid(QWidget *parent, QFileDialog *&dialog, const GridModel &grid,
+                const std::vector<RecordLog::Source> &sources)
+{
     const QString path = askSavePath(parent, dialog, kExportFilters, kExportSuffixes[0]);
-    if (path.isEmpty())
+    if (path.isEmpty() || sources.empty())
         return false;
     const qsizetype chosen = kExportFilters.indexOf(dialog->selectedNameFilter());
+    const RecordLog::Source &source = sources.front();
     const DEVICE_REGISTER_TABLE table = source.table();
-    const std::vector<Quantity> logColumns =
-        logQuantities(table, source.modelCode, source.configuration.paramCodes);
+    std::vector<std::vector<Quantity>> logColumns;
+    for (const RecordLog::Source &s : sources)
+        logColumns.push_back(logQuantities(s.table(), s.modelCode, s.configuration.paramCodes));
     const QString analyzer = fromDevice(source.identity.serial);
     std::string error;
     const QByteArray bytes = chosen == 2

@@ -24,6 +24,10 @@ bool saveGridToFile(QWidget *parent, QFileDialog *&dialog, const GridModel &grid
 // picked in the dialog. True when written; the operator is told why it was not.
 bool exportGrid(QWidget *parent, QFileDialog *&dialog, const GridModel &grid,
                 const RecordLog::Source &source);
+// The same for a grid of several header rows: the records under each with the configuration of its
+// source, in order.
+bool exportGrid(QWidget *parent, QFileDialog *&dialog, const GridModel &grid,
+                const std::vector<RecordLog::Source> &sources);
 // Whether a row of the grid was read from the energy log.
 bool holdsEnergy(const GridModel &grid);
 // "Report...": a new report window over the grid's energy records in place of window, shown; nothing

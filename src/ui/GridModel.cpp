@@ -89,6 +89,17 @@ void GridModel::setRecord(int row, size_t recordIndex)
     notifyChanged(row, 0, int(kRecordCells) - 1);
 }
 
+bool GridModel::isHeader(int row) const
+{
+    return row == 0 || (row > 0 && row < static_cast<int>(rows.size()) && rows[size_t(row)].header);
+}
+
+void GridModel::markHeader(int row)
+{
+    if (row >= 0 && row < static_cast<int>(rows.size()))
+        rows[size_t(row)].header = true;
+}
+
 const LogRecord *GridModel::record(int row) const
 {
     if (!log || row < 0 || row >= static_cast<int>(rows.size()))

@@ -45,6 +45,10 @@ class GridModel : public QAbstractTableModel
     void setCell(int row, int column, const QString &text);
     // Writes cells (row, first), (row, first + 1), ... in one change notification.
     void setCells(int row, int first, const QVector<QString> &texts);
+    // Row 0, or a row marked as the header of the records below it, up to the next such row: a grid of
+    // records of several configurations.
+    bool isHeader(int row) const;
+    void markHeader(int row);
     // The log area (0..15) a record row was read from; -1 for rows that hold none.
     int rowArea(int row) const;
 
@@ -57,6 +61,7 @@ class GridModel : public QAbstractTableModel
     struct Row {
         QVector<std::optional<QString>> texts; // written over the record, per column
         qint64 record = -1;                    // index in the log
+        bool header = false;
     };
 
     Row *rowFor(int row, int first, qsizetype count);

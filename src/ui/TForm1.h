@@ -226,7 +226,9 @@ class TForm1 : public QWidget, public WorkerView
     // event loop: the window keeps painting, input is held off, and from about 300 ms on a busy
     // cursor and a progress box show the step with Cancel. A cancel closes the
     // link and abandons the handler quietly (EPullrecAbort); otherwise the transaction's result.
-    bool transact(Captions::Id step, const std::function<bool()> &transaction);
+    // With giveUp, Cancel calls it instead and the link stays open: work that is not the link's.
+    bool transact(Captions::Id step, const std::function<bool()> &transaction,
+                  const std::function<void()> &giveUp = {});
     // Connect and Apply end a paused download as a completed one ends: the next start is a new one.
     void endPausedDownload();
     QString negativeCountText(const std::array<bool, 16> &selected) const;

@@ -55,7 +55,8 @@ class InputHold : public QObject
 
 } // namespace
 
-bool TForm1::transact(Captions::Id step, const std::function<bool()> &transaction)
+bool TForm1::transact(Captions::Id step, const std::function<bool()> &transaction,
+                      const std::function<void()> &giveUp)
 {
     QProgressDialog box(texts.captions[step], texts.captions[Captions::Cancel], 0, 0, this);
     box.setObjectName(QStringLiteral("ProgressBox"));
@@ -66,9 +67,12 @@ bool TForm1::transact(Captions::Id step, const std::function<bool()> &transactio
     const InputHold hold(&box);
 
     bool cancelled = false;
-    connect(&box, &QProgressDialog::canceled, &box, [this, &cancelled] {
+    connect(&box, &QProgressDialog::canceled, &box, [this, &cancelled, &giveUp] {
         cancelled = true;
-        worker->cancel();
+        if (giveUp)
+            giveUp();
+        else
+            worker->cancel();
     });
     bool busyCursor = false;
     QTimer busy;
@@ -93,9 +97,10 @@ bool TForm1::transact(Captions::Id step, const std::function<bool()> &transactio
         QApplication::restoreOverrideCursor();
     if (cancelled) {
         // A cancel that came too late to cut the transaction still leaves the link closed.
-        if (result)
+        if (result && !giveUp)
             worker->closeLink(worker->settings().mode);
-        leaveClosedLink();
+        if (!giveUp)
+            leaveClosedLink();
         setStatus(StatusPanel::Message, QString::fromLatin1(errorText(Cancelled)));
         throw EPullrecAbort();
     }

@@ -2,6 +2,7 @@
 #include "shell/GSETTINGS.h"
 #include "shell/Startup.h"
 #include "text/ArchiveIdentity.h"
+#include "ui/ArchiveLease.h"
 #include "ui/RecordKeeper.h"
 #include "ui/TForm1.h"
 #include "worker/comThread.h"
@@ -41,30 +42,35 @@ QString TForm1::narrowToNewRecords()
             ranges[size_t(area)].last = std::max<int>(worker->recordsToRead(area), 0);
     NewRecordsCheck check;
     std::string failure;
-    transact(Captions::ReadingLog, [&] {
-        // The probes use the link: no record request of an ended pass may still hold it.
-        worker->waitForNoRequest();
-        if (keeper)
-            keeper->flush(); // the last download's records count as archived
-        if (missingFile(location))
+    // Cancel gives the archive up at once, a server that does not answer included; the link stays open.
+    const std::shared_ptr<ArchiveLease> lease = ArchiveLease::create();
+    transact(
+        Captions::ReadingLog,
+        [&] {
+            // The probes use the link: no record request of an ended pass may still hold it.
+            worker->waitForNoRequest();
+            if (keeper)
+                keeper->flush(); // the last download's records count as archived
+            if (missingFile(location))
+                return true;
+            Archive *archive = lease->open(location, failure);
+            if (!archive)
+                return true;
+            check = skipArchivedRecords(
+                *archive, serial, ranges, [this, &lease](int area, int position, std::string &error) {
+                    for (int attempt = 1; !lease->stopped(); ++attempt) {
+                        if (worker->readRecord(area, position))
+                            return &worker->record();
+                        if (attempt == kProbeTries || worker->lastError() == errorText(Cancelled))
+                            break;
+                        std::this_thread::sleep_for(kProbePause);
+                    }
+                    error = worker->lastError();
+                    return static_cast<const LogRecord *>(nullptr);
+                });
             return true;
-        const std::unique_ptr<Archive> archive = Archive::open(location, failure, ArchiveAccess::Read);
-        if (!archive)
-            return true;
-        check =
-            skipArchivedRecords(*archive, serial, ranges, [this](int area, int position, std::string &error) {
-                for (int attempt = 1;; ++attempt) {
-                    if (worker->readRecord(area, position))
-                        return &worker->record();
-                    if (attempt == kProbeTries || worker->lastError() == errorText(Cancelled))
-                        break;
-                    std::this_thread::sleep_for(kProbePause);
-                }
-                error = worker->lastError();
-                return static_cast<const LogRecord *>(nullptr);
-            });
-        return true;
-    });
+        },
+        [&lease] { lease->stop(); });
     worker->narrowAreas(ranges);
 
     const auto &c = texts.captions;

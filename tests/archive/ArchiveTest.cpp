@@ -9,6 +9,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -285,6 +286,54 @@ TEST_P(ArchiveTest, ListingCountsEachAreaOfEachAnalyzer)
     EXPECT_LE(listed[1].downloadedAt, after);
 }
 
+// An area's newest time is its latest record's, whatever order the log gave them in: oldest first,
+// newest first, or wrapped with the newest in the middle.
+TEST_P(ArchiveTest, NewestIsTheLatestTimeWhateverTheOrder)
+{
+    const struct {
+        const char *log;
+        int (*second)(int position);
+    } logs[] = {{"oldest first", [](int p) { return p; }},
+                {"newest first", [](int p) { return 59 - p; }},
+                {"wrapped", [](int p) { return (p + 40) % 60; }}};
+    auto archive = open();
+    ASSERT_TRUE(archive);
+    for (int area = 0; area < 3; ++area) {
+        std::vector<ArchiveRecord> batch;
+        for (int position = 0; position < 60; ++position) {
+            ArchiveRecord r = record(area, position, position);
+            const int second = logs[area].second(position);
+            r.setTime("31/12/09", "08:00:" + std::string(second < 10 ? "0" : "") + std::to_string(second));
+            batch.push_back(r);
+        }
+        StoreCounts counts;
+        ASSERT_TRUE(archive->store("S1", batch, counts)) << archive->error();
+    }
+    std::vector<ArchivedAnalyzer> listed;
+    ASSERT_TRUE(archive->listAnalyzers(listed)) << archive->error();
+    ASSERT_EQ(listed.size(), 1u);
+    for (int area = 0; area < 3; ++area)
+        EXPECT_EQ(listed[0].newest[size_t(area)], "2009-12-31 08:00:59") << logs[area].log;
+}
+
+// A visit that stops ends the read and leaves the connection to the next call.
+TEST_P(ArchiveTest, StoppedReadLeavesTheArchiveUsable)
+{
+    auto archive = open();
+    ASSERT_TRUE(archive);
+    std::vector<ArchiveRecord> batch;
+    for (int position = 0; position < 3000; ++position)
+        batch.push_back(record(0, position, position));
+    StoreCounts counts;
+    ASSERT_TRUE(archive->store("S1", batch, counts)) << archive->error();
+    int visited = 0;
+    EXPECT_TRUE(archive->forEach({}, [&](const StoredRecord &) { return ++visited < 2; }))
+        << archive->error();
+    EXPECT_EQ(visited, 2);
+    EXPECT_EQ(all(*archive).size(), 3000u);
+    EXPECT_TRUE(archive->saveAnalyzer({"S2", "V", "M", "1", 1, 1})) << archive->error();
+}
+
 // A zone given replaces the stored one; none given keeps it, also for another connection.
 TEST_P(ArchiveTest, ZoneIsKeptUntilAnotherIsGiven)
 {
@@ -472,21 +521,35 @@ TEST_P(ArchiveTest, RacingWritersStoreEachRecordOnce)
 
 INSTANTIATE_TEST_SUITE_P(Backends, ArchiveTest, ::testing::Values("sqlite", "postgresql"));
 
+namespace
+{
+
+// A database of the shared server holding more rows than the socket holds, and a connection to it.
+void tenThousandRecords(const std::string &name, PgServer *&pg, std::unique_ptr<Archive> &archive)
+{
+    std::string error;
+    pg = sharedPgServer(&error);
+    ASSERT_TRUE(pg) << error;
+    ASSERT_TRUE(pg->createDatabase(name)) << pg->error();
+    std::vector<ArchiveRecord> batch;
+    for (int position = 0; position < 10000; ++position)
+        batch.push_back(record(0, position, position));
+    archive = Archive::open(pg->connection(name), error);
+    StoreCounts counts;
+    ASSERT_TRUE(archive && archive->store("S1", batch, counts)) << error;
+}
+
+} // namespace
+
 // A server that stops answering midway through an export ends the wait for the next row two seconds
 // past the statement time-out, and the connection with it: later calls fail at once. (A statement's
 // wait: CliArchive.StoppedOrFrozenPostgresqlStopsTheDownload.)
 TEST(PgArchiveDeadline, FrozenServerEndsTheExportAndTheConnection)
 {
     std::string error;
-    PgServer *pg = sharedPgServer(&error);
-    ASSERT_TRUE(pg) << error;
-    ASSERT_TRUE(pg->createDatabase("frozen")) << pg->error();
-    std::vector<ArchiveRecord> batch;
-    for (int position = 0; position < 10000; ++position) // more rows than the socket holds
-        batch.push_back(record(0, position, position));
-    auto archive = Archive::open(pg->connection("frozen"), error);
-    StoreCounts counts;
-    ASSERT_TRUE(archive && archive->store("S1", batch, counts)) << error;
+    PgServer *pg = nullptr;
+    std::unique_ptr<Archive> archive;
+    ASSERT_NO_FATAL_FAILURE(tenThousandRecords("frozen", pg, archive));
     struct Guard {
         PgServer &pg;
         ~Guard()
@@ -524,4 +587,36 @@ TEST(PgArchiveDeadline, FrozenServerEndsTheExportAndTheConnection)
     EXPECT_FALSE(archive->saveAnalyzer({"S2", "V", "M", "1", 1, 1}));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_NE(archive->error().find("did not answer"), std::string::npos) << archive->error();
+}
+
+// interrupt() from another thread ends a read waiting on a frozen server at once, not at the time-out.
+TEST(PgArchiveDeadline, InterruptEndsAWaitOnAFrozenServerAtOnce)
+{
+    PgServer *pg = nullptr;
+    std::unique_ptr<Archive> archive;
+    ASSERT_NO_FATAL_FAILURE(tenThousandRecords("interrupted", pg, archive));
+    struct Thaw {
+        PgServer &pg;
+        ~Thaw() { pg.thaw(); }
+    } thaw{*pg};
+
+    std::atomic<int> visited = 0;
+    auto exported = std::async(std::launch::async, [&] {
+        return archive->forEach({}, [&](const StoredRecord &) {
+            if (visited++ == 0)
+                pg->freeze();
+            return true;
+        });
+    });
+    // Past the first chunk: the read now waits on the server.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (visited < 4000 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    archive->interrupt();
+    ASSERT_EQ(exported.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_FALSE(exported.get());
+    EXPECT_LT(visited, 10000);
+    EXPECT_NE(archive->error().find("the read was stopped"), std::string::npos) << archive->error();
 }

@@ -4,6 +4,8 @@
 
 #include "DownloadHarness.h"
 
+#include "archive/Archive.h"
+
 #include "shell/Startup.h"
 #include "ui/ArchiveWindow.h"
 
@@ -65,31 +67,44 @@ class TestArchive : public QObject, public WindowFixture
     void init() { setUp(); }
     void cleanup() { tearDown(); }
 
+    // Per log: the range the window offers covers every record (newest first and wrapped logs too), and
+    // "Save to File..." of them is the main window's file of the same download.
     void savesTheMainWindowsFile_data()
     {
         QTest::addColumn<int>("lang");
         QTest::addColumn<int>("area");
-        QTest::addColumn<QString>("cliArea");
-        QTest::newRow("sector 1, English") << 1 << 0 << QStringLiteral("--sectors=1");
-        QTest::newRow("sector 3, Turkish") << 0 << 2 << QStringLiteral("--sectors=3");
-        QTest::newRow("energy log, English") << 1 << int(kEnergyArea) << QStringLiteral("--energy");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("simArgs");
+        QTest::addColumn<bool>("unclocked");
+        QTest::newRow("sector 1, English") << 1 << 0 << 4 << QStringList() << false;
+        QTest::newRow("sector 3, Turkish") << 0 << 2 << 7 << QStringList() << false;
+        QTest::newRow("energy log, English") << 1 << int(kEnergyArea) << 5 << QStringList() << false;
+        QTest::newRow("newest first") << 1 << 0 << 300 << QStringList{"--numbering", "descending"} << false;
+        QTest::newRow("wrapped") << 1 << 0 << 300 << QStringList{"--numbering", "circular:100"} << false;
+        QTest::newRow("without a clock")
+            << 1 << 1 << 8 << QStringList{"--no-clock", "1:2", "--no-clock", "1:5"} << true;
     }
 
     void savesTheMainWindowsFile()
     {
         QFETCH(int, lang);
         QFETCH(int, area);
-        QFETCH(QString, cliArea);
-        const int count = area == kEnergyArea ? 5 : area == 0 ? 4 : 7;
-        QVERIFY(openOnTcp({"--records", recordsArg({{0, 4}, {2, 7}, {15, 5}})}, tcpSettings(lang)));
+        QFETCH(int, count);
+        QFETCH(QStringList, simArgs);
+        QFETCH(bool, unclocked);
+        std::vector<std::string> args{"--records", recordsArg({{area, count}})};
+        for (const QString &arg : simArgs)
+            args.push_back(arg.toStdString());
+        QVERIFY(openOnTcp(args, tcpSettings(lang)));
         QVERIFY(downloadAreas(*form, {area}));
         const QByteArray expected = saveThrough(form->S1, QStringLiteral("window.csv"));
         QCOMPARE(expected.count('\n'), count + 2);
 
         const std::string archive = "sqlite:" + (scratch->path() + "/kept.db").toStdString();
         const std::string port = "127.0.0.1:" + std::to_string(sim->tcpPort());
-        const ProgramRun kept =
-            cli({"download", "--tcp", port, cliArea.toStdString(), "--archive", archive, "--quiet"});
+        const std::string chosen =
+            area == kEnergyArea ? std::string("--energy") : "--sectors=" + std::to_string(area + 1);
+        const ProgramRun kept = cli({"download", "--tcp", port, chosen, "--archive", archive, "--quiet"});
         QVERIFY2(kept.exitCode == 0, kept.err.c_str());
         form.reset();
 
@@ -101,13 +116,52 @@ class TestArchive : public QObject, public WindowFixture
         QCOMPARE(window.analyzerTable->item(0, 3 + area)->text(), QString::number(count));
         QVERIFY(!window.analyzerTable->item(0, 2)->text().isEmpty()); // the last download
         window.areaCombo->setCurrentIndex(window.areaCombo->findData(area));
-        // The simulator's clock is not the host's: every record of the area.
-        window.fromEdit->setDateTime(QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC));
-        window.toEdit->setDateTime(QDateTime(QDate(2099, 12, 31), QTime(23, 59), Qt::UTC));
-        QTest::mouseClick(window.showButton, Qt::LeftButton);
+        window.unclockedBox->setChecked(unclocked);
+        QTest::mouseClick(window.showButton, Qt::LeftButton); // over the range offered
         QVERIFY(waitIdle(window));
         QCOMPARE(window.records().size(), size_t(count));
         QCOMPARE(saveThrough(window.saveAction, QStringLiteral("archive.csv")), expected);
+    }
+
+    // Records of two configurations: "Save to File..." is the command line's grid of them.
+    void savesTheGridOfEachConfiguration()
+    {
+        const std::string archive = "sqlite:" + (scratch->path() + "/changed.db").toStdString();
+        std::string error;
+        auto writer = Archive::open(archive, error);
+        QVERIFY2(writer, error.c_str());
+        QVERIFY(writer->saveAnalyzer({"S3", "V", "KTR-58-168", "2", 1, 1, ""}));
+        std::vector<ArchiveRecord> records;
+        for (int k = 0; k < 6; ++k) {
+            ArchiveRecord &r = records.emplace_back();
+            r.area = 1;
+            r.position = k;
+            r.recordNo = k + 1;
+            r.setTime("01/01/25", QStringLiteral("00:%1:00").arg(k, 2, 10, QLatin1Char('0')).toStdString());
+            r.codes.fill(kEmptySlot);
+            r.codes[0] = k < 3 ? 0 : 28; // VLN1, then TWATT
+            r.codes[1] = 3;
+            r.values[0] = k < 3 ? 230 : 1500.5;
+            r.values[1] = 5;
+        }
+        StoreCounts counts;
+        QVERIFY(writer->store("S3", records, counts));
+        writer.reset();
+
+        const ProgramRun exported =
+            cli({"export", "--archive", archive, "--area", "2", "--format", "grid", "--lang", "en"});
+        QVERIFY2(exported.exitCode == 0, exported.err.c_str());
+        const LANGUAGE texts = textsOf(TextLanguage::English);
+        ArchiveWindow window(QString::fromStdString(archive), texts, false);
+        window.show();
+        QVERIFY(waitIdle(window));
+        window.areaCombo->setCurrentIndex(window.areaCombo->findData(1));
+        QTest::mouseClick(window.showButton, Qt::LeftButton);
+        QVERIFY(waitIdle(window));
+        QVERIFY(QDir().mkpath(QStringLiteral("DATA"))); // made by the main window, which is not open here
+        const QByteArray saved = saveThrough(window.saveAction, QStringLiteral("changed.csv"));
+        QCOMPARE(saved.count("Record #"), 2);
+        QCOMPARE(saved, QByteArray::fromStdString(exported.out));
     }
 
     // The main grid's "Archive..." opens the window on the archive the window keeps its downloads in, and
@@ -140,6 +194,18 @@ class TestArchive : public QObject, public WindowFixture
         form->Archive1->trigger();
         QCOMPARE(form->findChildren<ArchiveWindow *>().size(), 1);
         QVERIFY(kept(kEnergyArea, 5));
+
+        // Another location: a window on it at once, in place of the old one.
+        form->gsettings->values.archive =
+            QStringLiteral("sqlite:") + scratch->path() + QStringLiteral("/other.db");
+        form->Archive1->trigger();
+        QVERIFY(window->isHidden());
+        ArchiveWindow *moved = nullptr;
+        for (ArchiveWindow *w : form->findChildren<ArchiveWindow *>())
+            if (w->isVisible())
+                moved = w;
+        QVERIFY(moved);
+        QCOMPARE(moved->archive(), form->gsettings->values.archive);
     }
 };
 

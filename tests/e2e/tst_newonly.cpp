@@ -4,7 +4,13 @@
 #include "DownloadHarness.h"
 
 #include "archive/Archive.h"
+#include "modbus/MbusError.h"
 #include "model/RecordPosition.h"
+
+#include "PgServer.h"
+
+#include <QElapsedTimer>
+#include <QProgressDialog>
 
 #include <cstdio>
 #include <fstream>
@@ -169,6 +175,47 @@ class TestNewOnly : public QObject, public WindowFixture
         QCOMPARE(shownPositions(watch, *form), expected);
         QCOMPARE(recordRequests(log())[1], 1 + 30);
         QCOMPARE(statusText(*form, 0), QStringLiteral("10 records already in the archive."));
+    }
+
+    // The busy box's Cancel ends the check of an archive whose server does not answer at once, and the
+    // link stays open for the next download.
+    void cancelEndsTheCheckOfAFrozenArchive()
+    {
+        PgServer pg;
+        if (!pg.start())
+            QSKIP(qPrintable(QString::fromStdString("no PostgreSQL: " + pg.error())));
+        QVERIFY(pg.createDatabase("newonly"));
+        QVERIFY(restartSim({"--records", recordsArg({{0, 6}})}));
+        form->gsettings->values.archive = QString::fromStdString(pg.connection("newonly"));
+        pg.freeze();
+        struct Thaw {
+            PgServer &pg;
+            ~Thaw() { pg.thaw(); }
+        } thaw{pg};
+
+        // The box shows after a moment and holds the switch's handler until the check ends.
+        QElapsedTimer sinceCancel;
+        QTimer cancel;
+        QObject::connect(&cancel, &QTimer::timeout, [&] {
+            auto *box = form->findChild<QProgressDialog *>(QStringLiteral("ProgressBox"));
+            if (!box || !box->isVisible() || sinceCancel.isValid())
+                return;
+            sinceCancel.start();
+            QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
+        });
+        cancel.start(20);
+        form->chkNewOnly->setChecked(true);
+        select(*form, {0});
+        clickSwitch(*form);
+        QVERIFY(sinceCancel.isValid());
+        QVERIFY2(sinceCancel.elapsed() < 1000, qPrintable(QString::number(sinceCancel.elapsed())));
+        QCOMPARE(statusText(*form, 0), QString::fromLatin1(errorText(Cancelled)));
+        QVERIFY(!form->iSwitchLed1->isActive());
+
+        form->chkNewOnly->setChecked(false);
+        RecordWatch watch(*form);
+        QVERIFY(downloadAreas(*form, {0})); // on the same link, not connected again
+        QCOMPARE(shownPositions(watch, *form).size(), 6);
     }
 };
 

@@ -5,13 +5,18 @@
 
 #include "archive/Archive.h"
 #include "ui/ArchiveWindow.h"
+#include "ui/ChartModel.h"
 #include "ui/ChartWindow.h"
 #include "ui/GridModel.h"
 #include "ui/ReportWindow.h"
 
+#include "PgServer.h"
+
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -23,6 +28,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <memory>
 
 namespace
@@ -55,6 +61,18 @@ std::vector<ArchiveRecord> quarterHours(int area, int count)
 bool waitIdle(ArchiveWindow &window)
 {
     return QTest::qWaitFor([&window] { return !window.busy(); }, 30000);
+}
+
+// Shows every record of area of the first analyzer listed.
+bool showWholeArea(ArchiveWindow &window, int area)
+{
+    if (!waitIdle(window) || window.analyzerTable->rowCount() == 0)
+        return false;
+    window.areaCombo->setCurrentIndex(window.areaCombo->findData(area));
+    window.fromEdit->setDateTime(QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC));
+    window.toEdit->setDateTime(QDateTime(QDate(2099, 12, 31), QTime(23, 59), Qt::UTC));
+    window.showRecords();
+    return waitIdle(window);
 }
 
 } // namespace
@@ -190,6 +208,132 @@ class TestArchiveWindow : public QObject
         window.showRecords(); // nothing picked: nothing read
         QVERIFY(!window.busy());
         QVERIFY(window.busyBar->isHidden());
+    }
+
+    // Records of another configuration stand under a header of their own, after an empty row, as the
+    // command line's grid has them; the chart takes each value under the quantity it was logged as.
+    void aConfigurationChangeStartsAHeaderOfItsOwn()
+    {
+        const QString changed = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("changed.db"));
+        std::string error;
+        auto archive = Archive::open(changed.toStdString(), error);
+        QVERIFY2(archive, error.c_str());
+        QVERIFY(archive->saveAnalyzer({"S3", "V", "KTR-58-168", "2", 1, 1, ""}));
+        std::vector<ArchiveRecord> records = quarterHours(1, 10);
+        for (size_t k = 5; k < records.size(); ++k) {
+            records[k].codes[0] = 28; // TWATT where VLN1 was
+            records[k].values[0] = 1000 + double(k);
+        }
+        StoreCounts counts;
+        QVERIFY(archive->store("S3", records, counts));
+
+        ArchiveWindow window(changed, texts, false);
+        window.show();
+        QVERIFY(showWholeArea(window, 1));
+        const GridModel &grid = *window.gridModel;
+        QCOMPARE(grid.rowCount(), 10 + 4);
+        const struct {
+            int row;
+            QString first;
+            QString third;
+        } rows[] = {{0, "Record #", "VLN1 : V"},  {1, "1", "230"},  {5, "5", "234"},    {6, "", ""},
+                    {7, "Record #", "TWATT : W"}, {8, "6", "1005"}, {12, "10", "1009"}, {13, "", ""}};
+        for (const auto &r : rows) {
+            QCOMPARE(grid.cell(r.row, 0).trimmed(), r.first);
+            QCOMPARE(grid.cell(r.row, 3).trimmed(), r.third);
+            QCOMPARE(grid.isHeader(r.row), r.first == QStringLiteral("Record #"));
+        }
+
+        window.chartAction->trigger();
+        auto *chart = window.findChild<ChartWindow *>();
+        QVERIFY(chart);
+        const ChartModel &data = chart->data();
+        QCOMPARE(data.recordCount(), 10);
+        QStringList names;
+        for (const ChartModel::Quantity &q : data.quantities())
+            names << q.name.trimmed();
+        QCOMPARE(names, (QStringList{"VLN1 : V", "ILN1 : A", "TWATT : W"}));
+        for (int record = 0; record < 10; ++record) {
+            const bool before = record < 5;
+            QCOMPARE(std::isnan(data.value(0, record)), !before);
+            QCOMPARE(data.value(1, record), 5.0);
+            QCOMPARE(std::isnan(data.value(2, record)), before);
+            if (!before)
+                QCOMPARE(data.value(2, record), 1000.0 + record);
+        }
+    }
+
+    // Records without a clock are left out of a range unless asked for; then they stand where the log
+    // had them.
+    void recordsWithoutAClockOnRequest()
+    {
+        const QString unclocked = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("unclocked.db"));
+        std::string error;
+        auto archive = Archive::open(unclocked.toStdString(), error);
+        QVERIFY2(archive, error.c_str());
+        std::vector<ArchiveRecord> records = quarterHours(0, 8);
+        for (const size_t k : {size_t(2), size_t(5)})
+            records[k].setTime("00/00/00", "00:00:00");
+        StoreCounts counts;
+        QVERIFY(archive->store("S4", records, counts));
+
+        ArchiveWindow window(unclocked, texts, false);
+        window.show();
+        for (const bool asked : {false, true}) {
+            window.unclockedBox->setChecked(asked);
+            QVERIFY(showWholeArea(window, 0));
+            QStringList numbers;
+            for (size_t k = 0; k < window.records().size(); ++k)
+                numbers << QString::number(window.records()[k].recordNo);
+            QCOMPARE(numbers.join(','), QString(asked ? "1,2,3,4,5,6,7,8" : "1,2,4,5,7,8"));
+        }
+    }
+
+    // Giving a read up returns at once while the server does not answer: "Stop", closing the window,
+    // and a window closed while it lists.
+    void givingUpAFrozenServersReadReturnsAtOnce()
+    {
+        PgServer pg;
+        if (!pg.start())
+            QSKIP(qPrintable(QString::fromStdString("no PostgreSQL: " + pg.error())));
+        QVERIFY(pg.createDatabase("frozen"));
+        const QString frozen = QString::fromStdString(pg.connection("frozen"));
+        std::string error;
+        auto archive = Archive::open(frozen.toStdString(), error);
+        QVERIFY2(archive, error.c_str());
+        StoreCounts counts;
+        QVERIFY(archive->store("S1", quarterHours(0, 2000), counts));
+        archive.reset();
+        auto window = std::make_unique<ArchiveWindow>(frozen, texts, false);
+        QVERIFY(showWholeArea(*window, 0));
+        QCOMPARE(window->records().size(), size_t(2000));
+
+        constexpr qint64 kAtOnceMs = 1000; // the server's time-out is two minutes
+        pg.freeze();
+        QElapsedTimer clock;
+        window->showRecords();
+        QVERIFY(window->busy());
+        QCOMPARE(window->showButton->text(), QStringLiteral("Stop"));
+        clock.start();
+        QTest::mouseClick(window->showButton, Qt::LeftButton);
+        QVERIFY2(clock.elapsed() < kAtOnceMs, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!window->busy());
+        QCOMPARE(window->statusLabel->text(), QStringLiteral("Reading stopped."));
+        QCOMPARE(window->showButton->text(), QStringLiteral("Show"));
+
+        window->showRecords();
+        QVERIFY(window->busy());
+        clock.restart();
+        window->close();
+        window.reset();
+        QVERIFY2(clock.elapsed() < kAtOnceMs, qPrintable(QString::number(clock.elapsed())));
+
+        window = std::make_unique<ArchiveWindow>(frozen, texts, false);
+        QVERIFY(window->busy());
+        clock.restart();
+        window.reset();
+        QVERIFY2(clock.elapsed() < kAtOnceMs, qPrintable(QString::number(clock.elapsed())));
+        pg.thaw();
     }
 
     // A read in progress ends with the window: the listing's, a month's.

@@ -162,7 +162,11 @@ std::optional<std::array<uint8_t, kRecordReplyLength>> Analyzer::record(int area
         options.missing.contains({area, index}))
         return std::nullopt;
     const NumberedRecord numbered = numberRecord(options.numbering, recordCount(area), index);
-    return recordReply(options.seed, settings, area, numbered.age, numbered.number);
+    auto reply = recordReply(options.seed, settings, area, numbered.age, numbered.number);
+    if (options.noClock.contains({area, index}))
+        std::fill(reply.begin() + 5, reply.begin() + 11,
+                  uint8_t(0)); // day, month, year, hour, minute, second
+    return reply;
 }
 
 std::vector<uint8_t> Analyzer::readFileRecord(const uint8_t *data, size_t length) const

@@ -19,7 +19,8 @@ const char *const usageText =
     "[--unit N] "
     "[--model TEXT] [--id-length N] [--records N0,...,N15] [--numbering KIND] [--seed S] [--drop P] "
     "[--corrupt P] "
-    "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--close-every N] [--units N,M,...] "
+    "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--no-clock AREA:INDEX]... [--close-every N] "
+    "[--units N,M,...] "
     "[--grow MS] [--energy-period MIN] [--counter-reset INDEX] [--print-record AREA INDEX] [-v] [--log FILE]";
 
 const char *const helpText =
@@ -57,6 +58,7 @@ const char *const helpText =
     "  --wrong-unit P         answer from the wrong unit address with probability P\n"
     "  --delay MS             wait MS ms before each reply\n"
     "  --missing AREA:INDEX   that record cannot be read (exception 2); may be repeated\n"
+    "  --no-clock AREA:INDEX  that record's date and time are all zero; may be repeated\n"
     "  --close-every N        close the TCP connection after every N replies\n"
     "  --print-record AREA INDEX  print the reply bytes of one record and exit\n"
     "  -v                     log every frame on standard error\n"
@@ -172,14 +174,14 @@ bool parseNumbering(const std::string &text, SimOptions &o)
     return false;
 }
 
-bool parseMissing(const std::string &text, SimOptions &o)
+bool parseMissing(const std::string &text, std::set<std::pair<int, int>> &records)
 {
     size_t colon = text.find(':');
     long long area = 0, index = 0;
     if (colon == std::string::npos || !parseInteger(std::string_view(text).substr(0, colon), 0, 15, area) ||
         !parseInteger(std::string_view(text).substr(colon + 1), 0, 65535, index))
         return false;
-    o.missing.insert({static_cast<int>(area), static_cast<int>(index)});
+    records.insert({static_cast<int>(area), static_cast<int>(index)});
     return true;
 }
 
@@ -302,7 +304,8 @@ void addOptions(CLI::App &app, SimOptions &o)
     addValue(app, "--corrupt", [&o](const std::string &v) { return parseProbability(v, o.corrupt); });
     addValue(app, "--wrong-unit", [&o](const std::string &v) { return parseProbability(v, o.wrongUnit); });
     addValue(app, "--delay", integerInto(o.delayMs, 0, 600000));
-    addValue(app, "--missing", [&o](const std::string &v) { return parseMissing(v, o); });
+    addValue(app, "--missing", [&o](const std::string &v) { return parseMissing(v, o.missing); });
+    addValue(app, "--no-clock", [&o](const std::string &v) { return parseMissing(v, o.noClock); });
     addValue(app, "--close-every", integerInto(o.closeEvery, 1, 1000000));
     addValue(app, "--grow", integerInto(o.growMs, 1, 3600000));
     addValue(app, "--energy-period", integerInto(o.energyPeriodMin, 1, 1440));

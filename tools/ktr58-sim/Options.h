@@ -35,6 +35,7 @@ struct SimOptions {
     double wrongUnit = 0;
     int delayMs = 0;
     std::set<std::pair<int, int>> missing; // (area, index)
+    std::set<std::pair<int, int>> noClock; // (area, index): date and time bytes all zero
     int closeEvery = 0;                    // 0: never
     int growMs = 0;                        // 0: the log does not grow
     int energyPeriodMin = 15;              // between energy log records
