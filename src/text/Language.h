@@ -123,6 +123,7 @@ enum Id : int {
     ArchiveOpened = 107, // "%1": where
     ArchiveListing = 109,
     ArchiveNotKept = 110,
+    ArchiveNoSerial = 150, // "%1": the name the archive keeps the analyzer under
 };
 } // namespace Captions
 

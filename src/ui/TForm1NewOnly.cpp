@@ -34,7 +34,6 @@ bool missingFile(const std::string &location)
 QString TForm1::narrowToNewRecords()
 {
     const std::string location = archiveLocation(gsettings->values.archive).toStdString();
-    const std::string serial = archiveIdentity(records.source()).serial;
     AreaRanges ranges{};
     for (int area = 0; area < kAreaCount; ++area)
         if (worker->areaSelected(area))
@@ -51,6 +50,7 @@ QString TForm1::narrowToNewRecords()
         const std::unique_ptr<Archive> archive = Archive::open(location, failure, ArchiveAccess::Read);
         if (!archive)
             return true;
+        const std::string serial = archiveIdentity(records.source(), *archive).serial;
         check =
             skipArchivedRecords(*archive, serial, ranges, [this](int area, int position, std::string &error) {
                 for (int attempt = 1;; ++attempt) {

@@ -1,5 +1,6 @@
-// "New records only" in the window: a download reads what the archive lacks, checked by one record per
-// area, a cleared log is read whole, and each record is archived once.
+// "New records only" in the window: a download reads what the archive lacks, checked by the newest
+// archived record of each area and the one after it round the log, a cleared log is read whole, and
+// each record is archived once.
 
 #include "DownloadHarness.h"
 
@@ -86,20 +87,20 @@ class TestNewOnly : public QObject, public WindowFixture
                                    "00-0005", "03-0000", "03-0001", "03-0002", "03-0003"};
         const Step steps[] = {
             {"no archive yet: all of it", &sixAndFour, {{0, 6}, {3, 4}}, whole, completedText},
-            {"nothing new: one check per area",
+            {"nothing new: two checks per area",
              nullptr,
-             {{0, 6 + 1}, {3, 4 + 1}},
+             {{0, 6 + 2}, {3, 4 + 2}},
              {},
              "10 records already in the archive."},
             {"two more",
              &eightAndFour,
-             {{0, 1 + 2}, {3, 1}},
+             {{0, 2 + 2}, {3, 2}},
              {"00-0006", "00-0007"},
              "10 records already in the archive."},
             // A check record that stays unreadable says nothing of its area: that is not read.
             {"check unreadable",
              &lastMissing,
-             {{0, 2}, {3, 1}},
+             {{0, 2}, {3, 2}},
              {},
              "4 records already in the archive. Sector 1: its last archived record could not be read "
              "(Illegal Data Address exception response); not read."},
@@ -167,7 +168,7 @@ class TestNewOnly : public QObject, public WindowFixture
         for (int index = 10; index < 40; ++index)
             expected << QString::fromStdString(recordPosition(1, index));
         QCOMPARE(shownPositions(watch, *form), expected);
-        QCOMPARE(recordRequests(log())[1], 1 + 30);
+        QCOMPARE(recordRequests(log())[1], 2 + 30);
         QCOMPARE(statusText(*form, 0), QStringLiteral("10 records already in the archive."));
     }
 };

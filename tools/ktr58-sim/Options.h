@@ -37,8 +37,10 @@ struct SimOptions {
     std::set<std::pair<int, int>> missing; // (area, index)
     int closeEvery = 0;                    // 0: never
     int growMs = 0;                        // 0: the log does not grow
-    int energyPeriodMin = 15;              // between energy log records
-    int counterReset = -1;                 // the energy record whose import counter starts again; -1: none
+    int growReads = 0;                     // --grow-reads: a record more after so many served; 0: never
+    int ring = 0; // --ring: sector 1 holds at most this many, the newest overwriting the oldest; 0: no ring
+    int energyPeriodMin = 15; // between energy log records
+    int counterReset = -1;    // the energy record whose import counter starts again; -1: none
 
     bool printRecord = false;
     int printArea = 0;
