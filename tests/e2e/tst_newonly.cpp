@@ -135,6 +135,33 @@ class TestNewOnly : public QObject, public WindowFixture
         QCOMPARE(stored, 12 + 6 + 2);
     }
 
+    // An analyzer that gives no serial is kept under its link, says so, and is no other analyzer.
+    void analyzerWithoutSerialIsKeptByItsLink()
+    {
+        QVERIFY(restartSim({"--records", recordsArg({{0, 4}})})); // another analyzer, archived first
+        QVERIFY(downloadAreas(*form, {0}));
+        QVERIFY(restartSim({"--serial", "", "--records", recordsArg({{0, 3}}), "--seed", "2"}));
+        const std::string key = "tcp 127.0.0.1:" + std::to_string(sim->tcpPort()) + " unit 1";
+        const QString note =
+            QStringLiteral("No serial number: kept in the archive as \"%1\".").arg(key.c_str());
+        QVERIFY(downloadAreas(*form, {0}));
+        QCOMPARE(statusText(*form, 0), note);
+        form->chkNewOnly->setChecked(true);
+        QVERIFY(downloadAreas(*form, {0}));
+        QCOMPARE(statusText(*form, 0), note + QStringLiteral(" 3 records already in the archive."));
+
+        form.reset(); // writes what the window holds
+        std::string error;
+        const auto archive =
+            Archive::open("sqlite:" + QDir::current().absoluteFilePath("pullrec.db").toStdString(), error);
+        QVERIFY2(archive, error.c_str());
+        std::vector<ArchivedAnalyzer> analyzers;
+        QVERIFY(archive->listAnalyzers(analyzers));
+        QCOMPARE(analyzers.size(), size_t(2));
+        QCOMPARE(analyzers[1].identity.serial, key);
+        QCOMPARE(analyzers[1].records[0], int64_t(3));
+    }
+
     // An archive that cannot be read leaves the download whole, and says why.
     void unreadableArchiveReadsEverything()
     {

@@ -41,6 +41,7 @@ TEST(SimOptions, AcceptedCommandLinesSetWhatTheySay)
         {{"--unit", "010"}, [](O o) { return o.unit == 10; }},
         {{"--delay", "010", "--grow", "08"}, [](O o) { return o.delayMs == 10 && o.growMs == 8; }},
         {{"--ring", "50", "--grow-reads", "3"}, [](O o) { return o.ring == 50 && o.growReads == 3; }},
+        {{"--serial", ""}, [](O o) { return o.serial == ""; }},
         // A value option takes the next argument whatever it looks like.
         {{"--model", "--x"}, [](O o) { return o.model == "--x"; }},
         {{"--model", "-v"}, [](O o) { return o.model == "-v" && !o.verbose; }},

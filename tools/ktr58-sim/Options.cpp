@@ -17,7 +17,8 @@
 const char *const usageText =
     "usage: ktr58-sim [--tcp HOST:PORT [--any-address]] [--rtu DEVICE] [--pty LINK] [--baud N] [--pace] "
     "[--unit N] "
-    "[--model TEXT] [--id-length N] [--records N0,...,N15] [--numbering KIND] [--seed S] [--drop P] "
+    "[--model TEXT] [--serial TEXT] [--id-length N] [--records N0,...,N15] [--numbering KIND] [--seed S] "
+    "[--drop P] "
     "[--corrupt P] "
     "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--close-every N] [--units N,M,...] "
     "[--grow MS] [--grow-reads N] [--ring N] [--energy-period MIN] [--counter-reset INDEX] [--print-record "
@@ -38,6 +39,7 @@ const char *const helpText =
     "number and records\n"
     "  --model TEXT           model text of the identity (default KTR-58-168; ending in 167: the basic "
     "model)\n"
+    "  --serial TEXT          serial number of the identity (default: drawn from --seed; empty: none)\n"
     "  --id-length N          length of the identity reply, 117 or longer (134 carries more text)\n"
     "  --records N0,...,N15   record counts of sectors 1-15 and the energy log, each -32768 to 32767 "
     "as the signed register holds it; a negative count serves no records (default 120,1000,37,0,...,0,40)\n"
@@ -291,6 +293,12 @@ void addOptions(CLI::App &app, SimOptions &o)
         if (v.empty() || v.size() > 64)
             return false;
         o.model = v;
+        return true;
+    });
+    addValue(app, "--serial", [&o](const std::string &v) {
+        if (v.size() > 64)
+            return false;
+        o.serial = v;
         return true;
     });
     addValue(app, "--id-length", integerInto(o.idLength, 0, maximumIdLength));

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -25,6 +26,7 @@ struct SimOptions {
     std::vector<int> units; // --units: several analyzers on one line, each its own; empty: just `unit`
 
     std::string model = "KTR-58-168";
+    std::optional<std::string> serial; // --serial; none: drawn from the seed
     int idLength = 117;
     std::array<uint16_t, 16> records = {120, 1000, 37, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40};
     uint64_t seed = 1;
