@@ -41,9 +41,10 @@ struct StoreCounts {
     int64_t present = 0; // archived before
 };
 
-// Empty fields match everything; times as "YYYY-MM-DD HH:MM:SS", both ends included.
+// Empty fields match everything; times as "YYYY-MM-DD HH:MM:SS", both ends included. An analyzer kept
+// under an empty serial (by an older version) is one analyzer too: no analyzer given means every one.
 struct RecordFilter {
-    std::string analyzer;
+    std::optional<std::string> analyzer;
     int area = -1;
     std::string from;
     std::string to;
@@ -101,6 +102,9 @@ class Archive
     // The record at the highest position of the area below `below` (of several there, the one archived
     // last), if any.
     virtual std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area, int below) = 0;
+    // The record of the latest time at positions of the area below `below` (of several then, the one at
+    // the highest position, archived last); none when no record there has a valid time.
+    virtual std::optional<ArchiveRecord> newestRecord(const std::string &serial, int area, int below) = 0;
 
     // Gaps: positions whose record a download gave up on and no later one stored, ascending. An
     // archive whose gap table could not be added (no rights to) keeps none.

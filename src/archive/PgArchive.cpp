@@ -467,12 +467,20 @@ bool PgArchive::storeOnce(const std::string &serial, std::span<const ArchiveReco
 
 std::optional<ArchiveRecord> PgArchive::lastRecord(const std::string &serial, int area, int below)
 {
+    return pickRecord(serial, area, below, false);
+}
+
+std::optional<ArchiveRecord> PgArchive::newestRecord(const std::string &serial, int area, int below)
+{
+    return pickRecord(serial, area, below, true);
+}
+
+std::optional<ArchiveRecord> PgArchive::pickRecord(const std::string &serial, int area, int below,
+                                                   bool newest)
+{
     const std::string areaText = std::to_string(area);
     const std::string belowText = std::to_string(below);
-    const Result result = query("SELECT position, record_no, date_text, time_text FROM record"
-                                " WHERE analyzer = $1 AND area = $2::int AND position < $3::int"
-                                " ORDER BY position DESC, id DESC LIMIT 1",
-                                {serial.c_str(), areaText.c_str(), belowText.c_str()});
+    const Result result = query(pickRecordSql(newest), {serial.c_str(), areaText.c_str(), belowText.c_str()});
     if (result.rows() != 1)
         return std::nullopt;
     ArchiveRecord record;
@@ -526,7 +534,7 @@ bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(con
         return false;
     bool ok =
         query("DECLARE pullrec_read NO SCROLL CURSOR FOR " + selectRecordsSql(SqlDialect::Postgres),
-              {filter.analyzer.c_str(), area.c_str(), filter.from.empty() ? nullptr : filter.from.c_str(),
+              {filter.analyzer ? filter.analyzer->c_str() : nullptr, area.c_str(), filter.from.empty() ? nullptr : filter.from.c_str(),
                filter.to.empty() ? nullptr : filter.to.c_str()})
             .ok();
     RecordAssembler records(visit);

@@ -20,6 +20,7 @@ class PgArchive final : public Archive, private SchemaConnection
     std::optional<AnalyzerIdentity> analyzer(const std::string &serial) override;
     bool store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts) override;
     std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area, int below) override;
+    std::optional<ArchiveRecord> newestRecord(const std::string &serial, int area, int below) override;
     std::vector<int> gaps(const std::string &serial, int area) override;
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
@@ -47,6 +48,7 @@ class PgArchive final : public Archive, private SchemaConnection
     // interrupt(), closes the connection for good and fails, as every later call does, with lastError
     // saying so.
     bool awaitResult();
+    std::optional<ArchiveRecord> pickRecord(const std::string &serial, int area, int below, bool newest);
     bool storeOnce(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts,
                    bool &retry);
 

@@ -94,10 +94,20 @@ std::string selectRecordsSql(SqlDialect dialect)
            // A record of empty slots alone has no values but is a record all the same.
            " COALESCE(s.slot, -1), COALESCE(s.quantity, 0), COALESCE(s.value, 0)"
            " FROM record r LEFT JOIN sample s ON s.record_id = r.id"
-           " WHERE ($1 = '' OR r.analyzer = $1) AND (CAST($2 AS INTEGER) < 0 OR r.area = CAST($2 AS INTEGER))"
+           " WHERE (CAST($1 AS TEXT) IS NULL OR r.analyzer = $1) AND (CAST($2 AS INTEGER) < 0 OR r.area = "
+           "CAST($2 AS INTEGER))"
            " AND (" +
            from + " IS NULL OR r.recorded_at >= " + from + ") AND (" + to +
            " IS NULL OR r.recorded_at <= " + to + ") ORDER BY r.analyzer, r.area, r.id, s.slot";
+}
+
+std::string pickRecordSql(bool newest)
+{
+    return std::string("SELECT position, record_no, date_text, time_text FROM record WHERE analyzer = $1"
+                       " AND area = CAST($2 AS INTEGER) AND position < CAST($3 AS INTEGER)") +
+           (newest ? " AND recorded_at IS NOT NULL ORDER BY recorded_at DESC, position DESC, id DESC"
+                   : " ORDER BY position DESC, id DESC") +
+           " LIMIT 1";
 }
 
 namespace

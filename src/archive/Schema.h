@@ -28,8 +28,13 @@ std::string notAnArchive(const std::string &name, const std::string &why);
 // The joined record and sample rows of RecordFilter's records, one row per value: record id,
 // analyzer, area, position, record number, date text, time text, slot, quantity, value (slot -1: a
 // record without values). Parameters:
-// $1 analyzer ('' for all), $2 area (-1 for all), $3 and $4 the first and last time (NULL for open).
+// $1 analyzer (NULL for all), $2 area (-1 for all), $3 and $4 the first and last time (NULL for open).
 std::string selectRecordsSql(SqlDialect dialect);
+
+// One record of an area at positions below a bound: the highest position (of several there, the one
+// archived last), or with newest the latest valid time. Columns: position, record number, date text,
+// time text. Parameters: $1 analyzer, $2 area, $3 the bound.
+std::string pickRecordSql(bool newest);
 
 // Turns the rows of selectRecordsSql into records for visit.
 class RecordAssembler

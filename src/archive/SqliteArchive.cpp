@@ -301,19 +301,28 @@ bool SqliteArchive::store(const std::string &serial, std::span<const ArchiveReco
 
 std::optional<ArchiveRecord> SqliteArchive::lastRecord(const std::string &serial, int area, int below)
 {
-    Statement query(
-        db, "SELECT area, position, record_no, date_text, time_text FROM record"
-            " WHERE analyzer = ? AND area = ? AND position < ? ORDER BY position DESC, id DESC LIMIT 1");
+    return pickRecord(serial, area, below, false);
+}
+
+std::optional<ArchiveRecord> SqliteArchive::newestRecord(const std::string &serial, int area, int below)
+{
+    return pickRecord(serial, area, below, true);
+}
+
+std::optional<ArchiveRecord> SqliteArchive::pickRecord(const std::string &serial, int area, int below,
+                                                       bool newest)
+{
+    Statement query(db, pickRecordSql(newest));
     query.text(1, serial);
     sqlite3_bind_int(query.get(), 2, area);
     sqlite3_bind_int(query.get(), 3, below);
     if (sqlite3_step(query.get()) != SQLITE_ROW)
         return std::nullopt;
     ArchiveRecord record;
-    record.area = sqlite3_column_int(query.get(), 0);
-    record.position = sqlite3_column_int(query.get(), 1);
-    record.recordNo = sqlite3_column_int(query.get(), 2);
-    record.setTime(query.column(3), query.column(4));
+    record.area = area;
+    record.position = sqlite3_column_int(query.get(), 0);
+    record.recordNo = sqlite3_column_int(query.get(), 1);
+    record.setTime(query.column(2), query.column(3));
     return record;
 }
 
@@ -359,7 +368,8 @@ bool SqliteArchive::forEach(const RecordFilter &filter,
                             const std::function<bool(const StoredRecord &)> &visit)
 {
     Statement query(db, selectRecordsSql(SqlDialect::Sqlite));
-    query.text(1, filter.analyzer);
+    if (filter.analyzer)
+        query.text(1, *filter.analyzer);
     sqlite3_bind_int(query.get(), 2, filter.area);
     if (!filter.from.empty())
         query.text(3, filter.from);

@@ -17,6 +17,7 @@ class SqliteArchive final : public Archive, private SchemaConnection
     std::optional<AnalyzerIdentity> analyzer(const std::string &serial) override;
     bool store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts) override;
     std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area, int below) override;
+    std::optional<ArchiveRecord> newestRecord(const std::string &serial, int area, int below) override;
     std::vector<int> gaps(const std::string &serial, int area) override;
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
@@ -34,6 +35,7 @@ class SqliteArchive final : public Archive, private SchemaConnection
     // Opens name (a path or, for reading, a URI) and checks or creates the schema; false with error().
     bool openAs(const std::string &name, const std::string &path, ArchiveAccess access);
     sqlite3_stmt *sampleInsert(int rows); // prepared on first use
+    std::optional<ArchiveRecord> pickRecord(const std::string &serial, int area, int below, bool newest);
     bool storeOne(const std::string &serial, const ArchiveRecord &record, StoreCounts &counts);
 
     sqlite3 *db = nullptr;

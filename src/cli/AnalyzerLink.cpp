@@ -45,5 +45,6 @@ bool AnalyzerLink::open()
 
 RecordLog::Source AnalyzerLink::source() const
 {
-    return {identity(), configuration(), model, table().ctRatio(), table().vtRatio()};
+    return {identity(),        configuration(),   model,
+            table().ctRatio(), table().vtRatio(), linkName(worker.settings())};
 }

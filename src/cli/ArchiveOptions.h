@@ -30,11 +30,8 @@ void addArchiveOptions(CLI::App &command, ArchiveOptions &options, bool newOnly)
 std::unique_ptr<Archive> openArchive(const std::string &location, const char *command,
                                      ArchiveAccess access = ArchiveAccess::Write);
 
-// Narrows ranges to the records the archive lacks. The archived record of an area at the highest
-// position the analyzer still has is read again there (retried as a download retries, up to passes):
-// when the analyzer still has it (same number, date and time), only the records after it and the gaps
-// before it are new; otherwise the log was cleared or rewritten and the area is read whole, its records
-// already archived being dropped by their keys. Areas read whole are named in notes. An area whose
+// Narrows ranges to the records the archive lacks, as skipArchivedRecords does, each check record
+// retried as a download retries (up to passes). Areas read whole are named in notes. An area whose
 // check stays unreadable is not read: it is returned as failed.
 std::vector<FailedRecord> skipArchived(AnalyzerLink &analyzer, Archive &archive, const std::string &serial,
                                        AreaRanges &ranges, int passes, std::string &notes);

@@ -7,7 +7,7 @@
 
 void ArchiveSink::begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &)
 {
-    AnalyzerIdentity identity = archiveIdentity(analyzer);
+    AnalyzerIdentity identity = archiveIdentity(analyzer, archive);
     identity.zone = zone;
     codes = analyzer.configuration.paramCodes;
     stored = {};

@@ -54,7 +54,7 @@ Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive,
                       archive ? link.error().c_str() : archiveFailure.c_str(), seconds());
         return {ExitNoAnalyzer, text};
     }
-    const std::string serial = archiveIdentity(link.source()).serial;
+    const std::string serial = archiveIdentity(link.source(), *archive).serial;
     const std::array<bool, kLogAreas> areas = chosenAreas(a.sectors, a.energy, link);
     AreaRanges ranges = wholeAreas(link, areas);
     std::string unread;

@@ -76,8 +76,8 @@ int runDownload(const DownloadOptions &o)
     std::vector<FailedRecord> unchecked;
     if (o.archive.newOnly) {
         std::string rereads;
-        unchecked = skipArchived(analyzer, *archive, archiveIdentity(analyzer.source()).serial, ranges,
-                                 o.passes, rereads);
+        unchecked = skipArchived(analyzer, *archive, archiveIdentity(analyzer.source(), *archive).serial,
+                                 ranges, o.passes, rereads);
         if (!rereads.empty())
             std::fprintf(stderr, "pullrec-cli download: log cleared or rewritten, reading whole: %s\n",
                          rereads.c_str());

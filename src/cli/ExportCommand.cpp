@@ -16,8 +16,8 @@ namespace
 
 struct ExportOptions {
     ArchiveOptions archive;
-    std::string analyzer;
-    int area = 0; // 1..16, 0 for all
+    std::optional<std::string> analyzer; // none: every analyzer
+    int area = 0;                        // 1..16, 0 for all
     std::string from, to;
     std::string format;
     std::string output = "-";
@@ -125,7 +125,10 @@ void addExportCommand(CLI::App &app, int &status)
     ExportOptions &o = *options;
     CLI::App *cmd = app.add_subcommand("export", "Writes the records the archive holds as text");
     addArchiveOptions(*cmd, o.archive, false);
-    cmd->add_option("--analyzer", o.analyzer, "only this analyzer (its serial number)");
+    // An empty serial names the analyzer kept under it, not every one.
+    cmd->add_option_function<std::string>(
+        "--analyzer", [&o](const std::string &key) { o.analyzer = key; },
+        "only this analyzer (its serial number, or as the archive lists it)");
     addIntegerOption(*cmd, "--area", o.area, "only this area: sector 1-15, or 16 for the energy log")
         ->check(CLI::Range(1, kAreaCount));
     cmd->add_option("--from", o.from,

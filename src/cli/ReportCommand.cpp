@@ -20,7 +20,7 @@ namespace
 struct ReportCliOptions {
     ArchiveOptions archive;
     ConnectionOptions connection; // --tcp or --rtu: the energy log read from the analyzer itself
-    std::string analyzer;
+    std::optional<std::string> analyzer;
     std::string day, week, month, from, to;
     int billingDay = 1;
     std::string limits = "0.20,0.15";
@@ -114,13 +114,13 @@ int runReport(const ReportCliOptions &o)
         return usage("--bands takes HH:MM-HH:MM,... such as 06:00-17:00,17:00-22:00,22:00-06:00");
     options.bands = *bands;
     std::vector<EnergyReading> readings;
-    std::string serial = o.analyzer;
+    std::string serial = o.analyzer.value_or("");
     std::string storedZone;
     bool unread = false;
     const bool direct = !o.connection.tcp.empty() || !o.connection.rtu.empty();
-    if (direct && (!o.analyzer.empty() || !o.archive.chosen().empty()))
+    if (direct && (o.analyzer || !o.archive.chosen().empty()))
         return usage("give --tcp or --rtu, or --archive and --analyzer, not both");
-    if (!direct && o.analyzer.empty())
+    if (!direct && !o.analyzer)
         return usage("give --analyzer (with --archive), or --tcp or --rtu to read the analyzer itself");
     if (direct) {
         int status = ExitComplete;
@@ -141,16 +141,16 @@ int runReport(const ReportCliOptions &o)
         const std::unique_ptr<Archive> archive = openArchive(location, "report", ArchiveAccess::Read);
         if (!archive)
             return ExitNoAnalyzer;
-        const std::optional<AnalyzerIdentity> identity = archive->analyzer(o.analyzer);
+        const std::optional<AnalyzerIdentity> identity = archive->analyzer(serial);
         if (!identity) {
-            std::fprintf(stderr, "pullrec-cli report: the archive holds no analyzer %s\n",
-                         o.analyzer.c_str());
+            std::fprintf(stderr, "pullrec-cli report: the archive holds no analyzer \"%s\"\n",
+                         serial.c_str());
             return ExitNoAnalyzer;
         }
         storedZone = identity->zone;
         // The whole log: readings before and after the period share intervals that cross its edges.
         RecordFilter filter;
-        filter.analyzer = o.analyzer;
+        filter.analyzer = serial;
         filter.area = kArchiveEnergyArea;
         const bool read = archive->forEach(filter, [&](const StoredRecord &stored) {
             const ArchiveRecord &r = stored.record;
@@ -213,7 +213,9 @@ void addReportCommand(CLI::App &app, int &status)
         "report", "Energy, tariff bands, reactive ratios and demand of a period, "
                   "from the energy log in the archive or read from the analyzer (--tcp, --rtu)");
     addArchiveOptions(*cmd, o.archive, false);
-    cmd->add_option("--analyzer", o.analyzer, "the analyzer in the archive (its serial number)");
+    cmd->add_option_function<std::string>(
+        "--analyzer", [&o](const std::string &key) { o.analyzer = key; },
+        "the analyzer in the archive (its serial number, or as the archive lists it)");
     addConnectionOptions(*cmd, o.connection);
     CLI::Option *day = cmd->add_option("--day", o.day, "one day: YYYY-MM-DD");
     CLI::Option *week = cmd->add_option("--week", o.week, "seven days from a day: YYYY-MM-DD");

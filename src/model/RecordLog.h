@@ -70,6 +70,9 @@ class RecordLog
         int modelCode = 0;
         double ctRatio = 1; // the register table's ratios
         double vtRatio = 1;
+        // Where it was reached, "tcp 127.0.0.1:1502 unit 1": the archive's name for an analyzer whose
+        // identity gives no serial. Empty when not known.
+        std::string link = {};
 
         DEVICE_REGISTER_TABLE table() const { return {ctRatio, vtRatio}; }
         // Checklist labels ("VLN1 : V") of the parameters the model offers, by parameter code.

@@ -14,7 +14,7 @@ std::string recordPosition(int area, int index);
 struct AreaRange {
     int first = 0;
     int last = 0;
-    std::vector<int> before; // gaps left by earlier downloads
+    std::vector<int> before; // gaps left by earlier downloads, the newest records of a ring log
 };
 using AreaRanges = std::array<AreaRange, kAreaCount>;
 

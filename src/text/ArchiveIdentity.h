@@ -3,5 +3,7 @@
 #include "archive/Archive.h"
 #include "model/RecordLog.h"
 
-// The analyzer's identity for the archive: texts in UTF-8, the transformer ratios of its table set.
-AnalyzerIdentity archiveIdentity(const RecordLog::Source &analyzer);
+// The analyzer's identity for the archive: texts in UTF-8, the transformer ratios of its table set, and
+// as serial the key its records are kept under in archive (analyzerKey), which the window and the
+// command line share.
+AnalyzerIdentity archiveIdentity(const RecordLog::Source &analyzer, Archive &archive);

@@ -170,6 +170,8 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveUnclocked, u"Saati geçersiz kayıtlar", u"Records without a clock"},
     {Captions::ArchiveStop, u"Durdur", u"Stop"},
     {Captions::ArchiveStopped, u"Okuma durduruldu.", u"Reading stopped."},
+    {Captions::ArchiveNoSerial, u"Seri numarası yok: arşivde \"%1\" adıyla saklanıyor.",
+     u"No serial number: kept in the archive as \"%1\"."},
 };
 
 template <std::size_t S, std::size_t N>

@@ -131,6 +131,7 @@ enum Id : int {
     ArchiveCannotOpen = 137,   // "%1": the location, "%2": why
     ArchiveNotAnArchive = 138, // "%1": the location
     ArchiveNewerSchema = 139,  // "%1": the location
+    ArchiveNoSerial = 150, // "%1": the name the archive keeps the analyzer under
 };
 } // namespace Captions
 

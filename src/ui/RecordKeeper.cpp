@@ -115,7 +115,7 @@ bool RecordKeeper::write(const Batch &batch)
             return false;
         }
     }
-    const AnalyzerIdentity identity = archiveIdentity(batch.source);
+    const AnalyzerIdentity identity = archiveIdentity(batch.source, *archive);
     if (!writer || !sameIdentity(identity, saved)) {
         // The writer uses the connection on its own thread: the identity is saved while none runs.
         if (!finishWriter())

@@ -1,4 +1,5 @@
 #include "shell/Errors.h"
+#include "shell/GSETTINGS.h"
 #include "ui/GridModel.h"
 #include "ui/GridViewModel.h"
 #include "ui/TForm1.h"
@@ -191,11 +192,18 @@ void TForm1::iSwitchLed1Change()
         }
         const DEVICE_REGISTER_TABLE *table = worker->registerTable();
         records.setSource({worker->identity(), worker->configuration(), modelCode,
-                           table ? table->ctRatio() : 1.0, table ? table->vtRatio() : 1.0});
+                           table ? table->ctRatio() : 1.0, table ? table->vtRatio() : 1.0,
+                           linkName(worker->settings())});
         saveOffered = true;
         if (!resumed) { // a resumed pass goes on with the selection it has, and its note stays
             worker->selectAreas(selected);
             unreadAreas = negativeCountText(selected);
+            // The archive tells such an analyzer by its link: the operator should know.
+            const RecordLog::Source &source = records.source();
+            if (source.identity.serial.empty() && (gsettings->values.keepArchive || chkNewOnly->isChecked()))
+                unreadAreas +=
+                    QString(unreadAreas.isEmpty() ? "" : " ") +
+                    texts.captions[Captions::ArchiveNoSerial].arg(QString::fromStdString(source.link));
         }
         if (!resumed && chkNewOnly->isChecked()) {
             QString note;

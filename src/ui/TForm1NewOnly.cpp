@@ -35,11 +35,11 @@ bool missingFile(const std::string &location)
 QString TForm1::narrowToNewRecords()
 {
     const std::string location = archiveLocation(gsettings->values.archive).toStdString();
-    const std::string serial = archiveIdentity(records.source()).serial;
     AreaRanges ranges{};
     for (int area = 0; area < kAreaCount; ++area)
         if (worker->areaSelected(area))
             ranges[size_t(area)].last = std::max<int>(worker->recordsToRead(area), 0);
+    const RecordLog::Source source = records.source(); // the window's, read here on its own thread
     NewRecordsCheck check;
     std::string failure;
     // Cancel gives the archive up at once, a server that does not answer included; the link stays open.
@@ -56,6 +56,7 @@ QString TForm1::narrowToNewRecords()
             Archive *archive = lease->open(location, failure);
             if (!archive)
                 return true;
+            const std::string serial = archiveIdentity(source, *archive).serial;
             check = skipArchivedRecords(
                 *archive, serial, ranges, [this, &lease](int area, int position, std::string &error) {
                     for (int attempt = 1; !lease->stopped(); ++attempt) {

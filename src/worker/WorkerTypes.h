@@ -25,3 +25,7 @@ struct COMSETT {
     int32_t retryCount = 5; // extra attempts of a request
     std::string host;
 };
+
+// The link as a text that stays the same from one connection to the next: "tcp HOST:PORT unit N" or
+// "rtu DEVICE unit N", the host and device as given.
+std::string linkName(const COMSETT &settings);

@@ -8,6 +8,14 @@ constexpr int kStopBits = 1;
 
 } // namespace
 
+std::string linkName(const COMSETT &settings)
+{
+    const std::string unit = " unit " + std::to_string(settings.slaveAddress);
+    if (settings.mode == LinkMode::Rtu)
+        return "rtu " + settings.comPort + unit;
+    return "tcp " + settings.host + ':' + std::to_string(uint16_t(settings.tcpPort)) + unit;
+}
+
 comThread::comThread()
 {
     rtuMaster.setTrafficObserver(&trafficLog);

@@ -160,6 +160,46 @@ TEST_P(ArchiveTest, LastRecordIsByPositionAndGapsLastUntilStored)
     EXPECT_TRUE(archive->gaps("S2", 0).empty());
 }
 
+// A ring log's newest record sits below its highest position; a record without a clock is never the
+// newest. An analyzer kept under an empty serial is one analyzer, not every one.
+TEST_P(ArchiveTest, NewestRecordIsByTimeAndAnEmptySerialIsOneAnalyzer)
+{
+    auto archive = open();
+    ASSERT_TRUE(archive);
+    auto at = [](int position, const char *time) {
+        ArchiveRecord r = record(0, position, 1);
+        r.setTime(time ? "31/12/09" : "-1/-1/-1", time ? time : "-1:-1:-1");
+        return r;
+    };
+    const std::vector<ArchiveRecord> ring{at(0, "08:00:09"), at(1, "08:00:07"), at(2, "08:00:07"),
+                                          at(3, "08:00:05"), at(4, nullptr)};
+    StoreCounts counts;
+    ASSERT_TRUE(archive->store("S1", ring, counts)) << archive->error();
+    const struct {
+        int below;
+        int newest; // -1: none
+    } cases[] = {{100, 0}, {5, 0}, {1, 0}, {0, -1}};
+    for (const auto &c : cases) {
+        const auto newest = archive->newestRecord("S1", 0, c.below);
+        EXPECT_EQ(newest ? newest->position : -1, c.newest) << "below " << c.below;
+    }
+    // Of one time, the one at the highest position.
+    ASSERT_TRUE(archive->store("S1", std::vector{at(5, "08:00:09")}, counts)) << archive->error();
+    EXPECT_EQ(archive->newestRecord("S1", 0, 100)->position, 5);
+    EXPECT_EQ(archive->newestRecord("S1", 0, 5)->position, 0);
+    ArchiveRecord untimed = at(0, nullptr);
+    untimed.area = 1;
+    ASSERT_TRUE(archive->store("S1", std::vector{untimed}, counts)) << archive->error();
+    EXPECT_FALSE(archive->newestRecord("S1", 1, 100));
+    EXPECT_EQ(archive->lastRecord("S1", 1, 100)->position, 0);
+
+    ASSERT_TRUE(archive->saveAnalyzer({"", "V", "KTR-58-168", "1.0", 1, 1})) << archive->error();
+    ASSERT_TRUE(archive->store("", std::vector{record(1, 1, 1)}, counts)) << archive->error();
+    EXPECT_EQ(all(*archive, {"", -1, "", ""}).size(), 1u);
+    EXPECT_EQ(all(*archive, {"S1", -1, "", ""}).size(), 7u);
+    EXPECT_EQ(all(*archive).size(), 8u);
+}
+
 TEST_P(ArchiveTest, ReadingNeedsNoWriteRights)
 {
     {

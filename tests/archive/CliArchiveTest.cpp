@@ -306,8 +306,9 @@ TEST_F(CliArchive, NewOnlyReadsOnlyWhatIsNewWithFewRequests)
         const size_t firstRun = readFile(path("a.log")).size();
         ASSERT_EQ(newOnly(sim), 0);
         const std::string second = readFile(path("a.log")).substr(firstRun);
-        EXPECT_EQ(recordRequests(second, 0), 1); // the check of the last archived record
-        EXPECT_EQ(recordRequests(second, 15), 1);
+        // The check of the newest archived record, and of the one after it round the log.
+        EXPECT_EQ(recordRequests(second, 0), 2);
+        EXPECT_EQ(recordRequests(second, 15), 2);
         EXPECT_EQ(archived(0), 5);
     }
 
@@ -325,11 +326,47 @@ TEST_F(CliArchive, NewOnlyReadsOnlyWhatIsNewWithFewRequests)
     }
     ASSERT_GT(now, before);
     const std::string run = readFile(path("b.log")).substr(logFrom);
-    EXPECT_EQ(recordRequests(run, 0), 1 + (now - before));
-    EXPECT_EQ(recordRequests(run, 15), 1);
+    EXPECT_EQ(recordRequests(run, 0), 2 + (now - before));
+    EXPECT_EQ(recordRequests(run, 15), 2);
     EXPECT_EQ(sql("SELECT count(DISTINCT position) FROM record WHERE area = 0"), now);
     EXPECT_EQ(sql("SELECT max(position) FROM record WHERE area = 0"), now - 1);
     EXPECT_EQ(archived(15), 2);
+}
+
+// A full ring log that grows as it is read: the count stays 20 while each run's reads write new records
+// over the oldest, round and round. Every run reads what came since, no run reads the log whole, and
+// the archive holds every record the analyzer wrote up to the run's check, once.
+TEST_F(CliArchive, NewOnlyFollowsARingLogRoundAndRound)
+{
+    constexpr int kRing = 20;
+    const std::string log = path("sim.log");
+    SimProcess sim;
+    ASSERT_TRUE(sim.startTcp(
+        {"--records", records(kRing, 0), "--ring", std::to_string(kRing), "--grow-reads", "4", "--log", log}))
+        << sim.error();
+    size_t logFrom = 0;
+    int served = 0; // record requests so far, each answered
+    for (int run = 1; run <= 8; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        const int written = kRing + served / 4; // before the run
+        const ProgramRun r =
+            cli({"download", "--tcp", tcp(sim), "--all", "--archive", archive, "--new-only", "--quiet"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err.find("cleared or rewritten"), std::string::npos) << r.err;
+        const std::string requests = readFile(log).substr(logFrom);
+        logFrom += requests.size();
+        served += recordRequests(requests, 0);
+        if (run > 1) {
+            EXPECT_LT(recordRequests(requests, 0), kRing) << "read whole";
+        }
+        // Records are numbered one after another: none missing, none twice.
+        const long long stored = sql("SELECT count(*) FROM record");
+        EXPECT_EQ(sql("SELECT count(DISTINCT record_no) FROM record"), stored);
+        EXPECT_EQ(sql("SELECT min(record_no) FROM record"), 1);
+        EXPECT_EQ(sql("SELECT max(record_no) FROM record"), stored);
+        EXPECT_GE(stored, written) << "records written before the run left unread";
+    }
+    EXPECT_GT(sql("SELECT max(record_no) FROM record"), 2 * kRing); // wrapped more than once
 }
 
 TEST_F(CliArchive, KilledDownloadKeepsWholeRecordsOnly)
@@ -377,7 +414,7 @@ TEST_F(CliArchive, ClearedLogIsReadWhole)
     const ProgramRun then = newOnly();
     EXPECT_EQ(then.exitCode, 0) << then.err;
     EXPECT_EQ(then.err.find("cleared or rewritten"), std::string::npos) << then.err;
-    EXPECT_EQ(recordRequests(readFile(log).substr(first.size()), 0), 1);
+    EXPECT_EQ(recordRequests(readFile(log).substr(first.size()), 0), 2);
 }
 
 TEST_F(CliArchive, CollectSaysWhichAnalyzerFailed)
@@ -507,14 +544,15 @@ TEST_F(CliArchive, NewOnlyFetchesGapsAndChecksTheHighestPosition)
     // Record 2 fails, then reads again.
     EXPECT_EQ(run({"--missing", "0:2"}, false), std::pair(3, 6));
     EXPECT_EQ(sql("SELECT count(*) FROM record"), 5);
-    EXPECT_EQ(run({}, true), std::pair(0, 2)); // the check of record 5, and record 2
+    EXPECT_EQ(run({}, true), std::pair(0, 3)); // the checks of records 5 and 0, and record 2
     EXPECT_EQ(sql("SELECT count(*) FROM record"), 6);
-    EXPECT_EQ(run({}, true), std::pair(0, 1));
+    EXPECT_EQ(run({}, true), std::pair(0, 2));
 
-    // A plain run fills a gap: the next --new-only run checks record 5, not the one archived last.
+    // A plain run fills a gap: the next --new-only run checks record 5, the newest, not the one archived
+    // last.
     sql("DELETE FROM record WHERE position = 3");
     EXPECT_EQ(run({}, false), std::pair(0, 6));
-    EXPECT_EQ(run({"--missing", "0:3"}, true), std::pair(0, 1));
+    EXPECT_EQ(run({"--missing", "0:3"}, true), std::pair(0, 2));
 }
 
 TEST_F(CliArchive, UnreadableCheckIsReportedNotReadWhole)

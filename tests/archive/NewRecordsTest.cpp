@@ -1,81 +1,230 @@
 // Which records a download with "new records only" reads, from what the archive holds and what the
-// analyzer answers at the check position.
+// analyzer answers where it is asked: logs that grow, are cleared, or overwrite their oldest records as
+// a ring; and under which key an analyzer's records are kept.
 
 #include "archive/NewRecords.h"
+#include "archive/AnalyzerKey.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
-#include <map>
+#include <tuple>
 
 namespace
 {
 
 constexpr int kArea = 3;
 
-LogRecord logRecord(int position, const std::string &time)
+enum class Clock { Same, Other, None }; // Other: the log was rewritten, its times differ
+
+// The record of the age-th entry the log ever wrote, at position: numbered one after another, a minute
+// apart.
+LogRecord logRecord(int position, int age, Clock clock = Clock::Same)
 {
     LogRecord r;
     r.area = kArea;
     r.position = position;
-    r.recordNo = position + 1;
-    r.setTime("31/12/09", time);
+    r.recordNo = age + 1;
+    char time[32];
+    std::snprintf(time, sizeof time, "%02d:%02d:00", 8 + (clock == Clock::Other ? 2 : 0) + age / 60,
+                  age % 60);
+    if (clock == Clock::None)
+        r.setTime("-1/-1/-1", "-1:-1:-1");
+    else
+        r.setTime("31/12/09", time);
     r.codes.fill(kEmptySlot);
     return r;
 }
 
-enum class Probe { Same, Other, Unreadable };
+// The ages of a log by position: n records one after another.
+std::vector<int> linear(int n)
+{
+    std::vector<int> ages(size_t(n), 0);
+    for (int k = 0; k < n; ++k)
+        ages[size_t(k)] = k;
+    return ages;
+}
+
+// A ring of capacity records that wrote `written`: each position holds the newest it got.
+std::vector<int> ring(int capacity, int written)
+{
+    std::vector<int> ages;
+    for (int position = 0; position < std::min(capacity, written); ++position)
+        ages.push_back(position + capacity * ((written - 1 - position) / capacity));
+    return ages;
+}
+
+std::vector<int> with(std::vector<int> ages, int position, int age)
+{
+    ages[size_t(position)] = age;
+    return ages;
+}
+
+class ArchiveDir : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        dir = std::filesystem::temp_directory_path() /
+              ("pullrec-newrecords-" + std::to_string(::getpid()) + "-" + name);
+        std::filesystem::create_directories(dir);
+        std::string error;
+        archive = Archive::open("sqlite:" + (dir / "a.db").string(), error);
+        ASSERT_TRUE(archive) << error;
+    }
+    void TearDown() override
+    {
+        archive.reset();
+        std::filesystem::remove_all(dir);
+    }
+
+    // Stores downloads of a log under key, each read in position order; -1: a position not stored.
+    void keep(const std::string &key, const std::string &model,
+              const std::vector<std::vector<int>> &downloads, Clock clock = Clock::Same)
+    {
+        ASSERT_TRUE(archive->saveAnalyzer({key, "V", model, "1.0", 1, 1}));
+        for (const std::vector<int> &ages : downloads) {
+            std::vector<LogRecord> stored;
+            for (size_t position = 0; position < ages.size(); ++position)
+                if (ages[position] >= 0)
+                    stored.push_back(logRecord(int(position), ages[position], clock));
+            StoreCounts counts;
+            ASSERT_TRUE(archive->store(key, stored, counts)) << archive->error();
+        }
+    }
+
+    // The new-records rule against an analyzer whose log holds these ages (-1: unreadable there);
+    // the positions it asked for.
+    std::vector<int> narrow(const std::string &key, const std::vector<int> &now, Clock clock,
+                            AreaRange &range, NewRecordsCheck &check)
+    {
+        AreaRanges ranges{};
+        ranges[kArea].last = int(now.size());
+        ranges[kArea + 1].last = 2; // nothing archived there
+        std::vector<int> probed;
+        LogRecord answer;
+        check = skipArchivedRecords(*archive, key, ranges, [&](int area, int position, std::string &why) {
+            EXPECT_EQ(area, kArea);
+            probed.push_back(position);
+            why = "Reply time-out";
+            if (now.at(size_t(position)) < 0)
+                return static_cast<const LogRecord *>(nullptr);
+            answer = logRecord(position, now[size_t(position)], clock);
+            return static_cast<const LogRecord *>(&answer);
+        });
+        EXPECT_EQ(ranges[kArea + 1].first, 0);
+        EXPECT_EQ(ranges[kArea + 1].last, 2);
+        range = ranges[kArea];
+        return probed;
+    }
+
+    std::filesystem::path dir;
+    std::unique_ptr<Archive> archive;
+};
 
 struct Case {
     const char *name;
-    std::vector<int> archived; // positions stored, "08:00:00" each
+    std::vector<std::vector<int>> downloads; // archived, in this order
     std::vector<int> gaps;
-    int count; // the analyzer's
-    Probe probe;
+    std::vector<int> now; // the analyzer's log
+    Clock clock;          // of the analyzer's records; the archived ones keep Same unless None
     // expected
-    int probedAt; // -1: no probe
-    AreaRange range;
+    int first;
+    std::vector<int> before;
     bool readWhole;
     bool unreadable;
-    int64_t skipped;
+    int64_t archived;
+    size_t probes; // record requests: one check, then the ring's
 };
 
 const Case cases[] = {
-    {"EmptyArchiveReadsAll", {}, {}, 10, Probe::Same, -1, {0, 10, {}}, false, false, 0},
-    {"SameLastRecordReadsTheTail", {0, 1, 2, 3, 4, 5}, {}, 10, Probe::Same, 5, {6, 10, {}}, false, false, 6},
-    {"ClearedLogIsReadWhole", {0, 1, 2, 3, 4, 5}, {}, 10, Probe::Other, 5, {0, 10, {}}, true, false, 0},
-    {"ShorterLogChecksBelowItsCount",
-     {0, 1, 2, 3, 4, 5, 6, 7},
-     {},
-     4,
-     Probe::Same,
-     3,
-     {4, 4, {}},
-     false,
-     false,
-     4},
-    {"ShorterRewrittenLogIsReadWhole",
-     {0, 1, 2, 3, 4, 5, 6, 7},
-     {},
-     4,
-     Probe::Other,
-     3,
-     {0, 4, {}},
-     true,
-     false,
-     0},
+    {"EmptyArchiveReadsAll", {}, {}, linear(10), Clock::Same, 0, {}, false, false, 0, 0},
+    {"SameLastRecordReadsTheTail", {linear(6)}, {}, linear(10), Clock::Same, 6, {}, false, false, 6, 2},
+    {"ClearedLogIsReadWhole", {linear(6)}, {}, linear(10), Clock::Other, 0, {}, true, false, 0, 1},
+    {"ShorterLogChecksBelowItsCount", {linear(8)}, {}, linear(4), Clock::Same, 4, {}, false, false, 4, 2},
+    {"ShorterRewrittenLogIsReadWhole", {linear(8)}, {}, linear(4), Clock::Other, 0, {}, true, false, 0, 1},
     {"GapsBeforeTheTailAreRead",
-     {0, 1, 3, 4, 6, 7},
+     {{0, 1, -1, 3, 4, -1, 6, 7}},
      {2, 5},
-     9,
-     Probe::Same,
+     linear(9),
+     Clock::Same,
+     8,
+     {2, 5},
+     false,
+     false,
+     6,
+     2},
+    {"UnreadableCheckReadsNothing",
+     {linear(3)},
+     {},
+     with(linear(10), 2, -1),
+     Clock::Same,
+     0,
+     {},
+     false,
+     true,
+     0,
+     1},
+    {"NothingNewReadsNothing", {linear(3)}, {}, linear(3), Clock::Same, 3, {}, false, false, 3, 2},
+    // A full ring: the count stays, the newest records overwrite positions 0, 1, 2.
+    {"RingOverwritesPositionZero",
+     {linear(10)},
+     {},
+     ring(10, 13),
+     Clock::Same,
+     10,
+     {0, 1, 2},
+     false,
+     false,
      7,
-     {8, 9, {2, 5}},
+     5},
+    // The archive holds the first wrap; the ring went on from position 3.
+    {"RingGoesOnAfterTheArchivedWrap",
+     {linear(10), ring(10, 13)},
+     {},
+     ring(10, 17),
+     Clock::Same,
+     10,
+     {3, 4, 5, 6},
      false,
      false,
+     6,
+     5},
+    // On from position 7 over the end to position 1: the highest archived position was overwritten.
+    {"RingGoesOnOverItsEnd",
+     {linear(10), ring(10, 17)},
+     {},
+     ring(10, 22),
+     Clock::Same,
+     7,
+     {0, 1},
+     false,
+     false,
+     5,
+     5},
+    // The ring wrote past the newest archived record: all of it is new.
+    {"RingOverwroteEverything", {linear(10)}, {}, ring(10, 25), Clock::Same, 0, {}, true, false, 0, 1},
+    // The first download found it wrapped already: its newest record sat at position 3.
+    {"RingArchivedWrapped", {ring(10, 14)}, {}, ring(10, 16), Clock::Same, 10, {4, 5}, false, false, 8, 6},
+    // Without clocks the newest archived record is the one at the highest position.
+    {"RingWithoutClocks", {linear(10)}, {}, ring(10, 12), Clock::None, 10, {0, 1}, false, false, 8, 6},
+    // A gap the ring has not reached is older than the newest archived record: read as a gap.
+    {"GapInAnOlderPartOfTheRing",
+     {with(linear(10), 6, -1)},
+     {6},
+     ring(10, 12),
+     Clock::Same,
+     10,
+     {0, 1, 6},
+     false,
+     false,
+     7,
      6},
-    {"UnreadableCheckReadsNothing", {0, 1, 2}, {}, 10, Probe::Unreadable, 2, {0, 0, {}}, false, true, 0},
-    {"NothingNewReadsNothing", {0, 1, 2}, {}, 3, Probe::Same, 2, {3, 3, {}}, false, false, 3},
 };
 
 void PrintTo(const Case &c, std::ostream *os)
@@ -83,68 +232,89 @@ void PrintTo(const Case &c, std::ostream *os)
     *os << c.name;
 }
 
-class NewRecords : public ::testing::TestWithParam<Case>
+class NewRecords : public ArchiveDir, public ::testing::WithParamInterface<Case>
 {
-  protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() /
-              ("pullrec-newrecords-" + std::to_string(::getpid()) + "-" + GetParam().name);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::filesystem::path dir;
 };
 
 TEST_P(NewRecords, NarrowsToWhatTheArchiveLacks)
 {
     const Case &c = GetParam();
-    std::string error;
-    std::unique_ptr<Archive> archive = Archive::open("sqlite:" + (dir / "a.db").string(), error);
-    ASSERT_TRUE(archive) << error;
-    ASSERT_TRUE(archive->saveAnalyzer({"S1", "V", "M", "1.0", 1, 1}));
-    std::vector<LogRecord> stored;
-    for (const int position : c.archived)
-        stored.push_back(logRecord(position, "08:00:00"));
-    StoreCounts counts;
-    ASSERT_TRUE(archive->store("S1", stored, counts)) << archive->error();
+    keep("S1", "M", c.downloads, c.clock == Clock::None ? Clock::None : Clock::Same);
     ASSERT_TRUE(archive->addGaps("S1", kArea, c.gaps)) << archive->error();
     // Another analyzer's records say nothing about this one.
-    ASSERT_TRUE(archive->saveAnalyzer({"S2", "V", "M", "1.0", 1, 1}));
-    ASSERT_TRUE(archive->store("S2", std::vector{logRecord(c.count + 5, "09:00:00")}, counts));
+    keep("S2", "M", {linear(int(c.now.size()) + 5)}, Clock::Other);
 
-    AreaRanges ranges{};
-    ranges[kArea].last = c.count;
-    ranges[kArea + 1].last = 2; // nothing archived there
-    std::vector<std::pair<int, int>> probed;
-    LogRecord answer;
-    const NewRecordsCheck check =
-        skipArchivedRecords(*archive, "S1", ranges, [&](int area, int position, std::string &why) {
-            probed.emplace_back(area, position);
-            answer = logRecord(position, c.probe == Probe::Same ? "08:00:00" : "10:00:00");
-            why = "Reply time-out";
-            return c.probe == Probe::Unreadable ? nullptr : &answer;
-        });
+    AreaRange range;
+    NewRecordsCheck check;
+    const std::vector<int> probed = narrow("S1", c.now, c.clock, range, check);
 
-    EXPECT_EQ(ranges[kArea].first, c.range.first);
-    EXPECT_EQ(ranges[kArea].last, c.range.last);
-    EXPECT_EQ(ranges[kArea].before, c.range.before);
-    EXPECT_EQ(ranges[kArea + 1].first, 0);
-    EXPECT_EQ(ranges[kArea + 1].last, 2);
-    const std::vector<std::pair<int, int>> wantProbe =
-        c.probedAt < 0 ? std::vector<std::pair<int, int>>{} : std::vector{std::pair{kArea, c.probedAt}};
-    EXPECT_EQ(probed, wantProbe);
+    EXPECT_EQ(range.first, c.first);
+    EXPECT_EQ(range.last, c.unreadable ? 0 : int(c.now.size()));
+    EXPECT_EQ(range.before, c.before);
+    EXPECT_EQ(probed.size(), c.probes) << ::testing::PrintToString(probed);
     EXPECT_EQ(check.readWhole, c.readWhole ? std::vector{kArea} : std::vector<int>{});
     ASSERT_EQ(check.unreadable.size(), c.unreadable ? 1u : 0u);
     if (c.unreadable) {
         EXPECT_EQ(check.unreadable[0].area, kArea);
-        EXPECT_EQ(check.unreadable[0].index, c.probedAt);
+        EXPECT_EQ(check.unreadable[0].index, probed.front());
         EXPECT_EQ(check.unreadable[0].error, "Reply time-out");
     }
-    EXPECT_EQ(check.archived, c.skipped);
+    EXPECT_EQ(check.archived, c.archived);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NewRecords, ::testing::ValuesIn(cases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Whose records an analyzer is checked against: the key the window and the command line keep it under.
+struct KeyCase {
+    const char *name;
+    std::string serial, model, link;
+    // what the archive keeps: key, model, records of its own (times apart from the others')
+    std::vector<std::tuple<std::string, std::string, int>> kept;
+    // expected
+    std::string key;
+    int first; // of the analyzer's 8 records
+};
+
+const std::string kLink = "tcp 127.0.0.1:1502 unit 1";
+
+const KeyCase keyCases[] = {
+    {"SerialIsTheKey", "S1", "M", kLink, {}, "S1", 0},
+    {"SerialOfTheSameModel", "S1", "M", kLink, {{"S1", "M", 6}}, "S1", 6},
+    // Two analyzers with one serial are kept apart: "new records only" reads the tail, not the whole
+    // log each time.
+    {"SerialSharedByTwoModels", "S1", "M2", kLink, {{"S1", "M", 8}, {"S1 (M2)", "M2", 5}}, "S1 (M2)", 5},
+    {"ModelNotKnownBeforeIsNoOther", "S1", "M", kLink, {{"S1", "", 6}}, "S1", 6},
+    // An analyzer kept under an empty serial by an older version is none of these.
+    {"NoSerialKeptByItsLink", "", "M", kLink, {{"", "M", 8}, {kLink, "M", 3}}, kLink, 3},
+    {"NoSerialOnALinkOfAnotherModel", "", "M2", kLink, {{kLink, "M", 8}}, kLink + " (M2)", 0},
+};
+
+void PrintTo(const KeyCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class AnalyzerKeys : public ArchiveDir, public ::testing::WithParamInterface<KeyCase>
+{
+};
+
+TEST_P(AnalyzerKeys, KeepEachAnalyzerApart)
+{
+    const KeyCase &c = GetParam();
+    for (const auto &[key, model, records] : c.kept)
+        keep(key, model, {linear(records)}, key == c.key ? Clock::Same : Clock::Other);
+
+    const std::string key = analyzerKey(*archive, c.serial, c.model, c.link);
+    EXPECT_EQ(key, c.key);
+    AreaRange range;
+    NewRecordsCheck check;
+    narrow(key, linear(8), Clock::Same, range, check);
+    EXPECT_EQ(range.first, c.first);
+    EXPECT_TRUE(check.readWhole.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AnalyzerKeys, ::testing::ValuesIn(keyCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

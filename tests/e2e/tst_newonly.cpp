@@ -1,5 +1,6 @@
-// "New records only" in the window: a download reads what the archive lacks, checked by one record per
-// area, a cleared log is read whole, and each record is archived once.
+// "New records only" in the window: a download reads what the archive lacks, checked by the newest
+// archived record of each area and the one after it round the log, a cleared log is read whole, and
+// each record is archived once.
 
 #include "DownloadHarness.h"
 
@@ -92,20 +93,20 @@ class TestNewOnly : public QObject, public WindowFixture
                                    "00-0005", "03-0000", "03-0001", "03-0002", "03-0003"};
         const Step steps[] = {
             {"no archive yet: all of it", &sixAndFour, {{0, 6}, {3, 4}}, whole, completedText},
-            {"nothing new: one check per area",
+            {"nothing new: two checks per area",
              nullptr,
-             {{0, 6 + 1}, {3, 4 + 1}},
+             {{0, 6 + 2}, {3, 4 + 2}},
              {},
              "10 records already in the archive."},
             {"two more",
              &eightAndFour,
-             {{0, 1 + 2}, {3, 1}},
+             {{0, 2 + 2}, {3, 2}},
              {"00-0006", "00-0007"},
              "10 records already in the archive."},
             // A check record that stays unreadable says nothing of its area: that is not read.
             {"check unreadable",
              &lastMissing,
-             {{0, 2}, {3, 1}},
+             {{0, 2}, {3, 2}},
              {},
              "4 records already in the archive. Sector 1: its last archived record could not be read "
              "(Illegal Data Address exception response); not read."},
@@ -138,6 +139,33 @@ class TestNewOnly : public QObject, public WindowFixture
         QVERIFY(archive->forEach({}, [&stored](const StoredRecord &) { return ++stored > 0; }));
         // 12 records, then the renumbered ones of the cleared log: positions 2.. of both areas.
         QCOMPARE(stored, 12 + 6 + 2);
+    }
+
+    // An analyzer that gives no serial is kept under its link, says so, and is no other analyzer.
+    void analyzerWithoutSerialIsKeptByItsLink()
+    {
+        QVERIFY(restartSim({"--records", recordsArg({{0, 4}})})); // another analyzer, archived first
+        QVERIFY(downloadAreas(*form, {0}));
+        QVERIFY(restartSim({"--serial", "", "--records", recordsArg({{0, 3}}), "--seed", "2"}));
+        const std::string key = "tcp 127.0.0.1:" + std::to_string(sim->tcpPort()) + " unit 1";
+        const QString note =
+            QStringLiteral("No serial number: kept in the archive as \"%1\".").arg(key.c_str());
+        QVERIFY(downloadAreas(*form, {0}));
+        QCOMPARE(statusText(*form, 0), note);
+        form->chkNewOnly->setChecked(true);
+        QVERIFY(downloadAreas(*form, {0}));
+        QCOMPARE(statusText(*form, 0), note + QStringLiteral(" 3 records already in the archive."));
+
+        form.reset(); // writes what the window holds
+        std::string error;
+        const auto archive =
+            Archive::open("sqlite:" + QDir::current().absoluteFilePath("pullrec.db").toStdString(), error);
+        QVERIFY2(archive, error.c_str());
+        std::vector<ArchivedAnalyzer> analyzers;
+        QVERIFY(archive->listAnalyzers(analyzers));
+        QCOMPARE(analyzers.size(), size_t(2));
+        QCOMPARE(analyzers[1].identity.serial, key);
+        QCOMPARE(analyzers[1].records[0], int64_t(3));
     }
 
     // An archive that cannot be read leaves the download whole, and says why.
@@ -173,7 +201,7 @@ class TestNewOnly : public QObject, public WindowFixture
         for (int index = 10; index < 40; ++index)
             expected << QString::fromStdString(recordPosition(1, index));
         QCOMPARE(shownPositions(watch, *form), expected);
-        QCOMPARE(recordRequests(log())[1], 1 + 30);
+        QCOMPARE(recordRequests(log())[1], 2 + 30);
         QCOMPARE(statusText(*form, 0), QStringLiteral("10 records already in the archive."));
     }
 

@@ -40,6 +40,8 @@ TEST(SimOptions, AcceptedCommandLinesSetWhatTheySay)
         // Decimal always: a leading zero is not octal.
         {{"--unit", "010"}, [](O o) { return o.unit == 10; }},
         {{"--delay", "010", "--grow", "08"}, [](O o) { return o.delayMs == 10 && o.growMs == 8; }},
+        {{"--ring", "50", "--grow-reads", "3"}, [](O o) { return o.ring == 50 && o.growReads == 3; }},
+        {{"--serial", ""}, [](O o) { return o.serial == ""; }},
         // A value option takes the next argument whatever it looks like.
         {{"--model", "--x"}, [](O o) { return o.model == "--x"; }},
         {{"--model", "-v"}, [](O o) { return o.model == "-v" && !o.verbose; }},
@@ -79,6 +81,8 @@ TEST(SimOptions, RefusedCommandLinesSayWhy)
         {{"--pace", "--log"}, "missing value for --log"},
         {{"--unit", "--pace"}, "bad value for --unit: '--pace'"},
         {{"--model", ""}, "bad value for --model: ''"},
+        {{"--ring", "0"}, "bad value for --ring: '0'"},
+        {{"--ring", "32768"}, "bad value for --ring: '32768'"},
         // Every occurrence is checked, not only the one that counts.
         {{"--baud", "12345", "--baud", "9600"}, "bad value for --baud: '12345'"},
         {{"--print-record"}, "--print-record needs AREA and INDEX"},

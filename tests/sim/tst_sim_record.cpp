@@ -170,23 +170,25 @@ TEST(SimRecords, NumberingOptionGivesTheNumbersAsAnAnalyzerWould)
 {
     const std::string records = "120,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0";
     struct Case {
-        const char *numbering;
+        std::vector<std::string> options;
         std::vector<std::pair<int, int>> numbers;  // position, number
         std::vector<std::pair<int, int>> sameTime; // position, plain position logged at that time
     };
     const Case cases[] = {
-        {"", {{0, 1}, {1, 2}, {119, 120}}, {}},
-        {"circular:45", {{44, 120}, {45, 1}, {119, 75}, {0, 76}}, {{45, 0}, {44, 119}}},
-        {"restart:60", {{59, 60}, {60, 1}, {61, 2}}, {{60, 60}}},
-        {"skip:700", {{0, 1}, {1, 701}, {94, 265}, {119, 17765}}, {{94, 94}}},
-        {"descending", {{0, 120}, {119, 1}}, {{0, 119}, {119, 0}}},
-        {"fixed:40000", {{0, 40000}, {77, 40000}}, {{77, 77}}},
+        {{}, {{0, 1}, {1, 2}, {119, 120}}, {}},
+        {{"--numbering", "circular:45"}, {{44, 120}, {45, 1}, {119, 75}, {0, 76}}, {{45, 0}, {44, 119}}},
+        {{"--numbering", "restart:60"}, {{59, 60}, {60, 1}, {61, 2}}, {{60, 60}}},
+        {{"--numbering", "skip:700"}, {{0, 1}, {1, 701}, {94, 265}, {119, 17765}}, {{94, 94}}},
+        {{"--numbering", "descending"}, {{0, 120}, {119, 1}}, {{0, 119}, {119, 0}}},
+        {{"--numbering", "fixed:40000"}, {{0, 40000}, {77, 40000}}, {{77, 77}}},
+        // A ring of 50 that logged 120: positions 0..19 wrapped twice, the others once.
+        {{"--ring", "50"}, {{0, 101}, {19, 120}, {20, 71}, {49, 100}}, {{0, 100}, {19, 119}, {20, 70}}},
+        {{"--ring", "120"}, {{0, 1}, {119, 120}}, {{0, 0}}}, // full, not wrapped yet
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.numbering);
+        SCOPED_TRACE(c.options.empty() ? "plain" : c.options[0] + " " + c.options[1]);
         std::vector<std::string> args{"--records", records};
-        if (*c.numbering)
-            args.insert(args.end(), {"--numbering", c.numbering});
+        args.insert(args.end(), c.options.begin(), c.options.end());
         for (const auto &[position, number] : c.numbers)
             EXPECT_EQ(record(0, position, args).number, number) << "position " << position;
         for (const auto &[position, plain] : c.sameTime)

@@ -142,16 +142,23 @@ std::vector<uint8_t> Analyzer::writeRegisters(const uint8_t *data, size_t length
     return {WriteMultipleRegisters, data[0], data[1], data[2], data[3]};
 }
 
+int Analyzer::logged(int area) const
+{
+    int64_t count = static_cast<int16_t>(options.records[size_t(area)]);
+    if (count < 0 || area != 0)
+        return int(count); // a negative one is a faulty count, as the register holds it
+    if (options.growMs > 0)
+        count += (std::chrono::steady_clock::now() - started) / std::chrono::milliseconds(options.growMs);
+    if (options.growReads > 0)
+        count += served / options.growReads;
+    return int(std::min<int64_t>(count, INT32_MAX / 2));
+}
+
 int Analyzer::recordCount(int area) const
 {
-    int count = static_cast<int16_t>(options.records[size_t(area)]);
-    if (count < 0)
-        return count; // a faulty count, as the register holds it
-    if (area == 0 && options.growMs > 0) {
-        const auto grown =
-            (std::chrono::steady_clock::now() - started) / std::chrono::milliseconds(options.growMs);
-        count += static_cast<int>(std::min<int64_t>(grown, UINT16_MAX));
-    }
+    const int count = logged(area);
+    if (area == 0 && options.ring > 0)
+        return std::min(count, options.ring);
     // The count register is signed: a log never reports more than it can hold.
     return std::min(count, int(INT16_MAX));
 }
@@ -161,6 +168,12 @@ std::optional<std::array<uint8_t, kRecordReplyLength>> Analyzer::record(int area
     if (area < 0 || area > kEnergyArea || index < 0 || index >= recordCount(area) ||
         options.missing.contains({area, index}))
         return std::nullopt;
+    const int count = logged(area);
+    if (area == 0 && options.ring > 0 && count > options.ring) {
+        // The newest record written at this position: the ring writes position (age % ring).
+        const int age = index + options.ring * ((count - 1 - index) / options.ring);
+        return recordReply(options.seed, settings, area, age, static_cast<uint16_t>(age + 1));
+    }
     const NumberedRecord numbered = numberRecord(options.numbering, recordCount(area), index);
     auto reply = recordReply(options.seed, settings, area, numbered.age, numbered.number);
     if (options.noClock.contains({area, index}))
@@ -169,7 +182,7 @@ std::optional<std::array<uint8_t, kRecordReplyLength>> Analyzer::record(int area
     return reply;
 }
 
-std::vector<uint8_t> Analyzer::readFileRecord(const uint8_t *data, size_t length) const
+std::vector<uint8_t> Analyzer::readFileRecord(const uint8_t *data, size_t length)
 {
     modbus::RecordRequest request;
     if (const uint8_t code = modbus::parseRecordRequest(data, length, request))
@@ -177,6 +190,7 @@ std::vector<uint8_t> Analyzer::readFileRecord(const uint8_t *data, size_t length
     auto r = record(request.file, request.record);
     if (!r)
         return exception(ReadFileRecord, IllegalDataAddress);
+    ++served;
     std::vector<uint8_t> reply{ReadFileRecord};
     reply.insert(reply.end(), r->begin(), r->end());
     return reply;

@@ -23,7 +23,7 @@ Texts fixedTexts(const SimOptions &o)
 {
     // The longer reply came with a later firmware.
     std::string version = o.idLength >= kLongIdReply ? "V3.12" : "V3.07";
-    std::string serial = std::to_string(58000000 + mix(o.seed ^ 0x5E71A1) % 1000000);
+    std::string serial = o.serial.value_or(std::to_string(58000000 + mix(o.seed ^ 0x5E71A1) % 1000000));
     return {"KTR Elektronik", o.model, version, serial};
 }
 

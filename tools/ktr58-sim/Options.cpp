@@ -17,11 +17,13 @@
 const char *const usageText =
     "usage: ktr58-sim [--tcp HOST:PORT [--any-address]] [--rtu DEVICE] [--pty LINK] [--baud N] [--pace] "
     "[--unit N] "
-    "[--model TEXT] [--id-length N] [--records N0,...,N15] [--numbering KIND] [--seed S] [--drop P] "
+    "[--model TEXT] [--serial TEXT] [--id-length N] [--records N0,...,N15] [--numbering KIND] [--seed S] "
+    "[--drop P] "
     "[--corrupt P] "
     "[--delay MS] [--wrong-unit P] [--missing AREA:INDEX]... [--no-clock AREA:INDEX]... [--close-every N] "
     "[--units N,M,...] "
-    "[--grow MS] [--energy-period MIN] [--counter-reset INDEX] [--print-record AREA INDEX] [-v] [--log FILE]";
+    "[--grow MS] [--grow-reads N] [--ring N] [--energy-period MIN] [--counter-reset INDEX] [--print-record "
+    "AREA INDEX] [-v] [--log FILE]";
 
 const char *const helpText =
     "ktr58-sim: a KTR-58 network analyzer as a Modbus slave, for tests and demonstrations.\n"
@@ -38,6 +40,7 @@ const char *const helpText =
     "number and records\n"
     "  --model TEXT           model text of the identity (default KTR-58-168; ending in 167: the basic "
     "model)\n"
+    "  --serial TEXT          serial number of the identity (default: drawn from --seed; empty: none)\n"
     "  --id-length N          length of the identity reply, 117 or longer (134 carries more text)\n"
     "  --records N0,...,N15   record counts of sectors 1-15 and the energy log, each -32768 to 32767 "
     "as the signed register holds it; a negative count serves no records (default 120,1000,37,0,...,0,40)\n"
@@ -50,6 +53,10 @@ const char *const helpText =
     "                         numbers are 16-bit and wrap\n"
     "  --seed S               seed of the serial number, the records and the fault draws (default 1)\n"
     "  --grow MS              every MS ms one more record in sector 1, with a later time stamp\n"
+    "  --grow-reads N         after every N records read from it, one more record in sector 1\n"
+    "  --ring N               sector 1 holds at most N records: once full, each new record overwrites\n"
+    "                         the oldest, from position 0 on, and the count stays N; a wrapped ring numbers\n"
+    "                         its records one after another (--records may start it wrapped)\n"
     "  --energy-period MIN    minutes between energy log records, 1-1440 (default 15); the energy log\n"
     "                         follows a plant's working week, its reactive energy some days over 20 %\n"
     "  --counter-reset INDEX  the energy log's import counter starts again from 0 at that record\n"
@@ -290,6 +297,12 @@ void addOptions(CLI::App &app, SimOptions &o)
         o.model = v;
         return true;
     });
+    addValue(app, "--serial", [&o](const std::string &v) {
+        if (v.size() > 64)
+            return false;
+        o.serial = v;
+        return true;
+    });
     addValue(app, "--id-length", integerInto(o.idLength, 0, maximumIdLength));
     addValue(app, "--records", [&o](const std::string &v) { return parseRecords(v, o); });
     addValue(app, "--numbering", [&o](const std::string &v) { return parseNumbering(v, o); });
@@ -308,6 +321,8 @@ void addOptions(CLI::App &app, SimOptions &o)
     addValue(app, "--no-clock", [&o](const std::string &v) { return parseMissing(v, o.noClock); });
     addValue(app, "--close-every", integerInto(o.closeEvery, 1, 1000000));
     addValue(app, "--grow", integerInto(o.growMs, 1, 3600000));
+    addValue(app, "--grow-reads", integerInto(o.growReads, 1, 1000000));
+    addValue(app, "--ring", integerInto(o.ring, 1, INT16_MAX));
     addValue(app, "--energy-period", integerInto(o.energyPeriodMin, 1, 1440));
     addValue(app, "--counter-reset", integerInto(o.counterReset, 0, 32767));
     addValue(app, "--log", [&o](const std::string &v) {

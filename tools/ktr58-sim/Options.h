@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -25,6 +26,7 @@ struct SimOptions {
     std::vector<int> units; // --units: several analyzers on one line, each its own; empty: just `unit`
 
     std::string model = "KTR-58-168";
+    std::optional<std::string> serial; // --serial; none: drawn from the seed
     int idLength = 117;
     std::array<uint16_t, 16> records = {120, 1000, 37, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40};
     uint64_t seed = 1;
@@ -38,8 +40,10 @@ struct SimOptions {
     std::set<std::pair<int, int>> noClock; // (area, index): date and time bytes all zero
     int closeEvery = 0;                    // 0: never
     int growMs = 0;                        // 0: the log does not grow
-    int energyPeriodMin = 15;              // between energy log records
-    int counterReset = -1;                 // the energy record whose import counter starts again; -1: none
+    int growReads = 0;                     // --grow-reads: a record more after so many served; 0: never
+    int ring = 0; // --ring: sector 1 holds at most this many, the newest overwriting the oldest; 0: no ring
+    int energyPeriodMin = 15; // between energy log records
+    int counterReset = -1;    // the energy record whose import counter starts again; -1: none
 
     bool printRecord = false;
     int printArea = 0;
