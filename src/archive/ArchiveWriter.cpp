@@ -1,12 +1,102 @@
 #include "archive/ArchiveWriter.h"
 
-#include <chrono>
+#include <algorithm>
+#include <deque>
 
-ArchiveWriter::ArchiveWriter(Archive &archive, std::string serial, size_t batchSize, int maxDelayMs)
-    : archive(archive), serial(std::move(serial)), batchSize(batchSize), maxDelayMs(maxDelayMs)
+struct ArchiveWriter::State {
+    Archive *borrowed = nullptr;
+    ArchiveOpener open;
+    AnalyzerIdentity identity;
+    std::string serial;
+    size_t batchSize = 0;
+    int maxDelayMs = 0;
+    std::chrono::milliseconds firstPause{250};
+
+    std::mutex mutex;
+    std::condition_variable changed; // records queued, finish() or abandon()
+    std::condition_variable written; // a batch went out, or the thread ended
+    std::deque<ArchiveRecord> records;
+    std::vector<Position> gaps;
+    std::vector<Position> owed; // given up: positions no gap marks
+    bool finishing = false;
+    bool abandoned = false;
+    bool gaveUp = false;
+    bool done = false;
+    int failures = 0;       // in a row
+    int finishFailures = 0; // in a row, since finish()
+    StoreCounts stored;
+    int64_t lost = 0;
+    std::string failure;
+    // The connection in use; changed under mutex so abandon() may interrupt it.
+    std::unique_ptr<Archive> owned;
+    Archive *current = nullptr;
+
+    bool answering() const { return failures == 0; }
+    void putBack(std::vector<ArchiveRecord> &batch, std::vector<Position> &taken) // mutex held
+    {
+        records.insert(records.begin(), std::make_move_iterator(batch.begin()),
+                       std::make_move_iterator(batch.end()));
+        gaps.insert(gaps.begin(), taken.begin(), taken.end());
+        taken.clear();
+    }
+    void dropAll() // mutex held
+    {
+        for (const ArchiveRecord &record : records)
+            owed.emplace_back(record.area, record.position);
+        owed.insert(owed.end(), gaps.begin(), gaps.end());
+        lost += int64_t(records.size());
+        records.clear();
+        gaps.clear();
+    }
+};
+
+namespace
 {
-    queued.reserve(batchSize);
-    thread = std::thread([this] { run(); });
+constexpr size_t kQueuedBatches = 8;
+constexpr auto kLongestPause = std::chrono::seconds(4);
+
+// Gaps by area, each area's in one statement.
+bool writeGaps(Archive &archive, const std::string &serial, std::vector<ArchiveWriter::Position> gaps)
+{
+    std::sort(gaps.begin(), gaps.end());
+    for (size_t from = 0; from < gaps.size();) {
+        std::vector<int> positions;
+        size_t to = from;
+        for (; to < gaps.size() && gaps[to].first == gaps[from].first; ++to)
+            positions.push_back(gaps[to].second);
+        if (!archive.addGaps(serial, gaps[from].first, positions))
+            return false;
+        from = to;
+    }
+    return true;
+}
+} // namespace
+
+ArchiveWriter::ArchiveWriter(Archive &archive, std::string serial, size_t batchSize, int maxDelayMs,
+                             ArchiveOpener reopen, AnalyzerIdentity identity)
+    : state(std::make_shared<State>())
+{
+    state->borrowed = &archive;
+    state->current = &archive;
+    state->open = std::move(reopen);
+    state->identity = std::move(identity);
+    state->serial = std::move(serial);
+    state->batchSize = batchSize;
+    state->maxDelayMs = maxDelayMs;
+    thread = std::thread(&ArchiveWriter::run, state);
+}
+
+ArchiveWriter::ArchiveWriter(ArchiveOpener open, AnalyzerIdentity identity, size_t batchSize, int maxDelayMs,
+                             std::chrono::milliseconds firstPause)
+    : state(std::make_shared<State>())
+{
+    state->open = std::move(open);
+    state->serial = identity.serial;
+    state->identity = std::move(identity);
+    state->batchSize = batchSize;
+    state->maxDelayMs = maxDelayMs;
+    state->firstPause = firstPause;
+    thread = std::thread(&ArchiveWriter::run, state);
 }
 
 ArchiveWriter::~ArchiveWriter()
@@ -14,91 +104,177 @@ ArchiveWriter::~ArchiveWriter()
     finish();
 }
 
-void ArchiveWriter::add(const ArchiveRecord &record)
+void ArchiveWriter::add(ArchiveRecord &&record)
 {
-    std::unique_lock lock(mutex);
-    // An archive far behind holds the download back rather than memory growing with the log.
-    written.wait(lock, [this] { return failed || queued.size() < kQueuedBatches * batchSize; });
-    if (failed || finishing)
+    State &s = *state;
+    std::unique_lock lock(s.mutex);
+    // An archive far behind holds the download back rather than memory growing with the log; one that
+    // fails does not, and its records are bounded below.
+    s.written.wait(lock, [&s] {
+        return s.gaveUp || s.done || s.abandoned || !s.answering() ||
+               s.records.size() < kQueuedBatches * s.batchSize;
+    });
+    if (s.gaveUp || s.done || s.records.size() >= kHeldRecords) {
+        (s.gaveUp || s.done ? s.owed : s.gaps).emplace_back(record.area, record.position);
+        ++s.lost;
         return;
-    queued.push_back(record);
-    if (queued.size() >= batchSize)
-        changed.notify_one();
+    }
+    s.records.push_back(std::move(record));
+    if (s.records.size() >= s.batchSize)
+        s.changed.notify_one();
 }
 
 void ArchiveWriter::addGap(int area, int position)
 {
-    std::lock_guard lock(mutex);
-    if (!failed && !finishing)
-        queuedGaps.emplace_back(area, position);
+    std::lock_guard lock(state->mutex);
+    (state->gaveUp || state->done ? state->owed : state->gaps).emplace_back(area, position);
 }
 
 bool ArchiveWriter::broken() const
 {
-    std::lock_guard lock(mutex);
-    return failed;
+    std::lock_guard lock(state->mutex);
+    return state->gaveUp;
 }
 
 bool ArchiveWriter::finish()
 {
+    State &s = *state;
     {
-        std::lock_guard lock(mutex);
-        finishing = true;
+        std::unique_lock lock(s.mutex);
+        s.finishing = true;
+        s.changed.notify_one();
+        // Abandoned, a thread still opening a connection is left to end on its own: it touches only the
+        // state it shares. A connection of the caller's must outlive its use, so that one is waited for.
+        s.written.wait(lock, [&s] { return s.done || (s.abandoned && !s.borrowed); });
+        if (!s.done) {
+            s.dropAll();
+            if (thread.joinable())
+                thread.detach();
+        }
     }
-    changed.notify_one();
     if (thread.joinable())
         thread.join();
-    std::lock_guard lock(mutex);
-    return !failed;
+    std::lock_guard lock(s.mutex);
+    return s.lost == 0 && s.owed.empty();
+}
+
+void ArchiveWriter::abandon()
+{
+    std::lock_guard lock(state->mutex);
+    state->abandoned = true;
+    if (state->current)
+        state->current->interrupt();
+    state->changed.notify_all();
+    state->written.notify_all();
 }
 
 StoreCounts ArchiveWriter::counts() const
 {
-    std::lock_guard lock(mutex);
-    return stored;
+    std::lock_guard lock(state->mutex);
+    return state->stored;
 }
 
 std::string ArchiveWriter::error() const
 {
-    std::lock_guard lock(mutex);
-    return failure;
+    std::lock_guard lock(state->mutex);
+    return state->failure;
 }
 
-void ArchiveWriter::run()
+int64_t ArchiveWriter::notKept() const
 {
+    std::lock_guard lock(state->mutex);
+    return state->lost;
+}
+
+std::vector<ArchiveWriter::Position> ArchiveWriter::unkept() const
+{
+    std::lock_guard lock(state->mutex);
+    return state->owed;
+}
+
+void ArchiveWriter::run(const std::shared_ptr<State> &shared)
+{
+    State &s = *shared;
     std::vector<ArchiveRecord> batch;
-    batch.reserve(batchSize);
-    std::vector<std::pair<int, int>> gaps;
-    std::unique_lock lock(mutex);
+    std::vector<Position> gaps;
+    std::unique_lock lock(s.mutex);
     for (;;) {
-        changed.wait_for(lock, std::chrono::milliseconds(maxDelayMs),
-                         [this] { return finishing || queued.size() >= batchSize; });
-        if (queued.empty() && queuedGaps.empty()) {
-            if (finishing)
-                return;
-            continue;
+        if (s.answering()) {
+            s.changed.wait_for(lock, std::chrono::milliseconds(s.maxDelayMs), [&s] {
+                return s.finishing || s.abandoned || s.records.size() >= s.batchSize;
+            });
+        } else {
+            const auto pause = std::min<std::chrono::milliseconds>(
+                s.firstPause * (1 << std::min(s.failures - 1, 8)), kLongestPause);
+            s.changed.wait_for(lock, pause, [&s] { return s.abandoned; });
         }
-        batch.swap(queued);
-        gaps.swap(queuedGaps);
-        lock.unlock();
-        bool ok = true;
-        for (const auto &[area, position] : gaps)
-            ok = ok && archive.addGaps(serial, area, std::span(&position, 1));
-        gaps.clear();
-        StoreCounts counts;
-        ok = ok && (batch.empty() || archive.store(serial, batch, counts));
-        lock.lock();
-        written.notify_all();
-        batch.clear();
-        stored.added += counts.added;
-        stored.present += counts.present;
-        if (!ok) {
-            failed = true;
-            failure = archive.error();
-            queued.clear();
-            queuedGaps.clear();
-            written.notify_all();
+        if (s.abandoned || (s.records.empty() && s.gaps.empty() && s.finishing)) {
+            s.dropAll();
+            s.done = true;
+            s.written.notify_all();
             return;
         }
+        if (s.records.empty() && s.gaps.empty())
+            continue;
+        const size_t count = std::min(s.batchSize, s.records.size());
+        batch.assign(std::make_move_iterator(s.records.begin()),
+                     std::make_move_iterator(s.records.begin() + long(count)));
+        s.records.erase(s.records.begin(), s.records.begin() + long(count));
+        gaps.swap(s.gaps);
+        Archive *archive = s.current;
+        lock.unlock();
+
+        std::string error;
+        bool ok = true;
+        if (!archive) {
+            std::unique_ptr<Archive> opened =
+                s.open ? s.open(error) : nullptr; // a new connection: the last one may be dead
+            ok = opened && opened->saveAnalyzer(s.identity);
+            if (opened && !ok)
+                error = opened->error();
+            lock.lock();
+            s.owned = std::move(opened);
+            s.current = archive = ok ? s.owned.get() : nullptr;
+            if (s.abandoned) { // while opening: the owner counted these as not kept
+                s.putBack(batch, gaps);
+                s.dropAll();
+                s.done = true;
+                s.written.notify_all();
+                return;
+            }
+            lock.unlock();
+        }
+        StoreCounts counts;
+        ok = ok && writeGaps(*archive, s.serial, gaps);
+        ok = ok && (batch.empty() || archive->store(s.serial, batch, counts));
+        if (!ok && error.empty())
+            error = archive ? archive->error() : "no archive";
+
+        lock.lock();
+        if (ok) {
+            gaps.clear();
+            s.failures = s.finishFailures = 0;
+            s.stored.added += counts.added;
+            s.stored.present += counts.present;
+        } else {
+            s.putBack(batch, gaps);
+            if (s.failures == 0) // the cause; later attempts mostly fail to connect
+                s.failure = error;
+            ++s.failures;
+            s.finishFailures += s.finishing;
+            if (s.open) { // the next attempt on a connection of its own
+                s.current = nullptr;
+                s.owned.reset();
+            }
+            if (s.failures >= kAttempts || s.finishFailures >= kFinishAttempts) {
+                s.gaveUp = true;
+                s.dropAll();
+                s.done = true;
+                s.written.notify_all();
+                return;
+            }
+        }
+        batch.clear();
+        s.written.notify_all();
     }
 }

@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <bit>
 #include <cerrno>
@@ -215,7 +216,15 @@ std::string PgArchive::explained(const std::string &reason) const
 
 PgArchive::~PgArchive()
 {
+    std::lock_guard lock(closing);
     PQfinish(db);
+}
+
+void PgArchive::interrupt()
+{
+    std::lock_guard lock(closing);
+    if (db && PQsocket(db) >= 0)
+        ::shutdown(PQsocket(db), SHUT_RDWR);
 }
 
 bool PgArchive::awaitResult()
@@ -240,6 +249,7 @@ bool PgArchive::awaitResult()
         }
         // Not cancelled: PQcancel itself would wait on the server that does not answer. Closing ends our
         // part; the server's statement time-out ends its part.
+        std::lock_guard lock(closing);
         PQfinish(db);
         db = nullptr;
         lost = "archive " + name + ": the server did not answer within " + std::to_string(seconds) +

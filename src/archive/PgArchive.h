@@ -3,6 +3,7 @@
 #include "archive/Archive.h"
 #include "archive/Schema.h"
 
+#include <mutex>
 #include <vector>
 
 struct pg_conn;
@@ -23,6 +24,7 @@ class PgArchive final : public Archive, private SchemaConnection
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
     bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) override;
+    void interrupt() override; // shuts the socket down: a frozen server answers no cancel request
 
   private:
     class Result;
@@ -47,7 +49,8 @@ class PgArchive final : public Archive, private SchemaConnection
                    bool &retry);
 
     pg_conn *db = nullptr;
-    std::string name; // the location without its password, for messages
+    std::mutex closing; // db closed or shut down by interrupt(), not both at once
+    std::string name;   // the location without its password, for messages
     bool tracksGaps = false;
     bool keepsZones = false; // an older archive a reader or a writer without rights sees
     bool keepsDownloads = false;

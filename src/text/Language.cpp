@@ -150,9 +150,12 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveNoRecords, u"Bu aralıkta kayıt yok.", u"No records in this range."},
     {Captions::ArchiveOpened, u"Arşiv: %1", u"Archive: %1"},
     {Captions::ArchiveListing, u"Arşiv okunuyor...", u"Reading the archive..."},
+    {Captions::RecordsNotKept, u"%1 kayıt %2 arşivine yazılamadı: %3",
+     u"%1 records not kept in the archive %2: %3"},
 };
 
-template <std::size_t S, std::size_t N> void fill(std::array<QString, S> &table, const Text (&texts)[N], int lang)
+template <std::size_t S, std::size_t N>
+void fill(std::array<QString, S> &table, const Text (&texts)[N], int lang)
 {
     for (const Text &t : texts)
         table[t.index] = QString::fromUtf16(lang == TextLanguage::Turkish ? t.turkish : t.english);

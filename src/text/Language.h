@@ -123,6 +123,7 @@ enum Id : int {
     ArchiveOpened = 107, // "%1": where
     ArchiveListing = 109,
     ArchiveNotKept = 110,
+    RecordsNotKept = 111, // "%1": how many, "%2": the archive, "%3": why
 };
 } // namespace Captions
 

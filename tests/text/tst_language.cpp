@@ -31,8 +31,8 @@ void LanguageTest::fillsTheChosenLanguage()
     for (const LANGUAGE *texts : {&english, &turkish}) {
         QCOMPARE(filled(texts->messages), 8);
         // 47 of the window, 7 of busy transactions, 9 of export and chart, 1 of counts, 11 of the report,
-        // 6 of keeping in the archive, 5 of new records only, 14 of the archive window
-        QCOMPARE(filled(texts->captions), 75 + 6 + 5 + 14);
+        // 7 of keeping in the archive, 5 of new records only, 14 of the archive window
+        QCOMPARE(filled(texts->captions), 75 + 7 + 5 + 14);
         for (int unused : {5, 6, 7, 39, 58})
             QVERIFY(texts->captions[unused].isEmpty());
     }
@@ -83,9 +83,13 @@ void LanguageTest::turkishFitsTheCodePage()
 {
     LANGUAGE turkish;
     fillLanguageTexts(turkish, 0);
-    for (const auto *table : {&turkish.messages, &turkish.captions})
-        for (const QString &text : *table)
+    // The two tables differ in size: two types.
+    auto check = [](const auto &table) {
+        for (const QString &text : table)
             QCOMPARE(QString(decode1254(encode1254(text))), text);
+    };
+    check(turkish.messages);
+    check(turkish.captions);
 }
 
 QTEST_APPLESS_MAIN(LanguageTest)
