@@ -1,7 +1,11 @@
 #include "archive/ArchiveWriter.h"
 
+namespace
+{
+constexpr size_t kQueuedBatches = 8;
+} // namespace
+
 #include <algorithm>
-#include <deque>
 
 struct ArchiveWriter::State {
     Archive *borrowed = nullptr;
@@ -13,9 +17,9 @@ struct ArchiveWriter::State {
     std::chrono::milliseconds firstPause{250};
 
     std::mutex mutex;
-    std::condition_variable changed; // records queued, finish() or abandon()
-    std::condition_variable written; // a batch went out, or the thread ended
-    std::deque<ArchiveRecord> records;
+    std::condition_variable changed;    // records queued, finish() or abandon()
+    std::condition_variable written;    // a batch went out, or the thread ended
+    std::vector<ArchiveRecord> records; // oldest first
     std::vector<Position> gaps;
     std::vector<Position> owed; // given up: positions no gap marks
     bool finishing = false;
@@ -32,6 +36,31 @@ struct ArchiveWriter::State {
     Archive *current = nullptr;
 
     bool answering() const { return failures == 0; }
+    // An archive far behind holds the download back rather than memory growing with the log; one that
+    // fails does not, and its records are bounded by take().
+    std::unique_lock<std::mutex> room()
+    {
+        std::unique_lock lock(mutex);
+        written.wait(lock, [this] {
+            return gaveUp || done || abandoned || !answering() || records.size() < kQueuedBatches * batchSize;
+        });
+        return lock;
+    }
+    void take(ArchiveRecord &&record) // mutex held
+    {
+        if (gaveUp || done || records.size() >= kHeldRecords) {
+            (gaveUp || done ? owed : gaps).emplace_back(record.area, record.position);
+            ++lost;
+            return;
+        }
+        records.push_back(std::move(record));
+        wake();
+    }
+    void wake()
+    {
+        if (records.size() >= batchSize)
+            changed.notify_one();
+    }
     void putBack(std::vector<ArchiveRecord> &batch, std::vector<Position> &taken) // mutex held
     {
         records.insert(records.begin(), std::make_move_iterator(batch.begin()),
@@ -52,7 +81,6 @@ struct ArchiveWriter::State {
 
 namespace
 {
-constexpr size_t kQueuedBatches = 8;
 constexpr auto kLongestPause = std::chrono::seconds(4);
 
 // Gaps by area, each area's in one statement.
@@ -107,21 +135,21 @@ ArchiveWriter::~ArchiveWriter()
 void ArchiveWriter::add(ArchiveRecord &&record)
 {
     State &s = *state;
-    std::unique_lock lock(s.mutex);
-    // An archive far behind holds the download back rather than memory growing with the log; one that
-    // fails does not, and its records are bounded below.
-    s.written.wait(lock, [&s] {
-        return s.gaveUp || s.done || s.abandoned || !s.answering() ||
-               s.records.size() < kQueuedBatches * s.batchSize;
-    });
-    if (s.gaveUp || s.done || s.records.size() >= kHeldRecords) {
-        (s.gaveUp || s.done ? s.owed : s.gaps).emplace_back(record.area, record.position);
-        ++s.lost;
+    std::unique_lock lock = s.room();
+    s.take(std::move(record));
+}
+
+void ArchiveWriter::add(std::vector<ArchiveRecord> &&more)
+{
+    State &s = *state;
+    std::unique_lock lock = s.room();
+    if (s.records.empty() && !s.gaveUp && !s.done && more.size() <= kHeldRecords) {
+        s.records.swap(more); // no copy, no allocation on this thread
+        s.wake();
         return;
     }
-    s.records.push_back(std::move(record));
-    if (s.records.size() >= s.batchSize)
-        s.changed.notify_one();
+    for (ArchiveRecord &record : more)
+        s.take(std::move(record));
 }
 
 void ArchiveWriter::addGap(int area, int position)
@@ -216,10 +244,7 @@ void ArchiveWriter::run(const std::shared_ptr<State> &shared)
         }
         if (s.records.empty() && s.gaps.empty())
             continue;
-        const size_t count = std::min(s.batchSize, s.records.size());
-        batch.assign(std::make_move_iterator(s.records.begin()),
-                     std::make_move_iterator(s.records.begin() + long(count)));
-        s.records.erase(s.records.begin(), s.records.begin() + long(count));
+        batch.swap(s.records); // stored in transactions of batchSize below
         gaps.swap(s.gaps);
         Archive *archive = s.current;
         lock.unlock();
@@ -246,16 +271,22 @@ void ArchiveWriter::run(const std::shared_ptr<State> &shared)
         }
         StoreCounts counts;
         ok = ok && writeGaps(*archive, s.serial, gaps);
-        ok = ok && (batch.empty() || archive->store(s.serial, batch, counts));
+        size_t stored = 0;
+        while (ok && stored < batch.size()) {
+            const size_t count = std::min(s.batchSize, batch.size() - stored);
+            ok = archive->store(s.serial, std::span(batch).subspan(stored, count), counts);
+            stored += ok ? count : 0;
+        }
         if (!ok && error.empty())
             error = archive ? archive->error() : "no archive";
 
         lock.lock();
+        s.stored.added += counts.added; // the transactions that committed
+        s.stored.present += counts.present;
+        batch.erase(batch.begin(), batch.begin() + long(stored));
         if (ok) {
             gaps.clear();
             s.failures = s.finishFailures = 0;
-            s.stored.added += counts.added;
-            s.stored.present += counts.present;
         } else {
             s.putBack(batch, gaps);
             if (s.failures == 0) // the cause; later attempts mostly fail to connect

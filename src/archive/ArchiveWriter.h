@@ -51,6 +51,7 @@ class ArchiveWriter
     // answers.
     void add(const ArchiveRecord &record) { add(ArchiveRecord(record)); }
     void add(ArchiveRecord &&record);
+    void add(std::vector<ArchiveRecord> &&records); // in their order; the vector is taken over
     // Queues a gap: the record at position of area failed. Stored no later than the records queued after
     // it, so a later success of the same record removes it.
     void addGap(int area, int position);

@@ -189,8 +189,7 @@ bool RecordKeeper::write(Batch batch)
     }
     for (const auto &[area, position] : batch.gaps)
         writer->addGap(area, position);
-    for (LogRecord &record : batch.records)
-        writer->add(std::move(record));
+    writer->add(std::move(batch.records));
     if (writer->broken()) // gave up while the download runs; the next batch tries a new writer
         written = finishWriter() && written;
     return written;
