@@ -22,6 +22,10 @@ struct ArchiveWriter::State {
     std::vector<ArchiveRecord> records; // oldest first
     std::vector<Position> gaps;
     std::vector<Position> owed; // given up: positions no gap marks
+    // Taken by the thread for the attempt in progress; changed under mutex, read by it without.
+    std::vector<ArchiveRecord> inFlight;
+    std::vector<Position> gapsInFlight;
+    bool settled = false; // finish() counted what was not kept: the thread's last drop adds nothing
     bool finishing = false;
     bool abandoned = false;
     bool gaveUp = false;
@@ -66,16 +70,27 @@ struct ArchiveWriter::State {
         records.insert(records.begin(), std::make_move_iterator(batch.begin()),
                        std::make_move_iterator(batch.end()));
         gaps.insert(gaps.begin(), taken.begin(), taken.end());
+        batch.clear();
         taken.clear();
     }
     void dropAll() // mutex held
     {
-        for (const ArchiveRecord &record : records)
-            owed.emplace_back(record.area, record.position);
-        owed.insert(owed.end(), gaps.begin(), gaps.end());
-        lost += int64_t(records.size());
+        if (!settled) {
+            count(records, gaps);
+            // What the thread writes now is not kept either: finish() returns before it fails.
+            if (finishing && abandoned && !done)
+                count(inFlight, gapsInFlight);
+        }
+        settled = settled || (finishing && abandoned);
         records.clear();
         gaps.clear();
+    }
+    void count(const std::vector<ArchiveRecord> &dropped, const std::vector<Position> &droppedGaps)
+    {
+        for (const ArchiveRecord &record : dropped)
+            owed.emplace_back(record.area, record.position);
+        owed.insert(owed.end(), droppedGaps.begin(), droppedGaps.end());
+        lost += int64_t(dropped.size());
     }
 };
 
@@ -223,8 +238,8 @@ std::vector<ArchiveWriter::Position> ArchiveWriter::unkept() const
 void ArchiveWriter::run(const std::shared_ptr<State> &shared)
 {
     State &s = *shared;
-    std::vector<ArchiveRecord> batch;
-    std::vector<Position> gaps;
+    std::vector<ArchiveRecord> &batch = s.inFlight;
+    std::vector<Position> &gaps = s.gapsInFlight;
     std::unique_lock lock(s.mutex);
     for (;;) {
         if (s.answering()) {
