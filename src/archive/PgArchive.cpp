@@ -532,11 +532,11 @@ bool PgArchive::forEach(const RecordFilter &filter, const std::function<bool(con
     // visit that stops leaves the rest on the server.
     if (!exec("BEGIN"))
         return false;
-    bool ok =
-        query("DECLARE pullrec_read NO SCROLL CURSOR FOR " + selectRecordsSql(SqlDialect::Postgres),
-              {filter.analyzer ? filter.analyzer->c_str() : nullptr, area.c_str(), filter.from.empty() ? nullptr : filter.from.c_str(),
-               filter.to.empty() ? nullptr : filter.to.c_str()})
-            .ok();
+    bool ok = query("DECLARE pullrec_read NO SCROLL CURSOR FOR " + selectRecordsSql(SqlDialect::Postgres),
+                    {filter.analyzer ? filter.analyzer->c_str() : nullptr, area.c_str(),
+                     filter.from.empty() ? nullptr : filter.from.c_str(),
+                     filter.to.empty() ? nullptr : filter.to.c_str()})
+                  .ok();
     RecordAssembler records(visit);
     bool go = true;
     while (ok && go) {

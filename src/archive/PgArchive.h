@@ -25,7 +25,7 @@ class PgArchive final : public Archive, private SchemaConnection
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
     bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) override;
-    void interrupt() override;
+    void interrupt() override; // any thread: the wait in progress ends, and the connection with it
 
   private:
     class Result;

@@ -16,7 +16,10 @@ void ArchiveSink::begin(const RecordLog::Source &analyzer, const std::array<bool
         failure = archive.error();
         return;
     }
-    writer = std::make_unique<ArchiveWriter>(archive, identity.serial);
+    ArchiveOpener reopen;
+    if (!location.empty())
+        reopen = [this](std::string &error) { return Archive::open(location, error); };
+    writer = std::make_unique<ArchiveWriter>(archive, identity.serial, 1000, 1000, reopen, identity);
 }
 
 void ArchiveSink::record(const LogRecord &record)
@@ -41,7 +44,7 @@ bool ArchiveSink::end()
     const bool ok = writer->finish();
     stored = writer->counts();
     if (!ok)
-        failure = writer->error();
+        failure = writer->error() + " (" + std::to_string(writer->notKept()) + " records not kept)";
     writer.reset();
     return ok;
 }

@@ -16,8 +16,12 @@ class AnalyzerLink;
 class ArchiveSink : public RecordSink
 {
   public:
-    // zone: the one the analyzer's clock keeps, stored with it; empty keeps the stored one.
-    ArchiveSink(Archive &archive, std::string zone) : archive(archive), zone(std::move(zone)) {}
+    // zone: the one the analyzer's clock keeps, stored with it; empty keeps the stored one. location:
+    // archive's, for a new connection after a failed write; empty retries on archive.
+    ArchiveSink(Archive &archive, std::string zone, std::string location = {})
+        : archive(archive), zone(std::move(zone)), location(std::move(location))
+    {
+    }
 
     void begin(const RecordLog::Source &analyzer, const std::array<bool, kLogAreas> &areas) override;
     void record(const LogRecord &record) override;
@@ -31,6 +35,7 @@ class ArchiveSink : public RecordSink
   private:
     Archive &archive;
     std::string zone;
+    std::string location;
     std::unique_ptr<ArchiveWriter> writer;
     std::array<int16_t, kLogSlots> codes{};
     ArchiveRecord next;

@@ -64,7 +64,7 @@ Summary collectOne(const FleetAnalyzer &a, AnalyzerLink &link, Archive *archive,
     std::vector<FailedRecord> unchecked;
     if (o.archive.newOnly)
         unchecked = skipArchived(link, *archive, serial, ranges, o.passes, rereads);
-    ArchiveSink sink(*archive, a.zone);
+    ArchiveSink sink(*archive, a.zone, o.archive.chosen().empty() ? kDefaultArchive : o.archive.chosen());
     const DownloadResult result = download(link, ranges, o.passes, {&sink});
     const StoreCounts counts = sink.counts();
     const int status =

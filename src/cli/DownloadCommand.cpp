@@ -63,7 +63,7 @@ int runDownload(const DownloadOptions &o)
     const std::unique_ptr<RecordSink> text =
         !archive || o.textAsked ? textSink(o.format, o.lang, o.zone, out) : nullptr;
     std::unique_ptr<ArchiveSink> archived =
-        archive ? std::make_unique<ArchiveSink>(*archive, o.zone) : nullptr;
+        archive ? std::make_unique<ArchiveSink>(*archive, o.zone, o.archive.chosen()) : nullptr;
     for (RecordSink *sink : {text.get(), static_cast<RecordSink *>(archived.get())})
         if (sink)
             sinks.push_back(sink);

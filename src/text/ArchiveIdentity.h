@@ -7,3 +7,5 @@
 // as serial the key its records are kept under in archive (analyzerKey), which the window and the
 // command line share.
 AnalyzerIdentity archiveIdentity(const RecordLog::Source &analyzer, Archive &archive);
+// The same before any archive is asked: the serial, or the link when the identity gives none.
+AnalyzerIdentity plainIdentity(const RecordLog::Source &analyzer);

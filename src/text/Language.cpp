@@ -167,6 +167,8 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveNoRecords, u"Bu aralıkta kayıt yok.", u"No records in this range."},
     {Captions::ArchiveOpened, u"Arşiv: %1", u"Archive: %1"},
     {Captions::ArchiveListing, u"Arşiv okunuyor...", u"Reading the archive..."},
+    {Captions::RecordsNotKept, u"%1 kayıt %2 arşivine yazılamadı: %3",
+     u"%1 records not kept in the archive %2: %3"},
     {Captions::ArchiveUnclocked, u"Saati geçersiz kayıtlar", u"Records without a clock"},
     {Captions::ArchiveStop, u"Durdur", u"Stop"},
     {Captions::ArchiveStopped, u"Okuma durduruldu.", u"Reading stopped."},

@@ -123,6 +123,7 @@ enum Id : int {
     ArchiveOpened = 107, // "%1": where
     ArchiveListing = 109,
     ArchiveNotKept = 110,
+    RecordsNotKept = 111,   // "%1": how many, "%2": the archive, "%3": why
     ArchiveUnclocked = 120, // check box: records whose date and time are no valid clock
     ArchiveStop = 121,
     ArchiveStopped = 122,
@@ -131,7 +132,7 @@ enum Id : int {
     ArchiveCannotOpen = 137,   // "%1": the location, "%2": why
     ArchiveNotAnArchive = 138, // "%1": the location
     ArchiveNewerSchema = 139,  // "%1": the location
-    ArchiveNoSerial = 150, // "%1": the name the archive keeps the analyzer under
+    ArchiveNoSerial = 150,     // "%1": the name the archive keeps the analyzer under
 };
 } // namespace Captions
 

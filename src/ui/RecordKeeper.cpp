@@ -3,36 +3,63 @@
 #include "archive/ArchiveWriter.h"
 #include "text/ArchiveIdentity.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <tuple>
-#include <utility>
 
 namespace
 {
+// The window's thread hands records over in bunches of this many, or the keeper takes what came within
+// kTakeEvery: a lock and a wake-up per record would cost the download more than the writing.
+constexpr size_t kHandOverRecords = 256;
+constexpr auto kTakeEvery = std::chrono::milliseconds(250);
+
 bool sameIdentity(const AnalyzerIdentity &a, const AnalyzerIdentity &b)
 {
     return std::tie(a.serial, a.vendor, a.model, a.version, a.ctRatio, a.vtRatio, a.zone) ==
            std::tie(b.serial, b.vendor, b.model, b.version, b.ctRatio, b.vtRatio, b.zone);
 }
+
+// The reason without the archive's name in front, as the message names it once.
+std::string withoutName(const std::string &why, const std::string &name)
+{
+    const std::string prefix = "archive " + name + ": ";
+    return why.rfind(prefix, 0) == 0 ? why.substr(prefix.size()) : why;
+}
 } // namespace
 
-RecordKeeper::RecordKeeper(std::function<void(const std::string &)> failed)
+RecordKeeper::RecordKeeper(std::function<void(const Failure &)> failed)
     : failed(std::move(failed)), thread(&RecordKeeper::run, this)
 {
 }
 
 RecordKeeper::~RecordKeeper()
 {
-    {
-        std::lock_guard lock(mutex);
-        stopping = true;
-    }
+    std::unique_lock lock(mutex);
+    stopping = true;
     changed.notify_all();
+    // A server that stopped answering must not hold the program's close: what is not written by then lies
+    // above the highest stored position, where the next "New records only" reads.
+    if (!changed.wait_for(lock, kCloseWait, [this] { return stopped; })) {
+        givingUp = true;
+        if (active)
+            active->abandon();
+    }
+    lock.unlock();
     thread.join();
 }
 
 void RecordKeeper::setLocation(const std::string &next)
 {
     location = next;
+}
+
+RecordKeeper::Batch &RecordKeeper::openBatch(const RecordLog &log)
+{
+    if (queue.empty() || queue.back().sealed || queue.back().location != location)
+        queue.push_back({location, log.source(), {}, {}});
+    return queue.back();
 }
 
 void RecordKeeper::keep(const RecordLog &log)
@@ -43,15 +70,40 @@ void RecordKeeper::keep(const RecordLog &log)
         queuedOfLog = log.size();
         return;
     }
+    bool wake;
     {
         std::lock_guard lock(mutex);
-        if (queue.empty() || queue.back().sealed || queue.back().location != location)
-            queue.push_back({location, log.source(), {}});
-        std::vector<LogRecord> &batch = queue.back().records;
+        std::vector<LogRecord> &batch = openBatch(log).records;
+        const bool fresh = batch.empty(); // wakes the keeper, which then waits for the bunch
         for (size_t i = queuedOfLog; i < log.size(); ++i)
             batch.push_back(log[i]);
+        wake = fresh || batch.size() >= kHandOverRecords;
     }
     queuedOfLog = log.size();
+    if (wake)
+        changed.notify_all();
+}
+
+void RecordKeeper::missing(const RecordLog &log, int area, int position)
+{
+    if (location.empty())
+        return;
+    {
+        std::lock_guard lock(mutex);
+        openBatch(log).gaps.emplace_back(area, position);
+    }
+    changed.notify_all();
+}
+
+void RecordKeeper::downloadEnded()
+{
+    {
+        std::lock_guard lock(mutex);
+        if (queue.empty())
+            queue.push_back({location, {}, {}, {}});
+        queue.back().sealed = true;
+        queue.back().lastOne = true;
+    }
     changed.notify_all();
 }
 
@@ -74,16 +126,26 @@ bool RecordKeeper::flush()
 
 void RecordKeeper::run()
 {
+    // The download and the window come first; threads started here (the writers') inherit it.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     std::unique_lock lock(mutex);
     for (;;) {
         changed.wait(lock, [this] { return stopping || !queue.empty() || flushesDone < flushesAsked; });
+        // A batch still growing is taken when full, sealed, or after kTakeEvery.
+        if (queue.size() == 1 && !stopping && flushesDone >= flushesAsked && !queue.front().sealed &&
+            queue.front().records.size() < kHandOverRecords)
+            changed.wait_for(lock, kTakeEvery, [this] {
+                return stopping || queue.size() > 1 || flushesDone < flushesAsked || queue.front().sealed ||
+                       queue.front().records.size() >= kHandOverRecords;
+            });
         if (!queue.empty()) {
             Batch batch = std::move(queue.front());
             queue.pop_front();
-            // Closing: a location that failed is not tried again for every batch left.
-            const bool skip = stopping && batch.location == failedAt;
+            const bool skip = givingUp;
             lock.unlock();
-            const bool written = !skip && write(batch);
+            bool written = !skip && write(std::move(batch));
+            if (batch.lastOne)
+                written = finishWriter() && written;
             lock.lock();
             allWritten = allWritten && written;
             continue;
@@ -95,44 +157,46 @@ void RecordKeeper::run()
         allWritten = allWritten && written;
         flushesDone = asked;
         changed.notify_all();
-        if (stopping)
+        if (stopping) {
+            stopped = true;
+            changed.notify_all();
             return;
+        }
     }
 }
 
-bool RecordKeeper::write(const Batch &batch)
+bool RecordKeeper::write(Batch batch)
 {
-    if (batch.records.empty())
+    if (batch.records.empty() && batch.gaps.empty())
         return true;
-    if (!archive || openLocation != batch.location) {
-        finishWriter();
-        archive.reset();
+    const AnalyzerIdentity plain = plainIdentity(batch.source);
+    bool written = true;
+    if (!writer || openLocation != batch.location || !sameIdentity(plain, saved)) {
+        written = finishWriter();
         openLocation = batch.location;
-        std::string error;
-        archive = Archive::open(batch.location, error, ArchiveAccess::Write);
-        if (!archive) {
-            tell(error);
-            return false;
-        }
+        saved = plain;
+        const AnalyzerIdentity &identity = saved;
+        const std::string where = batch.location;
+        // The key is the archive's to tell (a serial of another model is another analyzer): asked in the
+        // writer's first connection, so a server that does not answer holds no thread of the keeper's.
+        auto made = std::make_unique<ArchiveWriter>(
+            [where](std::string &error) { return Archive::open(where, error, ArchiveAccess::Write); },
+            identity, 1000, 1000, std::chrono::milliseconds(250),
+            [source = batch.source](Archive &archive) { return archiveIdentity(source, archive); });
+        std::vector<Position> &gaps = owed[{openLocation, identity.serial}];
+        for (const auto &[area, position] : gaps)
+            made->addGap(area, position);
+        gaps.clear();
+        std::lock_guard lock(mutex);
+        writer = std::move(made);
+        active = writer.get();
     }
-    const AnalyzerIdentity identity = archiveIdentity(batch.source, *archive);
-    if (!writer || !sameIdentity(identity, saved)) {
-        // The writer uses the connection on its own thread: the identity is saved while none runs.
-        if (!finishWriter())
-            return false;
-        if (!archive->saveAnalyzer(identity)) {
-            tell(archive->error());
-            archive.reset(); // opened afresh for the next batch: the server may be back
-            return false;
-        }
-        saved = identity;
-        writer = std::make_unique<ArchiveWriter>(*archive, identity.serial);
-    }
-    for (const LogRecord &record : batch.records)
-        writer->add(record);
-    if (writer->broken())
-        return finishWriter();
-    return true;
+    for (const auto &[area, position] : batch.gaps)
+        writer->addGap(area, position);
+    writer->add(std::move(batch.records));
+    if (writer->broken()) // gave up while the download runs; the next batch tries a new writer
+        written = finishWriter() && written;
+    return written;
 }
 
 bool RecordKeeper::finishWriter()
@@ -140,20 +204,16 @@ bool RecordKeeper::finishWriter()
     if (!writer)
         return true;
     const bool written = writer->finish();
-    const std::string error = writer->error();
-    writer.reset();
     if (!written) {
-        archive.reset();
-        tell(error);
-    } else if (failedAt == openLocation) {
-        failedAt.clear();
+        const std::vector<Position> unkept = writer->unkept();
+        std::vector<Position> &gaps = owed[{openLocation, saved.serial}];
+        gaps.insert(gaps.end(), unkept.begin(), unkept.end());
+        const std::string name = redactLocation(openLocation);
+        if (failed)
+            failed({name, withoutName(writer->error(), name), writer->notKept()});
     }
+    std::lock_guard lock(mutex);
+    active = nullptr;
+    writer.reset();
     return written;
-}
-
-void RecordKeeper::tell(const std::string &error)
-{
-    failedAt = openLocation;
-    if (failed)
-        failed(error);
 }

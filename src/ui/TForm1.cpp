@@ -51,11 +51,17 @@ TForm1::TForm1() : worker(std::make_unique<comThread>()), session(std::make_uniq
     Form3 = new TForm3(*worker, this);
     worker->setView(this);
     // Said once a download in the status bar; keeping never stops the download.
-    keeper = std::make_unique<RecordKeeper>([this](const std::string &why) {
-        post([this, why] {
-            if (!archiveTrouble.isEmpty())
+    keeper = std::make_unique<RecordKeeper>([this](const RecordKeeper::Failure &failure) {
+        post([this, failure] {
+            // The count of records given up is the news; a failure without one is said once.
+            if (!archiveTrouble.isEmpty() && failure.notKept == 0)
                 return;
-            archiveTrouble = texts.captions[Captions::ArchiveFailed].arg(QString::fromStdString(why));
+            const QString archive = QString::fromStdString(failure.archive);
+            const QString why = QString::fromStdString(failure.why);
+            archiveTrouble =
+                failure.notKept > 0
+                    ? texts.captions[Captions::RecordsNotKept].arg(failure.notKept).arg(archive, why)
+                    : texts.captions[Captions::ArchiveFailed].arg(archive + QStringLiteral(": ") + why);
             setStatus(StatusPanel::Message, archiveTrouble);
         });
     });

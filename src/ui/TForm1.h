@@ -202,6 +202,7 @@ class TForm1 : public QWidget, public WorkerView
     void post(std::function<void()> job) override;
     void showRecord(int row, const LogRecord &record) override;
     void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) override;
+    void recordMissing(int area, int index) override;
     void setStatusText(StatusPanel panel, const std::string &text) override;
     void showStatusMessage(StatusMessage message) override;
     void setLamps(bool rxOn, bool txOn) override;

@@ -51,10 +51,17 @@ void TForm1::showRecord(int row, const LogRecord &record)
     gridModel->setRowCount(row + 2); // one empty row below the last record
     gridModel->setRecord(row, records.append(record));
     keeper->keep(records);
+    if (worker->completed())
+        keeper->downloadEnded();
     recordsUnsaved = true;
     pendingCurrentRow = row;
     if (!downloadRepaint->isActive())
         showCurrentRow();
+}
+
+void TForm1::recordMissing(int area, int index)
+{
+    keeper->missing(records, area, index);
 }
 
 void TForm1::showEnergyHeaders(const DEVICE_REGISTER_TABLE *table)

@@ -67,8 +67,12 @@ void comThread::readPass()
             }
             if (got == Fetch::PassEnded)
                 return;
-            if (got == Fetch::Failed)
-                continue; // skipped in this pass; the next pass tries again
+            if (got == Fetch::Failed) {
+                // Skipped in this pass; the next pass tries again.
+                if (!reportMissing(thisPass, area, index))
+                    return;
+                continue;
+            }
             const bool last = ++recordCounter == totalToRead;
             if (!handOver(thisPass, record, area == kEnergyArea && !energyHeaderSet))
                 return;

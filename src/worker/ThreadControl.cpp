@@ -152,6 +152,14 @@ bool comThread::showLinkError(uint64_t forPass, const std::string &error)
     });
 }
 
+bool comThread::reportMissing(uint64_t forPass, int area, int index)
+{
+    return runOnView([this, forPass, area, index] {
+        if (view && pass == forPass)
+            view->recordMissing(area, index);
+    });
+}
+
 bool comThread::runOnView(std::function<void()> job)
 {
     if (!view) {

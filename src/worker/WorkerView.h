@@ -49,6 +49,9 @@ class WorkerView
     // A record of the download for grid row `row` (1 the first of the pass), which becomes the current
     // row with one empty row below it. The view keeps its own copy.
     virtual void showRecord(int row, const LogRecord &record) = 0;
+    // The record at index of area failed in this pass and is skipped; a later pass asks for it again. The
+    // view keeps it as missing until it is shown.
+    virtual void recordMissing(int area, int index) = 0;
     // The energy log's header row and columns: "Record #", "Date", "Time" in the chosen language, the
     // counters, then the energy names of table (none without one).
     virtual void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) = 0;

@@ -260,6 +260,7 @@ class comThread
     bool handOver(uint64_t forPass, const Fetched &record, bool withEnergyHeaders);
     bool runOnView(std::function<void()> job);                      // waits until it ran; false if stopped
     bool showLinkError(uint64_t forPass, const std::string &error); // status panel 0: why the request failed
+    bool reportMissing(uint64_t forPass, int area, int index);      // WorkerView::recordMissing
 
     void showRecord(const LogRecord &record, const std::string &error);
 

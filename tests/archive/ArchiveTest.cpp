@@ -3,6 +3,7 @@
 
 #include "archive/Archive.h"
 #include "SharedPgServer.h"
+#include "TestRecords.h"
 #include "archive/ArchiveWriter.h"
 
 #include <gtest/gtest.h>
@@ -21,22 +22,6 @@
 
 namespace
 {
-
-ArchiveRecord record(int area, int position, double first)
-{
-    ArchiveRecord r;
-    r.area = area;
-    r.position = position;
-    r.recordNo = position + 1;
-    r.dateText = "31/12/09";
-    r.timeText = "08:00:" + std::string(position < 10 ? "0" : "") + std::to_string(position % 60);
-    r.codes.fill(kEmptySlot);
-    r.codes[0] = 0;
-    r.codes[1] = 27;
-    r.values[0] = first;
-    r.values[1] = 0.1 + 0.2; // no short decimal text: must come back exactly
-    return r;
-}
 
 std::vector<StoredRecord> all(Archive &archive, const RecordFilter &filter = {})
 {

@@ -603,8 +603,8 @@ TEST_F(CliArchive, StoppedOrFrozenPostgresqlStopsTheDownload)
         ASSERT_TRUE(pg.start()) << pg.error();
         const std::string log = path(std::string(c.name) + ".log");
         SimProcess sim;
-        // Read for at least 16 s, well past the deadline.
-        ASSERT_TRUE(sim.startTcp({"--records", records(8000, 0), "--delay", "2", "--log", log}))
+        // Read for at least 40 s, well past the deadline and the writer's retries.
+        ASSERT_TRUE(sim.startTcp({"--records", records(8000, 0), "--delay", "5", "--log", log}))
             << sim.error();
         int out = -1, err = -1;
         std::string error;

@@ -97,9 +97,18 @@ bool PgServer::start()
             {kBinDir + "initdb", "-D", data, "-A", "trust", "-U", "postgres", "-E", "UTF8", "--no-sync"},
             nullptr) < 0)
         return false;
+    return launch();
+}
+
+bool PgServer::launch()
+{
+    {
+        std::lock_guard lock(mutex);
+        ready = logClosed = false;
+    }
     int logFd = -1;
-    server = runAsOwner({kBinDir + "postgres", "-D", data, "-k", dir, "-c", "listen_addresses=", "-F", "-c",
-                         "max_connections=60"},
+    server = runAsOwner({kBinDir + "postgres", "-D", dir + "/data", "-k", dir, "-c",
+                         "listen_addresses=", "-F", "-c", "max_connections=60"},
                         &logFd);
     if (server < 0) {
         lastError = "cannot start postgres";
@@ -112,6 +121,28 @@ bool PgServer::start()
         return false;
     }
     return true;
+}
+
+void PgServer::halt()
+{
+    thaw();
+    if (server > 0) {
+        ::kill(server, SIGINT); // fast shutdown: clients are disconnected
+        int status = 0;
+        if (!waitExit(server, 20000, status)) {
+            ::kill(server, SIGKILL);
+            waitExit(server, 5000, status);
+        }
+        server = -1;
+    }
+    if (logReader.joinable())
+        logReader.join();
+}
+
+bool PgServer::restart()
+{
+    halt();
+    return launch();
 }
 
 void PgServer::readLog(int fd)
@@ -171,18 +202,7 @@ void PgServer::thaw()
 
 void PgServer::stop()
 {
-    thaw();
-    if (server > 0) {
-        ::kill(server, SIGINT); // fast shutdown: clients are disconnected
-        int status = 0;
-        if (!waitExit(server, 20000, status)) {
-            ::kill(server, SIGKILL);
-            waitExit(server, 5000, status);
-        }
-        server = -1;
-    }
-    if (logReader.joinable())
-        logReader.join();
+    halt();
     if (!dir.empty()) {
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);

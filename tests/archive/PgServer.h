@@ -25,6 +25,11 @@ class PgServer
     // initdb, start, and wait until it takes connections; false after setting error().
     bool start();
     void stop();
+    // Shuts the server down as an administrator would (its clients are disconnected), keeping its data;
+    // launch() starts it again, restart() does both.
+    void halt();
+    bool launch();
+    bool restart();
 
     // A libpq connection string for database `name` (created by createDatabase).
     std::string connection(const std::string &name = "postgres") const;

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QProgressDialog>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -68,6 +69,16 @@ class TestNewOnly : public QObject, public WindowFixture
             return false;
         connectTcp(*form, sim->tcpPort());
         return form->BitBtn3->isEnabled();
+    }
+
+    // Switches the download on, and off once count records are shown; true when it then waits paused.
+    bool pauseAfter(RecordWatch &watch, size_t count)
+    {
+        clickSwitch(*form);
+        if (!QTest::qWaitFor([&] { return watch.shown.size() >= count; }, 20000))
+            return false;
+        clickSwitch(*form);
+        return form->worker->suspended() && !form->worker->completed();
     }
 
   private slots:
@@ -168,6 +179,41 @@ class TestNewOnly : public QObject, public WindowFixture
         QCOMPARE(analyzers[1].records[0], int64_t(3));
     }
 
+    // A record given up in a pass is kept as missing: after a pause and a new Connect, "New records only"
+    // reads it, and only it, and counts it as not archived.
+    void givenUpRecordIsReadNext()
+    {
+        const std::vector<std::string> ten = {"--records", recordsArg({{0, 10}})};
+        std::vector<std::string> thirdMissing = ten;
+        thirdMissing.insert(thirdMissing.end(), {"--missing", "0:3"});
+        QVERIFY(restartSim(thirdMissing));
+        select(*form, {0});
+        RecordWatch first(*form);
+        QVERIFY(pauseAfter(first, 9));
+
+        QVERIFY(restartSim(ten));
+        form->chkNewOnly->setChecked(true);
+        RecordWatch watch(*form);
+        QVERIFY(downloadAreas(*form, {0}));
+        QCOMPARE(shownPositions(watch, *form), QStringList{"00-0003"});
+        QCOMPARE(statusText(*form, 0), QStringLiteral("9 records already in the archive."));
+        QCOMPARE(recordRequests(log()), (std::map<int, int>{{0, 1 + 1}}));
+
+        form.reset();
+        std::string error;
+        const auto archive =
+            Archive::open("sqlite:" + QDir::current().absoluteFilePath("pullrec.db").toStdString(), error);
+        QVERIFY2(archive, error.c_str());
+        std::map<int, int> stored;
+        QVERIFY(archive->forEach(
+            {}, [&stored](const StoredRecord &r) { return ++stored[r.record.position] > 0; }));
+        QCOMPARE(int(stored.size()), 10);
+        QVERIFY(std::all_of(stored.begin(), stored.end(), [](auto p) { return p.second == 1; }));
+        std::vector<ArchivedAnalyzer> analyzers;
+        QVERIFY(archive->listAnalyzers(analyzers) && analyzers.size() == 1);
+        QVERIFY(archive->gaps(analyzers[0].identity.serial, 0).empty());
+    }
+
     // An archive that cannot be read leaves the download whole, and says why.
     void unreadableArchiveReadsEverything()
     {
@@ -191,10 +237,7 @@ class TestNewOnly : public QObject, public WindowFixture
         form->chkNewOnly->setChecked(true);
         select(*form, {1});
         RecordWatch watch(*form);
-        clickSwitch(*form);
-        QTRY_VERIFY_WITH_TIMEOUT(watch.shown.size() >= 5, 20000);
-        clickSwitch(*form);
-        QVERIFY(form->worker->suspended() && !form->worker->completed());
+        QVERIFY(pauseAfter(watch, 5));
         clickSwitch(*form);
         QVERIFY(waitCompleted(*form));
         QStringList expected;

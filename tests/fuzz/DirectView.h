@@ -33,6 +33,7 @@ class DirectView : public WorkerView
         rowCount = row + 2;
         ++valuesShown;
     }
+    void recordMissing(int, int) override {}
     void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) override
     {
         cells[{0, 0}] = "Record #";

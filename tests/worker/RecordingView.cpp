@@ -201,6 +201,18 @@ void RecordingView::showEnergyHeaders(const DEVICE_REGISTER_TABLE *table)
     columns = kEnergyGridColumns;
 }
 
+void RecordingView::recordMissing(int area, int index)
+{
+    std::lock_guard lock(mutex);
+    missingRecords.emplace_back(area, index);
+}
+
+std::vector<std::pair<int, int>> RecordingView::missing() const
+{
+    std::lock_guard lock(mutex);
+    return missingRecords;
+}
+
 void RecordingView::showRecord(int row, const LogRecord &shownRecord)
 {
     std::function<void(const Shown &)> hook;

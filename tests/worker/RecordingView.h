@@ -48,6 +48,7 @@ class RecordingView : public WorkerView
     std::string cell(int row, int column) const;
     std::string status(StatusPanel panel) const;
     int completions() const;
+    std::vector<std::pair<int, int>> missing() const; // area, index, as reported
     bool switchOn() const;
     int enableCalls() const;
     bool rxLamp() const;
@@ -62,6 +63,7 @@ class RecordingView : public WorkerView
     void post(std::function<void()> job) override;
     void showRecord(int row, const LogRecord &record) override;
     void showEnergyHeaders(const DEVICE_REGISTER_TABLE *table) override;
+    void recordMissing(int area, int index) override;
     void setStatusText(StatusPanel panel, const std::string &text) override;
     void showStatusMessage(StatusMessage message) override;
     void setLamps(bool rxOn, bool txOn) override;
@@ -78,6 +80,7 @@ class RecordingView : public WorkerView
     std::condition_variable changed;
     std::deque<std::function<void()>> queue;
     bool quitting = false;
+    std::vector<std::pair<int, int>> missingRecords;
     uint64_t generation = 0; // counts changes, so waitFor misses none
     std::thread uiThread;
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 
 namespace
@@ -59,6 +60,11 @@ TEST_F(Faults, MissingRecordRepeatsPassesUntilPaused)
     EXPECT_EQ(view.completions(), 0);
     EXPECT_FALSE(worker.completed());
     EXPECT_EQ(worker.lastError(), "Illegal Data Address exception response");
+    // Reported missing once a pass, after its retry, before the records after it.
+    const auto missing = view.missing();
+    ASSERT_FALSE(missing.empty());
+    EXPECT_TRUE(std::all_of(missing.begin(), missing.end(), [](auto m) { return m == std::pair(0, 1); }));
+    EXPECT_LE(missing.size(), 2u);
 
     // The way out: another selection starts a new pass from its first record.
     view.runOnUi([&] {
