@@ -124,9 +124,6 @@ class Archive
 
     // Text of the last failure.
     const std::string &error() const { return lastError; }
-    // Any thread, while another uses the connection: the statement in progress fails now and the
-    // connection with it, so a server that stopped answering holds up no one.
-    virtual void interrupt() {}
 
   protected:
     std::string lastError;
