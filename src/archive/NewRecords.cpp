@@ -15,9 +15,10 @@ class RingProbe
     {
     }
 
-    // Whether the analyzer's record at position came after the newest archived one: not archived there,
-    // and not older by its clock. One that cannot be read counts as newer: reading it again costs less
-    // than losing it.
+    // Whether the analyzer's record at position came after the newest archived one: another than the one
+    // archived there (overwritten, whatever its clock says: a clock set back or lost tells nothing), or,
+    // where none is archived, not older by its clock. One that cannot be read counts as newer: reading
+    // it again costs less than losing it.
     bool newer(int position) const
     {
         std::string error;
@@ -25,8 +26,8 @@ class RingProbe
         if (!now)
             return true;
         const std::optional<ArchiveRecord> there = archive.lastRecord(serial, area, position + 1);
-        if (there && there->position == position && there->sameRecord(*now))
-            return false;
+        if (there && there->position == position)
+            return !there->sameRecord(*now);
         const std::string at = now->recordedAt();
         return at.empty() || at >= newest.recordedAt();
     }
@@ -87,19 +88,23 @@ NewRecordsCheck skipArchivedRecords(Archive &archive, const std::string &serial,
         }
 
         // The newest archived record is still there: what came after it follows it round the ring, up to
-        // the highest archived position (beyond which nothing is archived) and then from position 0.
+        // the highest archived position (beyond which nothing is archived), and from position 0. The two
+        // runs are searched apart: records archived after the newest clock but without one of their own
+        // (a clock lost) may still stand before the first, so it can end at once while the second goes on.
         std::vector<bool> read(size_t(count), false);
         for (int position = last->position + 1; position < count; ++position)
             read[size_t(position)] = true;
-        std::vector<int> ring;
-        if (newest.position < last->position)
-            for (int position = newest.position + 1; position < count; ++position)
-                ring.push_back(position);
+        std::vector<int> beforeEnd, fromStart;
+        for (int position = newest.position + 1; position <= last->position; ++position)
+            beforeEnd.push_back(position);
         for (int position = 0; position < newest.position; ++position)
-            ring.push_back(position);
-        const int newer = newerPrefix(ring, RingProbe(archive, serial, area, newest, probe));
-        for (int k = 0; k < newer; ++k)
-            read[size_t(ring[size_t(k)])] = true;
+            fromStart.push_back(position);
+        const RingProbe ring(archive, serial, area, newest, probe);
+        for (const std::vector<int> *run : {&beforeEnd, &fromStart}) {
+            const int newer = newerPrefix(*run, ring);
+            for (int k = 0; k < newer; ++k)
+                read[size_t((*run)[size_t(k)])] = true;
+        }
 
         // Narrowed, never widened: nothing below the first position asked for, but its gaps.
         const int wanted = std::max(range.first, 0);

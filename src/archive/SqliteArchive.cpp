@@ -1,6 +1,7 @@
 #include "archive/SqliteArchive.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -90,12 +91,23 @@ SqliteArchive::SqliteArchive(const std::string &path, ArchiveAccess access)
             return;
         sqlite3_close(db);
         db = nullptr;
+        // Read as it stands, the file would lack what its log holds: fewer records, and no word of it.
+        struct stat log {
+        };
+        if (::stat((path + "-wal").c_str(), &log) == 0 && log.st_size > 0) {
+            lastError = "cannot read archive " + path + ": its write-ahead log " + path +
+                        "-wal cannot be read in a folder this user may not write; copy both files into a "
+                        "folder that may be written, or open it once with write rights";
+            openFault = ArchiveFault::CannotOpen;
+            return;
+        }
         lastError.clear();
         openFault = ArchiveFault::None;
         openAs(readOnlyUri(path, true), path, access);
         return;
     }
-    if (!openAs(path, path, access))
+    // "file:..." would be taken for a URI (":memory:" among them): a path it is, as the reader's.
+    if (!openAs(path.rfind("file:", 0) == 0 ? "./" + path : path, path, access))
         return;
     const char *record =
         "INSERT INTO record (analyzer, area, record_no, date_text, time_text, recorded_at, position)"

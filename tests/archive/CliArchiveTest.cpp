@@ -346,7 +346,7 @@ TEST_F(CliArchive, NewOnlyFollowsARingLogRoundAndRound)
         << sim.error();
     size_t logFrom = 0;
     int served = 0; // record requests so far, each answered
-    for (int run = 1; run <= 8; ++run) {
+    for (int run = 1; run <= 10; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
         const int written = kRing + served / 4; // before the run
         const ProgramRun r =

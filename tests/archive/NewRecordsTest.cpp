@@ -139,7 +139,7 @@ struct Case {
     bool readWhole;
     bool unreadable;
     int64_t archived;
-    size_t probes; // record requests: one check, then the ring's
+    size_t probes; // record requests: one check, then the two runs of the ring, each searched apart
 };
 
 const Case cases[] = {
@@ -194,7 +194,7 @@ const Case cases[] = {
      false,
      false,
      6,
-     5},
+     6},
     // On from position 7 over the end to position 1: the highest archived position was overwritten.
     {"RingGoesOnOverItsEnd",
      {linear(10), ring(10, 17)},
@@ -206,7 +206,7 @@ const Case cases[] = {
      false,
      false,
      5,
-     5},
+     7},
     // The ring wrote past the newest archived record: all of it is new.
     {"RingOverwroteEverything", {linear(10)}, {}, ring(10, 25), Clock::Same, 0, {}, true, false, 0, 1},
     // The first download found it wrapped already: its newest record sat at position 3.
@@ -316,5 +316,51 @@ TEST_P(AnalyzerKeys, KeepEachAnalyzerApart)
 
 INSTANTIATE_TEST_SUITE_P(Cases, AnalyzerKeys, ::testing::ValuesIn(keyCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace
+{
+
+// A ring overwritten after its clock went back (set back, or the repeated hour at the end of summer
+// time) or stopped (a flat battery): a record other than the one archived at its position is new,
+// whatever its clock says.
+TEST_F(ArchiveDir, RingOverwrittenAfterTheClockWentBackOrStopped)
+{
+    const auto narrowed = [this](std::vector<LogRecord> &now) {
+        AreaRanges ranges{};
+        ranges[kArea].last = int(now.size());
+        skipArchivedRecords(*archive, "S1", ranges,
+                            [&](int, int position, std::string &) { return &now[size_t(position)]; });
+        return ranges[kArea].before;
+    };
+    keep("S1", "M", {linear(10)}); // 08:00 .. 08:09
+    for (const std::vector<const char *> &times :
+         {std::vector<const char *>{"07:10:00", "07:11:00", "07:12:00"},
+          {"07:30:00", "08:20:00", "08:21:00"}}) {
+        std::vector<LogRecord> now;
+        for (int p = 0; p < 10; ++p)
+            now.push_back(logRecord(p, p));
+        for (int p = 0; p < 3; ++p) {
+            now[size_t(p)].recordNo = 11 + p;
+            now[size_t(p)].setTime("31/12/09", times[size_t(p)]);
+        }
+        EXPECT_EQ(narrowed(now), (std::vector<int>{0, 1, 2})) << times[0];
+    }
+
+    ASSERT_TRUE(archive->saveAnalyzer({"S2", "V", "M", "1.0", 1, 1}));
+    std::vector<LogRecord> lost;
+    for (int p = 0; p < 10; ++p)
+        lost.push_back(logRecord(p, p, p >= 7 ? Clock::None : Clock::Same));
+    StoreCounts counts;
+    ASSERT_TRUE(archive->store("S2", lost, counts)) << archive->error();
+    for (int p = 0; p < 2; ++p)
+        lost[size_t(p)] = logRecord(p, 10 + p, Clock::None);
+    AreaRanges ranges{};
+    ranges[kArea].last = 10;
+    skipArchivedRecords(*archive, "S2", ranges,
+                        [&](int, int position, std::string &) { return &lost[size_t(position)]; });
+    EXPECT_EQ(ranges[kArea].before, (std::vector<int>{0, 1}));
+}
 
 } // namespace
