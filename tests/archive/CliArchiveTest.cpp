@@ -228,6 +228,13 @@ TEST_F(CliArchive, ReadOnlyArchiveExportsForAReaderWithoutWriteRights)
     const ProgramRun unreadable = asReader(exportCsv);
     EXPECT_EQ(unreadable.exitCode, 2);
     EXPECT_NE(unreadable.err.find("exists and may be read"), std::string::npos) << unreadable.err;
+    // A copy taken while a writer ran has records in its write-ahead log, which this reader cannot read:
+    // refused, not exported short.
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    std::ofstream(file.string() + "-wal") << std::string(4096, 'w');
+    const ProgramRun logged = asReader(exportCsv);
+    EXPECT_EQ(logged.exitCode, 2) << logged.out;
+    EXPECT_NE(logged.err.find("write-ahead log"), std::string::npos) << logged.err;
     fs::permissions(dir, fs::perms::owner_all);
 }
 
