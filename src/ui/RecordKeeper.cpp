@@ -142,9 +142,10 @@ void RecordKeeper::run()
             Batch batch = std::move(queue.front());
             queue.pop_front();
             const bool skip = givingUp;
+            const bool lastOne = batch.lastOne;
             lock.unlock();
             bool written = !skip && write(std::move(batch));
-            if (batch.lastOne)
+            if (lastOne)
                 written = finishWriter() && written;
             lock.lock();
             allWritten = allWritten && written;
