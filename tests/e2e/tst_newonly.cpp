@@ -347,19 +347,36 @@ class TestNewOnly : public QObject, public WindowFixture
         QVERIFY(form->worker->isConnected());
     }
 
-    // Cancel cuts short a check request to an analyzer that does not answer; the link it closes says so.
-    void cancelEndsACheckRequestInFlight()
+    // Cancel cuts short a check request to an analyzer that does not answer (the link it closes is said
+    // so), and the pause before a check request is tried again.
+    void cancelEndsTheCheckOfTheAnalyzer()
     {
-        QVERIFY(restartSim({"--records", recordsArg({{0, 6}})}));
         const QString archive = QStringLiteral("sqlite:") + QDir::current().absoluteFilePath("probe.db");
-        QFile::remove(archive.mid(7));
-        QVERIFY(chooseArchive(*form, archive, true));
-        QVERIFY(downloadAreas(*form, {0}));
-        QVERIFY(restartSim({"--records", recordsArg({{0, 8}}), "--delay", "5000"}));
-        QVERIFY(cancelledWithin(1000));
-        QCOMPARE(statusText(*form, 0), QString::fromLatin1(errorText(Cancelled)));
-        QVERIFY(!form->worker->isConnected());
-        QVERIFY(!form->BitBtn3->isEnabled()); // the window knows the link is closed
+        struct Row {
+            const char *name;
+            std::vector<std::string> sim;
+            qint64 withinMs;
+            bool linkClosed;
+        };
+        const Row rows[] = {
+            {"no answer", {"--records", recordsArg({{0, 8}}), "--delay", "5000"}, 1000, true},
+            // The box shows at 300 ms, in the second's pause after a refused request.
+            {"pause between tries", {"--records", recordsArg({{0, 6}}), "--missing", "0:5"}, 300, false},
+        };
+        for (const Row &row : rows) {
+            QFile::remove(archive.mid(7));
+            QVERIFY(restartSim({"--records", recordsArg({{0, 6}})}));
+            QVERIFY(chooseArchive(*form, archive, true));
+            QVERIFY(downloadAreas(*form, {0}));
+            QVERIFY(restartSim(row.sim));
+            QVERIFY2(cancelledWithin(row.withinMs), row.name);
+            QCOMPARE(statusText(*form, 0), QString::fromLatin1(errorText(Cancelled)));
+            if (row.linkClosed) {
+                QVERIFY(!form->worker->isConnected());
+                QVERIFY(!form->BitBtn3->isEnabled()); // the window knows the link is closed
+            }
+            form->chkNewOnly->setChecked(false);
+        }
     }
 };
 
