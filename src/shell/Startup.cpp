@@ -65,13 +65,22 @@ QString dataFolder()
     return QDir(fileLocations().dataDirectory).absolutePath();
 }
 
+QString archiveLocationIn(const QString &chosen, const QString &folder)
+{
+    static const QString scheme = QStringLiteral("sqlite:");
+    if (chosen.isEmpty())
+        return scheme + QDir(folder).absoluteFilePath(QStringLiteral("pullrec.db"));
+    // An older version kept a relative file as typed: it goes where the default archive lives, not
+    // wherever the program happens to be started.
+    const QString path = chosen.mid(scheme.size());
+    if (chosen.startsWith(scheme) && !path.isEmpty() && path != QStringLiteral(":memory:") &&
+        QDir::isRelativePath(path))
+        return scheme + QDir::cleanPath(QDir(folder).absoluteFilePath(path));
+    return chosen;
+}
+
 QString archiveLocation(const QString &chosen)
 {
-    if (!chosen.isEmpty())
-        return chosen;
     const QString data = fileLocations().dataDirectory;
-    const QString file = QDir::isRelativePath(data)
-                             ? QDir::current().absoluteFilePath(QStringLiteral("pullrec.db"))
-                             : QDir(data).absoluteFilePath(QStringLiteral("pullrec.db"));
-    return QStringLiteral("sqlite:") + file;
+    return archiveLocationIn(chosen, QDir::isRelativePath(data) ? QDir::currentPath() : data);
 }

@@ -37,5 +37,8 @@ FileLocations fileLocations();
 // The folder every save dialog starts in: the data folder, absolute.
 QString dataFolder();
 // Where the window keeps its downloads: chosen, or when that is empty "sqlite:" and pullrec.db in the
-// data folder of an installed program, beside the data folder in the build tree.
+// data folder of an installed program, beside the data folder in the build tree. A relative SQLite file
+// (as older versions kept it) lies in that same folder.
 QString archiveLocation(const QString &chosen = {});
+// The same with the folder given: chosen made absolute against folder, or pullrec.db in it.
+QString archiveLocationIn(const QString &chosen, const QString &folder);

@@ -20,3 +20,9 @@ QString archiveOpenMessage(const LANGUAGE &texts, ArchiveFault fault, const std:
     }
     return texts.captions[Captions::ArchiveCannotOpen].arg(where, QString::fromStdString(error));
 }
+
+bool archiveFaultWorded(ArchiveFault fault)
+{
+    return fault == ArchiveFault::Location || fault == ArchiveFault::NotAnArchive ||
+           fault == ArchiveFault::NewerSchema;
+}

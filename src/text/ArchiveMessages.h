@@ -12,3 +12,6 @@ struct LANGUAGE;
 // and what to do. error is Archive::open's text, shown where the fault has no words of its own.
 QString archiveOpenMessage(const LANGUAGE &texts, ArchiveFault fault, const std::string &location,
                            const std::string &error);
+// True when archiveOpenMessage has words of its own for fault; otherwise a caller may keep its own text
+// around Archive::open's.
+bool archiveFaultWorded(ArchiveFault fault);

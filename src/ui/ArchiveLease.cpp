@@ -4,7 +4,7 @@
 
 ArchiveLease::~ArchiveLease() = default;
 
-Archive *ArchiveLease::open(const std::string &location, std::string &error)
+Archive *ArchiveLease::open(const std::string &location, std::string &error, ArchiveFault *fault)
 {
     std::unique_lock lock(mutex);
     if (isStopped) {
@@ -14,10 +14,12 @@ Archive *ArchiveLease::open(const std::string &location, std::string &error)
     opening = true;
     std::thread([self = shared_from_this(), location] {
         std::string why;
-        std::unique_ptr<Archive> result = Archive::open(location, why, ArchiveAccess::Read);
+        ArchiveFault refused = ArchiveFault::None;
+        std::unique_ptr<Archive> result = Archive::open(location, why, ArchiveAccess::Read, &refused);
         std::lock_guard done(self->mutex);
         self->opening = false;
         self->openError = std::move(why);
+        self->openFault = refused;
         self->opened = std::move(result); // dropped with the lease when it was stopped meanwhile
         self->changed.notify_all();
     }).detach();
@@ -27,6 +29,8 @@ Archive *ArchiveLease::open(const std::string &location, std::string &error)
         return nullptr;
     }
     error = openError;
+    if (fault)
+        *fault = openFault;
     archive = std::move(opened);
     return archive.get();
 }

@@ -17,8 +17,9 @@ class ArchiveLease : public std::enable_shared_from_this<ArchiveLease>
     ~ArchiveLease();
 
     // The reading thread: opens location for reading, on a thread of its own so that stop() need not
-    // wait for a server that does not answer. nullptr and error when it fails or was stopped.
-    Archive *open(const std::string &location, std::string &error);
+    // wait for a server that does not answer. nullptr and error (fault, if given, says why) when it fails
+    // or was stopped.
+    Archive *open(const std::string &location, std::string &error, ArchiveFault *fault = nullptr);
     // Any thread: the open or the call in progress fails at once, and every later open.
     void stop();
     bool stopped() const;
@@ -32,5 +33,6 @@ class ArchiveLease : public std::enable_shared_from_this<ArchiveLease>
     bool opening = false;
     std::unique_ptr<Archive> opened; // set by the opening thread, taken by open()
     std::string openError;
+    ArchiveFault openFault = ArchiveFault::None;
     std::unique_ptr<Archive> archive; // what open() gave; interrupt() is called under mutex
 };

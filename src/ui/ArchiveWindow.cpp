@@ -7,6 +7,7 @@
 #include "ui/GridViewModel.h"
 #include "ui/ReportWindow.h"
 
+#include "text/ArchiveMessages.h"
 #include "text/ArchivedSource.h"
 #include "text/GridHeader.h"
 #include "worker/AnalyzerSession.h"
@@ -277,7 +278,7 @@ void ArchiveWindow::start(Work work, int area)
         Outcome result;
         result.area = area;
         std::string error;
-        Archive *archive = read->lease->open(location, error);
+        Archive *archive = read->lease->open(location, error, &result.fault);
         result.ok = archive && work(*archive, result, *read);
         result.error = archive ? archive->error() : error;
         std::lock_guard lock(read->mutex);
@@ -305,7 +306,7 @@ void ArchiveWindow::finished()
     reading.reset();
     setBusy(false);
     if (!done.ok) {
-        fail(done.error);
+        fail(done.error, done.fault);
         return;
     }
     if (done.area < 0) {
@@ -337,9 +338,12 @@ void ArchiveWindow::setBusy(bool on)
     unsetCursor();
 }
 
-void ArchiveWindow::fail(const std::string &reason)
+void ArchiveWindow::fail(const std::string &reason, ArchiveFault fault)
 {
-    statusLabel->setText(texts.captions[Captions::ArchiveUnreadable].arg(QString::fromStdString(reason)));
+    if (archiveFaultWorded(fault))
+        statusLabel->setText(archiveOpenMessage(texts, fault, location.toStdString(), reason));
+    else
+        statusLabel->setText(texts.captions[Captions::ArchiveUnreadable].arg(QString::fromStdString(reason)));
 }
 
 void ArchiveWindow::reload()

@@ -81,6 +81,7 @@ class ArchiveWindow : public QWidget
     struct Outcome {
         bool ok = false;
         std::string error;
+        ArchiveFault fault = ArchiveFault::None; // why the archive did not open
         std::vector<ArchivedAnalyzer> analyzers;
         RecordLog log;
         // Where each run of records of one configuration starts in log, and the analyzer as they know it.
@@ -103,7 +104,7 @@ class ArchiveWindow : public QWidget
     // The time range: the last month of the area's records.
     void areaPicked();
     void showGrid(int area, const std::vector<size_t> &runStarts);
-    void fail(const std::string &reason);
+    void fail(const std::string &reason, ArchiveFault fault);
     const ArchivedAnalyzer *pickedAnalyzer() const;
 
     QString location;

@@ -115,13 +115,22 @@ void RecordKeeper::restart()
         queue.back().sealed = true;
 }
 
-bool RecordKeeper::flush()
+bool RecordKeeper::flush(const std::function<bool()> &givenUp)
 {
     std::unique_lock lock(mutex);
     const uint64_t asked = ++flushesAsked;
     changed.notify_all();
-    changed.wait(lock, [&] { return flushesDone >= asked; });
+    changed.wait(lock, [&] { return flushesDone >= asked || (givenUp && givenUp()); });
+    if (flushesDone < asked)
+        return false;
     return std::exchange(allWritten, true);
+}
+
+void RecordKeeper::stopFlush()
+{
+    // Under the mutex: a flush about to wait sees the change, or is woken by this.
+    std::lock_guard lock(mutex);
+    changed.notify_all();
 }
 
 void RecordKeeper::run()
@@ -178,10 +187,16 @@ bool RecordKeeper::write(Batch batch)
         saved = plain;
         const AnalyzerIdentity &identity = saved;
         const std::string where = batch.location;
+        openFault = std::make_shared<std::atomic<ArchiveFault>>(ArchiveFault::None);
         // The key is the archive's to tell (a serial of another model is another analyzer): asked in the
         // writer's first connection, so a server that does not answer holds no thread of the keeper's.
         auto made = std::make_unique<ArchiveWriter>(
-            [where](std::string &error) { return Archive::open(where, error, ArchiveAccess::Write); },
+            [where, fault = openFault](std::string &error) {
+                ArchiveFault why = ArchiveFault::None;
+                auto archive = Archive::open(where, error, ArchiveAccess::Write, &why);
+                fault->store(why);
+                return archive;
+            },
             identity, 1000, 1000, std::chrono::milliseconds(250),
             [source = batch.source](Archive &archive) { return archiveIdentity(source, archive); });
         std::vector<Position> &gaps = owed[{openLocation, identity.serial}];
@@ -191,6 +206,8 @@ bool RecordKeeper::write(Batch batch)
         std::lock_guard lock(mutex);
         writer = std::move(made);
         active = writer.get();
+        if (givingUp) // the close gave up while this one was made
+            active->abandon();
     }
     for (const auto &[area, position] : batch.gaps)
         writer->addGap(area, position);
@@ -211,7 +228,8 @@ bool RecordKeeper::finishWriter()
         gaps.insert(gaps.end(), unkept.begin(), unkept.end());
         const std::string name = redactLocation(openLocation);
         if (failed)
-            failed({name, withoutName(writer->error(), name), writer->notKept()});
+            failed({name, withoutName(writer->error(), name),
+                    openFault ? openFault->load() : ArchiveFault::None, writer->notKept()});
     }
     std::lock_guard lock(mutex);
     active = nullptr;

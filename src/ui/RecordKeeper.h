@@ -3,6 +3,7 @@
 #include "archive/Archive.h"
 #include "model/RecordLog.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -32,7 +33,8 @@ class RecordKeeper
     struct Failure {
         std::string archive; // the location without its password
         std::string why;
-        int64_t notKept = 0; // records given up
+        ArchiveFault fault = ArchiveFault::None; // why the archive did not open, if it did not
+        int64_t notKept = 0;                     // records given up
     };
     // failed runs on the keeper's thread whenever records or gaps could not be written.
     explicit RecordKeeper(std::function<void(const Failure &)> failed);
@@ -55,8 +57,11 @@ class RecordKeeper
     // The log was emptied: its next records are new ones, perhaps of another analyzer.
     void restart();
     // Waits until everything queued is written or given up; true when all of it was written since the
-    // last flush.
-    bool flush();
+    // last flush. False at once when givenUp() holds, checked again on each stopFlush().
+    bool flush(const std::function<bool()> &givenUp = {});
+    // Any thread: a flush() waiting on a server that does not answer asks its givenUp() again. The
+    // writing goes on.
+    void stopFlush();
 
   private:
     using Position = std::pair<int, int>; // area, position
@@ -92,6 +97,8 @@ class RecordKeeper
     std::unique_ptr<ArchiveWriter> writer;
     std::string openLocation;
     AnalyzerIdentity saved; // the identity the writer's records belong to
+    // Why the writer's last connection did not open: set on the writer's thread, read after finish().
+    std::shared_ptr<std::atomic<ArchiveFault>> openFault;
     // Positions of records given up and not marked as gaps yet, by location and serial: written as
     // gaps before anything else of that analyzer.
     std::map<std::pair<std::string, std::string>, std::vector<Position>> owed;

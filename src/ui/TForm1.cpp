@@ -10,6 +10,7 @@
 #include "shell/Errors.h"
 #include "shell/Startup.h"
 #include "shell/TForm3.h"
+#include "text/ArchiveMessages.h"
 #include "widgets/TLabeledEdit.h"
 #include "widgets/TiLedRectangle.h"
 #include "widgets/TiSwitchLed.h"
@@ -57,11 +58,16 @@ TForm1::TForm1() : worker(std::make_unique<comThread>()), session(std::make_uniq
             if (!archiveTrouble.isEmpty() && failure.notKept == 0)
                 return;
             const QString archive = QString::fromStdString(failure.archive);
-            const QString why = QString::fromStdString(failure.why);
+            // An archive that refused to open is worded in the window's language, as elsewhere.
+            const bool worded = archiveFaultWorded(failure.fault);
+            const QString why = worded
+                                    ? archiveOpenMessage(texts, failure.fault, failure.archive, failure.why)
+                                    : QString::fromStdString(failure.why);
             archiveTrouble =
                 failure.notKept > 0
                     ? texts.captions[Captions::RecordsNotKept].arg(failure.notKept).arg(archive, why)
-                    : texts.captions[Captions::ArchiveFailed].arg(archive + QStringLiteral(": ") + why);
+                    : texts.captions[Captions::ArchiveFailed].arg(
+                          worded ? why : archive + QStringLiteral(": ") + why);
             setStatus(StatusPanel::Message, archiveTrouble);
         });
     });

@@ -99,8 +99,7 @@ bool TForm1::transact(Captions::Id step, const std::function<bool()> &transactio
         // A cancel that came too late to cut the transaction still leaves the link closed.
         if (result && !giveUp)
             worker->closeLink(worker->settings().mode);
-        if (!giveUp)
-            leaveClosedLink();
+        leaveClosedLink(); // a giveUp may have cut a request short too
         setStatus(StatusPanel::Message, QString::fromLatin1(errorText(Cancelled)));
         throw EPullrecAbort();
     }

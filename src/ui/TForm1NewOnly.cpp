@@ -2,6 +2,7 @@
 #include "shell/GSETTINGS.h"
 #include "shell/Startup.h"
 #include "text/ArchiveIdentity.h"
+#include "text/ArchiveMessages.h"
 #include "ui/ArchiveLease.h"
 #include "ui/RecordKeeper.h"
 #include "ui/TForm1.h"
@@ -11,8 +12,9 @@
 #include <QStringList>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string_view>
-#include <thread>
 
 namespace
 {
@@ -42,42 +44,67 @@ QString TForm1::narrowToNewRecords()
     const RecordLog::Source source = records.source(); // the window's, read here on its own thread
     NewRecordsCheck check;
     std::string failure;
-    // Cancel gives the archive up at once, a server that does not answer included; the link stays open.
+    ArchiveFault fault = ArchiveFault::None;
+    // Cancel gives the archive up at once, a server that does not answer included; the link stays open
+    // unless a probe is in flight, which only closing the link cuts short.
     const std::shared_ptr<ArchiveLease> lease = ArchiveLease::create();
+    std::mutex probeMutex;
+    std::condition_variable probeChanged; // Cancel ends the pause between two tries
+    bool probing = false;
     transact(
         Captions::ReadingLog,
         [&] {
             // The probes use the link: no record request of an ended pass may still hold it.
             worker->waitForNoRequest();
+            // The last download's records count as archived; a Cancel meanwhile fails the open below.
             if (keeper)
-                keeper->flush(); // the last download's records count as archived
+                keeper->flush([&lease] { return lease->stopped(); });
             if (missingFile(location))
                 return true;
-            Archive *archive = lease->open(location, failure);
+            Archive *archive = lease->open(location, failure, &fault);
             if (!archive)
                 return true;
             const std::string serial = archiveIdentity(source, *archive).serial;
             check = skipArchivedRecords(
-                *archive, serial, ranges, [this, &lease](int area, int position, std::string &error) {
-                    for (int attempt = 1; !lease->stopped(); ++attempt) {
-                        if (worker->readRecord(area, position))
+                *archive, serial, ranges, [&](int area, int position, std::string &error) {
+                    for (int attempt = 1;; ++attempt) {
+                        {
+                            std::lock_guard lock(probeMutex);
+                            if (lease->stopped())
+                                break;
+                            probing = true;
+                        }
+                        const bool read = worker->readRecord(area, position);
+                        std::unique_lock lock(probeMutex);
+                        probing = false;
+                        if (read)
                             return &worker->record();
-                        if (attempt == kProbeTries || worker->lastError() == errorText(Cancelled))
+                        if (attempt == kProbeTries || worker->lastError() == errorText(Cancelled) ||
+                            probeChanged.wait_for(lock, kProbePause, [&lease] { return lease->stopped(); }))
                             break;
-                        std::this_thread::sleep_for(kProbePause);
                     }
                     error = worker->lastError();
                     return static_cast<const LogRecord *>(nullptr);
                 });
             return true;
         },
-        [&lease] { lease->stop(); });
+        [&] {
+            std::lock_guard lock(probeMutex);
+            lease->stop();
+            if (keeper)
+                keeper->stopFlush();
+            if (probing)
+                worker->cancel();
+            probeChanged.notify_all();
+        });
     worker->narrowAreas(ranges);
 
     const auto &c = texts.captions;
     QStringList notes;
     if (!failure.empty())
-        notes << c[Captions::NewOnlyNoArchive].arg(QString::fromStdString(failure));
+        notes << c[Captions::NewOnlyNoArchive].arg(archiveFaultWorded(fault)
+                                                       ? archiveOpenMessage(texts, fault, location, failure)
+                                                       : QString::fromStdString(failure));
     if (check.archived > 0)
         notes << c[Captions::NewOnlyArchived].arg(check.archived);
     for (const int area : check.readWhole)

@@ -6,7 +6,11 @@
 
 #include "model/RecordDecoding.h"
 #include "text/NumberFormat.h"
+#include "ui/ArchiveDialog.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTableView>
 
 namespace e2e
@@ -140,6 +144,25 @@ inline bool downloadAreas(TForm1 &form, std::initializer_list<int> areas)
     select(form, areas);
     clickSwitch(form);
     return waitCompleted(form);
+}
+
+// The archive dialog from the connection panel's menu, filled in and confirmed; false if it stays open.
+inline bool chooseArchive(TForm1 &form, const QString &location, bool keep)
+{
+    form.archiveAction->trigger();
+    auto *dialog = form.findChild<ArchiveDialog *>();
+    if (!dialog || !dialog->isVisible())
+        return false;
+    dialog->findChild<QCheckBox *>(QStringLiteral("keepBox"))->setChecked(keep);
+    dialog->findChild<QLineEdit *>(QStringLiteral("locationEdit"))->setText(location);
+    dialog->accept();
+    const bool accepted = !dialog->isVisible();
+    if (!accepted) {
+        if (dialog->findChild<QLabel *>(QStringLiteral("problem"))->text().isEmpty())
+            return true; // refused without saying why: fails the caller's check
+        dialog->reject();
+    }
+    return QTest::qWaitFor([&] { return !form.findChild<ArchiveDialog *>(); }) && accepted;
 }
 
 } // namespace e2e

@@ -23,6 +23,12 @@ using namespace e2e;
 namespace
 {
 
+// PULLREC_ARCHIVE_TIMEOUT for one test.
+struct TimeoutFor {
+    explicit TimeoutFor(const char *seconds) { qputenv("PULLREC_ARCHIVE_TIMEOUT", seconds); }
+    ~TimeoutFor() { qunsetenv("PULLREC_ARCHIVE_TIMEOUT"); }
+};
+
 const QString completedText = QStringLiteral("Selected Log data read completed Succesfully...");
 
 // Record requests (function 20) the simulator logged, per area.
@@ -79,6 +85,28 @@ class TestNewOnly : public QObject, public WindowFixture
             return false;
         clickSwitch(*form);
         return form->worker->suspended() && !form->worker->completed();
+    }
+
+    // "New records only" of area 0 with the busy box's Cancel clicked as soon as it shows: true when the
+    // switch's handler ended within ms of the click.
+    bool cancelledWithin(qint64 ms)
+    {
+        QElapsedTimer sinceCancel;
+        QTimer cancel;
+        QObject::connect(&cancel, &QTimer::timeout, [&] {
+            auto *box = form->findChild<QProgressDialog *>(QStringLiteral("ProgressBox"));
+            if (!box || !box->isVisible() || sinceCancel.isValid())
+                return;
+            sinceCancel.start();
+            QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
+        });
+        cancel.start(20);
+        form->chkNewOnly->setChecked(true);
+        select(*form, {0});
+        clickSwitch(*form);
+        const qint64 took = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+        qInfo() << "ended" << took << "ms after Cancel";
+        return took >= 0 && took < ms;
     }
 
   private slots:
@@ -228,6 +256,29 @@ class TestNewOnly : public QObject, public WindowFixture
                  qPrintable(statusText(*form, 0)));
     }
 
+    // A file that holds no archive is named and said in the window's language; the download reads all.
+    void archiveRefusalInTheWindowsLanguage()
+    {
+        const QString junk = QDir::current().absoluteFilePath(QStringLiteral("junk.db"));
+        QFile file(junk);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'x')) == 4096);
+        file.close();
+        struct Row {
+            int lang;
+            QString says;
+        };
+        for (const Row &row :
+             {Row{0, QStringLiteral("bir arşiv değil")}, Row{1, QStringLiteral("holds no archive")}}) {
+            form.reset();
+            QVERIFY(openOnTcp({"--records", recordsArg({{0, 6}})}, tcpSettings(row.lang)));
+            form->gsettings->values.archive = QStringLiteral("sqlite:") + junk;
+            form->chkNewOnly->setChecked(true);
+            QVERIFY(downloadAreas(*form, {0}));
+            const QString status = statusText(*form, 0);
+            QVERIFY2(status.contains(row.says) && status.contains(junk), qPrintable(status));
+        }
+    }
+
     // Paused and resumed, a narrowed download goes on with its own records and completes.
     void pausedDownloadResumesNarrowed()
     {
@@ -264,22 +315,7 @@ class TestNewOnly : public QObject, public WindowFixture
             ~Thaw() { pg.thaw(); }
         } thaw{pg};
 
-        // The box shows after a moment and holds the switch's handler until the check ends.
-        QElapsedTimer sinceCancel;
-        QTimer cancel;
-        QObject::connect(&cancel, &QTimer::timeout, [&] {
-            auto *box = form->findChild<QProgressDialog *>(QStringLiteral("ProgressBox"));
-            if (!box || !box->isVisible() || sinceCancel.isValid())
-                return;
-            sinceCancel.start();
-            QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
-        });
-        cancel.start(20);
-        form->chkNewOnly->setChecked(true);
-        select(*form, {0});
-        clickSwitch(*form);
-        QVERIFY(sinceCancel.isValid());
-        QVERIFY2(sinceCancel.elapsed() < 1000, qPrintable(QString::number(sinceCancel.elapsed())));
+        QVERIFY(cancelledWithin(1000));
         QCOMPARE(statusText(*form, 0), QString::fromLatin1(errorText(Cancelled)));
         QVERIFY(!form->iSwitchLed1->isActive());
 
@@ -287,6 +323,60 @@ class TestNewOnly : public QObject, public WindowFixture
         RecordWatch watch(*form);
         QVERIFY(downloadAreas(*form, {0})); // on the same link, not connected again
         QCOMPARE(shownPositions(watch, *form).size(), 6);
+    }
+    // Cancel also ends the wait for the keeper's writes to a server that stopped answering (its time-out
+    // shortened so a fault costs seconds, not minutes); the link stays open.
+    void cancelEndsTheWaitForTheKeeper()
+    {
+        const TimeoutFor timeout("6");
+        PgServer pg;
+        if (!pg.start())
+            QSKIP(qPrintable(QString::fromStdString("no PostgreSQL: " + pg.error())));
+        QVERIFY(pg.createDatabase("newonly"));
+        QVERIFY(restartSim({"--records", recordsArg({{0, 6}})}));
+        QVERIFY(chooseArchive(*form, QString::fromStdString(pg.connection("newonly")), true));
+        QVERIFY(downloadAreas(*form, {0}));
+        pg.freeze();
+        struct Thaw {
+            PgServer &pg;
+            ~Thaw() { pg.thaw(); }
+        } thaw{pg};
+        QVERIFY(downloadAreas(*form, {0})); // its records wait in the keeper
+        QVERIFY(cancelledWithin(1000));
+        QCOMPARE(statusText(*form, 0), QString::fromLatin1(errorText(Cancelled)));
+        QVERIFY(form->worker->isConnected());
+    }
+
+    // Cancel cuts short a check request to an analyzer that does not answer (the link it closes is said
+    // so), and the pause before a check request is tried again.
+    void cancelEndsTheCheckOfTheAnalyzer()
+    {
+        const QString archive = QStringLiteral("sqlite:") + QDir::current().absoluteFilePath("probe.db");
+        struct Row {
+            const char *name;
+            std::vector<std::string> sim;
+            qint64 withinMs;
+            bool linkClosed;
+        };
+        const Row rows[] = {
+            {"no answer", {"--records", recordsArg({{0, 8}}), "--delay", "5000"}, 1000, true},
+            // The box shows at 300 ms, in the second's pause after a refused request.
+            {"pause between tries", {"--records", recordsArg({{0, 6}}), "--missing", "0:5"}, 300, false},
+        };
+        for (const Row &row : rows) {
+            QFile::remove(archive.mid(7));
+            QVERIFY(restartSim({"--records", recordsArg({{0, 6}})}));
+            QVERIFY(chooseArchive(*form, archive, true));
+            QVERIFY(downloadAreas(*form, {0}));
+            QVERIFY(restartSim(row.sim));
+            QVERIFY2(cancelledWithin(row.withinMs), row.name);
+            QCOMPARE(statusText(*form, 0), QString::fromLatin1(errorText(Cancelled)));
+            if (row.linkClosed) {
+                QVERIFY(!form->worker->isConnected());
+                QVERIFY(!form->BitBtn3->isEnabled()); // the window knows the link is closed
+            }
+            form->chkNewOnly->setChecked(false);
+        }
     }
 };
 

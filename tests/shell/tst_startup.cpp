@@ -4,6 +4,7 @@
 #include "shell/TForm2.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
@@ -51,6 +52,8 @@ class StartupTest : public QObject
     void closingTheLanguageDialogWritesNothing();
     void normalRunShowsTheMainWindow();
     void filesStayInTheBuildTreeAndMoveWhenInstalled();
+    void archiveLocationLiesInTheDataFolder_data();
+    void archiveLocationLiesInTheDataFolder();
 
   private:
     // Runs the program; step runs once the loop is going. A run that does not end within the bound
@@ -141,6 +144,38 @@ void StartupTest::filesStayInTheBuildTreeAndMoveWhenInstalled()
 
     // This test runs from the build tree: its settings file is the one beside it.
     QCOMPARE(GSETTINGS::settingsPath(), GSETTINGS::settingsPathFor(QCoreApplication::applicationFilePath()));
+}
+
+void StartupTest::archiveLocationLiesInTheDataFolder_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("expected");
+    const QString pg = QStringLiteral("postgresql://u:p@127.0.0.1/a");
+    QTest::newRow("default") << QString() << QStringLiteral("sqlite:/data/Pullrec/pullrec.db");
+    QTest::newRow("relative file of an older version") << "sqlite:x.db"
+                                                       << "sqlite:/data/Pullrec/x.db";
+    QTest::newRow("relative with folders") << "sqlite:./a/../b/x.db"
+                                           << "sqlite:/data/Pullrec/b/x.db";
+    QTest::newRow("absolute stays") << "sqlite:/elsewhere/x.db"
+                                    << "sqlite:/elsewhere/x.db";
+    // Refused where they are used, not turned into a file here.
+    QTest::newRow("no path") << "sqlite:"
+                             << "sqlite:";
+    QTest::newRow("memory") << "sqlite::memory:"
+                            << "sqlite::memory:";
+    QTest::newRow("server") << pg << pg;
+    QTest::newRow("keywords") << "host=127.0.0.1 dbname=a"
+                              << "host=127.0.0.1 dbname=a";
+}
+
+void StartupTest::archiveLocationLiesInTheDataFolder()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, expected);
+    QCOMPARE(archiveLocationIn(chosen, QStringLiteral("/data/Pullrec")), expected);
+    // The running program's: in the folder of its default archive.
+    const QString folder = QFileInfo(archiveLocation().mid(7)).path();
+    QCOMPARE(archiveLocation(chosen), archiveLocationIn(chosen, folder));
 }
 
 QTEST_MAIN(StartupTest)
