@@ -108,7 +108,12 @@ class Archive
 
     // Gaps: positions whose record a download gave up on and no later one stored, ascending. An
     // archive whose gap table could not be added (no rights to) keeps none.
-    virtual std::vector<int> gaps(const std::string &serial, int area) = 0;
+    std::vector<int> gaps(const std::string &serial, int area)
+    {
+        return readGaps(serial, area).value_or(std::vector<int>{});
+    }
+    // The same, or nullopt when they could not be read (error() says why): then none can be ruled out.
+    virtual std::optional<std::vector<int>> readGaps(const std::string &serial, int area) = 0;
     virtual bool addGaps(const std::string &serial, int area, std::span<const int> positions) = 0;
 
     // The matching records by analyzer, area and archiving order; visit returns false to stop.

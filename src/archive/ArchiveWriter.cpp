@@ -10,7 +10,7 @@ constexpr size_t kQueuedBatches = 8;
 struct ArchiveWriter::State {
     Archive *borrowed = nullptr;
     ArchiveOpener open;
-    ArchiveIdentify identify; // thread only, once: then cleared
+    ArchiveIdentify identify; // thread only, until a connection saved its identity
     AnalyzerIdentity identity;
     std::string serial;
     size_t batchSize = 0;
@@ -272,10 +272,12 @@ void ArchiveWriter::run(const std::shared_ptr<State> &shared)
             std::unique_ptr<Archive> opened =
                 s.open ? s.open(error) : nullptr; // a new connection: the last one may be dead
             if (opened && s.identify) {
-                s.identity = std::exchange(s.identify, nullptr)(*opened);
+                s.identity = s.identify(*opened);
                 s.serial = s.identity.serial;
             }
             ok = opened && opened->saveAnalyzer(s.identity);
+            if (ok) // asked again of the next connection when this one failed: its answer may be wrong
+                s.identify = nullptr;
             if (opened && !ok)
                 error = opened->error();
             lock.lock();

@@ -34,7 +34,7 @@ class ArchiveWriter
   public:
     static constexpr size_t kHeldRecords = 100000;
     static constexpr int kAttempts = 6;
-    static constexpr int kFinishAttempts = 4;
+    static constexpr int kFinishAttempts = 6;
     using Position = std::pair<int, int>; // area, position
 
     // Through archive, which the caller keeps open and in which it saved the analyzer; after a failure
@@ -42,7 +42,7 @@ class ArchiveWriter
     ArchiveWriter(Archive &archive, std::string serial, size_t batchSize = 1000, int maxDelayMs = 1000,
                   ArchiveOpener reopen = {}, AnalyzerIdentity identity = {});
     // Through connections of open, in each of which identity is saved first.
-    // With identify, the identity is that of the first connection that opens, and stays for the next.
+    // With identify, the identity is asked of each new connection until one saved it; it stays then.
     ArchiveWriter(ArchiveOpener open, AnalyzerIdentity identity, size_t batchSize = 1000,
                   int maxDelayMs = 1000,
                   std::chrono::milliseconds firstPause = std::chrono::milliseconds(250),

@@ -72,6 +72,11 @@ NewRecordsCheck skipArchivedRecords(Archive &archive, const std::string &serial,
         const std::optional<ArchiveRecord> last = archive.lastRecord(serial, area, count);
         if (!last)
             continue; // nothing archived yet: all of it is new
+        const std::optional<std::vector<int>> gaps = archive.readGaps(serial, area);
+        if (!gaps) {
+            check.gapsUnread.push_back({area, -1, archive.error()});
+            continue;
+        }
         // A ring log's newest record is not at its highest position once it wrapped; the clock tells.
         const ArchiveRecord newest = archive.newestRecord(serial, area, count).value_or(*last);
         std::string error;
@@ -112,7 +117,7 @@ NewRecordsCheck skipArchivedRecords(Archive &archive, const std::string &serial,
         range.first = count;
         while (range.first > wanted && read[size_t(range.first - 1)])
             --range.first;
-        for (const int gap : archive.gaps(serial, area))
+        for (const int gap : *gaps)
             if (gap >= 0 && gap < count)
                 read[size_t(gap)] = true;
         for (int position = 0; position < range.first; ++position)

@@ -15,7 +15,10 @@ using RecordProbe = std::function<const LogRecord *(int area, int position, std:
 struct NewRecordsCheck {
     std::vector<int> readWhole;           // areas whose log was cleared or rewritten
     std::vector<FailedRecord> unreadable; // areas not read: their check record stayed unreadable
-    int64_t archived = 0;                 // records left out because the archive holds them
+    // Areas read whole as the archive's gaps could not be read (index -1, error the archive's reason):
+    // a record given up before could not be ruled out otherwise.
+    std::vector<FailedRecord> gapsUnread;
+    int64_t archived = 0; // records left out because the archive holds them
 };
 
 // Narrows ranges to the records the archive lacks. The newest archived record of an area (by its clock,
@@ -26,6 +29,6 @@ struct NewRecordsCheck {
 // there and not older; a binary search over the ring finds where they end. The gaps are read too. When
 // the newest archived record is gone, the log was cleared or rewritten (or a ring overwrote all of it):
 // the area is read whole, its records already archived being dropped by their keys. An area whose check
-// stays unreadable is not read (its range emptied).
+// stays unreadable is not read (its range emptied); one whose gaps cannot be read is read whole.
 NewRecordsCheck skipArchivedRecords(Archive &archive, const std::string &serial, AreaRanges &ranges,
                                     const RecordProbe &probe);

@@ -491,15 +491,19 @@ std::optional<ArchiveRecord> PgArchive::pickRecord(const std::string &serial, in
     return record;
 }
 
-std::vector<int> PgArchive::gaps(const std::string &serial, int area)
+std::optional<std::vector<int>> PgArchive::readGaps(const std::string &serial, int area)
 {
+    if (!tracksGaps) {
+        lastError = noGapsText(name);
+        return std::nullopt;
+    }
     std::vector<int> positions;
-    if (!tracksGaps)
-        return positions;
     const std::string areaText = std::to_string(area);
     const Result result = query("SELECT position FROM missing_record WHERE analyzer = $1 AND area = $2::int"
                                 " ORDER BY position",
                                 {serial.c_str(), areaText.c_str()});
+    if (!result.ok())
+        return std::nullopt;
     for (int row = 0; row < result.rows(); ++row)
         positions.push_back(int(result.number(row, 0)));
     return positions;

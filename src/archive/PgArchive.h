@@ -21,7 +21,7 @@ class PgArchive final : public Archive, private SchemaConnection
     bool store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts) override;
     std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area, int below) override;
     std::optional<ArchiveRecord> newestRecord(const std::string &serial, int area, int below) override;
-    std::vector<int> gaps(const std::string &serial, int area) override;
+    std::optional<std::vector<int>> readGaps(const std::string &serial, int area) override;
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
     bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) override;

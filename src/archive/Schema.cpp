@@ -161,6 +161,13 @@ std::string notAnArchive(const std::string &name, const std::string &why)
            "): give another or restore a copy";
 }
 
+std::string noGapsText(const std::string &name)
+{
+    return "archive " + name +
+           " keeps no list of records given up (made by an older version, and this user may not add it): "
+           "open it once with the rights to create tables";
+}
+
 bool ensureSchema(SchemaConnection &connection, SqlDialect dialect, const std::string &beginExclusive,
                   const std::string &name, ArchiveAccess access, bool &tracksGaps, bool &keepsZones,
                   bool &keepsDownloads)

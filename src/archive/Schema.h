@@ -24,6 +24,8 @@ class SchemaConnection
 
 // The message for a file or database that holds no archive, or a damaged one.
 std::string notAnArchive(const std::string &name, const std::string &why);
+// The message for an older archive without the table of records given up, which this user may not add.
+std::string noGapsText(const std::string &name);
 
 // The joined record and sample rows of RecordFilter's records, one row per value: record id,
 // analyzer, area, position, record number, date text, time text, slot, quantity, value (slot -1: a

@@ -78,7 +78,7 @@ class SqliteArchive::Statement
     sqlite3_stmt *statement = nullptr;
 };
 
-SqliteArchive::SqliteArchive(const std::string &path, ArchiveAccess access)
+SqliteArchive::SqliteArchive(const std::string &path, ArchiveAccess access) : name(path)
 {
     const bool write = access == ArchiveAccess::Write;
     if (!write) {
@@ -338,17 +338,24 @@ std::optional<ArchiveRecord> SqliteArchive::pickRecord(const std::string &serial
     return record;
 }
 
-std::vector<int> SqliteArchive::gaps(const std::string &serial, int area)
+std::optional<std::vector<int>> SqliteArchive::readGaps(const std::string &serial, int area)
 {
+    if (!tracksGaps) {
+        lastError = noGapsText(name);
+        return std::nullopt;
+    }
     std::vector<int> positions;
-    if (!tracksGaps)
-        return positions;
     Statement query(db,
                     "SELECT position FROM missing_record WHERE analyzer = ? AND area = ? ORDER BY position");
     query.text(1, serial);
     sqlite3_bind_int(query.get(), 2, area);
-    while (sqlite3_step(query.get()) == SQLITE_ROW)
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(query.get())) == SQLITE_ROW)
         positions.push_back(sqlite3_column_int(query.get(), 0));
+    if (rc != SQLITE_DONE) {
+        fail();
+        return std::nullopt;
+    }
     return positions;
 }
 

@@ -18,7 +18,7 @@ class SqliteArchive final : public Archive, private SchemaConnection
     bool store(const std::string &serial, std::span<const ArchiveRecord> batch, StoreCounts &counts) override;
     std::optional<ArchiveRecord> lastRecord(const std::string &serial, int area, int below) override;
     std::optional<ArchiveRecord> newestRecord(const std::string &serial, int area, int below) override;
-    std::vector<int> gaps(const std::string &serial, int area) override;
+    std::optional<std::vector<int>> readGaps(const std::string &serial, int area) override;
     bool addGaps(const std::string &serial, int area, std::span<const int> positions) override;
     bool forEach(const RecordFilter &filter, const std::function<bool(const StoredRecord &)> &visit) override;
     bool listAnalyzers(std::vector<ArchivedAnalyzer> &list) override;
@@ -38,6 +38,7 @@ class SqliteArchive final : public Archive, private SchemaConnection
     std::optional<ArchiveRecord> pickRecord(const std::string &serial, int area, int below, bool newest);
     bool storeOne(const std::string &serial, const ArchiveRecord &record, StoreCounts &counts);
 
+    std::string name; // the path, for messages
     sqlite3 *db = nullptr;
     sqlite3_stmt *insertRecord = nullptr;
     sqlite3_stmt *deleteGap = nullptr; // null when the archive keeps no gaps

@@ -56,5 +56,7 @@ std::vector<FailedRecord> skipArchived(AnalyzerLink &analyzer, Archive &archive,
         });
     for (const int area : check.readWhole)
         notes += std::string(notes.empty() ? "" : ", ") + areaName(area);
+    for (const FailedRecord &f : check.gapsUnread)
+        std::fprintf(stderr, "pullrec-cli: %s read whole: %s\n", areaName(f.area).c_str(), f.error.c_str());
     return check.unreadable;
 }

@@ -12,14 +12,25 @@ void ArchiveSink::begin(const RecordLog::Source &analyzer, const std::array<bool
     codes = analyzer.configuration.paramCodes;
     stored = {};
     failure.clear();
-    if (!archive.saveAnalyzer(identity)) {
-        failure = archive.error();
-        return;
-    }
     ArchiveOpener reopen;
     if (!location.empty())
         reopen = [this](std::string &error) { return Archive::open(location, error); };
-    writer = std::make_unique<ArchiveWriter>(archive, identity.serial, 1000, 1000, reopen, identity);
+    if (archive.saveAnalyzer(identity)) {
+        writer = std::make_unique<ArchiveWriter>(archive, identity.serial, 1000, 1000, reopen, identity);
+        return;
+    }
+    if (!reopen) {
+        failure = archive.error();
+        return;
+    }
+    // The connection failed before the first record: the writer's own connections try again, each
+    // asked for the key anew.
+    writer = std::make_unique<ArchiveWriter>(reopen, identity, 1000, 1000, std::chrono::milliseconds(250),
+                                             [analyzer, zone = zone](Archive &other) {
+                                                 AnalyzerIdentity asked = archiveIdentity(analyzer, other);
+                                                 asked.zone = zone;
+                                                 return asked;
+                                             });
 }
 
 void ArchiveSink::record(const LogRecord &record)

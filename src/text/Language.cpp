@@ -169,6 +169,8 @@ constexpr Text captionTexts[] = {
     {Captions::ArchiveListing, u"Arşiv okunuyor...", u"Reading the archive..."},
     {Captions::RecordsNotKept, u"%1 kayıt %2 arşivine yazılamadı: %3",
      u"%1 records not kept in the archive %2: %3"},
+    {Captions::NewOnlyGapsUnread, u"%1 tamamı okunuyor: arşivin eksik kayıt listesi okunamadı (%2).",
+     u"%1 read whole: the archive's list of records given up could not be read (%2)."},
     {Captions::ArchiveUnclocked, u"Saati geçersiz kayıtlar", u"Records without a clock"},
     {Captions::ArchiveStop, u"Durdur", u"Stop"},
     {Captions::ArchiveStopped, u"Okuma durduruldu.", u"Reading stopped."},

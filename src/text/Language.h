@@ -123,8 +123,9 @@ enum Id : int {
     ArchiveOpened = 107, // "%1": where
     ArchiveListing = 109,
     ArchiveNotKept = 110,
-    RecordsNotKept = 111,   // "%1": how many, "%2": the archive, "%3": why
-    ArchiveUnclocked = 120, // check box: records whose date and time are no valid clock
+    RecordsNotKept = 111,    // "%1": how many, "%2": the archive, "%3": why
+    NewOnlyGapsUnread = 112, // "%1": the area, "%2": why
+    ArchiveUnclocked = 120,  // check box: records whose date and time are no valid clock
     ArchiveStop = 121,
     ArchiveStopped = 122,
     ArchiveRevealPassword = 135,

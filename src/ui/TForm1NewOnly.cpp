@@ -111,5 +111,7 @@ QString TForm1::narrowToNewRecords()
         notes << c[Captions::NewOnlyCleared].arg(areaText(area));
     for (const FailedRecord &f : check.unreadable)
         notes << c[Captions::NewOnlyUnchecked].arg(areaText(f.area), QString::fromStdString(f.error));
+    for (const FailedRecord &f : check.gapsUnread)
+        notes << c[Captions::NewOnlyGapsUnread].arg(areaText(f.area), QString::fromStdString(f.error));
     return notes.join(' ');
 }

@@ -6,6 +6,7 @@
 #include "archive/AnalyzerKey.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -361,6 +362,41 @@ TEST_F(ArchiveDir, RingOverwrittenAfterTheClockWentBackOrStopped)
     skipArchivedRecords(*archive, "S2", ranges,
                         [&](int, int position, std::string &) { return &lost[size_t(position)]; });
     EXPECT_EQ(ranges[kArea].before, (std::vector<int>{0, 1}));
+}
+
+} // namespace
+
+namespace
+{
+
+// An older archive without the list of records given up, read by a user who may not add it: a record
+// given up before cannot be ruled out, so the area is read whole and the reason said.
+TEST_F(ArchiveDir, AreaWhoseGapsCannotBeReadIsReadWhole)
+{
+    keep("S1", "M", {with(linear(10), 4, -1)});
+    archive.reset();
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "a.db").string().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "DROP TABLE missing_record", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    std::string error;
+    archive = Archive::open("sqlite:" + (dir / "a.db").string(), error, ArchiveAccess::Read);
+    ASSERT_TRUE(archive) << error;
+
+    std::vector<LogRecord> now;
+    for (int p = 0; p < 12; ++p)
+        now.push_back(logRecord(p, p));
+    AreaRanges ranges{};
+    ranges[kArea].last = 12;
+    const NewRecordsCheck check = skipArchivedRecords(
+        *archive, "S1", ranges, [&](int, int position, std::string &) { return &now[size_t(position)]; });
+    ASSERT_EQ(check.gapsUnread.size(), 1u);
+    EXPECT_EQ(check.gapsUnread[0].area, kArea);
+    EXPECT_NE(check.gapsUnread[0].error.find("keeps no list of records given up"), std::string::npos)
+        << check.gapsUnread[0].error;
+    EXPECT_EQ(ranges[kArea].first, 0);
+    EXPECT_EQ(ranges[kArea].last, 12);
+    EXPECT_EQ(check.archived, 0);
 }
 
 } // namespace
