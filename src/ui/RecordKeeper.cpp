@@ -75,6 +75,8 @@ void RecordKeeper::keep(const RecordLog &log)
         std::lock_guard lock(mutex);
         std::vector<LogRecord> &batch = openBatch(log).records;
         const bool fresh = batch.empty(); // wakes the keeper, which then waits for the bunch
+        if (fresh)                        // no reallocation on the window's thread while the bunch grows
+            batch.reserve(kHandOverRecords);
         for (size_t i = queuedOfLog; i < log.size(); ++i)
             batch.push_back(log[i]);
         wake = fresh || batch.size() >= kHandOverRecords;
