@@ -14,6 +14,7 @@ namespace
 // kTakeEvery: a lock and a wake-up per record would cost the download more than the writing.
 constexpr size_t kHandOverRecords = 256;
 constexpr auto kTakeEvery = std::chrono::milliseconds(250);
+constexpr auto kLookEvery = std::chrono::seconds(1);
 
 bool sameIdentity(const AnalyzerIdentity &a, const AnalyzerIdentity &b)
 {
@@ -67,12 +68,21 @@ void RecordKeeper::keep(const RecordLog &log)
     if (log.size() < queuedOfLog)
         queuedOfLog = 0;
     if (location.empty() || log.size() == queuedOfLog) {
+        if (log.size() != queuedOfLog)
+            keptIn.clear(); // these went nowhere
         queuedOfLog = log.size();
         return;
     }
     bool wake;
     {
         std::lock_guard lock(mutex);
+        if (keptIn != location && queuedOfLog > 0) {
+            // The log's earlier records went to another archive or to none: this one marks them missing,
+            // so its "New records only" reads them rather than counting them as archived.
+            std::vector<Position> &gaps = openBatch(log).gaps;
+            for (size_t i = 0; i < queuedOfLog; ++i)
+                gaps.emplace_back(log[i].area, log[i].position);
+        }
         std::vector<LogRecord> &batch = openBatch(log).records;
         const bool fresh = batch.empty(); // wakes the keeper, which then waits for the bunch
         if (fresh)                        // no reallocation on the window's thread while the bunch grows
@@ -82,6 +92,7 @@ void RecordKeeper::keep(const RecordLog &log)
         wake = fresh || batch.size() >= kHandOverRecords;
     }
     queuedOfLog = log.size();
+    keptIn = location;
     if (wake)
         changed.notify_all();
 }
@@ -112,6 +123,7 @@ void RecordKeeper::downloadEnded()
 void RecordKeeper::restart()
 {
     queuedOfLog = 0;
+    keptIn = location;
     std::lock_guard lock(mutex);
     if (!queue.empty())
         queue.back().sealed = true;
@@ -141,7 +153,16 @@ void RecordKeeper::run()
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     std::unique_lock lock(mutex);
     for (;;) {
-        changed.wait(lock, [this] { return stopping || !queue.empty() || flushesDone < flushesAsked; });
+        if (!changed.wait_for(lock, kLookEvery,
+                              [this] { return stopping || !queue.empty() || flushesDone < flushesAsked; })) {
+            // A writer that gave up while no record comes (a download repeating a pass for one that fails)
+            // is said now, not when the next record or the end of the download comes.
+            lock.unlock();
+            const bool written = !(writer && writer->broken()) || finishWriter();
+            lock.lock();
+            allWritten = allWritten && written;
+            continue;
+        }
         // A batch still growing is taken when full, sealed, or after kTakeEvery.
         if (queue.size() == 1 && !stopping && flushesDone >= flushesAsked && !queue.front().sealed &&
             queue.front().records.size() < kHandOverRecords)

@@ -81,6 +81,7 @@ class RecordKeeper
     std::function<void(const Failure &)> failed;
     std::string location;
     size_t queuedOfLog = 0;
+    std::string keptIn; // where the log's records queued so far went; empty: nowhere
 
     std::mutex mutex;
     std::condition_variable changed;

@@ -114,6 +114,9 @@ void TForm1::showStatusMessage(StatusMessage message)
         notes += (notes.isEmpty() ? QString() : QStringLiteral(" ")) + archiveTrouble;
     if (message == StatusMessage::Completed && !notes.isEmpty())
         setStatus(StatusPanel::Message, notes);
+    else if (message == StatusMessage::Reading && !archiveTrouble.isEmpty()) // kept in view while reading
+        setStatus(StatusPanel::Message,
+                  texts.captions[Captions::ReadingLog] + QStringLiteral(" ") + archiveTrouble);
     else
         setStatus(StatusPanel::Message,
                   texts.captions[message == StatusMessage::Completed ? Captions::ReadCompleted

@@ -197,6 +197,37 @@ class TestKeep : public QObject, public WindowFixture
         QVERIFY(!archive->lastRecord(serial, 3, 1000));
         QVERIFY(archive->gaps(serial, 0).empty());
     }
+    // Another archive chosen in the middle of a download holds the rest, and the positions read before
+    // as missing: its "New records only" reads them rather than counting them archived.
+    void locationChangedMidDownloadMarksTheEarlierRecordsMissing()
+    {
+        QVERIFY(openOnTcp({"--records", recordsArg({{0, 10}}), "--delay", "20"}, tcpSettings(1)));
+        select(*form, {0});
+        RecordWatch watch(*form);
+        clickSwitch(*form);
+        QVERIFY(QTest::qWaitFor([&] { return watch.shown.size() >= 3; }, 20000));
+        clickSwitch(*form);
+        QVERIFY(form->worker->suspended());
+        QVERIFY(chooseArchive(*form, here("other.db"), true));
+        clickSwitch(*form);
+        QVERIFY(waitCompleted(*form));
+        form.reset();
+        std::string error;
+        const auto archive = Archive::open(here("other.db").toStdString(), error);
+        QVERIFY2(archive, error.c_str());
+        std::vector<ArchivedAnalyzer> analyzers;
+        QVERIFY(archive->listAnalyzers(analyzers) && analyzers.size() == 1);
+        const std::string &serial = analyzers[0].identity.serial;
+        std::vector<int> positions = archive->gaps(serial, 0);
+        QVERIFY(!positions.empty());
+        QVERIFY(archive->forEach({}, [&](const StoredRecord &r) {
+            positions.push_back(r.record.position);
+            return true;
+        }));
+        std::sort(positions.begin(), positions.end());
+        QCOMPARE(positions, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9})); // each once, stored or missing
+    }
+
     // A server that stopped answering between two downloads holds the keeper's next connection in its
     // opening, past the keeper's two seconds: the close still ends then, whatever the server's time-out.
     void closeWhileTheKeeperConnectsToAFrozenServer()
